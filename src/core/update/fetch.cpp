@@ -27,7 +27,9 @@ std::string failure_text(const Captured& captured, const std::string& program) {
 
 }  // namespace
 
-std::string_view update_endpoint() noexcept { return THUMBROVER_UPDATE_URL; }
+std::string_view update_endpoint() noexcept {
+    return THUMBROVER_UPDATE_URL;
+}
 
 Result<Release> fetch_release(std::string_view endpoint, const std::string& program) {
     CaptureLimits limits;

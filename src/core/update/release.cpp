@@ -15,8 +15,7 @@ std::string position_text(std::string_view json, std::size_t byte) {
     const std::string_view before = json.substr(0, end);
     const auto line = 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
     const std::size_t line_start = before.rfind('\n');
-    const std::size_t column =
-        line_start == std::string_view::npos ? end + 1 : end - line_start;
+    const std::size_t column = line_start == std::string_view::npos ? end + 1 : end - line_start;
     return " at line " + std::to_string(line) + " column " + std::to_string(column);
 }
 
@@ -59,7 +58,9 @@ Result<Release> release_from_json(std::string_view json) {
     return Release{std::move(version).value(), std::move(url).value(), std::move(notes).value()};
 }
 
-bool is_https_link(std::string_view url) noexcept { return url.starts_with("https://"); }
+bool is_https_link(std::string_view url) noexcept {
+    return url.starts_with("https://");
+}
 
 Result<void> validate_release(const Release& release) {
     if (!parse_version(release.version)) return Error{"bad version " + release.version};

@@ -21,7 +21,7 @@ namespace thumbrover {
 namespace {
 
 class SpawnFileActions {
-public:
+  public:
     SpawnFileActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
     ~SpawnFileActions() {
         if (ok_) ::posix_spawn_file_actions_destroy(&actions_);
@@ -32,13 +32,13 @@ public:
     [[nodiscard]] bool ok() const { return ok_; }
     posix_spawn_file_actions_t* get() { return &actions_; }
 
-private:
+  private:
     posix_spawn_file_actions_t actions_{};
     bool ok_ = false;
 };
 
 class SpawnAttributes {
-public:
+  public:
     SpawnAttributes() { ok_ = ::posix_spawnattr_init(&attributes_) == 0; }
     ~SpawnAttributes() {
         if (ok_) ::posix_spawnattr_destroy(&attributes_);
@@ -49,7 +49,7 @@ public:
     [[nodiscard]] bool ok() const { return ok_; }
     posix_spawnattr_t* get() { return &attributes_; }
 
-private:
+  private:
     posix_spawnattr_t attributes_{};
     bool ok_ = false;
 };
@@ -146,8 +146,8 @@ Result<Captured> run_and_capture(const std::string& program,
     SpawnFileActions actions;
     SpawnAttributes attributes;
     if (!actions.ok() || !attributes.ok()) return Error{errno_text(ENOMEM)};
-    if (::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY,
-                                           0) != 0 ||
+    if (::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0) !=
+            0 ||
         ::posix_spawn_file_actions_adddup2(actions.get(), out_pipe->write_end.get(),
                                            STDOUT_FILENO) != 0 ||
         ::posix_spawn_file_actions_adddup2(actions.get(), err_pipe->write_end.get(),
@@ -162,7 +162,8 @@ Result<Captured> run_and_capture(const std::string& program,
     storage.insert(storage.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     argv.reserve(storage.size() + 1);
-    for (std::string& argument : storage) argv.push_back(argument.data());
+    for (std::string& argument : storage)
+        argv.push_back(argument.data());
     argv.push_back(nullptr);
 
     pid_t pid = 0;

@@ -1,8 +1,8 @@
 #include "core/update/stored_state.hpp"
 
+#include <toml++/toml.h>
 #include <sstream>
 #include <system_error>
-#include <toml++/toml.h>
 
 #include "core/common/files.hpp"
 

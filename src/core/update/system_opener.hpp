@@ -11,7 +11,7 @@ namespace thumbrover {
 // Fails with the system's error text when the handler cannot be started; reporting the failure
 // is the caller's job.
 class SystemOpener {
-public:
+  public:
     virtual ~SystemOpener() = default;
     [[nodiscard]] virtual Result<void> open(std::string_view target) = 0;
 };

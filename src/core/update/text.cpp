@@ -70,8 +70,10 @@ std::size_t invalid_run_length(std::string_view bytes) noexcept {
 }  // namespace
 
 std::string_view trim_ascii(std::string_view text) noexcept {
-    while (!text.empty() && is_ascii_space(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_ascii_space(text.back())) text.remove_suffix(1);
+    while (!text.empty() && is_ascii_space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && is_ascii_space(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 

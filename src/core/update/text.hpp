@@ -14,8 +14,8 @@ namespace thumbrover {
 [[nodiscard]] std::string to_valid_utf8(std::string_view bytes);
 
 // Makes a text safe to put into a one-line diagnostic: runs of line breaks become one space and
-// other control characters (tabs aside) are shown as \xNN, so an answer from the network can neither split
-// the line nor send escape sequences to the terminal.
+// other control characters (tabs aside) are shown as \xNN, so an answer from the network can
+// neither split the line nor send escape sequences to the terminal.
 [[nodiscard]] std::string one_line(std::string_view text);
 
 }  // namespace thumbrover

@@ -49,7 +49,7 @@ struct UpdateCheckDeps {
 // main thread; the check itself runs on a short-lived thread, and at most one runs at a time.
 // The object may be destroyed while a check runs: the thread keeps what it needs alive.
 class UpdateCheck final {
-public:
+  public:
     explicit UpdateCheck(UpdateCheckDeps deps);
     UpdateCheck(const UpdateCheck&) = delete;
     UpdateCheck& operator=(const UpdateCheck&) = delete;
@@ -68,7 +68,7 @@ public:
 
     [[nodiscard]] bool check_in_flight() const noexcept;
 
-private:
+  private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
     std::optional<std::chrono::steady_clock::time_point> next_evaluation_;

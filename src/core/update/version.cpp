@@ -40,6 +40,8 @@ std::optional<Version> parse_version(std::string_view text) noexcept {
     return Version{numbers[0], numbers[1], numbers[2]};
 }
 
-std::string_view running_version() noexcept { return THUMBROVER_VERSION; }
+std::string_view running_version() noexcept {
+    return THUMBROVER_VERSION;
+}
 
 }  // namespace thumbrover

@@ -38,10 +38,9 @@ TEST(StoredUpdateText, RoundTripsEveryShape) {
         {-5, std::nullopt},
         {9223372036854775807, std::nullopt},
         {std::nullopt, Release{"1.0", "https://x/y", ""}},
-        {1700000000,
-         Release{"v0.3.0-rc1", "https://thumbrover.app/d?x=1&y=\"2\"",
-                 "Line one\nline \"two\" with 'quotes', ''' and \\ and \t tab\n"
-                 "émoji 🎮 <b>markup</b> \x01\x7f"}},
+        {1700000000, Release{"v0.3.0-rc1", "https://thumbrover.app/d?x=1&y=\"2\"",
+                             "Line one\nline \"two\" with 'quotes', ''' and \\ and \t tab\n"
+                             "émoji 🎮 <b>markup</b> \x01\x7f"}},
     };
     for (const StoredUpdate& stored : shapes) {
         const std::string text = stored_update_to_toml(stored);
@@ -84,7 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
         Reading{"CheckedAtIsDate", "checked_at = 2024-01-01T00:00:00Z\n", {}},
         Reading{"LatestNotATable", "checked_at = 7\nlatest = \"0.2.0\"\n", {}},
         Reading{"LatestMissingNotes",
-                "checked_at = 7\n[latest]\nversion = \"0.2.0\"\nurl = \"https://a/b\"\n", {}},
+                "checked_at = 7\n[latest]\nversion = \"0.2.0\"\nurl = \"https://a/b\"\n",
+                {}},
         Reading{"LatestVersionNotText",
                 "checked_at = 7\n[latest]\nversion = 2\nurl = \"https://a/b\"\nnotes = \"\"\n",
                 {}},
@@ -118,8 +118,7 @@ TEST(StoredUpdateFile, SaveFailureIsReportedWithThePath) {
     ASSERT_TRUE(write_file_atomically(dir / "blocker", "x"));
     const auto saved = save_stored_update(dir / "blocker" / "update.toml", StoredUpdate{1, {}});
     ASSERT_FALSE(saved);
-    EXPECT_NE(saved.error().find((dir / "blocker").string()), std::string::npos)
-        << saved.error();
+    EXPECT_NE(saved.error().find((dir / "blocker").string()), std::string::npos) << saved.error();
 }
 
 }  // namespace

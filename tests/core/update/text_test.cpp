@@ -18,9 +18,11 @@ TEST(ValidUtf8, KeepsWellFormedTextAndReplacesEachBadSequenceOnce) {
         {"", ""},
         {"plain", "plain"},
         {"é 🎮 \xE2\x82\xAC", "é 🎮 \xE2\x82\xAC"},
-        {"a\xFF" "b", "a" + fffd + "b"},
-        {"\xC3", fffd},                                   // truncated two-byte
-        {"\xE2\x82", fffd},                               // truncated three-byte: one mark
+        {"a\xFF"
+         "b",
+         "a" + fffd + "b"},
+        {"\xC3", fffd},      // truncated two-byte
+        {"\xE2\x82", fffd},  // truncated three-byte: one mark
         {"\xE2\x82z", fffd + "z"},
         {"\xC0\xAF", fffd + fffd},                        // overlong '/'
         {"\xED\xA0\x80", fffd + fffd + fffd},             // surrogate
@@ -29,7 +31,8 @@ TEST(ValidUtf8, KeepsWellFormedTextAndReplacesEachBadSequenceOnce) {
         {"\x80\x80", fffd + fffd},
         {std::string("nul\0ok", 6), std::string("nul\0ok", 6)},
     };
-    for (const Case& c : cases) EXPECT_EQ(to_valid_utf8(c.in), c.out) << c.in;
+    for (const Case& c : cases)
+        EXPECT_EQ(to_valid_utf8(c.in), c.out) << c.in;
 }
 
 TEST(TrimAscii, RemovesSpaceAtBothEndsOnly) {
