@@ -64,9 +64,12 @@ struct Pipe {
 // with its standard descriptors closed.
 Result<Pipe> make_pipe() {
     std::array<int, 2> fds{};
-    if (::pipe(fds.data()) != 0) return Error{errno_text(errno)};
+    // Created close-on-exec at once: another thread spawning a process in between must not
+    // carry our pipe away, or the end of the stream would never come.
+    if (::pipe2(fds.data(), O_CLOEXEC) != 0) return Error{errno_text(errno)};
     std::array<UniqueFd, 2> ends{UniqueFd(fds[0]), UniqueFd(fds[1])};
     for (UniqueFd& end : ends) {
+        if (end.get() > STDERR_FILENO) continue;
         UniqueFd moved(::fcntl(end.get(), F_DUPFD_CLOEXEC, 3));
         if (!moved.valid()) return Error{errno_text(errno)};
         end = std::move(moved);
