@@ -36,8 +36,8 @@ QPainterPath controls_path() {
     p.addRect(QRectF(13, 24.5, 14, 5));
     p.addRect(QRectF(17.5, 20, 5, 14));
     p = p.simplified();
-    for (const QPointF& at : {QPointF(47, 20.5), QPointF(52.5, 26.5), QPointF(41.5, 26.5),
-                              QPointF(47, 32.5)})
+    for (const QPointF& at :
+         {QPointF(47, 20.5), QPointF(52.5, 26.5), QPointF(41.5, 26.5), QPointF(47, 32.5)})
         p.addEllipse(at, 3.0, 3.0);
     return p;
 }

@@ -2,18 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include "linux/qt_app.hpp"
 
 namespace thumbrover {
 namespace {
-
-QGuiApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_linux_shell";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication application(argc, argv);
-    return application;
-}
 
 int opaque_pixels(const QImage& image) {
     int count = 0;
@@ -24,7 +16,7 @@ int opaque_pixels(const QImage& image) {
 }
 
 TEST(ControllerPicture, FilledAndOutlineDifferAndLeaveTheBackgroundClear) {
-    app();
+    testing::qt_app();
     for (const int size : {16, 22, 64}) {
         SCOPED_TRACE(size);
         const QImage filled = controller_picture(true, size);
@@ -50,7 +42,7 @@ TEST(ControllerPicture, FilledAndOutlineDifferAndLeaveTheBackgroundClear) {
 }
 
 TEST(TrayIcon, OffersEveryPanelSizeInBothStates) {
-    app();
+    testing::qt_app();
     for (const bool active : {true, false}) {
         const QIcon icon = tray_icon(active);
         ASSERT_FALSE(icon.isNull());
