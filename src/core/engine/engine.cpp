@@ -18,9 +18,13 @@ void emit_key(EngineState& state, CommandKind kind, Key key) {
     emit(state, kind, key_kind_number(key.kind), key.effective_param());
 }
 
-CommandList take_pending(EngineState& state) { return std::exchange(state.pending, {}); }
+CommandList take_pending(EngineState& state) {
+    return std::exchange(state.pending, {});
+}
 
-std::uint8_t flag(bool value) { return value ? 1 : 0; }
+std::uint8_t flag(bool value) {
+    return value ? 1 : 0;
+}
 
 EngineTime saturating_add(EngineTime a, EngineTime b) {
     if (b.count() > 0 && a.count() > std::numeric_limits<EngineTime::rep>::max() - b.count()) {
@@ -103,9 +107,16 @@ void one_shot_action(EngineState& state, const Action& action, EngineTime now) {
 Button wire_button(std::uint8_t number) {
     // Number 8 (Xbox) never reaches this; the others keep their order, skipping the triggers.
     static constexpr std::array<Button, kWireButtonCount> buttons = {
-        Button::A,    Button::B,    Button::X,           Button::Y,
-        Button::LeftBumper,         Button::RightBumper, Button::View,
-        Button::Menu, Button::Xbox, Button::LeftStickClick,
+        Button::A,
+        Button::B,
+        Button::X,
+        Button::Y,
+        Button::LeftBumper,
+        Button::RightBumper,
+        Button::View,
+        Button::Menu,
+        Button::Xbox,
+        Button::LeftStickClick,
         Button::RightStickClick,
     };
     return buttons[number];
@@ -232,7 +243,8 @@ void tap_action(EngineState& state, const Action& action, EngineTime now) {
         emit(state, CommandKind::Click, *mouse);
     } else if (action.kind == ActionKind::Shortcut) {
         const auto& modifiers = action.shortcut.modifiers;
-        for (const Key& modifier : modifiers) emit_key(state, CommandKind::KeyDown, modifier);
+        for (const Key& modifier : modifiers)
+            emit_key(state, CommandKind::KeyDown, modifier);
         emit_key(state, CommandKind::KeyTap, action.shortcut.key);
         for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) {
             emit_key(state, CommandKind::KeyUp, *it);
@@ -260,7 +272,8 @@ void release_button(EngineState& state, Button button) {
 }
 
 void release_everything(EngineState& state) {
-    for (const Button button : all_buttons()) release_button(state, button);
+    for (const Button button : all_buttons())
+        release_button(state, button);
     state.pressed.fill(false);
     state.press_time.fill(std::nullopt);
     state.dpad_x = 0;
@@ -314,10 +327,9 @@ CommandList handle_input(EngineState& state, const InputEvent& event, EngineTime
                 case 4:
                 case 5:
                     if (state.enabled) {
-                        trigger_changed(state,
-                                        event.index == 4 ? Button::LeftTrigger
-                                                         : Button::RightTrigger,
-                                        event.value, now);
+                        trigger_changed(
+                            state, event.index == 4 ? Button::LeftTrigger : Button::RightTrigger,
+                            event.value, now);
                     }
                     break;
                 case 6:

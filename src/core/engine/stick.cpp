@@ -6,7 +6,9 @@
 namespace thumbrover {
 namespace {
 
-float finite_or_zero(float value) { return std::isfinite(value) ? value : 0.0f; }
+float finite_or_zero(float value) {
+    return std::isfinite(value) ? value : 0.0f;
+}
 
 // Products and sums are kept in separate statements so that no compiler fuses them into one
 // rounding: the results must match the single-precision arithmetic exactly, on every platform.
