@@ -1,11 +1,14 @@
 #pragma once
 
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "core/common/result.hpp"
 #include "core/engine/engine.hpp"
 #include "core/settings/config.hpp"
+#include "core/settings/config_command.hpp"
 
 namespace thumbrover {
 
@@ -29,5 +32,11 @@ namespace thumbrover {
 [[nodiscard]] std::string format_replay_time(EngineTime time);
 // "8", "408.5", "0.000001": digits, optionally a point and up to six more digits.
 [[nodiscard]] Result<EngineTime> parse_replay_time(std::string_view text);
+
+// `thumbroverctl replay [--config FILE] [--off] [SCENARIO]`: `args` are the words after
+// "replay". The scenario comes from SCENARIO, or from `read_stdin` when it is absent or "-".
+// Diagnostics in `err` are whole lines prefixed with "thumbroverctl: ".
+[[nodiscard]] CommandOutcome run_replay_command(
+    std::span<const std::string_view> args, const std::function<Result<std::string>()>& read_stdin);
 
 }  // namespace thumbrover

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "core/common/numeric.hpp"
@@ -9,6 +10,11 @@ namespace {
 float finite_or_zero(float value) {
     return std::isfinite(value) ? value : 0.0f;
 }
+
+// No sensible speed comes near this in one tick (800 px/s moves 40 px in the longest step); it
+// only bounds absurd settings, so that a scroll speed of 1e30 cannot ask the event output for
+// billions of wheel events or the pointer for a jump across any screen.
+constexpr float kMaxUnitsPerTick = 65536.0f;
 
 // Products and sums are kept in separate statements so that no compiler fuses them into one
 // rounding: the results must match the single-precision arithmetic exactly, on every platform.
@@ -34,7 +40,7 @@ Vec2 sum_of_role(const EngineState& state, StickRole role) {
 // that stopped being finite (from absurd speeds) starts again from zero rather than poisoning
 // every later tick.
 std::int32_t carry(float& remainder, float delta) {
-    const float a = remainder + delta;
+    const float a = std::clamp(remainder + delta, -kMaxUnitsPerTick, kMaxUnitsPerTick);
     const float whole = std::trunc(a);
     const float rest = a - whole;
     if (!std::isfinite(rest)) {
