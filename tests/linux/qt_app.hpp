@@ -5,13 +5,14 @@
 namespace thumbrover::testing {
 
 // The one application object of a test program, made on first use. Every test in a program that
-// needs Qt goes through here, since Qt allows one application object per process.
+// needs Qt goes through here, since Qt allows one application object per process. It is never
+// destroyed: at exit Qt's own globals may already be gone, and its destructor would crash.
 inline QApplication& qt_app() {
     static int argc = 1;
     static char name[] = "thumbrover-test";
     static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
+    static QApplication* application = new QApplication(argc, argv);
+    return *application;
 }
 
 }  // namespace thumbrover::testing
