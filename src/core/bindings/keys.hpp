@@ -1,0 +1,134 @@
+#pragma once
+
+#include <array>
+#include <compare>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace thumbrover {
+
+// The kind numbers are part of the interface: they order keys and are the bytes handed to the
+// event synthesis, so enumerators must never be reordered.
+enum class KeyKind : std::uint8_t {
+    Up = 0,
+    Down = 1,
+    Left = 2,
+    Right = 3,
+    Esc = 4,
+    Tab = 5,
+    Enter = 6,
+    Space = 7,
+    Backspace = 8,
+    Delete = 9,
+    Home = 10,
+    End = 11,
+    PageUp = 12,
+    PageDown = 13,
+    Letter = 14,  // parameter: character code of 'a'..'z'
+    Digit = 15,   // parameter: 0..9
+    F = 16,       // parameter: 1..12
+    Ctrl = 17,
+    Shift = 18,
+    Alt = 19,
+    Meta = 20,  // Command on macOS, Super on Linux
+    PlayPause = 21,
+    NextTrack = 22,
+    PreviousTrack = 23,
+    VolumeUp = 24,
+    VolumeDown = 25,
+    Mute = 26,
+};
+
+inline constexpr std::size_t kKeyKindCount = 27;
+
+[[nodiscard]] constexpr std::uint8_t key_kind_number(KeyKind kind) {
+    return static_cast<std::uint8_t>(kind);
+}
+[[nodiscard]] constexpr bool key_kind_has_param(KeyKind kind) {
+    return kind == KeyKind::Letter || kind == KeyKind::Digit || kind == KeyKind::F;
+}
+[[nodiscard]] constexpr bool is_modifier(KeyKind kind) {
+    return kind >= KeyKind::Ctrl && kind <= KeyKind::Meta;
+}
+[[nodiscard]] constexpr bool is_media(KeyKind kind) {
+    return kind >= KeyKind::PlayPause;
+}
+
+// One keyboard key. The parameter only means something for Letter, Digit and F; for every other
+// kind it is ignored by comparisons and kept at 0 by the constructor.
+struct Key {
+    KeyKind kind = KeyKind::Up;
+    std::uint8_t param = 0;
+
+    constexpr Key() = default;
+    constexpr Key(KeyKind k, std::uint8_t p = 0) : kind(k), param(key_kind_has_param(k) ? p : 0) {}
+
+    // `c` must be 'a'..'z'.
+    [[nodiscard]] static constexpr Key letter(char c) {
+        return Key(KeyKind::Letter, static_cast<std::uint8_t>(c));
+    }
+    // `value` must be 0..9.
+    [[nodiscard]] static constexpr Key digit(std::uint8_t value) {
+        return Key(KeyKind::Digit, value);
+    }
+    // `number` must be 1..12.
+    [[nodiscard]] static constexpr Key function(std::uint8_t number) {
+        return Key(KeyKind::F, number);
+    }
+
+    [[nodiscard]] constexpr bool modifier() const { return is_modifier(kind); }
+    [[nodiscard]] constexpr std::uint8_t effective_param() const {
+        return key_kind_has_param(kind) ? param : 0;
+    }
+
+    friend constexpr bool operator==(const Key& a, const Key& b) {
+        return a.kind == b.kind && a.effective_param() == b.effective_param();
+    }
+    friend constexpr std::strong_ordering operator<=>(const Key& a, const Key& b) {
+        if (auto c = a.kind <=> b.kind; c != 0) return c;
+        return a.effective_param() <=> b.effective_param();
+    }
+};
+
+// A key pressed while the modifiers are held. Built through `make_shortcut` or `parse_shortcut`,
+// `modifiers` is sorted ascending, holds no duplicates, only modifier keys and never `key` itself.
+struct Shortcut {
+    std::vector<Key> modifiers;
+    Key key;
+
+    friend bool operator==(const Shortcut&, const Shortcut&) = default;
+    friend std::strong_ordering operator<=>(const Shortcut& a, const Shortcut& b) {
+        if (auto c = a.modifiers <=> b.modifiers; c != 0) return c;
+        return a.key <=> b.key;
+    }
+};
+
+// One row of the key table: the settings-file name and the user-interface label. Both are empty
+// for Letter, Digit and F, whose texts depend on the parameter (`key_name`, `key_label`).
+struct KeyKindInfo {
+    KeyKind kind;
+    std::string_view name;
+    std::string_view label;
+};
+
+// Every key kind, in kind order.
+[[nodiscard]] const std::array<KeyKindInfo, kKeyKindCount>& key_kinds();
+
+// Builds a shortcut with its modifier list normalised: keys that are not modifiers and modifiers
+// equal to `key` are dropped, the rest sorted and de-duplicated.
+[[nodiscard]] Shortcut make_shortcut(std::vector<Key> modifiers, Key key);
+
+// Parsers report only success or failure; callers word the error.
+[[nodiscard]] std::optional<Key> parse_key(std::string_view text);
+[[nodiscard]] std::optional<Shortcut> parse_shortcut(std::string_view text);
+
+[[nodiscard]] std::string key_name(Key key);
+[[nodiscard]] std::string key_label(Key key);
+[[nodiscard]] std::string shortcut_name(const Shortcut& shortcut);
+// The concatenated labels of the modifiers and the key, without the "Key: " prefix ("⇧⌘T").
+[[nodiscard]] std::string shortcut_label(const Shortcut& shortcut);
+
+}  // namespace thumbrover

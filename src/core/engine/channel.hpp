@@ -1,0 +1,130 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+namespace thumbrover {
+
+namespace detail {
+
+template <class T>
+struct ChannelState {
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<T> queue;
+    bool receiver_alive = true;
+};
+
+}  // namespace detail
+
+template <class T>
+class Receiver;
+
+// The sending end of an unbounded first-in first-out channel. Copies send into the same channel,
+// from any thread. `send` never blocks: the queue grows instead, which at a controller's message
+// rate stays tiny, and a sender must never stall the main thread's 4 ms timer.
+template <class T>
+class Sender {
+  public:
+    Sender() = default;
+
+    // False when the receiver is gone or the sender was default-constructed; every caller may
+    // ignore that, since a message for an engine that has ended has nobody to act on it.
+    bool send(T value) const {
+        if (!state_) return false;
+        {
+            std::lock_guard lock(state_->mutex);
+            if (!state_->receiver_alive) return false;
+            state_->queue.push_back(std::move(value));
+        }
+        state_->ready.notify_one();
+        return true;
+    }
+
+    [[nodiscard]] bool connected() const { return state_ != nullptr; }
+
+  private:
+    template <class U>
+    friend std::pair<Sender<U>, Receiver<U>> make_channel();
+
+    explicit Sender(std::shared_ptr<detail::ChannelState<T>> state) : state_(std::move(state)) {}
+
+    std::shared_ptr<detail::ChannelState<T>> state_;
+};
+
+// The one receiving end. Dropping it makes later sends fail and frees what is still queued.
+template <class T>
+class Receiver {
+  public:
+    Receiver() = default;
+    Receiver(Receiver&&) noexcept = default;
+    Receiver& operator=(Receiver&& other) noexcept {
+        if (this != &other) {
+            close();
+            state_ = std::move(other.state_);
+        }
+        return *this;
+    }
+    Receiver(const Receiver&) = delete;
+    Receiver& operator=(const Receiver&) = delete;
+    ~Receiver() { close(); }
+
+    // Waits at most `timeout` for the oldest message.
+    [[nodiscard]] std::optional<T> recv_for(std::chrono::nanoseconds timeout) {
+        if (!state_) return std::nullopt;
+        std::unique_lock lock(state_->mutex);
+        if (!state_->ready.wait_for(lock, timeout, [&] { return !state_->queue.empty(); })) {
+            return std::nullopt;
+        }
+        return pop_locked();
+    }
+
+    // Takes the oldest message without waiting (the main thread drains its channel this way).
+    [[nodiscard]] std::optional<T> try_recv() {
+        if (!state_) return std::nullopt;
+        std::lock_guard lock(state_->mutex);
+        if (state_->queue.empty()) return std::nullopt;
+        return pop_locked();
+    }
+
+    [[nodiscard]] bool connected() const { return state_ != nullptr; }
+
+  private:
+    template <class U>
+    friend std::pair<Sender<U>, Receiver<U>> make_channel();
+
+    explicit Receiver(std::shared_ptr<detail::ChannelState<T>> state) : state_(std::move(state)) {}
+
+    std::optional<T> pop_locked() {
+        std::optional<T> out(std::move(state_->queue.front()));
+        state_->queue.pop_front();
+        return out;
+    }
+
+    void close() {
+        if (!state_) return;
+        std::deque<T> dropped;
+        {
+            std::lock_guard lock(state_->mutex);
+            state_->receiver_alive = false;
+            dropped.swap(state_->queue);
+        }
+        state_.reset();
+    }
+
+    std::shared_ptr<detail::ChannelState<T>> state_;
+};
+
+template <class T>
+[[nodiscard]] std::pair<Sender<T>, Receiver<T>> make_channel() {
+    auto state = std::make_shared<detail::ChannelState<T>>();
+    return {Sender<T>(state), Receiver<T>(state)};
+}
+
+}  // namespace thumbrover

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "core/common/result.hpp"
+
+namespace thumbrover {
+
+// Starting the program when the user logs in (macOS login item, XDG autostart entry).
+// Main thread only.
+class LoginItem {
+  public:
+    virtual ~LoginItem() = default;
+
+    // What the system will really do at the next login.
+    [[nodiscard]] virtual bool enabled() = 0;
+    // Fails with the system's reason when it refuses; the state is then whatever `enabled` says.
+    virtual Result<void> set_enabled(bool enabled) = 0;
+};
+
+// Handing things to the desktop and to the shell. Main thread only; nothing here waits for the
+// programs it starts.
+class Desktop {
+  public:
+    virtual ~Desktop() = default;
+
+    // Opens a file, a web address or a system settings link with the desktop's opener (`open`,
+    // `xdg-open`). Fails only when the opener cannot be started, with the reason.
+    virtual Result<void> open(const std::string& target) = 0;
+
+    // Starts `/bin/sh -c <command> <argument0>` with the standard streams inherited; the shell
+    // sees argument0 as "$0", so no quoting of it is ever needed.
+    virtual Result<void> start_shell(const std::string& command, const std::string& argument0) = 0;
+
+    // The shell command that waits a moment and then starts the program again from "$0"
+    // ("sleep 1; open \"$0\"" on macOS, "sleep 1; exec \"$0\"" on Linux).
+    [[nodiscard]] virtual std::string restart_command() const = 0;
+
+    // The application bundle the program runs from, when the platform has bundles.
+    [[nodiscard]] virtual std::optional<std::filesystem::path> bundle_path() const = 0;
+    // The running executable, when it can be found.
+    [[nodiscard]] virtual std::optional<std::filesystem::path> executable_path() const = 0;
+};
+
+// The permission to post synthetic input (Accessibility on macOS; an X display with XTest, or
+// write access to /dev/uinput, on Linux). Main thread only.
+class InputPermission {
+  public:
+    virtual ~InputPermission() = default;
+
+    [[nodiscard]] virtual bool granted() = 0;
+    // Makes the system list the program and, where it has one, show its prompt. Returns at once.
+    virtual void request() = 0;
+};
+
+}  // namespace thumbrover
