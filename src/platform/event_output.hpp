@@ -21,9 +21,24 @@ namespace thumbrover {
 // - Every event it produces can be recognised as the program's own by the real-mouse watcher.
 // - Destroying it posts nothing.
 class EventOutput {
-public:
+  public:
     virtual ~EventOutput() = default;
     [[nodiscard]] virtual Result<void> perform(const OutputCommand& command) = 0;
+};
+
+// The two commands whose meaning depends on the desktop: what "Mission Control / Overview" opens
+// and what "On-screen keyboard" shows (on macOS the latter is a notification that macOS does not
+// allow it).
+//
+// Contract:
+// - Called only from the engine thread; returns at once and never waits for a program it starts.
+// - An error carries the whole diagnostic text without the program prefix (for example "could not
+//   open Mission Control: No such file or directory"); the executor prints it and goes on.
+class DesktopActions {
+  public:
+    virtual ~DesktopActions() = default;
+    virtual Result<void> show_overview() = 0;
+    virtual Result<void> show_on_screen_keyboard() = 0;
 };
 
 }  // namespace thumbrover

@@ -24,7 +24,7 @@ namespace thumbrover {
 namespace {
 
 class FileActions {
-public:
+  public:
     FileActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
     ~FileActions() {
         if (ok_) ::posix_spawn_file_actions_destroy(&actions_);
@@ -35,13 +35,13 @@ public:
     [[nodiscard]] bool ok() const { return ok_; }
     posix_spawn_file_actions_t* get() { return &actions_; }
 
-private:
+  private:
     posix_spawn_file_actions_t actions_{};
     bool ok_ = false;
 };
 
 class SpawnAttributes {
-public:
+  public:
     SpawnAttributes() { ok_ = ::posix_spawnattr_init(&attributes_) == 0; }
     ~SpawnAttributes() {
         if (ok_) ::posix_spawnattr_destroy(&attributes_);
@@ -52,7 +52,7 @@ public:
     [[nodiscard]] bool ok() const { return ok_; }
     posix_spawnattr_t* get() { return &attributes_; }
 
-private:
+  private:
     posix_spawnattr_t attributes_{};
     bool ok_ = false;
 };
@@ -140,7 +140,8 @@ Result<void> spawn_detached(const std::string& program, const std::vector<std::s
     std::vector<char*> argv;
     argv.reserve(args.size() + 2);
     argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
 
     pid_t pid = 0;

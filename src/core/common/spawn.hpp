@@ -27,9 +27,8 @@ struct SpawnOptions {
                                           const SpawnOptions& options = {});
 
 // The way a caller starts a child process; injectable so that callers are tested without one.
-using Spawner = std::function<Result<void>(const std::string& program,
-                                           const std::vector<std::string>& args,
-                                           const SpawnOptions& options)>;
+using Spawner = std::function<Result<void>(
+    const std::string& program, const std::vector<std::string>& args, const SpawnOptions& options)>;
 
 // A Spawner that calls spawn_detached.
 [[nodiscard]] Spawner system_spawner();

@@ -42,7 +42,9 @@ std::chrono::nanoseconds interval_from_seconds(double seconds) {
     return std::chrono::nanoseconds{saturate_cast<std::int64_t>(seconds * 1e9)};
 }
 
-Error event_failed() { return Error{kEventFailed}; }
+Error event_failed() {
+    return Error{kEventFailed};
+}
 
 }  // namespace
 
@@ -65,12 +67,13 @@ MacPoint clamp_to_displays(MacPoint from, MacPoint target, std::span<const MacRe
 }
 
 MacEventOutput::MacEventOutput(MacEventSink& sink)
-    : sink_(sink), double_click_interval_(interval_from_seconds(sink.double_click_interval_seconds())) {}
+    : sink_(sink),
+      double_click_interval_(interval_from_seconds(sink.double_click_interval_seconds())) {}
 
 std::uint64_t MacEventOutput::current_flags() const {
     std::uint64_t flags = mac::kBaseFlags;
-    for (const KeyId& held : held_keys_) {
-        if (!key_kind::is_modifier(held.kind)) continue;
+    for (const Key& held : held_keys_) {
+        if (!held.modifier()) continue;
         if (const auto key = mac_key(held)) flags |= key->flags;
     }
     if (command_held_) flags |= mac::kCommandMask;
@@ -88,19 +91,19 @@ Result<void> MacEventOutput::perform(const OutputCommand& command) {
         case CommandKind::ButtonUp:
             return button_release(command.p1);
         case CommandKind::KeyDown:
-            return key({command.p1, command.p2}, true);
+            return key(command.p1, command.p2, true);
         case CommandKind::KeyUp:
-            return key({command.p1, command.p2}, false);
+            return key(command.p1, command.p2, false);
         case CommandKind::KeyTap: {
-            if (auto r = key({command.p1, command.p2}, true); !r) return r;
-            return key({command.p1, command.p2}, false);
+            if (auto r = key(command.p1, command.p2, true); !r) return r;
+            return key(command.p1, command.p2, false);
         }
         case CommandKind::Click: {
             if (auto r = button_press(command.p1); !r) return r;
             return button_release(command.p1);
         }
         case CommandKind::HoldCommand:
-            return hold_command(command.p1 == 1);
+            return hold_command(command.p1 != 0);
         case CommandKind::SwitcherTab:
             return switcher_tab();
         case CommandKind::Launcher:
@@ -195,7 +198,9 @@ Result<void> MacEventOutput::button_release(std::uint8_t button) {
     return post(event);
 }
 
-Result<void> MacEventOutput::key(KeyId id, bool down) {
+Result<void> MacEventOutput::key(std::uint8_t kind, std::uint8_t param, bool down) {
+    if (kind >= kKeyKindCount) return event_failed();
+    const Key id(static_cast<KeyKind>(kind), param);
     const std::optional<MacKey> mac = mac_key(id);
     if (!mac) return event_failed();
     switch (mac->key_class) {
@@ -204,7 +209,7 @@ Result<void> MacEventOutput::key(KeyId id, bool down) {
                 held_keys_.push_back(id);
             } else {
                 const auto it = std::find_if(held_keys_.begin(), held_keys_.end(),
-                                             [&](const KeyId& k) { return k.kind == id.kind; });
+                                             [&](const Key& k) { return k.kind == id.kind; });
                 if (it != held_keys_.end()) held_keys_.erase(it);
             }
             return modifier_change(mac->code);
@@ -254,8 +259,8 @@ Result<void> MacEventOutput::switcher_tab() {
 Result<void> MacEventOutput::launcher() {
     // The Command added here is transient: whatever happens, held_keys_ ends as it began, so a
     // failed event can never leave Command stuck on every later key.
-    const std::vector<KeyId> before = held_keys_;
-    held_keys_.push_back({key_kind::kMeta, 0});
+    const std::vector<Key> before = held_keys_;
+    held_keys_.emplace_back(KeyKind::Meta);
     Result<void> result = modifier_change(kCommandCode);
     const bool command_posted = result.ok();
     if (result) result = plain_key(kSpaceCode, 0, true);
@@ -273,8 +278,8 @@ std::string describe(const MacEvent& event) {
     int n = 0;
     switch (event.type) {
         case MacEventType::ScrollWheel:
-            n = std::snprintf(buffer, sizeof buffer, "scroll(%u) wheel1=%d wheel2=%d wheel3=%d", type,
-                              event.wheel1, event.wheel2, event.wheel3);
+            n = std::snprintf(buffer, sizeof buffer, "scroll(%u) wheel1=%d wheel2=%d wheel3=%d",
+                              type, event.wheel1, event.wheel2, event.wheel3);
             break;
         case MacEventType::KeyDown:
         case MacEventType::KeyUp:

@@ -26,7 +26,7 @@ struct ButtonHistory {
 // a scroll too small to send yet, and the switcher's Command. The macOS adapter supplies the sink
 // and owns the event source; everything here runs on the engine thread.
 class MacEventOutput final : public EventOutput {
-public:
+  public:
     // Reads the double-click interval from the sink once.
     explicit MacEventOutput(MacEventSink& sink);
 
@@ -38,7 +38,7 @@ public:
     // the switcher's Command.
     [[nodiscard]] std::uint64_t current_flags() const;
 
-    [[nodiscard]] const std::vector<KeyId>& held_keys() const { return held_keys_; }
+    [[nodiscard]] const std::vector<Key>& held_keys() const { return held_keys_; }
     [[nodiscard]] bool command_held() const { return command_held_; }
     [[nodiscard]] bool button_down(std::size_t button) const { return button_down_.at(button); }
     [[nodiscard]] const ButtonHistory& history(std::size_t button) const {
@@ -49,12 +49,12 @@ public:
         return double_click_interval_;
     }
 
-private:
+  private:
     Result<void> move(std::int32_t dx, std::int32_t dy);
     Result<void> scroll(std::int32_t vertical, std::int32_t horizontal);
     Result<void> button_press(std::uint8_t button);
     Result<void> button_release(std::uint8_t button);
-    Result<void> key(KeyId key, bool down);
+    Result<void> key(std::uint8_t kind, std::uint8_t param, bool down);
     Result<void> plain_key(std::uint16_t code, std::uint64_t extra_flags, bool down);
     Result<void> modifier_change(std::uint16_t code);
     Result<void> hold_command(bool held);
@@ -64,7 +64,7 @@ private:
 
     MacEventSink& sink_;
     std::chrono::nanoseconds double_click_interval_{0};
-    std::vector<KeyId> held_keys_;
+    std::vector<Key> held_keys_;
     std::array<ButtonHistory, 3> history_{};
     std::array<std::int32_t, 2> scroll_carry_{0, 0};
     bool command_held_ = false;

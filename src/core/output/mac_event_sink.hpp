@@ -72,7 +72,8 @@ struct MacRect {
 // - FlagsChanged: CGEventCreateKeyboardEvent(source, key_code, true), CGEventSetType(12), then
 //   CGEventSetFlags(flags);
 // - SystemDefined: NSEvent otherEventWithType:14 location:(0,0) modifierFlags:modifier_flags
-//   timestamp:0 windowNumber:0 context:nil subtype:subtype data1:data1 data2:data2, and its CGEvent.
+//   timestamp:0 windowNumber:0 context:nil subtype:subtype data1:data1 data2:data2, and its
+//   CGEvent.
 // In every case kCGEventSourceUserData (field 42) is set to `user_data` last, just before posting.
 struct MacEvent {
     MacEventType type = MacEventType::MouseMoved;
@@ -105,7 +106,7 @@ struct MacEvent {
 // What the event-synthesis logic needs from macOS; the macOS adapter implements it with
 // CoreGraphics and AppKit calls. Used from the engine thread only.
 class MacEventSink {
-public:
+  public:
     virtual ~MacEventSink() = default;
 
     // Creates the described event from the program's event source, sets its fields, posts it to

@@ -48,57 +48,57 @@ constexpr std::uint64_t kFunctionFlags = 0x800000;  // secondary Fn
 
 // Kinds 0..13 and 17..26, which take no parameter.
 struct FixedKey {
-    std::uint8_t kind;
+    KeyKind kind;
     MacKey key;
 };
 constexpr std::array<FixedKey, 24> kFixedKeys = {{
-    {key_kind::kUp, {MacKeyClass::Plain, 126, kArrowFlags}},
-    {key_kind::kDown, {MacKeyClass::Plain, 125, kArrowFlags}},
-    {key_kind::kLeft, {MacKeyClass::Plain, 123, kArrowFlags}},
-    {key_kind::kRight, {MacKeyClass::Plain, 124, kArrowFlags}},
-    {key_kind::kEsc, {MacKeyClass::Plain, 53, 0}},
-    {key_kind::kTab, {MacKeyClass::Plain, 48, 0}},
-    {key_kind::kEnter, {MacKeyClass::Plain, 36, 0}},
-    {key_kind::kSpace, {MacKeyClass::Plain, 49, 0}},
-    {key_kind::kBackspace, {MacKeyClass::Plain, 51, 0}},
-    {key_kind::kDelete, {MacKeyClass::Plain, 117, kFunctionFlags}},
-    {key_kind::kHome, {MacKeyClass::Plain, 115, kFunctionFlags}},
-    {key_kind::kEnd, {MacKeyClass::Plain, 119, kFunctionFlags}},
-    {key_kind::kPageUp, {MacKeyClass::Plain, 116, kFunctionFlags}},
-    {key_kind::kPageDown, {MacKeyClass::Plain, 121, kFunctionFlags}},
+    {KeyKind::Up, {MacKeyClass::Plain, 126, kArrowFlags}},
+    {KeyKind::Down, {MacKeyClass::Plain, 125, kArrowFlags}},
+    {KeyKind::Left, {MacKeyClass::Plain, 123, kArrowFlags}},
+    {KeyKind::Right, {MacKeyClass::Plain, 124, kArrowFlags}},
+    {KeyKind::Esc, {MacKeyClass::Plain, 53, 0}},
+    {KeyKind::Tab, {MacKeyClass::Plain, 48, 0}},
+    {KeyKind::Enter, {MacKeyClass::Plain, 36, 0}},
+    {KeyKind::Space, {MacKeyClass::Plain, 49, 0}},
+    {KeyKind::Backspace, {MacKeyClass::Plain, 51, 0}},
+    {KeyKind::Delete, {MacKeyClass::Plain, 117, kFunctionFlags}},
+    {KeyKind::Home, {MacKeyClass::Plain, 115, kFunctionFlags}},
+    {KeyKind::End, {MacKeyClass::Plain, 119, kFunctionFlags}},
+    {KeyKind::PageUp, {MacKeyClass::Plain, 116, kFunctionFlags}},
+    {KeyKind::PageDown, {MacKeyClass::Plain, 121, kFunctionFlags}},
     // Device-independent mask | left-hand device bit.
-    {key_kind::kCtrl, {MacKeyClass::Modifier, 59, 0x40000 | 0x1}},
-    {key_kind::kShift, {MacKeyClass::Modifier, 56, 0x20000 | 0x2}},
-    {key_kind::kAlt, {MacKeyClass::Modifier, 58, 0x80000 | 0x20}},
-    {key_kind::kMeta, {MacKeyClass::Modifier, 55, 0x100000 | 0x8}},
+    {KeyKind::Ctrl, {MacKeyClass::Modifier, 59, 0x40000 | 0x1}},
+    {KeyKind::Shift, {MacKeyClass::Modifier, 56, 0x20000 | 0x2}},
+    {KeyKind::Alt, {MacKeyClass::Modifier, 58, 0x80000 | 0x20}},
+    {KeyKind::Meta, {MacKeyClass::Modifier, 55, 0x100000 | 0x8}},
     // NX_KEYTYPE_* numbers of the system-defined media key events.
-    {key_kind::kPlayPause, {MacKeyClass::Media, 16, 0}},
-    {key_kind::kNextTrack, {MacKeyClass::Media, 19, 0}},
-    {key_kind::kPreviousTrack, {MacKeyClass::Media, 20, 0}},
-    {key_kind::kVolumeUp, {MacKeyClass::Media, 0, 0}},
-    {key_kind::kVolumeDown, {MacKeyClass::Media, 1, 0}},
-    {key_kind::kMute, {MacKeyClass::Media, 7, 0}},
+    {KeyKind::PlayPause, {MacKeyClass::Media, 16, 0}},
+    {KeyKind::NextTrack, {MacKeyClass::Media, 19, 0}},
+    {KeyKind::PreviousTrack, {MacKeyClass::Media, 20, 0}},
+    {KeyKind::VolumeUp, {MacKeyClass::Media, 0, 0}},
+    {KeyKind::VolumeDown, {MacKeyClass::Media, 1, 0}},
+    {KeyKind::Mute, {MacKeyClass::Media, 7, 0}},
 }};
 
 // kVK_RightCommand, kVK_RightShift, kVK_RightOption, kVK_RightControl.
-constexpr std::array<std::pair<std::uint16_t, std::uint8_t>, 4> kRightModifiers = {{
-    {54, key_kind::kMeta},
-    {60, key_kind::kShift},
-    {61, key_kind::kAlt},
-    {62, key_kind::kCtrl},
+constexpr std::array<std::pair<std::uint16_t, KeyKind>, 4> kRightModifiers = {{
+    {54, KeyKind::Meta},
+    {60, KeyKind::Shift},
+    {61, KeyKind::Alt},
+    {62, KeyKind::Ctrl},
 }};
 
 }  // namespace
 
-std::optional<MacKey> mac_key(KeyId key) {
+std::optional<MacKey> mac_key(Key key) {
     switch (key.kind) {
-        case key_kind::kLetter:
+        case KeyKind::Letter:
             if (key.param < 'a' || key.param > 'z') return std::nullopt;
             return MacKey{MacKeyClass::Plain, kLetterCodes[key.param - 'a'], 0};
-        case key_kind::kDigit:
+        case KeyKind::Digit:
             if (key.param >= kDigitCodes.size()) return std::nullopt;
             return MacKey{MacKeyClass::Plain, kDigitCodes[key.param], 0};
-        case key_kind::kF:
+        case KeyKind::F:
             if (key.param < 1 || key.param > kFunctionCodes.size()) return std::nullopt;
             return MacKey{MacKeyClass::Plain, kFunctionCodes[key.param - 1u], kFunctionFlags};
         default:
@@ -108,33 +108,32 @@ std::optional<MacKey> mac_key(KeyId key) {
     }
 }
 
-std::optional<KeyId> key_for_mac_key_code(std::uint16_t code) {
+std::optional<Key> key_for_mac_key_code(std::uint16_t code) {
     for (std::size_t i = 0; i < kLetterCodes.size(); ++i)
-        if (kLetterCodes[i] == code)
-            return KeyId{key_kind::kLetter, static_cast<std::uint8_t>('a' + i)};
+        if (kLetterCodes[i] == code) return Key::letter(static_cast<char>('a' + i));
     for (std::size_t i = 0; i < kDigitCodes.size(); ++i)
-        if (kDigitCodes[i] == code) return KeyId{key_kind::kDigit, static_cast<std::uint8_t>(i)};
+        if (kDigitCodes[i] == code) return Key::digit(static_cast<std::uint8_t>(i));
     for (std::size_t i = 0; i < kFunctionCodes.size(); ++i)
-        if (kFunctionCodes[i] == code) return KeyId{key_kind::kF, static_cast<std::uint8_t>(i + 1)};
+        if (kFunctionCodes[i] == code) return Key::function(static_cast<std::uint8_t>(i + 1));
     for (const FixedKey& fixed : kFixedKeys)
         if (fixed.key.key_class != MacKeyClass::Media && fixed.key.code == code)
-            return KeyId{fixed.kind, 0};
+            return Key(fixed.kind);
     for (const auto& [right_code, kind] : kRightModifiers)
-        if (right_code == code) return KeyId{kind, 0};
+        if (right_code == code) return Key(kind);
     return std::nullopt;
 }
 
-std::vector<std::uint8_t> modifier_kinds_in_flags(std::uint64_t flags) {
-    constexpr std::array<std::pair<std::uint64_t, std::uint8_t>, 4> masks = {{
-        {0x40000, key_kind::kCtrl},
-        {0x20000, key_kind::kShift},
-        {0x80000, key_kind::kAlt},
-        {0x100000, key_kind::kMeta},
+std::vector<Key> modifiers_in_mac_flags(std::uint64_t flags) {
+    constexpr std::array<std::pair<std::uint64_t, KeyKind>, 4> masks = {{
+        {0x40000, KeyKind::Ctrl},
+        {0x20000, KeyKind::Shift},
+        {0x80000, KeyKind::Alt},
+        {0x100000, KeyKind::Meta},
     }};
-    std::vector<std::uint8_t> kinds;
+    std::vector<Key> keys;
     for (const auto& [mask, kind] : masks)
-        if ((flags & mask) != 0) kinds.push_back(kind);
-    return kinds;
+        if ((flags & mask) != 0) keys.emplace_back(kind);
+    return keys;
 }
 
 }  // namespace thumbrover

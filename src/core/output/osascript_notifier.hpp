@@ -21,11 +21,11 @@ namespace thumbrover {
 // detached thread collects. When osascript cannot be started, the notification becomes the line
 // "thumbrover: <heading>: <body> (<error>)" on standard error.
 class OsascriptNotifier final : public Notifier {
-public:
+  public:
     explicit OsascriptNotifier(Spawner spawner = system_spawner());
     void notify(std::string_view heading, std::string_view body) override;
 
-private:
+  private:
     Spawner spawner_;
 };
 
