@@ -8,7 +8,8 @@ CircleGeometry circle_geometry(float scale) {
     CircleGeometry g;
     // fmax rather than std::max: a scale that is not a number gives the smallest ring, not a
     // window of NaN points.
-    g.side = std::fmax(std::round(static_cast<double>(scale) * 24.0), kMinimumCircleSide);
+    g.side = std::fmin(std::fmax(std::round(static_cast<double>(scale) * 24.0), kMinimumCircleSide),
+                       kMaximumCircleSide);
     g.centre = g.side * 0.5;
     g.ring_width = std::fmax(g.side * 0.09, 2.0);
     g.ring_radius = g.side * 0.4 + g.ring_width * 0.5;

@@ -20,8 +20,12 @@ struct CircleGeometry {
     double dot_radius = 0.0;
 };
 
-// The ring stays visible at any scale: never smaller than 8 points across.
+// The ring stays visible at any scale: never smaller than 8 points across. A hand-written scale
+// far beyond the settings slider (say 1e9) would otherwise ask the window system for a window
+// millions of points wide, which it refuses or backs with all the memory it can find; the ring
+// is capped at 20 times a normal cursor instead.
 inline constexpr double kMinimumCircleSide = 8.0;
+inline constexpr double kMaximumCircleSide = 480.0;
 
 [[nodiscard]] CircleGeometry circle_geometry(float scale);
 // A white ring and a white dot, each outlined in black so that they show on any background.

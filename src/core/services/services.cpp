@@ -41,8 +41,12 @@ std::string restart_target(const Desktop& desktop) {
 }
 
 bool restart_program(Desktop& desktop, EngineRequests& engine) {
-    const Result<void> started =
-        desktop.start_shell(desktop.restart_command(), restart_target(desktop));
+    const std::string target = restart_target(desktop);
+    if (target.empty()) {
+        diag("could not restart: the program's own path is unknown");
+        return false;
+    }
+    const Result<void> started = desktop.start_shell(desktop.restart_command(), target);
     if (!started) {
         diag("could not restart: " + started.error());
         return false;

@@ -21,8 +21,9 @@ bool open_with_system(Desktop& desktop, const std::string& target);
 [[nodiscard]] std::string restart_target(const Desktop& desktop);
 
 // Starts a shell that waits a moment and starts the program again, then asks the engine to quit.
-// If the shell cannot be started the program keeps running (no quit is sent), after a line on
-// standard error. Returns whether the restart is under way.
+// If the shell cannot be started, or there is nothing to reopen (the program's own path is
+// unknown, so quitting would end it for good), the program keeps running (no quit is sent), after
+// a line on standard error. Returns whether the restart is under way.
 bool restart_program(Desktop& desktop, EngineRequests& engine);
 
 }  // namespace thumbrover

@@ -81,6 +81,9 @@ TEST(CircleGeometry, SizesFollowTheScale) {
         {0.35416f, 8.0, 2.0, 4.2, 1.5},  // 8.49996 rounds to 8
         {0.375f, 9.0, 2.0, 4.6, 1.5},
         {3.0f, 72.0, 6.48, 32.04, 5.04},
+        {20.0f, 480.0, 43.2, 213.6, 33.6},
+        {1e9f, 480.0, 43.2, 213.6, 33.6},
+        {std::numeric_limits<float>::infinity(), 480.0, 43.2, 213.6, 33.6},
     };
     for (const Case& c : cases) {
         const CircleGeometry g = circle_geometry(c.scale);

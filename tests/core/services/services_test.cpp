@@ -145,6 +145,17 @@ TEST(RestartProgram, StartsThePlatformShellLineWithThePathAsDollarZeroThenQuits)
     EXPECT_EQ(engine.sent, Lines{"Quit"});
 }
 
+TEST(RestartProgram, WithNothingToReopenTheProgramKeepsRunning) {
+    FakeDesktop desktop;
+    RecordingEngine engine;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(restart_program(desktop, engine));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "thumbrover: could not restart: the program's own path is unknown\n");
+    EXPECT_TRUE(desktop.started.empty());
+    EXPECT_TRUE(engine.sent.empty());
+}
+
 TEST(RestartProgram, AShellThatCannotStartKeepsTheProgramRunning) {
     FakeDesktop desktop;
     desktop.executable = "/usr/bin/thumbrover";
