@@ -10,6 +10,7 @@
 #include "core/common/result.hpp"
 #include "core/output/command.hpp"
 #include "linux/x11_display.hpp"
+#include "platform/event_output.hpp"
 
 namespace thumbrover {
 
@@ -87,11 +88,11 @@ class X11EventOutput final {
 
     X11EventOutput(const X11EventOutput&) = delete;
     X11EventOutput& operator=(const X11EventOutput&) = delete;
-    ~X11EventOutput();
+    ~X11EventOutput() override;
 
     // Fails with "could not create an input event" for a command the server cannot be given (an
     // unknown key, a full keymap, a command kind that is not an input event).
-    [[nodiscard]] Result<void> perform(const OutputCommand& command);
+    [[nodiscard]] Result<void> perform(const OutputCommand& command) override;
 
     // Lets go of every key, modifier and button this output holds.
     void release_all();
