@@ -80,8 +80,13 @@ class ModifierHolds {
 
 // Posts the engine's input commands (kinds 0..10) into the X server through XTEST, so that every
 // event comes from the server's "XTEST" devices (which is how the mouse watcher knows them). Used
-// from the engine thread only. Destroying it releases every key and button it still holds.
-class X11EventOutput final {
+// from the engine thread only.
+//
+// Unlike the window server of macOS, the X server keeps a key or button pressed through XTEST
+// down after the client that pressed it has gone, for the rest of the session. So destroying the
+// output releases whatever it still holds; after an engine that paired every press with its
+// release, that is nothing, and nothing is posted.
+class X11EventOutput final : public EventOutput {
   public:
     // Fails with "the X display has no XTEST extension" or the display's own error.
     [[nodiscard]] static Result<std::unique_ptr<X11EventOutput>> create();
