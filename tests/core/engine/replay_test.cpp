@@ -82,6 +82,11 @@ TEST(Replay, ATickRunOmitsTimesAfterItsEnd) {
     // Ticks at 3.5, 10.75, 18, 25.25 (the switcher commits here), 32.5 is after the end.
     EXPECT_EQ(out, "25.25 HoldCommand 0 0 0 0\n");
     EXPECT_EQ(state.last_tick, nanoseconds(25'250'000));
+
+    // A run whose end lies before its start still ticks once, at its start.
+    out.clear();
+    ASSERT_TRUE(run_replay("40 ticks 30 8\n", state, out).ok());
+    EXPECT_EQ(state.last_tick, nanoseconds(40'000'000));
 }
 
 TEST(Replay, SetChangesOnlyTheNamedSetting) {
