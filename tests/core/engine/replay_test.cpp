@@ -116,6 +116,7 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
     const std::string right = (dir / "right.toml").string();
     const std::string bad = (dir / "bad.toml").string();
     const std::string missing = (dir / "missing.toml").string();
+    const std::string no_scenario = (dir / "none").string();
     const auto stdin_text = []() -> Result<std::string> { return std::string("0 toggle\n"); };
 
     struct Case {
@@ -135,7 +136,7 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
         {{"--config"}, 1, "", "thumbroverctl: `--config` needs a settings file"},
         {{"--fast"}, 1, "", "thumbroverctl: unknown option `--fast`"},
         {{scenario, scenario}, 1, "", "thumbroverctl: only one scenario"},
-        {{(dir / "none").string()}, 1, "", "thumbroverctl: could not read"},
+        {{no_scenario}, 1, "", "thumbroverctl: could not read"},
     };
     for (const auto& c : cases) {
         const auto outcome = run_replay_command(c.args, stdin_text);
