@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string_view>
+
+namespace thumbrover {
+
+// Shows a desktop notification whose title is the program's name ("Thumbrover"), with `heading`
+// as its subtitle and `body` as its main text.
+//
+// Contract:
+// - Callable from any thread, concurrently; returns at once and never waits for the desktop.
+// - Never fails from the caller's point of view: when the notification cannot be shown, the
+//   heading, the body and the reason go to standard error as one diagnostic line instead.
+// - The texts are copied before notify returns.
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    virtual void notify(std::string_view heading, std::string_view body) = 0;
+};
+
+}  // namespace thumbrover
