@@ -8,17 +8,13 @@
 #include <vector>
 
 #include "core/engine/link.hpp"
+#include "core/update/release.hpp"
 
 namespace thumbrover {
 
-// A newer release offered by the update check.
-struct UpdateOffer {
-    std::string version;
-    std::string url;
-    std::string notes;  // plain text from the network: never to be shown as markup
-
-    friend bool operator==(const UpdateOffer&, const UpdateOffer&) = default;
-};
+// A newer release offered by the update check. Its notes are plain text from the network, never
+// to be shown as markup.
+using UpdateOffer = Release;
 
 // What choosing a menu item does; views map each to their own callback.
 enum class MenuAction : std::uint8_t {

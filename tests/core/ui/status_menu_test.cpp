@@ -1,5 +1,7 @@
 #include "core/ui/status_menu.hpp"
 
+#include "core/engine/messages.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -142,6 +144,21 @@ TEST(StatusMenuModel, RebuildsOnlyWhenTheCounterOrTheOfferMoves) {
     EXPECT_TRUE(model.refresh(3, none, read));
     EXPECT_EQ(model.menu().items.size(), 9u);
     EXPECT_EQ(reads, 5);
+}
+
+TEST(StatusMenuModel, FollowsTheEngineLink) {
+    auto [sender, receiver] = make_channel<EngineMessage>();
+    EngineLink link(sender, true);
+    StatusMenuModel model;
+    EXPECT_TRUE(model.refresh(link, std::nullopt));
+    EXPECT_EQ(model.menu().items[0].title, "Controller not connected");
+    EXPECT_FALSE(model.refresh(link, std::nullopt));
+    link.set_connected(true);
+    link.set_battery("40%");
+    EXPECT_TRUE(model.refresh(link, std::nullopt));
+    EXPECT_EQ(model.menu().items[0].title, "On");
+    EXPECT_EQ(model.menu().items[1].title, "Battery: 40%");
+    EXPECT_EQ(model.menu().icon_name, kIconActive);
 }
 
 TEST(PlainTextAsMarkup, EscapesEverythingAMarkupReaderWouldInterpret) {
