@@ -10,6 +10,7 @@
 #include "core/common/result.hpp"
 #include "core/output/command.hpp"
 #include "linux/x11_display.hpp"
+#include "platform/event_output.hpp"
 
 namespace thumbrover {
 
@@ -79,19 +80,24 @@ class ModifierHolds {
 
 // Posts the engine's input commands (kinds 0..10) into the X server through XTEST, so that every
 // event comes from the server's "XTEST" devices (which is how the mouse watcher knows them). Used
-// from the engine thread only. Destroying it releases every key and button it still holds.
-class X11EventOutput final {
+// from the engine thread only.
+//
+// Unlike the window server of macOS, the X server keeps a key or button pressed through XTEST
+// down after the client that pressed it has gone, for the rest of the session. So destroying the
+// output releases whatever it still holds; after an engine that paired every press with its
+// release, that is nothing, and nothing is posted.
+class X11EventOutput final : public EventOutput {
   public:
     // Fails with "the X display has no XTEST extension" or the display's own error.
     [[nodiscard]] static Result<std::unique_ptr<X11EventOutput>> create();
 
     X11EventOutput(const X11EventOutput&) = delete;
     X11EventOutput& operator=(const X11EventOutput&) = delete;
-    ~X11EventOutput();
+    ~X11EventOutput() override;
 
     // Fails with "could not create an input event" for a command the server cannot be given (an
     // unknown key, a full keymap, a command kind that is not an input event).
-    [[nodiscard]] Result<void> perform(const OutputCommand& command);
+    [[nodiscard]] Result<void> perform(const OutputCommand& command) override;
 
     // Lets go of every key, modifier and button this output holds.
     void release_all();

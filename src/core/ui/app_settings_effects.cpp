@@ -9,14 +9,25 @@ namespace thumbrover {
 
 AppSettingsEffects::AppSettingsEffects(std::filesystem::path file, CircleScaleTarget& circle,
                                        Notifier& notifier, std::function<EngineLink*()> link)
-    : file_(std::move(file)), circle_(circle), notifier_(notifier), link_(std::move(link)) {}
+    : file_(std::move(file)),
+      circle_(circle),
+      notifier_(notifier),
+      link_(std::move(link)),
+      writer_([this](const Config& config) { return save_window_settings(file_, config); },
+              [this](const Result<void>& outcome) {
+                  failures_.report(outcome,
+                                   [this](std::string_view heading, std::string_view body) {
+                                       notifier_.notify(heading, body);
+                                   });
+              }) {}
 
 Config AppSettingsEffects::load() {
     return load_window_settings(file_);
 }
 
 Result<void> AppSettingsEffects::save(const Config& config) {
-    return save_window_settings(file_, config);
+    writer_.submit(config);
+    return {};
 }
 
 void AppSettingsEffects::change_circle_scale(float scale) {

@@ -1,10 +1,7 @@
 #include "core/ui/settings_store.hpp"
 
-#include <cctype>
 #include <string>
 #include <utility>
-
-#include "core/common/diag.hpp"
 
 namespace thumbrover {
 
@@ -53,20 +50,10 @@ void SettingsStore::restore_default_buttons() {
 
 void SettingsStore::apply() {
     const Config& config = *cache_;
-    if (Result<void> saved = effects_.save(config); !saved) {
-        diag(saved.error());
-        if (!save_failure_shown_) {
-            save_failure_shown_ = true;
-            std::string body = saved.error();
-            if (!body.empty())
-                body[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(body[0])));
-            body += ".";
-            body += kSaveFailedBodyEnd;
-            effects_.notify(kSaveFailedHeading, body);
-        }
-    } else {
-        save_failure_shown_ = false;
-    }
+    failures_.report(effects_.save(config),
+                     [this](std::string_view heading, std::string_view body) {
+                         effects_.notify(heading, body);
+                     });
     effects_.change_circle_scale(config.circle_scale);
     effects_.send_config_changed(config);
 }

@@ -7,6 +7,7 @@
 #include "core/bindings/buttons.hpp"
 #include "core/common/result.hpp"
 #include "core/settings/config.hpp"
+#include "core/ui/settings_writer.hpp"
 #include "core/ui/sliders.hpp"
 
 namespace thumbrover {
@@ -35,11 +36,6 @@ class SettingsEffects {
 
 enum class BindingSide : std::uint8_t { Press = 0, Hold = 1 };
 enum class Stick : std::uint8_t { Left = 0, Right = 1 };
-
-// The notification shown when a change could not be written to the settings file.
-inline constexpr std::string_view kSaveFailedHeading = "Thumbrover could not save your settings";
-inline constexpr std::string_view kSaveFailedBodyEnd =
-    " The change is used until Thumbrover quits.";
 
 // The user interface's own copy of the settings and the one way a window changes them. The copy
 // is loaded on first use; after every change it is saved, the circle scale is handed on and the
@@ -70,9 +66,7 @@ class SettingsStore final {
 
     SettingsEffects& effects_;
     std::optional<Config> cache_;
-    // A slider drag saves many times a second; a failing save is shown to the user once, and
-    // again only after a save has worked in between.
-    bool save_failure_shown_ = false;
+    SaveFailureReporter failures_;
 };
 
 }  // namespace thumbrover

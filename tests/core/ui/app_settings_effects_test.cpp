@@ -60,6 +60,7 @@ TEST(AppSettingsEffects, AWindowChangeReachesFileCircleAndEngine) {
     store.reload();
     EXPECT_TRUE(received(receiver).empty());
     store.set_stick_role(Stick::Left, StickRole::None);
+    effects.flush();
 
     Config expected;
     expected.circle_scale = 2.5f;
@@ -82,6 +83,7 @@ TEST(AppSettingsEffects, ChangesBeforeTheEngineLinkExistAreDropped) {
     SettingsStore store(effects);
 
     store.set_stick_role(Stick::Right, StickRole::Pointer);
+    effects.flush();
     EXPECT_TRUE(received(receiver).empty());
     EXPECT_EQ(load_window_settings(dir / "config.toml").right_stick, StickRole::Pointer);
 
@@ -104,6 +106,7 @@ TEST(AppSettingsEffects, AChangeThatCannotBeSavedIsStillAppliedAndShownOnce) {
     ::testing::internal::CaptureStderr();
     store.set_number(slider_specs()[0], 1200);
     store.set_number(slider_specs()[0], 1300);
+    effects.flush();
     const std::string errors = ::testing::internal::GetCapturedStderr();
 
     EXPECT_NE(errors.find("thumbrover: could not write " + file.string() + ": "),
