@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "core/controller/link.hpp"
+#include "core/controller/slots.hpp"
+#include "platform/gamepad.hpp"
+
+namespace thumbrover {
+
+// Looking for controllers costs far more than reading one, so the list is checked only on every
+// 125th poll: every 500 ms at the 4 ms timer.
+inline constexpr std::uint32_t kControllerRefreshPolls = 125;
+
+// Keeps one controller as the current one, reads it on every main-thread tick and tells the
+// engine what changed. Main thread only.
+class ControllerPoller {
+  public:
+    explicit ControllerPoller(GamepadApi& api, ControllerSlots& slots = controller_slots());
+
+    // One poll. Does nothing until the engine has published its link (null).
+    void poll(ControllerLink* link);
+    // Polls with the process's published link.
+    void poll() { poll(published_controller_link()); }
+
+    [[nodiscard]] std::optional<ControllerId> current() const { return current_; }
+
+  private:
+    void refresh(ControllerEvents& events);
+    void drain_feedback(ControllerLink& link);
+    void send_changes(ControllerEvents& events);
+
+    GamepadApi& api_;
+    ControllerSlots& slots_;
+    std::uint32_t tick_count_ = 0;
+    std::optional<ControllerId> current_;
+    // Set exactly when there is a current controller.
+    std::optional<ControllerSnapshot> last_snapshot_;
+};
+
+}  // namespace thumbrover

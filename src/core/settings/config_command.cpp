@@ -1,0 +1,48 @@
+#include "core/settings/config_command.hpp"
+
+#include "core/common/diag.hpp"
+#include "core/settings/config_file.hpp"
+
+namespace thumbrover {
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: thumbroverctl config defaults\n"
+    "       thumbroverctl config check [FILE]\n"
+    "       thumbroverctl config normalize [FILE]\n";
+
+std::string diag_line(std::string_view message) {
+    return std::string(program_name()) + ": " + std::string(message) + "\n";
+}
+
+CommandOutcome usage(std::string_view problem) {
+    return {2, "", diag_line(problem) + std::string(kUsage)};
+}
+
+}  // namespace
+
+CommandOutcome run_config_command(std::span<const std::string_view> args,
+                                  const std::filesystem::path& default_file) {
+    if (args.empty()) return usage("`config` needs a subcommand");
+    const std::string_view command = args[0];
+    const auto rest = args.subspan(1);
+    if (command == "--help" || command == "-h" || command == "help")
+        return {0, std::string(kUsage), ""};
+    if (command == "defaults") {
+        if (!rest.empty()) return usage("`config defaults` takes no arguments");
+        return {0, config_to_text(Config{}), ""};
+    }
+    if (command != "check" && command != "normalize")
+        return usage("unknown subcommand `" + std::string(command) + "`");
+    if (rest.size() > 1)
+        return usage("`config " + std::string(command) + "` takes at most one FILE");
+
+    const std::filesystem::path file = rest.empty() ? default_file : std::filesystem::path(rest[0]);
+    ConfigReading reading = read_config(file);
+    if (reading.status != ConfigStatus::Loaded)
+        return {1, "", diag_line(file.string() + ": " + reading.problem)};
+    if (command == "check") return {0, file.string() + ": ok\n", ""};
+    return {0, config_to_text(reading.config), ""};
+}
+
+}  // namespace thumbrover

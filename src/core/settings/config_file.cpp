@@ -1,0 +1,510 @@
+#include "core/settings/config_file.hpp"
+
+#include <sys/stat.h>
+
+#include <toml++/toml.h>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "core/common/diag.hpp"
+#include "core/common/files.hpp"
+#include "core/common/numeric.hpp"
+#include "core/settings/app_folder.hpp"
+
+namespace thumbrover {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The file is regenerated from these lines on every save; a line "key = value" whose key is a
+// setting gets the current value.
+constexpr std::array<std::string_view, 40> kTemplate = {
+    "# Thumbrover settings. Restart Thumbrover after changing them:",
+    "#   Linux: systemctl --user restart thumbrover",
+    "#   macOS: choose Quit in the menu bar icon, then open Thumbrover again",
+    "#          (or change them in Settings, where changes apply right away)",
+    "",
+    "# Pointer speed at full stick deflection, in pixels per second.",
+    "pointer_speed = 800.0",
+    "# Speed multiplier for precise mode.",
+    "precise_factor = 0.3",
+    "# Scroll speed at full stick deflection. 120 units is one wheel notch.",
+    "scroll_speed = 1800.0",
+    "# How far a stick must move before it counts, from 0.0 to 1.0.",
+    "stick_deadzone = 0.12",
+    "# Higher values give finer control near the centre of the stick.",
+    "stick_curve = 2.0",
+    "# Size of the steering circle compared to a normal cursor.",
+    "circle_scale = 1.5",
+    "# What each stick does: \"pointer\", \"scroll\" or \"none\".",
+    "left_stick = \"pointer\"",
+    "right_stick = \"scroll\"",
+    "",
+    "# How long to hold a button before its hold action happens instead of its press action.",
+    "hold_ms = 400",
+    "# How long to hold the Xbox button to turn Thumbrover on or off.",
+    "xbox_hold_ms = 1000",
+    "# How long after the last app switcher press the selected app is chosen.",
+    "alt_tab_commit_ms = 800",
+    "# How long after the stick stops the circle goes back to the normal cursor.",
+    "steering_idle_ms = 1000",
+    "# Volume repeat while a button is held: delay before repeating, then the repeat interval.",
+    "volume_delay_ms = 400",
+    "volume_repeat_ms = 150",
+    "",
+    "[buttons]",
+    "# What each part of the controller does when pressed, and optionally when held (<name>_hold).",
+    "# Actions: left-click, right-click, middle-click, precise-mode, app-switcher, launcher,",
+    "# mission-control, on-screen-keyboard, play-pause, next-track, previous-track, volume-up,",
+    "# volume-down, mute, none, or a key or shortcut such as \"escape\", \"enter\", \"f5\", "
+    "\"cmd+w\" "
+    "or",
+    "# \"ctrl+shift+t\" (modifiers: ctrl, alt, shift, cmd).",
+    "# Holding the Xbox button always turns Thumbrover on or off; xbox sets what a short press "
+    "does.",
+};
+
+// One scalar setting: its key and where it lives in the record.
+struct FloatField {
+    std::string_view key;
+    float Config::*member;
+};
+struct MillisField {
+    std::string_view key;
+    std::uint64_t Config::*member;
+};
+struct RoleField {
+    std::string_view key;
+    StickRole Config::*member;
+};
+
+constexpr std::array<FloatField, 6> kFloatFields = {{
+    {"pointer_speed", &Config::pointer_speed},
+    {"precise_factor", &Config::precise_factor},
+    {"scroll_speed", &Config::scroll_speed},
+    {"stick_deadzone", &Config::stick_deadzone},
+    {"stick_curve", &Config::stick_curve},
+    {"circle_scale", &Config::circle_scale},
+}};
+constexpr std::array<RoleField, 2> kRoleFields = {{
+    {"left_stick", &Config::left_stick},
+    {"right_stick", &Config::right_stick},
+}};
+constexpr std::array<MillisField, 6> kMillisFields = {{
+    {"hold_ms", &Config::hold_ms},
+    {"xbox_hold_ms", &Config::xbox_hold_ms},
+    {"alt_tab_commit_ms", &Config::alt_tab_commit_ms},
+    {"steering_idle_ms", &Config::steering_idle_ms},
+    {"volume_delay_ms", &Config::volume_delay_ms},
+    {"volume_repeat_ms", &Config::volume_repeat_ms},
+}};
+
+// The keys a settings file may hold, in the order the "unknown field" message lists them.
+constexpr std::string_view kExpectedFields =
+    "one of `pointer_speed`, `precise_factor`, `scroll_speed`, `stick_deadzone`, `stick_curve`, "
+    "`circle_scale`, `left_stick`, `right_stick`, `b_hold_ms`, `hold_ms`, `xbox_hold_ms`, "
+    "`alt_tab_commit_ms`, `steering_idle_ms`, `volume_delay_ms`, `volume_repeat_ms`, `buttons`";
+
+// Shortest round-trip digits of a finite, non-zero magnitude in scientific form, split into the
+// digit string and the decimal exponent of its first digit.
+template <class Float>
+std::pair<std::string, int> shortest_digits(Float magnitude) {
+    std::array<char, 64> buffer{};
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                                         std::chars_format::scientific);
+    const std::string_view text(buffer.data(), ec == std::errc{} ? end : buffer.data());
+    const auto e = text.find('e');
+    std::string digits;
+    for (char c : text.substr(0, e))
+        if (c != '.') digits.push_back(c);
+    int exponent = 0;
+    std::string_view exp_text = text.substr(e + 1);
+    if (!exp_text.empty() && exp_text.front() == '+') exp_text.remove_prefix(1);
+    std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exponent);
+    return {digits, exponent};
+}
+
+template <class Float>
+std::string format_decimal(Float value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    std::string out = std::signbit(value) ? "-" : "";
+    if (value == 0) return out + "0.0";
+    const auto [digits, exponent] = shortest_digits(std::fabs(value));
+    const auto count = static_cast<int>(digits.size());
+    if (exponent < -4 || exponent >= 16) {
+        out += digits.front();
+        if (count > 1) out.append(".").append(digits, 1);
+        return out + "e" + std::to_string(exponent);
+    }
+    if (exponent < 0) {
+        out.append("0.").append(static_cast<std::size_t>(-exponent - 1), '0').append(digits);
+        return out;
+    }
+    const auto whole = static_cast<std::size_t>(exponent + 1);
+    if (digits.size() <= whole) {
+        out.append(digits).append(whole - digits.size(), '0').append(".0");
+    } else {
+        out.append(digits, 0, whole).append(".").append(digits, whole);
+    }
+    return out;
+}
+
+// Widening a double into a float is undefined beyond the float range; beyond it a value
+// becomes the infinity it would round to, as IEEE arithmetic does.
+float narrow_to_float(double value) {
+    constexpr double max = std::numeric_limits<float>::max();
+    // Half a unit in the last place above the largest float still rounds down to it.
+    constexpr double round_limit = max + 0x1p103;
+    if (std::isfinite(value) && std::fabs(value) > max) {
+        if (std::fabs(value) >= round_limit)
+            return value < 0 ? -std::numeric_limits<float>::infinity()
+                             : std::numeric_limits<float>::infinity();
+        return value < 0 ? -std::numeric_limits<float>::max() : std::numeric_limits<float>::max();
+    }
+    return static_cast<float>(value);
+}
+
+std::string value_line(std::string_view key, const Config& config) {
+    const std::string prefix = std::string(key) + " = ";
+    for (const auto& f : kFloatFields)
+        if (f.key == key) return prefix + format_setting_float(config.*f.member);
+    for (const auto& f : kMillisFields)
+        if (f.key == key) {
+            // The file format tops out at the largest signed 64-bit integer; writing more would
+            // leave a file that no longer loads.
+            const auto value = saturate_cast<std::int64_t>(config.*f.member);
+            return prefix + std::to_string(value);
+        }
+    for (const auto& f : kRoleFields)
+        if (f.key == key)
+            return prefix + "\"" + std::string(stick_role_name(config.*f.member)) + "\"";
+    return {};
+}
+
+// ---------------------------------------------------------------- reading
+
+std::string debug_quoted(std::string_view text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20 || c == 0x7f) {
+                    char buffer[16];
+                    std::snprintf(buffer, sizeof buffer, "\\u{%x}", c);
+                    out += buffer;
+                } else {
+                    out.push_back(static_cast<char>(c));
+                }
+        }
+    }
+    return out + "\"";
+}
+
+// What was found, worded the way the error messages of the settings reader always have been:
+// integer `-1`, floating point `400.0`, string "x".
+std::string describe(const toml::node& node) {
+    if (const auto* v = node.as_integer()) return "integer `" + std::to_string(v->get()) + "`";
+    if (const auto* v = node.as_floating_point())
+        return "floating point `" + format_decimal(v->get()) + "`";
+    if (const auto* v = node.as_string()) return "string " + debug_quoted(v->get());
+    if (const auto* v = node.as_boolean())
+        return std::string("boolean `") + (v->get() ? "true" : "false") + "`";
+    if (node.is_array()) return "sequence";
+    if (node.is_table()) return "map";
+    std::ostringstream text;
+    if (const auto* v = node.as_date()) text << v->get();
+    if (const auto* v = node.as_time()) text << v->get();
+    if (const auto* v = node.as_date_time()) text << v->get();
+    return "datetime `" + text.str() + "`";
+}
+
+struct ReadError {
+    toml::source_position where;
+    std::string key;  // empty when the message names the key itself
+    std::string message;
+};
+
+std::string report(const ReadError& e) {
+    std::string out =
+        "line " + std::to_string(e.where.line) + ", column " + std::to_string(e.where.column);
+    if (!e.key.empty()) out += ", key `" + e.key + "`";
+    return out + ": " + e.message;
+}
+
+using Entry = std::pair<const toml::key*, const toml::node*>;
+
+// toml++ keeps a table's entries sorted by key; the first mistake must be the first in the file.
+std::vector<Entry> in_file_order(const toml::table& table) {
+    std::vector<Entry> entries;
+    entries.reserve(table.size());
+    for (const auto& [key, node] : table)
+        entries.emplace_back(&key, &node);
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        const auto& pa = a.first->source().begin;
+        const auto& pb = b.first->source().begin;
+        return std::pair(pa.line, pa.column) < std::pair(pb.line, pb.column);
+    });
+    return entries;
+}
+
+std::optional<ReadError> type_error(const std::string& key, const toml::node& node,
+                                    std::string_view expected) {
+    return ReadError{node.source().begin, key,
+                     "invalid type: " + describe(node) + ", expected " + std::string(expected)};
+}
+
+std::optional<ReadError> read_float(const std::string& key, const toml::node& node, float& out) {
+    if (const auto* v = node.as_floating_point()) {
+        out = narrow_to_float(v->get());
+        return std::nullopt;
+    }
+    if (const auto* v = node.as_integer()) {
+        out = static_cast<float>(v->get());
+        return std::nullopt;
+    }
+    return type_error(key, node, "f32");
+}
+
+std::optional<ReadError> read_millis(const std::string& key, const toml::node& node,
+                                     std::uint64_t& out) {
+    const auto* v = node.as_integer();
+    if (v == nullptr) return type_error(key, node, "u64");
+    if (v->get() < 0)
+        return ReadError{node.source().begin, key,
+                         "invalid value: " + describe(node) + ", expected u64"};
+    out = static_cast<std::uint64_t>(v->get());
+    return std::nullopt;
+}
+
+std::optional<ReadError> read_role(const std::string& key, const toml::node& node, StickRole& out) {
+    const auto* v = node.as_string();
+    if (v == nullptr) return type_error(key, node, "one of `pointer`, `scroll`, `none`");
+    auto role = parse_stick_role(v->get());
+    if (!role) return ReadError{node.source().begin, key, role.error()};
+    out = *role;
+    return std::nullopt;
+}
+
+std::optional<ReadError> read_buttons(const toml::node& node, Bindings& out) {
+    const auto* table = node.as_table();
+    if (table == nullptr) return type_error("buttons", node, "a table");
+    for (const auto& [key, value] : in_file_order(*table)) {
+        const std::string name(key->str());
+        const auto* text = value->as_string();
+        // An unknown button is reported as such even when its value is not a string.
+        if (text == nullptr) {
+            const std::string_view stem =
+                name.ends_with("_hold") ? std::string_view(name).substr(0, name.size() - 5) : name;
+            if (!button_from_key(stem))
+                return ReadError{key->source().begin, {}, "unknown button `" + name + "`"};
+            return type_error("buttons." + name, *value, "a string");
+        }
+        auto applied = apply_button_entry(out, name, text->get());
+        if (!applied) {
+            const bool about_key = applied.error().starts_with("unknown button");
+            return ReadError{
+                about_key ? key->source().begin : value->source().begin, {}, applied.error()};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<ReadError> read_table(const toml::table& root, Config& config) {
+    bool hold_seen = false;
+    for (const auto& [key, node] : in_file_order(root)) {
+        const std::string name(key->str());
+        std::optional<ReadError> error;
+        bool known = false;
+        for (const auto& f : kFloatFields)
+            if (f.key == name) {
+                known = true;
+                error = read_float(name, *node, config.*f.member);
+            }
+        for (const auto& f : kRoleFields)
+            if (f.key == name) {
+                known = true;
+                error = read_role(name, *node, config.*f.member);
+            }
+        // `b_hold_ms` is the older name of `hold_ms`; giving both is giving one field twice.
+        const bool hold = name == "hold_ms" || name == "b_hold_ms";
+        if (hold) {
+            if (hold_seen) return ReadError{key->source().begin, {}, "duplicate field `hold_ms`"};
+            hold_seen = true;
+            known = true;
+            error = read_millis(name, *node, config.hold_ms);
+        } else {
+            for (const auto& f : kMillisFields)
+                if (f.key == name) {
+                    known = true;
+                    error = read_millis(name, *node, config.*f.member);
+                }
+        }
+        if (name == "buttons") {
+            known = true;
+            error = read_buttons(*node, config.buttons);
+        }
+        if (!known)
+            return ReadError{
+                key->source().begin,
+                {},
+                "unknown field `" + name + "`, expected " + std::string(kExpectedFields)};
+        if (error) return error;
+    }
+    return std::nullopt;
+}
+
+// The errno text inside read_file's "could not read {path}: {reason}".
+std::string read_reason(const fs::path& file, const std::string& error) {
+    const std::string prefix = "could not read " + file.string() + ": ";
+    return error.starts_with(prefix) ? error.substr(prefix.size()) : error;
+}
+
+}  // namespace
+
+fs::path config_path(const fs::path& dir) {
+    return dir / "config.toml";
+}
+fs::path config_path() {
+    return config_path(app_dir());
+}
+
+std::string format_setting_float(float value) {
+    return format_decimal(value);
+}
+
+std::string config_to_text(const Config& config) {
+    std::string out;
+    out.reserve(2600);
+    for (std::string_view line : kTemplate) {
+        const auto eq = line.find(" = ");
+        std::string filled;
+        if (eq != std::string_view::npos) filled = value_line(line.substr(0, eq), config);
+        if (filled.empty())
+            out.append(line);
+        else
+            out.append(filled);
+        out.push_back('\n');
+    }
+    append_button_lines(config.buttons, out);
+    return out;
+}
+
+Result<Config> parse_config(std::string_view text) {
+    toml::table root;
+    try {
+        root = toml::parse(text);
+    } catch (const toml::parse_error& e) {
+        return Error{report(ReadError{e.source().begin, {}, std::string(e.description())})};
+    }
+    Config config;
+    if (auto error = read_table(root, config)) return Error{report(*error)};
+    return config;
+}
+
+ConfigReading read_config(const fs::path& file) {
+    ConfigReading reading;
+    auto text = read_file(file);
+    if (!text) {
+        struct stat st {};
+        // A folder on the way that is a file also means there is no settings file yet.
+        const bool missing =
+            ::stat(file.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+        reading.status = missing ? ConfigStatus::Missing : ConfigStatus::Unreadable;
+        reading.problem = read_reason(file, text.error());
+        return reading;
+    }
+    auto parsed = parse_config(*text);
+    if (!parsed) {
+        reading.status = ConfigStatus::Mistake;
+        reading.problem = parsed.error();
+        return reading;
+    }
+    reading.status = ConfigStatus::Loaded;
+    reading.config = std::move(parsed).value();
+    return reading;
+}
+
+Config load_config(const fs::path& file) {
+    return read_config(file).config;
+}
+Config load_config() {
+    return load_config(config_path());
+}
+
+Result<void> write_config(const fs::path& file, const Config& config) {
+    return write_file_atomically(file, config_to_text(config));
+}
+
+void save_config(const Config& config, const fs::path& file) {
+    if (auto written = write_config(file, config); !written) diag(written.error());
+}
+
+void save_config(const Config& config) {
+    save_config(config, config_path());
+}
+
+Config load_config_at_start(const fs::path& file, const Notifier& notify) {
+    ConfigReading reading = read_config(file);
+    switch (reading.status) {
+        case ConfigStatus::Loaded:
+            break;
+        case ConfigStatus::Missing: {
+            std::error_code ec;
+            if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+            if (ec) {
+                diag("could not write " + file.string() + ": " + ec.message());
+                break;
+            }
+            save_config(reading.config, file);
+            break;
+        }
+        case ConfigStatus::Unreadable:
+        case ConfigStatus::Mistake: {
+            diag(file.string() + ": " + reading.problem);
+            if (notify) {
+                const bool mistake = reading.status == ConfigStatus::Mistake;
+                notify(std::string(mistake ? kMistakeHeading : kUnreadableHeading),
+                       std::string(kUsingDefaultsBody));
+            }
+            break;
+        }
+    }
+    return std::move(reading.config);
+}
+
+Result<void> backup_mistaken_config(const fs::path& file) {
+    auto text = read_file(file);
+    if (!text) return Error{text.error()};
+    fs::path backup = file;
+    backup += ".bak";
+    return write_file_atomically(backup, *text);
+}
+
+}  // namespace thumbrover

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/common/result.hpp"
+#include "core/settings/config.hpp"
+
+namespace thumbrover {
+
+// `{dir}/config.toml`; without an argument, in `app_dir()`.
+[[nodiscard]] std::filesystem::path config_path(const std::filesystem::path& dir);
+[[nodiscard]] std::filesystem::path config_path();
+
+// The whole settings file: the fixed commented template with the current values, then the
+// [buttons] lines. Always reads back to the same Config (non-finite decimals included).
+[[nodiscard]] std::string config_to_text(const Config& config);
+
+// How a decimal setting appears in the file: the shortest text that reads back to the same
+// float, with at least one digit after the point in plain notation; exponent notation (no plus
+// sign) below 1e-4 and from 1e16 on; "nan", "inf" and "-inf" for the non-finite values.
+[[nodiscard]] std::string format_setting_float(float value);
+
+// Reads a settings text. On failure the error is the full one-line report: where the problem is
+// ("line 23, column 11"), for a bad value the key it belongs to, and the message, for example
+// "line 23, column 11, key `hold_ms`: invalid value: integer `-1`, expected u64".
+[[nodiscard]] Result<Config> parse_config(std::string_view text);
+
+enum class ConfigStatus {
+    Loaded,      // read without a mistake
+    Missing,     // no file at the path
+    Unreadable,  // exists but cannot be read (permissions, a folder, too large)
+    Mistake,     // read, but not valid UTF-8, not TOML, or a setting is wrong
+};
+
+struct ConfigReading {
+    ConfigStatus status = ConfigStatus::Missing;
+    Config config;        // the file's settings when Loaded, else the defaults
+    std::string problem;  // the reason or the report; empty when Loaded
+};
+
+[[nodiscard]] ConfigReading read_config(const std::filesystem::path& file);
+
+// The file's settings, or the defaults whatever went wrong. Reports nothing.
+[[nodiscard]] Config load_config(const std::filesystem::path& file);
+[[nodiscard]] Config load_config();
+
+// Writes the settings crash-safely (a temporary file renamed over the old one, keeping a symbolic
+// link and the file's permissions). Fails with "could not write {path}: {reason}".
+[[nodiscard]] Result<void> write_config(const std::filesystem::path& file, const Config& config);
+// Like write_config, but prints the failure and carries on.
+void save_config(const Config& config, const std::filesystem::path& file);
+void save_config(const Config& config);
+
+// Shows a desktop notification: heading, then body.
+using Notifier = std::function<void(const std::string& heading, const std::string& body)>;
+
+inline constexpr std::string_view kMistakeHeading = "Thumbrover settings have a mistake";
+inline constexpr std::string_view kUnreadableHeading = "Thumbrover could not read its settings";
+inline constexpr std::string_view kUsingDefaultsBody = "Using the default settings for now.";
+
+// The engine's start-up load. A missing file is created with the defaults (and its folder with
+// it). A file that cannot be read or has a mistake is left exactly as it is: the problem is
+// printed as "{path}: {report}" and notified, and the defaults are used.
+[[nodiscard]] Config load_config_at_start(const std::filesystem::path& file,
+                                          const Notifier& notify);
+
+// Keeps a copy of the settings file as `{file}.bak`, for the user interface to call before it
+// replaces a file with a mistake, so that a hand edit is never lost for good.
+[[nodiscard]] Result<void> backup_mistaken_config(const std::filesystem::path& file);
+
+}  // namespace thumbrover

@@ -1,0 +1,121 @@
+#include "core/update/text.hpp"
+
+#include <array>
+#include <cstdint>
+
+namespace thumbrover {
+namespace {
+
+bool is_ascii_space(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+constexpr std::string_view replacement_character = "\xEF\xBF\xBD";
+
+// Length of the well-formed UTF-8 sequence at the start of `bytes`, or 0 when it is ill-formed.
+// Overlong forms, surrogates and code points above U+10FFFF are ill-formed.
+std::size_t valid_sequence_length(std::string_view bytes) noexcept {
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
+    const std::uint8_t lead = byte(0);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    std::uint8_t low = 0x80;
+    std::uint8_t high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length) return 0;
+    if (byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    }
+    return length;
+}
+
+// How many bytes one U+FFFD stands for: the longest prefix of a sequence that could still have
+// become valid, and at least one byte.
+std::size_t invalid_run_length(std::string_view bytes) noexcept {
+    const std::uint8_t lead = static_cast<std::uint8_t>(bytes[0]);
+    std::size_t expected = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) expected = 2;
+    if (lead >= 0xE0 && lead <= 0xEF) expected = 3;
+    if (lead >= 0xF0 && lead <= 0xF4) expected = 4;
+    std::size_t used = 1;
+    while (used < expected && used < bytes.size()) {
+        const std::uint8_t next = static_cast<std::uint8_t>(bytes[used]);
+        std::uint8_t low = 0x80;
+        std::uint8_t high = 0xBF;
+        if (used == 1) {
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        }
+        if (next < low || next > high) break;
+        ++used;
+    }
+    return used;
+}
+
+}  // namespace
+
+std::string_view trim_ascii(std::string_view text) noexcept {
+    while (!text.empty() && is_ascii_space(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && is_ascii_space(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string to_valid_utf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    while (!bytes.empty()) {
+        const std::size_t length = valid_sequence_length(bytes);
+        if (length > 0) {
+            out.append(bytes.substr(0, length));
+            bytes.remove_prefix(length);
+        } else {
+            out.append(replacement_character);
+            bytes.remove_prefix(invalid_run_length(bytes));
+        }
+    }
+    return out;
+}
+
+std::string one_line(std::string_view text) {
+    static constexpr std::array<char, 16> hex = {'0', '1', '2', '3', '4', '5', '6', '7',
+                                                 '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
+    std::string out;
+    out.reserve(text.size());
+    bool in_break = false;
+    for (const char c : text) {
+        if (c == '\n' || c == '\r') {
+            if (!in_break) out.push_back(' ');
+            in_break = true;
+            continue;
+        }
+        in_break = false;
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != '\t') || u == 0x7F) {
+            out.append("\\x");
+            out.push_back(hex[u >> 4]);
+            out.push_back(hex[u & 0x0F]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace thumbrover

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace thumbrover {
+
+// Removes ASCII white space (space, tab, line feed, carriage return, form feed, vertical tab)
+// from both ends.
+[[nodiscard]] std::string_view trim_ascii(std::string_view text) noexcept;
+
+// The text with every ill-formed UTF-8 sequence replaced by U+FFFD, so that output of a
+// child process or a server can be shown and parsed as text whatever bytes it held.
+[[nodiscard]] std::string to_valid_utf8(std::string_view bytes);
+
+// Makes a text safe to put into a one-line diagnostic: runs of line breaks become one space and
+// other control characters (tabs aside) are shown as \xNN, so an answer from the network can
+// neither split the line nor send escape sequences to the terminal.
+[[nodiscard]] std::string one_line(std::string_view text);
+
+}  // namespace thumbrover

@@ -1,0 +1,178 @@
+#include "core/update/update_check.hpp"
+
+#include <cstdlib>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "core/common/diag.hpp"
+#include "core/update/fetch.hpp"
+#include "core/update/text.hpp"
+#include "core/update/version.hpp"
+
+namespace thumbrover {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto evaluation_interval = 60s;
+constexpr auto retry_after_failure = 3600s;
+constexpr std::int64_t seconds_per_day = 86400;
+
+[[noreturn]] void fatal(std::string_view message) {
+    diag(message);
+    std::abort();
+}
+
+void start_detached_thread(std::function<void()> work) {
+    try {
+        std::thread(std::move(work)).detach();
+    } catch (const std::system_error&) {
+        fatal("failed to spawn thread");
+    }
+}
+
+std::int64_t seconds_since_epoch(std::chrono::system_clock::time_point when) {
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(when.time_since_epoch()).count();
+    return seconds < 0 ? 0 : static_cast<std::int64_t>(seconds);
+}
+
+}  // namespace
+
+std::optional<Release> offered_release(const StoredUpdate& stored, std::string_view running) {
+    if (!stored.latest) return std::nullopt;
+    const auto latest = parse_version(stored.latest->version);
+    const auto current = parse_version(running);
+    if (!latest || !current || !(*latest > *current)) return std::nullopt;
+    // The file may have been edited by hand; only a web page is handed to the system opener.
+    if (!is_https_link(stored.latest->url)) return std::nullopt;
+    return stored.latest;
+}
+
+bool check_due_by_calendar(std::optional<std::int64_t> checked_at,
+                           std::int64_t now_seconds) noexcept {
+    if (!checked_at) return true;
+    // Written so that no sum can overflow whatever the file holds; now_seconds is never negative.
+    if (now_seconds - seconds_per_day >= *checked_at) return true;
+    return *checked_at > now_seconds + seconds_per_day;
+}
+
+struct UpdateCheck::Shared {
+    explicit Shared(UpdateCheckDeps d) : deps(std::move(d)) {}
+
+    const UpdateCheckDeps deps;
+
+    std::mutex attempt_mutex;
+    std::optional<std::chrono::steady_clock::time_point> last_failed_attempt;
+
+    std::mutex cache_mutex;
+    std::optional<StoredUpdate> cache;
+    std::optional<Release> offer;
+    std::atomic<std::uint64_t> revision{0};
+
+    std::atomic<bool> in_flight{false};
+
+    StoredUpdate& cache_locked() {
+        if (!cache) set_cache_locked(load_stored_update(deps.state_file));
+        return *cache;
+    }
+
+    void set_cache_locked(StoredUpdate stored) {
+        cache = std::move(stored);
+        offer = offered_release(*cache, running_version());
+        revision.fetch_add(1, std::memory_order_release);
+    }
+
+    void run_check() {
+        auto fetched = deps.fetch();
+        if (!fetched) {
+            diag("could not check for updates: " + one_line(fetched.error()));
+            const std::lock_guard lock(attempt_mutex);
+            last_failed_attempt = deps.now();
+        } else {
+            {
+                const std::lock_guard lock(attempt_mutex);
+                last_failed_attempt.reset();
+            }
+            StoredUpdate snapshot;
+            {
+                const std::lock_guard lock(cache_mutex);
+                set_cache_locked(
+                    StoredUpdate{seconds_since_epoch(deps.wall_now()), std::move(*fetched)});
+                snapshot = *cache;
+            }
+            // Written outside the lock: flushing to disk can take a while, and the menu reads
+            // the cache from the main thread every tick. Only this thread ever writes the file,
+            // and only one check runs at a time.
+            if (auto saved = save_stored_update(deps.state_file, snapshot); !saved) {
+                diag("could not save the update check: " + saved.error());
+            }
+        }
+        in_flight.store(false, std::memory_order_release);
+    }
+};
+
+namespace {
+
+UpdateCheckDeps with_defaults(UpdateCheckDeps deps) {
+    if (!deps.now) deps.now = [] { return std::chrono::steady_clock::now(); };
+    if (!deps.wall_now) deps.wall_now = [] { return std::chrono::system_clock::now(); };
+    if (!deps.fetch) deps.fetch = [] { return fetch_release(update_endpoint()); };
+    if (!deps.start_thread) deps.start_thread = start_detached_thread;
+    return deps;
+}
+
+}  // namespace
+
+UpdateCheck::UpdateCheck(UpdateCheckDeps deps)
+    : shared_(std::make_shared<Shared>(with_defaults(std::move(deps)))) {}
+
+UpdateCheck::~UpdateCheck() = default;
+
+void UpdateCheck::step() {
+    const auto now = shared_->deps.now();
+    if (next_evaluation_ && now < *next_evaluation_) return;
+    next_evaluation_ = now + evaluation_interval;
+
+    bool due = false;
+    {
+        const std::lock_guard lock(shared_->attempt_mutex);
+        due = !shared_->last_failed_attempt ||
+              now - *shared_->last_failed_attempt >= retry_after_failure;
+    }
+    {
+        const std::lock_guard lock(shared_->cache_mutex);
+        const StoredUpdate& stored = shared_->cache_locked();
+        due = due && check_due_by_calendar(stored.checked_at,
+                                           seconds_since_epoch(shared_->deps.wall_now()));
+    }
+    if (!due) return;
+    if (shared_->in_flight.exchange(true, std::memory_order_acq_rel)) return;
+    shared_->deps.start_thread([shared = shared_] { shared->run_check(); });
+}
+
+std::optional<Release> UpdateCheck::current_offer() {
+    const std::lock_guard lock(shared_->cache_mutex);
+    shared_->cache_locked();
+    return shared_->offer;
+}
+
+std::uint64_t UpdateCheck::offer_revision() const noexcept {
+    return shared_->revision.load(std::memory_order_acquire);
+}
+
+bool UpdateCheck::check_in_flight() const noexcept {
+    return shared_->in_flight.load(std::memory_order_acquire);
+}
+
+void open_update(UpdateCheck& check, SystemOpener& opener) {
+    const auto offer = check.current_offer();
+    if (!offer) return;
+    if (auto opened = opener.open(offer->url); !opened) {
+        diag("could not open " + offer->url + ": " + one_line(opened.error()));
+    }
+}
+
+}  // namespace thumbrover

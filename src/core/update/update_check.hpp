@@ -1,0 +1,81 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "core/common/result.hpp"
+#include "core/update/release.hpp"
+#include "core/update/stored_state.hpp"
+#include "core/update/system_opener.hpp"
+
+namespace thumbrover {
+
+// The name of the record in the application folder.
+inline constexpr std::string_view update_state_file_name = "update.toml";
+
+// What the update check needs from the outside world; every member but `state_file` has a
+// default that the program uses, and tests replace them.
+struct UpdateCheckDeps {
+    // Usually the application folder joined with update_state_file_name.
+    std::filesystem::path state_file;
+    // Monotonic time: the once-a-minute evaluation and the hour after a failed attempt.
+    std::function<std::chrono::steady_clock::time_point()> now;
+    // Calendar time: the day after the last successful check, which survives restarts.
+    std::function<std::chrono::system_clock::time_point()> wall_now;
+    // Asks the endpoint; runs on the check thread. Default: fetch_release(update_endpoint()).
+    std::function<Result<Release>()> fetch;
+    // Runs a check off the main thread. Default: a detached thread; a thread that cannot be
+    // created stops the program with "failed to spawn thread".
+    std::function<void(std::function<void()>)> start_thread;
+};
+
+// The release worth offering in `stored`: its version parses, is strictly newer than `running`,
+// and its page is an https link. An equal, older or unreadable one is kept but never offered.
+[[nodiscard]] std::optional<Release> offered_release(const StoredUpdate& stored,
+                                                     std::string_view running);
+
+// Whether a check is due by the calendar: a day after the last success. A last success stamped
+// more than a day in the future means the clock was wrong then; it does not hold checks back.
+[[nodiscard]] bool check_due_by_calendar(std::optional<std::int64_t> checked_at,
+                                         std::int64_t now_seconds) noexcept;
+
+// The once-a-day update check. One per process: the step and the offer are called from the
+// main thread; the check itself runs on a short-lived thread, and at most one runs at a time.
+// The object may be destroyed while a check runs: the thread keeps what it needs alive.
+class UpdateCheck final {
+  public:
+    explicit UpdateCheck(UpdateCheckDeps deps);
+    UpdateCheck(const UpdateCheck&) = delete;
+    UpdateCheck& operator=(const UpdateCheck&) = delete;
+    ~UpdateCheck();
+
+    // Called on every timer tick. Costs one clock read unless a minute has passed; then starts
+    // a check when none is running, the last failure (if any) is an hour old, and the last
+    // success (if any) a day old.
+    void step();
+
+    // The release to offer in the menu, if any. Loads update.toml on first use.
+    [[nodiscard]] std::optional<Release> current_offer();
+
+    // Changes whenever the offer may have changed, so a menu can skip comparing offers.
+    [[nodiscard]] std::uint64_t offer_revision() const noexcept;
+
+    [[nodiscard]] bool check_in_flight() const noexcept;
+
+  private:
+    struct Shared;
+    std::shared_ptr<Shared> shared_;
+    std::optional<std::chrono::steady_clock::time_point> next_evaluation_;
+};
+
+// The menu item's action: opens the offered release's download page; does nothing when there
+// is no offer. A failure is reported as "could not open {url}: {error}".
+void open_update(UpdateCheck& check, SystemOpener& opener);
+
+}  // namespace thumbrover

@@ -1,0 +1,218 @@
+#include "core/circle/circle.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace thumbrover {
+namespace {
+
+using namespace std::chrono_literals;
+using Lines = std::vector<std::string>;
+
+class ManualClock final : public Clock {
+  public:
+    std::chrono::nanoseconds t{1s};
+    std::chrono::nanoseconds now() const override { return t; }
+};
+
+class FakeWindow final : public CircleWindow {
+  public:
+    FakeWindow(Lines& log, int id) : log_(log), id_(id) {}
+    ~FakeWindow() override { log_.push_back("destroy " + std::to_string(id_)); }
+    void move_to(ScreenPoint origin) override {
+        log_.push_back("move " + std::to_string(origin.x) + "," + std::to_string(origin.y));
+    }
+    void show() override {
+        visible_ = true;
+        log_.push_back("show");
+    }
+    void hide() override {
+        visible_ = false;
+        log_.push_back("hide");
+    }
+    bool is_visible() const override { return visible_; }
+
+  private:
+    Lines& log_;
+    int id_;
+    bool visible_ = false;
+};
+
+class FakeOverlay final : public Overlay {
+  public:
+    Lines log;
+    ScreenPoint pointer{100.0, 200.0};
+    std::vector<CircleShape> built;
+
+    std::unique_ptr<CircleWindow> build_circle(const CircleShape& shape) override {
+        built.push_back(shape);
+        log.push_back("build " + std::to_string(shape.side));
+        return std::make_unique<FakeWindow>(log, static_cast<int>(built.size()));
+    }
+    ScreenPoint pointer_location() override { return pointer; }
+};
+
+class CountingCursor final : public Cursor {
+  public:
+    int hides = 0;
+    int shows = 0;
+    void hide() override { ++hides; }
+    void show() override { ++shows; }
+};
+
+TEST(CircleGeometry, SizesFollowTheScale) {
+    struct Case {
+        float scale;
+        double side, ring_width, ring_radius, dot_radius;
+    };
+    const Case cases[] = {
+        {1.5f, 36.0, 3.24, 16.02, 2.52},
+        {1.0f, 24.0, 2.16, 10.68, 1.68},
+        {0.1f, 8.0, 2.0, 4.2, 1.5},  // the minimum side, and the width and dot floors
+        {0.0f, 8.0, 2.0, 4.2, 1.5},
+        {-3.0f, 8.0, 2.0, 4.2, 1.5},
+        {std::numeric_limits<float>::quiet_NaN(), 8.0, 2.0, 4.2, 1.5},
+        {0.3125f, 8.0, 2.0, 4.2, 1.5},   // 7.5 rounds away from zero to 8
+        {0.35416f, 8.0, 2.0, 4.2, 1.5},  // 8.49996 rounds to 8
+        {0.375f, 9.0, 2.0, 4.6, 1.5},
+        {3.0f, 72.0, 6.48, 32.04, 5.04},
+        {20.0f, 480.0, 43.2, 213.6, 33.6},
+        {1e9f, 480.0, 43.2, 213.6, 33.6},
+        {std::numeric_limits<float>::infinity(), 480.0, 43.2, 213.6, 33.6},
+    };
+    for (const Case& c : cases) {
+        const CircleGeometry g = circle_geometry(c.scale);
+        EXPECT_DOUBLE_EQ(g.side, c.side) << c.scale;
+        EXPECT_DOUBLE_EQ(g.centre, c.side / 2) << c.scale;
+        EXPECT_NEAR(g.ring_width, c.ring_width, 1e-9) << c.scale;
+        EXPECT_NEAR(g.ring_radius, c.ring_radius, 1e-9) << c.scale;
+        EXPECT_NEAR(g.dot_radius, c.dot_radius, 1e-9) << c.scale;
+    }
+}
+
+TEST(CircleGeometry, LayersAreOutlinedRingThenOutlinedDot) {
+    const CircleShape shape = circle_shape(1.5f);
+    EXPECT_DOUBLE_EQ(shape.side, 36.0);
+    const CircleLayer& outline = shape.layers[0];
+    EXPECT_NEAR(outline.radius, 17.02, 1e-9);
+    EXPECT_NEAR(outline.border_width, 5.24, 1e-9);
+    EXPECT_EQ(outline.border, Shade::Black);
+    EXPECT_EQ(outline.fill, std::nullopt);
+    const CircleLayer& ring = shape.layers[1];
+    EXPECT_NEAR(ring.radius, 16.02, 1e-9);
+    EXPECT_NEAR(ring.border_width, 3.24, 1e-9);
+    EXPECT_EQ(ring.border, Shade::White);
+    EXPECT_EQ(ring.fill, std::nullopt);
+    EXPECT_NEAR(shape.layers[2].radius, 3.52, 1e-9);
+    EXPECT_EQ(shape.layers[2].border_width, 0.0);
+    EXPECT_EQ(shape.layers[2].fill, Shade::Black);
+    EXPECT_NEAR(shape.layers[3].radius, 2.52, 1e-9);
+    EXPECT_EQ(shape.layers[3].fill, Shade::White);
+    EXPECT_EQ(shape.layers[3].border, Shade::White);
+}
+
+class SteeringCircleTest : public ::testing::Test {
+  protected:
+    SteeringCircleTest() { scale.set(1.5f); }
+
+    ManualClock clock;
+    FakeOverlay overlay;
+    CountingCursor cursor;
+    CircleScaleCell scale;
+    SteeringCircle circle{overlay, cursor, clock, scale};
+};
+
+TEST_F(SteeringCircleTest, ShowsCentredOnThePointerAndFollowsIt) {
+    circle.update_circle(true);
+    EXPECT_EQ(overlay.log, (Lines{"build 36.000000", "move 82.000000,182.000000", "show"}));
+    overlay.log.clear();
+    overlay.pointer = {10.5, -4.0};
+    clock.t += 4ms;
+    circle.update_circle(true);
+    EXPECT_EQ(overlay.log, Lines{"move -7.500000,-22.000000"});
+}
+
+TEST_F(SteeringCircleTest, HidingKeepsTheWindowForNextTime) {
+    circle.update_circle(false);
+    EXPECT_TRUE(overlay.log.empty());
+    circle.update_circle(true);
+    circle.update_circle(false);
+    circle.update_circle(false);
+    circle.update_circle(true);
+    EXPECT_EQ(overlay.log, (Lines{"build 36.000000", "move 82.000000,182.000000", "show", "hide",
+                                  "move 82.000000,182.000000", "show"}));
+}
+
+TEST_F(SteeringCircleTest, CursorIsHiddenAgainEvery250msAndShownAsOftenAsHidden) {
+    // 250 ms is not a whole number of 4 ms ticks: the hides land on the ticks at 0, 252, 504
+    // and 756 ms, so one second of steering issues four.
+    for (int tick = 0; tick < 250; ++tick) {
+        circle.update_circle(true);
+        clock.t += 4ms;
+    }
+    EXPECT_EQ(cursor.hides, 4);
+    EXPECT_EQ(circle.cursor_hider().hide_count(), 4u);
+    EXPECT_EQ(cursor.shows, 0);
+    circle.update_circle(false);
+    EXPECT_EQ(cursor.shows, 4);
+    EXPECT_EQ(circle.cursor_hider().hide_count(), 0u);
+    circle.update_circle(false);
+    EXPECT_EQ(cursor.shows, 4);
+
+    // The interval starts afresh after the cursor came back.
+    circle.update_circle(true);
+    EXPECT_EQ(cursor.hides, 5);
+}
+
+TEST_F(SteeringCircleTest, AClockThatGoesBackwardsDoesNotHideOnEveryTick) {
+    circle.update_circle(true);
+    clock.t -= 1s;
+    circle.update_circle(true);
+    circle.update_circle(true);
+    EXPECT_EQ(cursor.hides, 1);
+    clock.t += 1s + 249ms;
+    circle.update_circle(true);
+    EXPECT_EQ(cursor.hides, 1);
+    clock.t += 1ms;
+    circle.update_circle(true);
+    EXPECT_EQ(cursor.hides, 2);
+}
+
+TEST_F(SteeringCircleTest, ScaleChangesRebuildOnlyWhenTheScaleDiffers) {
+    circle.update_circle(true);
+    circle.change_circle_scale(1.5f);
+    EXPECT_TRUE(circle.has_window());
+    overlay.log.clear();
+
+    circle.change_circle_scale(2.0f);
+    EXPECT_EQ(scale.get(), 2.0f);
+    EXPECT_FALSE(circle.has_window());
+    EXPECT_EQ(overlay.log, (Lines{"hide", "destroy 1"}));
+
+    overlay.log.clear();
+    circle.update_circle(true);
+    EXPECT_EQ(overlay.log, (Lines{"build 48.000000", "move 76.000000,176.000000", "show"}));
+    EXPECT_EQ(overlay.built.size(), 2u);
+}
+
+TEST_F(SteeringCircleTest, ScaleChangeWithoutAWindowOnlyStores) {
+    circle.change_circle_scale(0.5f);
+    EXPECT_EQ(scale.get(), 0.5f);
+    EXPECT_TRUE(overlay.log.empty());
+    circle.update_circle(true);
+    ASSERT_EQ(overlay.built.size(), 1u);
+    EXPECT_DOUBLE_EQ(overlay.built[0].side, 12.0);
+}
+
+TEST(CircleScale, ProcessWideSetterOnlyStores) {
+    set_circle_scale(2.5f);
+    EXPECT_EQ(circle_scale_cell().get(), 2.5f);
+}
+
+}  // namespace
+}  // namespace thumbrover

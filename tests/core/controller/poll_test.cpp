@@ -1,0 +1,342 @@
+#include "core/controller/poll.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <limits>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/controller/link.hpp"
+#include "core/controller/slots.hpp"
+
+namespace thumbrover {
+namespace {
+
+struct FakePad {
+    bool extended = true;
+    ControllerSnapshot state;
+    std::optional<std::string> vendor;
+    std::optional<float> battery;
+    std::optional<std::string> rumble_error;
+};
+
+// Everything the poll asks of the platform, with a log of the calls that change something.
+class FakeGamepad final : public GamepadApi {
+  public:
+    std::vector<ControllerId> order;
+    std::map<ControllerId, FakePad> pads;
+    std::vector<std::string> calls;
+    int list_queries = 0;
+
+    FakePad& plug(ControllerId id) {
+        order.push_back(id);
+        return pads[id];
+    }
+    void unplug(ControllerId id) {
+        std::erase(order, id);
+        pads.erase(id);
+    }
+
+    std::vector<ControllerId> controllers() override {
+        ++list_queries;
+        return order;
+    }
+    bool has_extended_profile(ControllerId id) override {
+        return pads.contains(id) && pads[id].extended;
+    }
+    std::optional<ControllerSnapshot> read(ControllerId id) override {
+        if (!has_extended_profile(id)) return std::nullopt;
+        return pads[id].state;
+    }
+    std::optional<std::string> vendor_name(ControllerId id) override { return pads[id].vendor; }
+    std::optional<float> battery_level(ControllerId id) override { return pads[id].battery; }
+    void disable_home_gesture(ControllerId id) override {
+        calls.push_back("home " + std::to_string(id));
+    }
+    Result<void> rumble_once(ControllerId id) override {
+        calls.push_back("rumble " + std::to_string(id));
+        if (pads[id].rumble_error) return Error{*pads[id].rumble_error};
+        return {};
+    }
+    void release(ControllerId id) override { calls.push_back("release " + std::to_string(id)); }
+};
+
+class RecordingEvents final : public ControllerEvents {
+  public:
+    explicit RecordingEvents(std::vector<std::string>& log) : log_(log) {}
+    void connected(bool is_connected) override {
+        log_.push_back(is_connected ? "Connected true" : "Connected false");
+    }
+    void button_changed(std::uint8_t index, bool pressed) override {
+        log_.push_back("Button " + std::to_string(index) + (pressed ? " down" : " up"));
+    }
+    void axis_changed(std::uint8_t index, float value) override {
+        log_.push_back("Axis " + std::to_string(index) + " " + std::to_string(value));
+    }
+    void controller_gone() override { log_.push_back("ControllerGone"); }
+
+  private:
+    std::vector<std::string>& log_;
+};
+
+class PollTest : public ::testing::Test {
+  protected:
+    PollTest() {
+        auto [sender, receiver] = make_channel<FeedbackRequest>();
+        feedback = sender;
+        link = std::make_unique<ControllerLink>(std::make_unique<RecordingEvents>(sent),
+                                                std::move(receiver));
+    }
+
+    // Runs polls and returns what the engine got from them, with stderr alongside.
+    std::vector<std::string> poll(int times = 1) {
+        sent.clear();
+        ::testing::internal::CaptureStderr();
+        for (int i = 0; i < times; ++i)
+            poller.poll(link.get());
+        errors = ::testing::internal::GetCapturedStderr();
+        return sent;
+    }
+
+    FakeGamepad pad;
+    ControllerSlots slots;
+    ControllerPoller poller{pad, slots};
+    FeedbackSender feedback;
+    std::vector<std::string> sent;
+    std::unique_ptr<ControllerLink> link;
+    std::string errors;
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_F(PollTest, NothingHappensBeforeTheEngineLinkExists) {
+    pad.plug(1);
+    poller.poll(nullptr);
+    EXPECT_EQ(pad.list_queries, 0);
+    // The refresh counter has not moved either: the first linked poll still looks for
+    // controllers.
+    EXPECT_EQ(poll(), Lines{"Connected true"});
+}
+
+TEST_F(PollTest, AdoptionReportsThePressedButtonsAndOffCentreAxesInFixedOrder) {
+    FakePad& p = pad.plug(7);
+    p.vendor = "Xbox Wireless Controller";
+    p.battery = 0.85f;
+    p.state.buttons[10] = true;
+    p.state.buttons[0] = true;
+    p.state.axes[7] = 1.0f;
+    p.state.axes[1] = -0.5f;
+
+    EXPECT_EQ(poll(), (Lines{"Connected true", "Button 0 down", "Button 10 down",
+                             "Axis 1 -0.500000", "Axis 7 1.000000"}));
+    EXPECT_EQ(errors, "thumbrover: using controller Xbox Wireless Controller\n");
+    EXPECT_EQ(pad.calls, Lines{"home 7"});
+    EXPECT_EQ(slots.name(), "Xbox Wireless Controller");
+    EXPECT_EQ(slots.battery(), 0.85f);
+    EXPECT_EQ(poller.current(), 7u);
+}
+
+TEST_F(PollTest, AnUnnamedControllerIsCalledUnknown) {
+    pad.plug(1);
+    poll();
+    EXPECT_EQ(errors, "thumbrover: using controller unknown\n");
+    EXPECT_EQ(slots.name(), "unknown");
+    EXPECT_EQ(slots.battery(), std::nullopt);
+}
+
+TEST_F(PollTest, ValuesAtRestAreSentOnceAndEveryChangeOnce) {
+    FakePad& p = pad.plug(1);
+    p.state.axes[0] = 0.25f;
+    poll();
+    EXPECT_EQ(poll(20), Lines{});
+
+    p.state.axes[0] = 0.2500001f;
+    p.state.buttons[3] = true;
+    EXPECT_EQ(poll(), (Lines{"Button 3 down", "Axis 0 0.250000"}));
+    p.state.buttons[3] = false;
+    p.state.axes[0] = 0.0f;
+    EXPECT_EQ(poll(), (Lines{"Button 3 up", "Axis 0 0.000000"}));
+    EXPECT_EQ(poll(3), Lines{});
+}
+
+TEST_F(PollTest, ANotANumberAxisReadsAsCentredInsteadOfChangingEveryTick) {
+    FakePad& p = pad.plug(1);
+    p.state.axes[2] = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(poll(5), Lines{"Connected true"});
+}
+
+TEST_F(PollTest, ControllersAreListedOnlyEvery125thPoll) {
+    poll(125);
+    EXPECT_EQ(pad.list_queries, 1);
+    pad.plug(4);
+    EXPECT_EQ(poll(), Lines{"Connected true"});  // poll 126 is the 125th after the first
+    EXPECT_EQ(pad.list_queries, 2);
+    poll(124);
+    EXPECT_EQ(pad.list_queries, 2);
+    poll();
+    EXPECT_EQ(pad.list_queries, 3);
+}
+
+TEST_F(PollTest, UnpluggingSendsTheDisconnectSequenceAndClearsTheSlots) {
+    FakePad& p = pad.plug(3);
+    p.battery = 0.5f;
+    p.vendor = "Pad";
+    p.state.buttons[0] = true;
+    poll();
+    poll(124);
+    pad.unplug(3);
+    EXPECT_EQ(poll(), (Lines{"Connected false", "ControllerGone"}));
+    EXPECT_EQ(errors, "thumbrover: controller disconnected\n");
+    EXPECT_EQ(pad.calls, (Lines{"home 3", "release 3"}));
+    EXPECT_EQ(slots.battery(), std::nullopt);
+    EXPECT_EQ(slots.name(), std::nullopt);
+    EXPECT_EQ(poller.current(), std::nullopt);
+    EXPECT_EQ(poll(300), Lines{});
+}
+
+TEST_F(PollTest, TheFirstExtendedControllerWinsAndAnotherTakesOverOnlyAfterItLeaves) {
+    pad.plug(1).extended = false;
+    pad.plug(2).vendor = "Second";
+    pad.plug(3).vendor = "Third";
+    poll();
+    EXPECT_EQ(poller.current(), 2u);
+
+    pad.plug(9);  // a newcomer is ignored while one is current
+    poll(125);
+    EXPECT_EQ(poller.current(), 2u);
+
+    pad.pads[3].state.buttons[1] = true;
+    pad.unplug(2);
+    poll(124);
+    EXPECT_EQ(poll(),
+              (Lines{"Connected false", "ControllerGone", "Connected true", "Button 1 down"}));
+    EXPECT_EQ(errors, "thumbrover: controller disconnected\nthumbrover: using controller Third\n");
+    EXPECT_EQ(poller.current(), 3u);
+    EXPECT_EQ(slots.name(), "Third");
+}
+
+TEST_F(PollTest, AControllerThatLosesItsProfileIsKeptButNotRead) {
+    FakePad& p = pad.plug(1);
+    poll();
+    p.extended = false;
+    p.state.buttons[0] = true;
+    EXPECT_EQ(poll(200), Lines{});
+    EXPECT_EQ(poller.current(), 1u);
+    p.extended = true;
+    EXPECT_EQ(poll(), Lines{"Button 0 down"});
+}
+
+TEST_F(PollTest, BatteryIsRefreshedWithTheListAndClearedWhenTheControllerStopsReporting) {
+    FakePad& p = pad.plug(1);
+    p.battery = 0.9f;
+    poll();
+    p.battery = 0.1f;
+    poll(124);
+    EXPECT_EQ(slots.battery(), 0.9f);
+    poll();
+    EXPECT_EQ(slots.battery(), 0.1f);
+    p.battery.reset();
+    poll(125);
+    EXPECT_EQ(slots.battery(), std::nullopt);
+}
+
+TEST_F(PollTest, RumbleRequestsPlayOnTheCurrentControllerAndOthersAreDropped) {
+    feedback.send(FeedbackRequest::Rumble);  // no controller yet: dropped
+    poll();
+    EXPECT_TRUE(pad.calls.empty());
+
+    pad.plug(5);
+    poll(124);
+    feedback.send(FeedbackRequest::Rumble);
+    feedback.send(static_cast<FeedbackRequest>(7));
+    feedback.send(FeedbackRequest::Rumble);
+    poll();
+    EXPECT_EQ(pad.calls, (Lines{"home 5", "rumble 5", "rumble 5"}));
+    EXPECT_EQ(errors, "thumbrover: using controller unknown\n");
+
+    pad.calls.clear();
+    poll(10);
+    EXPECT_TRUE(pad.calls.empty());
+}
+
+TEST_F(PollTest, AFailedRumbleIsReportedEveryTimeAndPollingGoesOn) {
+    FakePad& p = pad.plug(5);
+    p.rumble_error = "controller has no haptics";
+    poll();
+    feedback.send(FeedbackRequest::Rumble);
+    feedback.send(FeedbackRequest::Rumble);
+    p.state.buttons[2] = true;
+    EXPECT_EQ(poll(), Lines{"Button 2 down"});
+    EXPECT_EQ(errors,
+              "thumbrover: rumble failed: controller has no haptics\n"
+              "thumbrover: rumble failed: controller has no haptics\n");
+}
+
+TEST_F(PollTest, TheLinkIsHeldForTheWholePoll) {
+    pad.plug(1);
+    auto held = link->lock();
+    std::thread other([&] { poller.poll(link.get()); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(sent.empty());
+    held.unlock();
+    other.join();
+    EXPECT_EQ(sent, Lines{"Connected true"});
+}
+
+TEST(BatteryText, ThresholdAndRounding) {
+    struct Case {
+        std::optional<float> level;
+        std::optional<std::string> text;
+    };
+    const Case cases[] = {
+        {std::nullopt, std::nullopt},
+        {0.0f, "Low"},
+        {0.2f, "Low"},
+        {0.2001f, "20%"},
+        {0.205f, "21%"},
+        {0.85f, "85%"},
+        {0.994f, "99%"},
+        {0.995f, "100%"},
+        {1.0f, "100%"},
+        {1.7f, "100%"},
+        {-0.5f, "Low"},
+        {std::numeric_limits<float>::quiet_NaN(), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(battery_text(c.level), c.text) << (c.level ? *c.level : -99.0f);
+    }
+}
+
+TEST(BatteryText, ProcessWideGettersFollowTheSharedSlots) {
+    controller_slots().set_battery(0.15f);
+    controller_slots().set_name("Pad");
+    EXPECT_EQ(battery_level(), 0.15f);
+    EXPECT_EQ(battery_text(), "Low");
+    EXPECT_EQ(controller_name(), "Pad");
+    controller_slots().set_battery(std::nullopt);
+    controller_slots().set_name(std::nullopt);
+    EXPECT_EQ(battery_text(), std::nullopt);
+    EXPECT_EQ(controller_name(), std::nullopt);
+}
+
+TEST(ControllerLinkCell, TheFirstPublicationWins) {
+    auto [s1, r1] = make_channel<FeedbackRequest>();
+    auto [s2, r2] = make_channel<FeedbackRequest>();
+    std::vector<std::string> log;
+    auto first =
+        std::make_shared<ControllerLink>(std::make_unique<RecordingEvents>(log), std::move(r1));
+    auto second =
+        std::make_shared<ControllerLink>(std::make_unique<RecordingEvents>(log), std::move(r2));
+    EXPECT_EQ(published_controller_link(), nullptr);
+    EXPECT_FALSE(publish_controller_link(nullptr));
+    EXPECT_TRUE(publish_controller_link(first));
+    EXPECT_FALSE(publish_controller_link(second));
+    EXPECT_EQ(published_controller_link(), first.get());
+}
+
+}  // namespace
+}  // namespace thumbrover

@@ -1,0 +1,172 @@
+#include "core/services/services.hpp"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace thumbrover {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class FakeLoginItem final : public LoginItem {
+  public:
+    bool system_state = false;
+    std::optional<std::string> refusal;
+    Lines calls;
+
+    bool enabled() override {
+        calls.push_back("enabled?");
+        return system_state;
+    }
+    Result<void> set_enabled(bool on) override {
+        calls.push_back(on ? "register" : "unregister");
+        if (refusal) return Error{*refusal};
+        system_state = on;
+        return {};
+    }
+};
+
+TEST(ToggleLoginItem, TheBoxKeepsTheClickWhenTheSystemAgreesAndShowsTheTruthOtherwise) {
+    struct Case {
+        bool system_before;
+        bool clicked;
+        std::optional<std::string> refusal;
+        bool shown_after;
+        Lines calls;
+        std::string error;
+    };
+    const Case cases[] = {
+        {false, true, std::nullopt, true, {"register"}, ""},
+        {true, false, std::nullopt, false, {"unregister"}, ""},
+        {false,
+         true,
+         "Operation not permitted",
+         false,
+         {"register", "enabled?"},
+         "thumbrover: could not change the login item: Operation not permitted\n"},
+        {true,
+         false,
+         "Read-only file system",
+         true,
+         {"unregister", "enabled?"},
+         "thumbrover: could not change the login item: Read-only file system\n"},
+    };
+    for (const Case& c : cases) {
+        FakeLoginItem item;
+        item.system_state = c.system_before;
+        item.refusal = c.refusal;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(toggle_login_item(item, c.clicked), c.shown_after);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.error);
+        EXPECT_EQ(item.calls, c.calls);
+    }
+}
+
+class FakeDesktop final : public Desktop {
+  public:
+    std::optional<std::filesystem::path> bundle;
+    std::optional<std::filesystem::path> executable;
+    std::optional<std::string> failure;
+    Lines started;
+
+    Result<void> open(const std::string& target) override {
+        started.push_back("open [" + target + "]");
+        if (failure) return Error{*failure};
+        return {};
+    }
+    Result<void> start_shell(const std::string& command, const std::string& argument0) override {
+        started.push_back("sh -c [" + command + "] [" + argument0 + "]");
+        if (failure) return Error{*failure};
+        return {};
+    }
+    std::string restart_command() const override { return "sleep 1; exec \"$0\""; }
+    std::optional<std::filesystem::path> bundle_path() const override { return bundle; }
+    std::optional<std::filesystem::path> executable_path() const override { return executable; }
+};
+
+class RecordingEngine final : public EngineRequests {
+  public:
+    Lines sent;
+    void send_toggle() override { sent.push_back("Toggle"); }
+    void send_quit() override { sent.push_back("Quit"); }
+};
+
+TEST(OpenWithSystem, PassesTheTargetWholeAndReportsAnOpenerThatWillNotStart) {
+    FakeDesktop desktop;
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(open_with_system(desktop, "/home/me/my settings/config.toml"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(desktop.started, Lines{"open [/home/me/my settings/config.toml]"});
+
+    desktop.failure = "No such file or directory";
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(open_with_system(desktop, "https://example.org/releases"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "thumbrover: could not open https://example.org/releases: No such file or "
+              "directory\n");
+}
+
+TEST(RestartTarget, ABundleIsReopenedAsTheBundleAndAnythingElseByItsExecutable) {
+    struct Case {
+        std::optional<std::filesystem::path> bundle;
+        std::optional<std::filesystem::path> executable;
+        std::string target;
+    };
+    const Case cases[] = {
+        {"/Applications/Thumbrover.app", "/Applications/Thumbrover.app/Contents/MacOS/thumbrover",
+         "/Applications/Thumbrover.app"},
+        {"/Applications/Thumbrover.app/", "/x", "/Applications/Thumbrover.app"},
+        {"/Users/me/My \"Apps\"/Thumb rover.app", "/x", "/Users/me/My \"Apps\"/Thumb rover.app"},
+        {"/usr/local/bin", "/usr/local/bin/thumbrover", "/usr/local/bin/thumbrover"},
+        {"/opt/app.application", "/opt/thumbrover", "/opt/thumbrover"},
+        {"/opt/.app", "/opt/thumbrover", "/opt/thumbrover"},
+        {std::nullopt, "/home/me/build/thumbrover", "/home/me/build/thumbrover"},
+        {"/usr/bin", std::nullopt, ""},
+        {std::nullopt, std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        FakeDesktop desktop;
+        desktop.bundle = c.bundle;
+        desktop.executable = c.executable;
+        EXPECT_EQ(restart_target(desktop), c.target) << c.target;
+    }
+}
+
+TEST(RestartProgram, StartsThePlatformShellLineWithThePathAsDollarZeroThenQuits) {
+    FakeDesktop desktop;
+    desktop.executable = "/home/me/it's here/thumbrover";
+    RecordingEngine engine;
+    EXPECT_TRUE(restart_program(desktop, engine));
+    EXPECT_EQ(desktop.started,
+              Lines{"sh -c [sleep 1; exec \"$0\"] [/home/me/it's here/thumbrover]"});
+    EXPECT_EQ(engine.sent, Lines{"Quit"});
+}
+
+TEST(RestartProgram, WithNothingToReopenTheProgramKeepsRunning) {
+    FakeDesktop desktop;
+    RecordingEngine engine;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(restart_program(desktop, engine));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "thumbrover: could not restart: the program's own path is unknown\n");
+    EXPECT_TRUE(desktop.started.empty());
+    EXPECT_TRUE(engine.sent.empty());
+}
+
+TEST(RestartProgram, AShellThatCannotStartKeepsTheProgramRunning) {
+    FakeDesktop desktop;
+    desktop.executable = "/usr/bin/thumbrover";
+    desktop.failure = "Resource temporarily unavailable";
+    RecordingEngine engine;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(restart_program(desktop, engine));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "thumbrover: could not restart: Resource temporarily unavailable\n");
+    EXPECT_TRUE(engine.sent.empty());
+}
+
+}  // namespace
+}  // namespace thumbrover

@@ -1,0 +1,427 @@
+#include "core/update/update_check.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <future>
+#include <limits>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/common/files.hpp"
+#include "test_support.hpp"
+
+namespace thumbrover {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TempDir;
+using ::testing::internal::CaptureStderr;
+using ::testing::internal::GetCapturedStderr;
+
+constexpr std::int64_t start_wall_seconds = 1'700'000'000;
+const Release newer{"0.2.0", "https://thumbrover.app/download/0.2.0", "Smoother scrolling"};
+
+// Drives an UpdateCheck with hand-moved clocks, scripted fetch answers and checks that run only
+// when the test says so.
+struct Harness {
+    TempDir dir;
+    std::chrono::steady_clock::time_point mono = std::chrono::steady_clock::time_point{} + 1000h;
+    std::chrono::system_clock::time_point wall =
+        std::chrono::system_clock::time_point{} + std::chrono::seconds(start_wall_seconds);
+    std::deque<Result<Release>> answers;
+    int fetches = 0;
+    std::vector<std::function<void()>> started;
+
+    std::filesystem::path state_file() const { return dir / "app" / "update.toml"; }
+
+    UpdateCheckDeps deps() {
+        UpdateCheckDeps d;
+        d.state_file = state_file();
+        d.now = [this] { return mono; };
+        d.wall_now = [this] { return wall; };
+        d.fetch = [this]() -> Result<Release> {
+            ++fetches;
+            if (answers.empty()) return Error{"no network"};
+            auto answer = std::move(answers.front());
+            answers.pop_front();
+            return answer;
+        };
+        d.start_thread = [this](std::function<void()> work) { started.push_back(std::move(work)); };
+        return d;
+    }
+
+    // Runs the checks that were started, as their threads would.
+    void finish_checks() {
+        auto work = std::move(started);
+        started.clear();
+        for (auto& w : work)
+            w();
+    }
+
+    void advance(std::chrono::seconds by) {
+        mono += by;
+        wall += by;
+    }
+
+    void store(const StoredUpdate& stored) {
+        ASSERT_TRUE(save_stored_update(state_file(), stored));
+    }
+};
+
+TEST(UpdateSchedule, NeverCheckedChecksOnTheFirstTickAndRemembersTheAnswer) {
+    Harness h;
+    UpdateCheck check(h.deps());
+    h.answers.push_back(newer);
+
+    check.step();
+    ASSERT_EQ(h.started.size(), 1u);
+    EXPECT_TRUE(check.check_in_flight());
+    EXPECT_EQ(check.current_offer(), std::nullopt);
+
+    h.finish_checks();
+    EXPECT_FALSE(check.check_in_flight());
+    EXPECT_EQ(h.fetches, 1);
+    EXPECT_EQ(check.current_offer(), newer);
+    EXPECT_EQ(load_stored_update(h.state_file()), (StoredUpdate{start_wall_seconds, newer}));
+}
+
+TEST(UpdateSchedule, ADayAfterTheLastSuccessAChecksStartsOnTheFirstTick) {
+    struct Case {
+        std::chrono::seconds since_last_check;
+        bool checks;
+    };
+    const Case cases[] = {{23h, false}, {24h - 1s, false}, {24h, true}, {25h, true}};
+    for (const Case& c : cases) {
+        Harness h;
+        h.store(StoredUpdate{start_wall_seconds - c.since_last_check.count(), std::nullopt});
+        UpdateCheck check(h.deps());
+        check.step();
+        EXPECT_EQ(h.started.size(), c.checks ? 1u : 0u) << c.since_last_check.count() << " s";
+    }
+}
+
+TEST(UpdateSchedule, EvaluatesAtMostOnceAMinute) {
+    Harness h;
+    // Becomes due 30 seconds after start.
+    h.store(StoredUpdate{start_wall_seconds - 24 * 3600 + 30, std::nullopt});
+    UpdateCheck check(h.deps());
+
+    check.step();
+    for (int tick = 0; tick < 59 * 250; ++tick) {
+        h.mono += 4ms;
+        h.wall += 4ms;
+        check.step();
+    }
+    EXPECT_TRUE(h.started.empty()) << "due after 30 s, but the minute had not passed";
+    h.advance(1s);
+    check.step();
+    EXPECT_EQ(h.started.size(), 1u);
+}
+
+TEST(UpdateSchedule, AFailureAtStartIsNotRetriedWithinTheHour) {
+    Harness h;
+    UpdateCheck check(h.deps());
+
+    CaptureStderr();
+    check.step();
+    h.finish_checks();
+    EXPECT_EQ(GetCapturedStderr(), "thumbrover: could not check for updates: no network\n");
+    EXPECT_FALSE(check.check_in_flight());
+
+    // Every 4 ms tick for an hour less a second.
+    for (int tick = 0; tick < 3599 * 250; ++tick) {
+        h.mono += 4ms;
+        h.wall += 4ms;
+        check.step();
+    }
+    EXPECT_TRUE(h.started.empty());
+    EXPECT_EQ(h.fetches, 1);
+    EXPECT_EQ(load_stored_update(h.state_file()), StoredUpdate{});
+
+    // The next evaluation after the hour retries.
+    h.answers.push_back(newer);
+    h.advance(60s);
+    check.step();
+    ASSERT_EQ(h.started.size(), 1u);
+    h.finish_checks();
+    EXPECT_EQ(check.current_offer(), newer);
+}
+
+TEST(UpdateSchedule, AfterAFailureTheDayRuleStillApplies) {
+    Harness h;
+    h.store(StoredUpdate{start_wall_seconds - 24 * 3600 + 2 * 3600, std::nullopt});
+    UpdateCheck check(h.deps());
+    // Not due by the calendar for two hours; then the first check fails.
+    h.advance(2h);
+    check.step();
+    ASSERT_EQ(h.started.size(), 1u);
+    CaptureStderr();
+    h.finish_checks();
+    GetCapturedStderr();
+    // An hour later both rules allow a retry.
+    h.advance(59min);
+    check.step();
+    EXPECT_TRUE(h.started.empty());
+    h.advance(1min);
+    check.step();
+    EXPECT_EQ(h.started.size(), 1u);
+}
+
+TEST(UpdateSchedule, OnlyOneCheckIsInFlight) {
+    Harness h;
+    UpdateCheck check(h.deps());
+    check.step();
+    ASSERT_EQ(h.started.size(), 1u);
+    // The first check has not finished after two hours: still nothing new starts.
+    for (int minute = 0; minute < 120; ++minute) {
+        h.advance(60s);
+        check.step();
+    }
+    EXPECT_EQ(h.started.size(), 1u);
+    EXPECT_TRUE(check.check_in_flight());
+
+    h.answers.push_back(newer);
+    h.finish_checks();
+    EXPECT_FALSE(check.check_in_flight());
+    // Succeeded: the next one is a day away.
+    h.advance(60s);
+    check.step();
+    EXPECT_TRUE(h.started.empty());
+}
+
+TEST(UpdateSchedule, ASuccessMakesTheNextCheckDueADayLater) {
+    Harness h;
+    UpdateCheck check(h.deps());
+    h.answers.push_back(newer);
+    check.step();
+    h.finish_checks();
+
+    h.advance(24h - 1min);
+    check.step();
+    EXPECT_TRUE(h.started.empty());
+    h.advance(1min);
+    check.step();
+    EXPECT_EQ(h.started.size(), 1u);
+}
+
+TEST(UpdateSchedule, AWallClockBefore1970CountsAsZero) {
+    Harness h;
+    h.wall = std::chrono::system_clock::time_point{} - 5s;
+    UpdateCheck check(h.deps());
+    h.answers.push_back(newer);
+    check.step();
+    h.finish_checks();
+    EXPECT_EQ(load_stored_update(h.state_file()).checked_at, 0);
+}
+
+TEST(UpdateSchedule, CalendarRule) {
+    constexpr std::int64_t now = start_wall_seconds;
+    constexpr std::int64_t day = 86400;
+    struct Case {
+        std::optional<std::int64_t> checked_at;
+        std::int64_t now;
+        bool due;
+    };
+    const Case cases[] = {
+        {std::nullopt, now, true},
+        {now, now, false},
+        {now - day + 1, now, false},
+        {now - day, now, true},
+        {0, 0, false},
+        {std::numeric_limits<std::int64_t>::min(), now, true},
+        // Stamped by a clock that ran ahead: within a day it still holds; beyond, it does not.
+        {now + day, now, false},
+        {now + day + 1, now, true},
+        {std::numeric_limits<std::int64_t>::max(), now, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(check_due_by_calendar(c.checked_at, c.now), c.due)
+            << c.checked_at.value_or(-1) << " at " << c.now;
+    }
+}
+
+TEST(UpdateOffer, OnlyAStrictlyNewerReleaseWithAWebPageIsOffered) {
+    struct Case {
+        std::optional<Release> latest;
+        bool offered;
+    };
+    const Case cases[] = {
+        {std::nullopt, false},
+        {Release{"0.2.0", "https://a/b", ""}, true},
+        {Release{"v0.2", "https://a/b", ""}, true},
+        {Release{"0.2.0-rc1", "https://a/b", ""}, true},
+        {Release{"0.1.1", "https://a/b", ""}, true},
+        {Release{"1", "https://a/b", ""}, true},
+        {Release{"0.1.0", "https://a/b", ""}, false},
+        {Release{"v0.1.0-hotfix", "https://a/b", ""}, false},
+        {Release{"0.0.9", "https://a/b", ""}, false},
+        {Release{"0.2.0.1", "https://a/b", ""}, false},
+        {Release{"0.x", "https://a/b", ""}, false},
+        {Release{"0.2.0", "http://a/b", ""}, false},
+        {Release{"0.2.0", "javascript:alert(1)", ""}, false},
+    };
+    for (const Case& c : cases) {
+        const auto offer = offered_release(StoredUpdate{1, c.latest}, "0.1.0");
+        EXPECT_EQ(offer.has_value(), c.offered)
+            << (c.latest ? c.latest->version + " " + c.latest->url : "none");
+        if (c.offered && offer) {
+            EXPECT_EQ(offer, c.latest);
+        }
+    }
+    EXPECT_EQ(offered_release(StoredUpdate{1, Release{"9.9", "https://a", ""}}, "bad"),
+              std::nullopt);
+}
+
+TEST(UpdateOffer, SurvivesARestartWithoutAnotherCheck) {
+    Harness h;
+    h.store(StoredUpdate{start_wall_seconds - 3600, newer});
+    UpdateCheck check(h.deps());
+    EXPECT_EQ(check.current_offer(), newer);
+    check.step();
+    EXPECT_TRUE(h.started.empty());
+    EXPECT_EQ(h.fetches, 0);
+}
+
+TEST(UpdateOffer, IsWithdrawnWhenALaterCheckFindsNothingNewer) {
+    Harness h;
+    h.store(StoredUpdate{start_wall_seconds - 25 * 3600, newer});
+    UpdateCheck check(h.deps());
+    EXPECT_EQ(check.current_offer(), newer);
+    const auto revision = check.offer_revision();
+
+    h.answers.push_back(Release{"0.1.0", "https://a/b", ""});
+    check.step();
+    h.finish_checks();
+    EXPECT_EQ(check.current_offer(), std::nullopt);
+    EXPECT_NE(check.offer_revision(), revision);
+    // The release stays in the record all the same.
+    EXPECT_EQ(load_stored_update(h.state_file()).latest->version, "0.1.0");
+}
+
+TEST(UpdateOffer, AMalformedRecordCountsAsNeverChecked) {
+    Harness h;
+    std::filesystem::create_directories(h.state_file().parent_path());
+    ASSERT_TRUE(write_file_atomically(h.state_file(), "checked_at = \"yesterday\"\n"));
+    UpdateCheck check(h.deps());
+    CaptureStderr();
+    check.step();
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(h.started.size(), 1u);
+    EXPECT_EQ(check.current_offer(), std::nullopt);
+}
+
+TEST(UpdateOffer, IsShownForThisRunWhenTheRecordCannotBeSaved) {
+    Harness h;
+    // A file stands where the application folder should be.
+    ASSERT_TRUE(write_file_atomically(h.dir / "app", "not a folder"));
+    UpdateCheck check(h.deps());
+    h.answers.push_back(newer);
+    check.step();
+    CaptureStderr();
+    h.finish_checks();
+    const std::string err = GetCapturedStderr();
+    EXPECT_TRUE(err.starts_with("thumbrover: could not save the update check: could not create "))
+        << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1);
+    EXPECT_EQ(check.current_offer(), newer);
+    // No failed attempt was recorded: the next check is a day away, as after any success.
+    h.advance(2h);
+    check.step();
+    EXPECT_TRUE(h.started.empty());
+}
+
+TEST(UpdateOffer, ErrorsFromTheNetworkStayOnOneLine) {
+    Harness h;
+    UpdateCheck check(h.deps());
+    h.answers.push_back(Error{"bad version 1\x1b[2J\n2"});
+    check.step();
+    CaptureStderr();
+    h.finish_checks();
+    EXPECT_EQ(GetCapturedStderr(),
+              "thumbrover: could not check for updates: bad version 1\\x1b[2J 2\n");
+}
+
+class FakeOpener final : public SystemOpener {
+  public:
+    Result<void> open(std::string_view target) override {
+        opened.emplace_back(target);
+        if (fail) return Error{"No such file or directory"};
+        return {};
+    }
+    std::vector<std::string> opened;
+    bool fail = false;
+};
+
+TEST(OpenUpdate, OpensTheOfferedPageOrNothing) {
+    Harness h;
+    FakeOpener opener;
+    {
+        UpdateCheck check(h.deps());
+        open_update(check, opener);
+        EXPECT_TRUE(opener.opened.empty());
+    }
+    h.store(StoredUpdate{start_wall_seconds, Release{"0.1.0", "https://a/old", ""}});
+    {
+        UpdateCheck check(h.deps());
+        open_update(check, opener);
+        EXPECT_TRUE(opener.opened.empty());
+    }
+    h.store(StoredUpdate{start_wall_seconds, newer});
+    {
+        UpdateCheck check(h.deps());
+        open_update(check, opener);
+        EXPECT_EQ(opener.opened, std::vector<std::string>{newer.url});
+    }
+}
+
+TEST(OpenUpdate, ReportsAnOpenerThatCannotStart) {
+    Harness h;
+    h.store(StoredUpdate{start_wall_seconds, newer});
+    UpdateCheck check(h.deps());
+    FakeOpener opener;
+    opener.fail = true;
+    CaptureStderr();
+    open_update(check, opener);
+    EXPECT_EQ(GetCapturedStderr(),
+              "thumbrover: could not open " + newer.url + ": No such file or directory\n");
+}
+
+TEST(UpdateThread, RunsOffTheCallingThreadAndOutlivesTheCheckObject) {
+    TempDir dir;
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    auto alive = std::make_shared<int>(0);
+    const std::weak_ptr<int> watch = alive;
+    const auto caller = std::this_thread::get_id();
+    std::promise<std::thread::id> fetched_on;
+
+    UpdateCheckDeps deps;
+    deps.state_file = dir / "update.toml";
+    deps.fetch = [alive, opened, &fetched_on]() -> Result<Release> {
+        fetched_on.set_value(std::this_thread::get_id());
+        opened.wait();
+        return newer;
+    };
+    alive.reset();
+    auto fetched_thread = fetched_on.get_future();
+    {
+        UpdateCheck check(std::move(deps));
+        check.step();
+        EXPECT_TRUE(check.check_in_flight());
+        EXPECT_NE(fetched_thread.get(), caller);
+    }
+    // The object is gone while its check still waits for the network.
+    EXPECT_FALSE(watch.expired());
+    gate.set_value();
+    while (!watch.expired())
+        std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(load_stored_update(dir / "update.toml").latest, newer);
+}
+
+}  // namespace
+}  // namespace thumbrover

@@ -1,0 +1,158 @@
+#include "core/watcher/watcher.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace thumbrover {
+namespace {
+
+using namespace std::chrono_literals;
+using std::chrono::nanoseconds;
+
+class ManualClock final : public Clock {
+  public:
+    nanoseconds t{10s};
+    nanoseconds now() const override { return t; }
+};
+
+TEST(MotionFilter, OwnEventsNeverCountAndRealOnesAtMostEvery100ms) {
+    struct Step {
+        nanoseconds at;
+        MotionOrigin origin;
+        bool reported;
+    };
+    const Step steps[] = {
+        {0ms, MotionOrigin::Own, false},    {0ms, MotionOrigin::Real, true},
+        {1ms, MotionOrigin::Real, false},   {99ms, MotionOrigin::Real, false},
+        {100ms, MotionOrigin::Own, false},  {100ms, MotionOrigin::Real, true},
+        {150ms, MotionOrigin::Real, false}, {50ms, MotionOrigin::Real, false},  // clock went back
+        {199ms, MotionOrigin::Real, false}, {200ms, MotionOrigin::Real, true},
+        {5s, MotionOrigin::Own, false},     {5s, MotionOrigin::Real, true},
+    };
+    MotionFilter filter;
+    for (const Step& s : steps) {
+        EXPECT_EQ(filter.accept(s.origin, s.at), s.reported)
+            << std::chrono::duration_cast<std::chrono::milliseconds>(s.at).count();
+    }
+}
+
+TEST(MotionFilter, ASteadyStreamOfOwnMotionNeverReports) {
+    MotionFilter filter;
+    for (int i = 0; i < 10000; ++i) {
+        ASSERT_FALSE(filter.accept(MotionOrigin::Own, nanoseconds(i * 1ms)));
+    }
+}
+
+// A motion source that plays a script: start answers, then motions, each advancing the clock.
+class ScriptedSource final : public MouseMotionSource {
+  public:
+    ScriptedSource(ManualClock& clock, std::vector<std::string>& log) : clock_(clock), log_(log) {}
+
+    std::deque<WatchStart> starts;
+    std::deque<std::pair<nanoseconds, MotionOrigin>> motions;
+
+    WatchStart start() override {
+        log_.push_back("start");
+        const WatchStart answer = starts.front();
+        starts.pop_front();
+        return answer;
+    }
+    std::optional<MotionOrigin> next_motion() override {
+        if (motions.empty()) return std::nullopt;
+        const auto [gap, origin] = motions.front();
+        motions.pop_front();
+        clock_.t += gap;
+        return origin;
+    }
+
+  private:
+    ManualClock& clock_;
+    std::vector<std::string>& log_;
+};
+
+struct WatcherRun {
+    ManualClock clock;
+    std::vector<std::string> log;
+    ScriptedSource source{clock, log};
+    std::string errors;
+
+    void run() {
+        const MouseWatcherDeps deps{
+            clock, [this](nanoseconds d) {
+                log.push_back("sleep " + std::to_string(d.count() / 1'000'000'000));
+            }};
+        ::testing::internal::CaptureStderr();
+        run_mouse_watcher(
+            source, [this] { log.push_back("MouseMoved"); }, deps);
+        errors = ::testing::internal::GetCapturedStderr();
+    }
+};
+
+using Lines = std::vector<std::string>;
+
+TEST(MouseWatcher, WaitsWithALinePerRefusalThenReportsFilteredMotion) {
+    WatcherRun w;
+    w.source.starts = {WatchStart::NotAllowedYet, WatchStart::NotAllowedYet, WatchStart::Watching};
+    // Real motion every 8 ms for 320 ms, interleaved with our own synthetic moves: reported at 8,
+    // 112, 216 and 320 ms, the first real motion at least 100 ms after the last report.
+    for (int i = 0; i < 40; ++i) {
+        w.source.motions.push_back({4ms, MotionOrigin::Own});
+        w.source.motions.push_back({4ms, MotionOrigin::Real});
+    }
+    w.run();
+    EXPECT_EQ(w.log, (Lines{"start", "sleep 5", "start", "sleep 5", "start", "MouseMoved",
+                            "MouseMoved", "MouseMoved", "MouseMoved"}));
+    const std::string waiting =
+        "thumbrover: cannot watch the real mouse yet, waiting for Accessibility access\n";
+    EXPECT_EQ(w.errors, waiting + waiting + "thumbrover: cannot watch the real mouse\n");
+}
+
+TEST(MouseWatcher, GivesUpWithoutRetryingWhenWatchingCannotWork) {
+    WatcherRun w;
+    w.source.starts = {WatchStart::Failed};
+    w.run();
+    EXPECT_EQ(w.log, Lines{"start"});
+    EXPECT_EQ(w.errors, "thumbrover: cannot watch the real mouse\n");
+}
+
+// The detached thread really runs the watcher and reaches the caller's sender.
+class BlockingSource final : public MouseMotionSource {
+  public:
+    WatchStart start() override { return WatchStart::Watching; }
+    std::optional<MotionOrigin> next_motion() override {
+        if (sent_++ == 0) return MotionOrigin::Real;
+        return std::nullopt;
+    }
+
+  private:
+    int sent_ = 0;
+};
+
+TEST(MouseWatcher, StartRunsOnItsOwnThread) {
+    std::mutex mutex;
+    std::condition_variable done;
+    int reports = 0;
+    ::testing::internal::CaptureStderr();
+    start_mouse_watcher(std::make_unique<BlockingSource>(), [&] {
+        std::lock_guard lock(mutex);
+        ++reports;
+        done.notify_one();
+    });
+    std::unique_lock lock(mutex);
+    done.wait(lock, [&] { return reports > 0; });
+    lock.unlock();
+    // Let the thread print its closing line before stderr is released.
+    std::this_thread::sleep_for(50ms);
+    (void)::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(reports, 1);
+}
+
+}  // namespace
+}  // namespace thumbrover
