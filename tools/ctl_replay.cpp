@@ -1,11 +1,26 @@
-#include "core/common/diag.hpp"
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "core/engine/replay.hpp"
 #include "ctl.hpp"
 
 namespace thumbrover::ctl {
 
-int replay_command(std::span<const std::string_view> /*args*/) {
-    diag("`replay` is not available in this build yet");
-    return 1;
+int replay_command(std::span<const std::string_view> args) {
+    const auto read_stdin = []() -> Result<std::string> {
+        std::string text((std::istreambuf_iterator<char>(std::cin)),
+                         std::istreambuf_iterator<char>());
+        if (std::cin.bad()) return Error{"could not read the scenario from standard input"};
+        return text;
+    };
+    const CommandOutcome outcome = run_replay_command(args, read_stdin);
+    // The output of the lines before a mistake comes first, then the report.
+    std::fwrite(outcome.out.data(), 1, outcome.out.size(), stdout);
+    std::fflush(stdout);
+    std::fwrite(outcome.err.data(), 1, outcome.err.size(), stderr);
+    return outcome.status;
 }
 
 }  // namespace thumbrover::ctl

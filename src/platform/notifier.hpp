@@ -13,7 +13,7 @@ namespace thumbrover {
 //   heading, the body and the reason go to standard error as one diagnostic line instead.
 // - The texts are copied before notify returns.
 class Notifier {
-public:
+  public:
     virtual ~Notifier() = default;
     virtual void notify(std::string_view heading, std::string_view body) = 0;
 };

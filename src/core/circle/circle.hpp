@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/common/clock.hpp"
+#include "core/shell/tick.hpp"
 #include "platform/overlay.hpp"
 
 namespace thumbrover {
@@ -76,13 +77,13 @@ class CircleScaleTarget {
 };
 
 // The ring that follows the pointer while a stick steers it. Main thread only.
-class SteeringCircle final : public CircleScaleTarget {
+class SteeringCircle final : public CircleScaleTarget, public CircleStep {
   public:
     SteeringCircle(Overlay& overlay, Cursor& cursor, const Clock& clock,
                    CircleScaleCell& scale = circle_scale_cell());
 
     // Called on every timer tick with the engine's wish.
-    void update_circle(bool visible);
+    void update_circle(bool visible) override;
     void change_circle_scale(float scale) override;
 
     [[nodiscard]] bool has_window() const { return window_ != nullptr; }

@@ -5,6 +5,7 @@
 
 #include "core/controller/link.hpp"
 #include "core/controller/slots.hpp"
+#include "core/shell/tick.hpp"
 #include "platform/gamepad.hpp"
 
 namespace thumbrover {
@@ -15,14 +16,14 @@ inline constexpr std::uint32_t kControllerRefreshPolls = 125;
 
 // Keeps one controller as the current one, reads it on every main-thread tick and tells the
 // engine what changed. Main thread only.
-class ControllerPoller {
+class ControllerPoller final : public ControllerPollStep {
   public:
     explicit ControllerPoller(GamepadApi& api, ControllerSlots& slots = controller_slots());
 
     // One poll. Does nothing until the engine has published its link (null).
     void poll(ControllerLink* link);
-    // Polls with the process's published link.
-    void poll() { poll(published_controller_link()); }
+    // Polls with the process's published link; the timer tick calls this.
+    void poll_controller() override { poll(published_controller_link()); }
 
     [[nodiscard]] std::optional<ControllerId> current() const { return current_; }
 

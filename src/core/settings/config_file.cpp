@@ -251,11 +251,35 @@ struct ReadError {
     std::string message;
 };
 
+// Keys and values are quoted in the report as read, but a diagnostic is one line and must not
+// carry terminal control sequences, so control characters are shown escaped.
+std::string one_line(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char buffer[16];
+            std::snprintf(buffer, sizeof buffer, "\\u{%x}", static_cast<unsigned>(byte));
+            out += buffer;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 std::string report(const ReadError& e) {
     std::string out =
         "line " + std::to_string(e.where.line) + ", column " + std::to_string(e.where.column);
     if (!e.key.empty()) out += ", key `" + e.key + "`";
-    return out + ": " + e.message;
+    return one_line(out + ": " + e.message);
 }
 
 using Entry = std::pair<const toml::key*, const toml::node*>;
@@ -380,6 +404,74 @@ std::optional<ReadError> read_table(const toml::table& root, Config& config) {
     return std::nullopt;
 }
 
+// toml++ caps the nesting of arrays and inline tables but not of dotted keys and table headers,
+// and tens of thousands of key parts ("a.a.a...") overflow its stack. No settings file needs
+// more than a few key parts, dots or brackets on one line, so longer runs are refused before
+// the text reaches the parser.
+constexpr int kMaxNestingPerLine = 256;
+
+std::optional<ReadError> too_deeply_nested(std::string_view text) {
+    enum class State { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral };
+    State state = State::Plain;
+    std::size_t line = 1;
+    std::size_t line_start = 0;
+    int count = 0;
+    auto at = [&](std::size_t i, std::string_view what) { return text.substr(i, 3) == what; };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\n') {
+            ++line;
+            line_start = i + 1;
+            count = 0;
+            if (state != State::MultiBasic && state != State::MultiLiteral) state = State::Plain;
+            continue;
+        }
+        switch (state) {
+            case State::Plain:
+                if (c == '#') {
+                    state = State::Comment;
+                } else if (c == '"') {
+                    state = at(i, "\"\"\"") ? State::MultiBasic : State::Basic;
+                    if (state == State::MultiBasic) i += 2;
+                } else if (c == '\'') {
+                    state = at(i, "\'\'\'") ? State::MultiLiteral : State::Literal;
+                    if (state == State::MultiLiteral) i += 2;
+                } else if (c == '.' || c == '{' || c == '[') {
+                    if (++count > kMaxNestingPerLine)
+                        return ReadError{{static_cast<toml::source_index>(line),
+                                          static_cast<toml::source_index>(i - line_start + 1)},
+                                         {},
+                                         "nested more than " + std::to_string(kMaxNestingPerLine) +
+                                             " levels deep"};
+                }
+                break;
+            case State::Comment:
+                break;
+            case State::Basic:
+            case State::MultiBasic:
+                if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+                    ++i;
+                } else if (state == State::Basic && c == '"') {
+                    state = State::Plain;
+                } else if (state == State::MultiBasic && at(i, "\"\"\"")) {
+                    state = State::Plain;
+                    i += 2;
+                }
+                break;
+            case State::Literal:
+                if (c == '\'') state = State::Plain;
+                break;
+            case State::MultiLiteral:
+                if (at(i, "\'\'\'")) {
+                    state = State::Plain;
+                    i += 2;
+                }
+                break;
+        }
+    }
+    return std::nullopt;
+}
+
 // The errno text inside read_file's "could not read {path}: {reason}".
 std::string read_reason(const fs::path& file, const std::string& error) {
     const std::string prefix = "could not read " + file.string() + ": ";
@@ -417,6 +509,7 @@ std::string config_to_text(const Config& config) {
 }
 
 Result<Config> parse_config(std::string_view text) {
+    if (auto error = too_deeply_nested(text)) return Error{report(*error)};
     toml::table root;
     try {
         root = toml::parse(text);

@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "core/common/diag.hpp"
+#include "core/services/services.hpp"
+#include "core/settings/app_folder.hpp"
 #include "core/update/fetch.hpp"
 #include "core/update/text.hpp"
 #include "core/update/version.hpp"
@@ -65,7 +67,7 @@ struct UpdateCheck::Shared {
     const UpdateCheckDeps deps;
 
     std::mutex attempt_mutex;
-    std::optional<std::chrono::steady_clock::time_point> last_failed_attempt;
+    std::optional<std::chrono::nanoseconds> last_failed_attempt;
 
     std::mutex cache_mutex;
     std::optional<StoredUpdate> cache;
@@ -90,7 +92,7 @@ struct UpdateCheck::Shared {
         if (!fetched) {
             diag("could not check for updates: " + one_line(fetched.error()));
             const std::lock_guard lock(attempt_mutex);
-            last_failed_attempt = deps.now();
+            last_failed_attempt = deps.clock->now();
         } else {
             {
                 const std::lock_guard lock(attempt_mutex);
@@ -117,7 +119,8 @@ struct UpdateCheck::Shared {
 namespace {
 
 UpdateCheckDeps with_defaults(UpdateCheckDeps deps) {
-    if (!deps.now) deps.now = [] { return std::chrono::steady_clock::now(); };
+    if (deps.state_file.empty()) deps.state_file = app_dir() / update_state_file_name;
+    if (deps.clock == nullptr) deps.clock = &steady_clock();
     if (!deps.wall_now) deps.wall_now = [] { return std::chrono::system_clock::now(); };
     if (!deps.fetch) deps.fetch = [] { return fetch_release(update_endpoint()); };
     if (!deps.start_thread) deps.start_thread = start_detached_thread;
@@ -132,7 +135,7 @@ UpdateCheck::UpdateCheck(UpdateCheckDeps deps)
 UpdateCheck::~UpdateCheck() = default;
 
 void UpdateCheck::step() {
-    const auto now = shared_->deps.now();
+    const auto now = shared_->deps.clock->now();
     if (next_evaluation_ && now < *next_evaluation_) return;
     next_evaluation_ = now + evaluation_interval;
 
@@ -167,12 +170,10 @@ bool UpdateCheck::check_in_flight() const noexcept {
     return shared_->in_flight.load(std::memory_order_acquire);
 }
 
-void open_update(UpdateCheck& check, SystemOpener& opener) {
+void open_update(UpdateCheck& check, Desktop& desktop) {
     const auto offer = check.current_offer();
     if (!offer) return;
-    if (auto opened = opener.open(offer->url); !opened) {
-        diag("could not open " + offer->url + ": " + one_line(opened.error()));
-    }
+    open_with_system(desktop, offer->url);
 }
 
 }  // namespace thumbrover

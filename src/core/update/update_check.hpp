@@ -9,23 +9,26 @@
 #include <optional>
 #include <string_view>
 
+#include "core/common/clock.hpp"
 #include "core/common/result.hpp"
+#include "core/shell/tick.hpp"
 #include "core/update/release.hpp"
 #include "core/update/stored_state.hpp"
-#include "core/update/system_opener.hpp"
+#include "platform/system_services.hpp"
 
 namespace thumbrover {
 
 // The name of the record in the application folder.
 inline constexpr std::string_view update_state_file_name = "update.toml";
 
-// What the update check needs from the outside world; every member but `state_file` has a
-// default that the program uses, and tests replace them.
+// What the update check needs from the outside world. Every member has a default that the
+// program uses (so `UpdateCheck check({});` is the real thing); tests replace them.
 struct UpdateCheckDeps {
-    // Usually the application folder joined with update_state_file_name.
+    // Default: app_dir() joined with update_state_file_name.
     std::filesystem::path state_file;
-    // Monotonic time: the once-a-minute evaluation and the hour after a failed attempt.
-    std::function<std::chrono::steady_clock::time_point()> now;
+    // Monotonic time: the once-a-minute evaluation and the hour after a failed attempt. Read
+    // from the check thread too. Default: steady_clock(). Must outlive the checks.
+    const Clock* clock = nullptr;
     // Calendar time: the day after the last successful check, which survives restarts.
     std::function<std::chrono::system_clock::time_point()> wall_now;
     // Asks the endpoint; runs on the check thread. Default: fetch_release(update_endpoint()).
@@ -48,17 +51,18 @@ struct UpdateCheckDeps {
 // The once-a-day update check. One per process: the step and the offer are called from the
 // main thread; the check itself runs on a short-lived thread, and at most one runs at a time.
 // The object may be destroyed while a check runs: the thread keeps what it needs alive.
-class UpdateCheck final {
+class UpdateCheck final : public UpdateStep {
   public:
     explicit UpdateCheck(UpdateCheckDeps deps);
     UpdateCheck(const UpdateCheck&) = delete;
     UpdateCheck& operator=(const UpdateCheck&) = delete;
-    ~UpdateCheck();
+    ~UpdateCheck() override;
 
     // Called on every timer tick. Costs one clock read unless a minute has passed; then starts
     // a check when none is running, the last failure (if any) is an hour old, and the last
     // success (if any) a day old.
     void step();
+    void advance_update() override { step(); }
 
     // The release to offer in the menu, if any. Loads update.toml on first use.
     [[nodiscard]] std::optional<Release> current_offer();
@@ -71,11 +75,11 @@ class UpdateCheck final {
   private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
-    std::optional<std::chrono::steady_clock::time_point> next_evaluation_;
+    std::optional<std::chrono::nanoseconds> next_evaluation_;
 };
 
-// The menu item's action: opens the offered release's download page; does nothing when there
-// is no offer. A failure is reported as "could not open {url}: {error}".
-void open_update(UpdateCheck& check, SystemOpener& opener);
+// The menu item's action: opens the offered release's download page with open_with_system;
+// does nothing when there is no offer. A failure is reported as "could not open {url}: {error}".
+void open_update(UpdateCheck& check, Desktop& desktop);
 
 }  // namespace thumbrover

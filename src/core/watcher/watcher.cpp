@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/common/diag.hpp"
+#include "core/engine/messages.hpp"
 
 namespace thumbrover {
 
@@ -49,6 +50,12 @@ void start_mouse_watcher(std::unique_ptr<MouseMotionSource> source,
         diag("failed to spawn thread");
         std::abort();
     }
+}
+
+void start_mouse_watcher(std::unique_ptr<MouseMotionSource> source, EngineSender engine) {
+    start_mouse_watcher(std::move(source), [engine = std::move(engine)] {
+        engine.send(EngineMessage::input(InputEvent::mouse_moved()));
+    });
 }
 
 }  // namespace thumbrover

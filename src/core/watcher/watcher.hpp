@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/common/clock.hpp"
+#include "core/engine/link.hpp"
 #include "platform/mouse_watcher.hpp"
 
 namespace thumbrover {
@@ -42,5 +43,7 @@ void run_mouse_watcher(MouseMotionSource& source, const std::function<void()>& m
 // `mouse_moved` is called on that thread (the engine channel's sender is safe there).
 void start_mouse_watcher(std::unique_ptr<MouseMotionSource> source,
                          std::function<void()> mouse_moved);
+// The same, reporting `Input` with `MouseMoved` to the engine; a closed channel drops it.
+void start_mouse_watcher(std::unique_ptr<MouseMotionSource> source, EngineSender engine);
 
 }  // namespace thumbrover

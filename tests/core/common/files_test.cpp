@@ -27,7 +27,8 @@ TEST(WriteFileAtomically, CreatesReplacesAndLeavesNoTemporaryFiles) {
     ASSERT_TRUE(write_file_atomically(file, "two\n").ok());
     EXPECT_EQ(slurp(file), "two\n");
     int entries = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path()))
+        ++entries;
     EXPECT_EQ(entries, 1);
 }
 
@@ -52,8 +53,8 @@ TEST(WriteFileAtomically, ReportsFailuresWithPath) {
     const fs::path missing_folder = dir / "nope" / "config.toml";
     auto r = write_file_atomically(missing_folder, "x");
     ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.error(), "could not write " + missing_folder.string() +
-                             ": No such file or directory");
+    EXPECT_EQ(r.error(),
+              "could not write " + missing_folder.string() + ": No such file or directory");
 
     fs::create_directory(dir / "folder");
     auto r2 = write_file_atomically(dir / "folder", "x");
@@ -75,8 +76,8 @@ TEST(ReadFile, ReadsLimitsAndReports) {
 
     auto missing = read_file(dir / "b");
     ASSERT_FALSE(missing.ok());
-    EXPECT_EQ(missing.error(), "could not read " + (dir / "b").string() +
-                                   ": No such file or directory");
+    EXPECT_EQ(missing.error(),
+              "could not read " + (dir / "b").string() + ": No such file or directory");
 
     auto folder = read_file(dir.path());
     ASSERT_FALSE(folder.ok());

@@ -17,12 +17,20 @@ TEST(SaturateCast, FloatToInt32) {
         int32_t out;
     };
     const Case cases[] = {
-        {0.0f, 0},          {1.9f, 1},           {-1.9f, -1},
-        {kNaN, 0},          {-kNaN, 0},          {kInf, INT32_MAX},
-        {-kInf, INT32_MIN}, {3e9f, INT32_MAX},   {-3e9f, INT32_MIN},
-        {2147483520.0f, 2147483520}, {2147483648.0f, INT32_MAX},
+        {0.0f, 0},
+        {1.9f, 1},
+        {-1.9f, -1},
+        {kNaN, 0},
+        {-kNaN, 0},
+        {kInf, INT32_MAX},
+        {-kInf, INT32_MIN},
+        {3e9f, INT32_MAX},
+        {-3e9f, INT32_MIN},
+        {2147483520.0f, 2147483520},
+        {2147483648.0f, INT32_MAX},
     };
-    for (const Case& c : cases) EXPECT_EQ(saturate_cast<int32_t>(c.in), c.out) << c.in;
+    for (const Case& c : cases)
+        EXPECT_EQ(saturate_cast<int32_t>(c.in), c.out) << c.in;
 }
 
 TEST(SaturateCast, DoubleToUnsignedAndNarrowIntegers) {

@@ -10,8 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "core/controller/engine_events.hpp"
 #include "core/controller/link.hpp"
 #include "core/controller/slots.hpp"
+#include "core/engine/messages.hpp"
 
 namespace thumbrover {
 namespace {
@@ -336,6 +338,52 @@ TEST(ControllerLinkCell, TheFirstPublicationWins) {
     EXPECT_TRUE(publish_controller_link(first));
     EXPECT_FALSE(publish_controller_link(second));
     EXPECT_EQ(published_controller_link(), first.get());
+}
+
+}  // namespace
+}  // namespace thumbrover
+
+namespace thumbrover {
+namespace {
+
+TEST(EngineControllerEvents, ThePollReachesTheEngineAsConnectedAndInputMessages) {
+    auto [engine_sender, engine_receiver] = make_channel<EngineMessage>();
+    auto [feedback_sender, feedback_receiver] = make_channel<FeedbackRequest>();
+    const std::shared_ptr<ControllerLink> link =
+        make_controller_link(engine_sender, std::move(feedback_receiver));
+
+    FakeGamepad pad;
+    FakePad& p = pad.plug(1);
+    p.state.buttons[8] = true;
+    p.state.axes[3] = 0.75f;
+    ControllerSlots slots;
+    ControllerPoller poller(pad, slots);
+    ::testing::internal::CaptureStderr();
+    poller.poll(link.get());
+    pad.unplug(1);
+    for (int i = 0; i < 125; ++i)
+        poller.poll(link.get());
+    (void)::testing::internal::GetCapturedStderr();
+
+    std::vector<EngineMessage> got;
+    while (auto message = engine_receiver.try_recv())
+        got.push_back(std::move(*message));
+    ASSERT_EQ(got.size(), 5u);
+    EXPECT_TRUE(std::get<ConnectedMessage>(got[0].payload).connected);
+    EXPECT_EQ(std::get<InputEvent>(got[1].payload), InputEvent::button(8, true));
+    EXPECT_EQ(std::get<InputEvent>(got[2].payload), InputEvent::axis(3, 0.75f));
+    EXPECT_FALSE(std::get<ConnectedMessage>(got[3].payload).connected);
+    EXPECT_EQ(std::get<InputEvent>(got[4].payload), InputEvent::controller_gone());
+}
+
+TEST(EngineControllerEvents, AnEngineThatHasEndedLosesTheMessagesQuietly) {
+    auto [engine_sender, engine_receiver] = make_channel<EngineMessage>();
+    auto [feedback_sender, feedback_receiver] = make_channel<FeedbackRequest>();
+    { [[maybe_unused]] const EngineReceiver gone = std::move(engine_receiver); }
+    EngineControllerEvents events(engine_sender);
+    events.connected(true);
+    events.button_changed(0, true);
+    EXPECT_FALSE(engine_sender.send(EngineMessage::quit()));
 }
 
 }  // namespace

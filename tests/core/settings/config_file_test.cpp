@@ -358,6 +358,11 @@ TEST(ConfigMistakes, ReportTheLineColumnKeyAndExactMessage) {
         {"pointer_speed = \"tab\\there \\\"q\\\"\"\n",
          "line 1, column 17, key `pointer_speed`: invalid type: string \"tab\\there \\\"q\\\"\", "
          "expected f32"},
+        // Reports stay on one line and never pass control characters to a terminal.
+        {"[buttons]\na = \"x\\ny\\u001b[2J\"\n",
+         "line 2, column 5: unknown action `x\\ny\\u{1b}[2J` for `a`"},
+        {"\"new\\nline\" = 1\n",
+         std::string("line 1, column 1: unknown field `new\\nline`, expected ") + kExpected},
         // A setting written after the [buttons] header belongs to that table.
         {config_to_text(Config{}) + "hold_ms = 300\n",
          "line 59, column 1: unknown button `hold_ms`"},
@@ -403,6 +408,89 @@ TEST(ConfigMistakes, MalformedInputIsAReportNeverACrash) {
         ASSERT_FALSE(config.ok()) << text.substr(0, 60);
         EXPECT_THAT(config.error(), ::testing::StartsWith(prefix));
         EXPECT_EQ(config.error().find('\n'), std::string::npos) << "one line: " << config.error();
+    }
+}
+
+std::string repeated(std::string_view piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
+
+TEST(ConfigMistakes, DeeplyDottedKeysAreRefusedBeforeTheyReachTheParser) {
+    const std::string deep = repeated("a.", 50000) + "a";
+    const std::string refused = "line 1, column 514: nested more than 256 levels deep";
+    const std::pair<std::string, std::string> cases[] = {
+        {deep + " = 1\n", refused},
+        {"[" + deep + "]\n", "line 1, column 513: nested more than 256 levels deep"},
+        {"[buttons]\n" + deep + " = \"mute\"\n",
+         "line 2, column 514: nested more than 256 levels deep"},
+        {"x = { " + deep + " = 1 }\n", "line 1, column 518: nested more than 256 levels deep"},
+    };
+    for (const auto& [text, report] : cases) {
+        auto config = parse_config(text);
+        ASSERT_FALSE(config.ok());
+        EXPECT_EQ(config.error(), report);
+    }
+}
+
+TEST(ConfigMistakes, DotsInStringsAndCommentsAreNotNesting) {
+    const std::string dots = repeated(".", 1000);
+    const std::string variant =
+        std::string("unknown variant `") + dots + "`, expected one of `pointer`, `scroll`, `none`";
+    const std::pair<std::string, std::string> cases[] = {
+        {"# " + dots + "\nleft_stick = \"" + dots + "\"\n",
+         "line 2, column 14, key `left_stick`: " + variant},
+        {"left_stick = '" + dots + "'\n", "line 1, column 14, key `left_stick`: " + variant},
+        {"left_stick = \"\"\"" + dots + "\"\"\"\n",
+         "line 1, column 14, key `left_stick`: " + variant},
+        {"left_stick = \"\\\"" + dots + "\"\n",
+         "line 1, column 14, key `left_stick`: unknown variant `\"" + dots +
+             "`, expected one of `pointer`, `scroll`, `none`"},
+        {"left_stick = \"\"\"\n" + dots + "\n" + dots + "\"\"\"\n",
+         "line 1, column 14, key `left_stick`: unknown variant `" + dots + "\\n" + dots +
+             "`, expected one of `pointer`, `scroll`, `none`"},
+    };
+    for (const auto& [text, report] : cases) {
+        auto config = parse_config(text);
+        ASSERT_FALSE(config.ok());
+        EXPECT_EQ(config.error(), report);
+    }
+    // A hundred key parts still reach the reader, which refuses them as an unknown field.
+    auto hundred = parse_config(repeated("a.", 100) + "a = 1\n");
+    ASSERT_FALSE(hundred.ok());
+    EXPECT_TRUE(hundred.error().starts_with("line 1, column 1: unknown field `a`"));
+}
+
+TEST(ConfigMistakes, MutatedFilesEitherLoadOrGiveAOneLineReport) {
+    const std::string original = config_to_text(Config{});
+    constexpr std::string_view alphabet = "=.[]{}\"'#\\\n ,-+0123456789abxe_";
+    std::mt19937 random(99);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = original;
+        const int edits = 1 + static_cast<int>(random() % 6);
+        for (int e = 0; e < edits; ++e) {
+            const std::size_t at = random() % text.size();
+            const char c = alphabet[random() % alphabet.size()];
+            switch (random() % 3) {
+                case 0:
+                    text[at] = c;
+                    break;
+                case 1:
+                    text.insert(at, 1, c);
+                    break;
+                default:
+                    text.erase(at, 1 + random() % 8);
+            }
+        }
+        auto config = parse_config(text);
+        if (config.ok()) {
+            ASSERT_TRUE(parse_config(config_to_text(*config)).ok()) << text;
+        } else {
+            ASSERT_TRUE(config.error().starts_with("line ")) << config.error();
+            ASSERT_EQ(config.error().find('\n'), std::string::npos) << config.error();
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <future>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "core/common/files.hpp"
+#include "core/settings/app_folder.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -26,11 +28,17 @@ using ::testing::internal::GetCapturedStderr;
 constexpr std::int64_t start_wall_seconds = 1'700'000'000;
 const Release newer{"0.2.0", "https://thumbrover.app/download/0.2.0", "Smoother scrolling"};
 
+class ManualClock final : public Clock {
+  public:
+    [[nodiscard]] std::chrono::nanoseconds now() const override { return now_; }
+    std::chrono::nanoseconds now_ = 1000h;
+};
+
 // Drives an UpdateCheck with hand-moved clocks, scripted fetch answers and checks that run only
 // when the test says so.
 struct Harness {
     TempDir dir;
-    std::chrono::steady_clock::time_point mono = std::chrono::steady_clock::time_point{} + 1000h;
+    ManualClock mono;
     std::chrono::system_clock::time_point wall =
         std::chrono::system_clock::time_point{} + std::chrono::seconds(start_wall_seconds);
     std::deque<Result<Release>> answers;
@@ -42,7 +50,7 @@ struct Harness {
     UpdateCheckDeps deps() {
         UpdateCheckDeps d;
         d.state_file = state_file();
-        d.now = [this] { return mono; };
+        d.clock = &mono;
         d.wall_now = [this] { return wall; };
         d.fetch = [this]() -> Result<Release> {
             ++fetches;
@@ -64,7 +72,7 @@ struct Harness {
     }
 
     void advance(std::chrono::seconds by) {
-        mono += by;
+        mono.now_ += by;
         wall += by;
     }
 
@@ -113,7 +121,7 @@ TEST(UpdateSchedule, EvaluatesAtMostOnceAMinute) {
 
     check.step();
     for (int tick = 0; tick < 59 * 250; ++tick) {
-        h.mono += 4ms;
+        h.mono.now_ += 4ms;
         h.wall += 4ms;
         check.step();
     }
@@ -135,7 +143,7 @@ TEST(UpdateSchedule, AFailureAtStartIsNotRetriedWithinTheHour) {
 
     // Every 4 ms tick for an hour less a second.
     for (int tick = 0; tick < 3599 * 250; ++tick) {
-        h.mono += 4ms;
+        h.mono.now_ += 4ms;
         h.wall += 4ms;
         check.step();
     }
@@ -346,36 +354,47 @@ TEST(UpdateOffer, ErrorsFromTheNetworkStayOnOneLine) {
               "thumbrover: could not check for updates: bad version 1\\x1b[2J 2\n");
 }
 
-class FakeOpener final : public SystemOpener {
+class FakeDesktop final : public Desktop {
   public:
-    Result<void> open(std::string_view target) override {
-        opened.emplace_back(target);
+    Result<void> open(const std::string& target) override {
+        opened.push_back(target);
         if (fail) return Error{"No such file or directory"};
         return {};
     }
+    Result<void> start_shell(const std::string&, const std::string&) override {
+        return Error{"not used"};
+    }
+    [[nodiscard]] std::string restart_command() const override { return {}; }
+    [[nodiscard]] std::optional<std::filesystem::path> bundle_path() const override {
+        return std::nullopt;
+    }
+    [[nodiscard]] std::optional<std::filesystem::path> executable_path() const override {
+        return std::nullopt;
+    }
+
     std::vector<std::string> opened;
     bool fail = false;
 };
 
 TEST(OpenUpdate, OpensTheOfferedPageOrNothing) {
     Harness h;
-    FakeOpener opener;
+    FakeDesktop desktop;
     {
         UpdateCheck check(h.deps());
-        open_update(check, opener);
-        EXPECT_TRUE(opener.opened.empty());
+        open_update(check, desktop);
+        EXPECT_TRUE(desktop.opened.empty());
     }
     h.store(StoredUpdate{start_wall_seconds, Release{"0.1.0", "https://a/old", ""}});
     {
         UpdateCheck check(h.deps());
-        open_update(check, opener);
-        EXPECT_TRUE(opener.opened.empty());
+        open_update(check, desktop);
+        EXPECT_TRUE(desktop.opened.empty());
     }
     h.store(StoredUpdate{start_wall_seconds, newer});
     {
         UpdateCheck check(h.deps());
-        open_update(check, opener);
-        EXPECT_EQ(opener.opened, std::vector<std::string>{newer.url});
+        open_update(check, desktop);
+        EXPECT_EQ(desktop.opened, std::vector<std::string>{newer.url});
     }
 }
 
@@ -383,12 +402,32 @@ TEST(OpenUpdate, ReportsAnOpenerThatCannotStart) {
     Harness h;
     h.store(StoredUpdate{start_wall_seconds, newer});
     UpdateCheck check(h.deps());
-    FakeOpener opener;
-    opener.fail = true;
+    FakeDesktop desktop;
+    desktop.fail = true;
     CaptureStderr();
-    open_update(check, opener);
+    open_update(check, desktop);
     EXPECT_EQ(GetCapturedStderr(),
               "thumbrover: could not open " + newer.url + ": No such file or directory\n");
+}
+
+TEST(UpdateCheckDefaults, TheRecordLivesInTheApplicationFolder) {
+    TempDir home;
+    const std::string old_home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    const char* old_xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::optional<std::string> saved_xdg =
+        old_xdg != nullptr ? std::optional<std::string>(old_xdg) : std::nullopt;
+    ::setenv("HOME", home.path().c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    const auto folder = app_dir();
+    ASSERT_TRUE(save_stored_update(folder / "update.toml", StoredUpdate{1, newer}));
+    {
+        UpdateCheckDeps deps;
+        deps.start_thread = [](std::function<void()>) {};
+        UpdateCheck check(std::move(deps));
+        EXPECT_EQ(check.current_offer(), newer);
+    }
+    ::setenv("HOME", old_home.c_str(), 1);
+    if (saved_xdg) ::setenv("XDG_CONFIG_HOME", saved_xdg->c_str(), 1);
 }
 
 TEST(UpdateThread, RunsOffTheCallingThreadAndOutlivesTheCheckObject) {

@@ -1,5 +1,7 @@
 #include "core/watcher/watcher.hpp"
 
+#include "core/engine/messages.hpp"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -152,6 +154,17 @@ TEST(MouseWatcher, StartRunsOnItsOwnThread) {
     std::this_thread::sleep_for(50ms);
     (void)::testing::internal::GetCapturedStderr();
     EXPECT_EQ(reports, 1);
+}
+
+TEST(MouseWatcher, ReportsReachTheEngineAsMouseMoved) {
+    auto [sender, receiver] = make_channel<EngineMessage>();
+    ::testing::internal::CaptureStderr();
+    start_mouse_watcher(std::make_unique<BlockingSource>(), sender);
+    const std::optional<EngineMessage> got = receiver.recv_for(10s);
+    std::this_thread::sleep_for(50ms);
+    (void)::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(std::get<InputEvent>(got->payload), InputEvent::mouse_moved());
 }
 
 }  // namespace

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "core/bindings/buttons.hpp"
+#include "core/engine/messages.hpp"
+#include "core/output/command.hpp"
+#include "core/settings/config.hpp"
+
+namespace thumbrover {
+
+using CommandList = std::vector<OutputCommand>;
+
+struct Vec2 {
+    float x = 0.0f;
+    float y = 0.0f;
+
+    friend bool operator==(const Vec2&, const Vec2&) = default;
+};
+
+// Longest step one tick moves for; a stalled engine must not fling the pointer.
+inline constexpr EngineTime kMaxTickStep = std::chrono::milliseconds(50);
+// How long after the real mouse moved the steering circle stays away.
+inline constexpr EngineTime kMouseQuietTime = std::chrono::milliseconds(500);
+
+// Everything the engine remembers. Owned by the engine thread alone, so nothing here locks.
+struct EngineState {
+    EngineState(Config start_config, bool start_enabled)
+        : config(std::move(start_config)), enabled(start_enabled) {}
+
+    // Appends to `pending`. The first command of an operation reserves room for the rest, so an
+    // operation that emits allocates once and one that emits nothing not at all.
+    void emit(OutputCommand command) {
+        if (pending.capacity() == 0) pending.reserve(8);
+        pending.push_back(command);
+    }
+
+    Config config;
+    CommandList pending;
+    std::array<std::optional<Action>, kButtonCount> held_action;
+    EngineTime last_motion{0};
+    std::optional<EngineTime> last_mouse;
+    std::array<std::optional<EngineTime>, kButtonCount> press_time;
+    std::array<std::optional<EngineTime>, kButtonCount> repeat_time;
+    std::optional<EngineTime> xbox_press;
+    std::optional<EngineTime> switcher_deadline;
+    std::optional<EngineTime> last_tick;
+    float lx = 0.0f;
+    float ly = 0.0f;
+    float rx = 0.0f;
+    float ry = 0.0f;
+    Vec2 pointer_remainder;
+    Vec2 scroll_remainder;
+    std::int32_t dpad_x = 0;
+    std::int32_t dpad_y = 0;
+    bool enabled = true;
+    bool precise = false;
+    bool circle_shown = false;
+    std::array<bool, kButtonCount> pressed{};
+    bool xbox_hold_fired = false;
+};
+
+// The three operations the loop calls. Each returns the commands it produced, in order, and
+// leaves `state.pending` empty. An empty result allocates nothing.
+[[nodiscard]] CommandList handle_input(EngineState& state, const InputEvent& event, EngineTime now);
+[[nodiscard]] CommandList tick(EngineState& state, EngineTime now);
+[[nodiscard]] CommandList release_all(EngineState& state);
+
+// The shaped deflection of one stick: a circular dead zone, then the power curve applied to what
+// lies beyond it, in the stick's direction. Settings that make this meaningless (a dead zone of
+// 1 or more, a NaN or negative curve) and NaN positions give a vector of length at most 1, or
+// (0, 0), never a NaN or an infinity.
+[[nodiscard]] Vec2 stick_vector(float x, float y, float deadzone, float curve);
+
+// The building blocks of the operations above. They append to `state.pending`.
+void button_changed(EngineState& state, Button button, bool pressed, EngineTime now);
+void start_action(EngineState& state, Button button, const Action& action, EngineTime now);
+void tap_action(EngineState& state, const Action& action, EngineTime now);
+void release_button(EngineState& state, Button button);
+void release_everything(EngineState& state);
+void switch_on_off(EngineState& state);
+void pointer_phase(EngineState& state, float step_seconds, EngineTime now);
+void scroll_phase(EngineState& state, float step_seconds);
+
+// Settings durations are milliseconds; this never overflows (absurd values saturate).
+[[nodiscard]] EngineTime ms_to_engine_time(std::uint64_t ms);
+
+}  // namespace thumbrover

@@ -1,0 +1,115 @@
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include <toml++/toml.h>
+
+#include "core/common/files.hpp"
+#include "core/engine/replay.hpp"
+#include "core/settings/config_file.hpp"
+
+namespace thumbrover {
+
+// The change goes through the settings file's own reader, so a replayed `set` accepts and refuses
+// exactly what a hand-edited settings file would.
+Result<Config> config_with_setting(const Config& config, std::string_view key,
+                                   std::string_view value) {
+    const std::string setting = "`" + std::string(key) + " = " + std::string(value) + "`";
+    toml::table document;
+    toml::table assignment;
+    try {
+        document = toml::parse(config_to_text(config));
+        assignment = toml::parse("value = " + std::string(value));
+    } catch (const toml::parse_error& e) {
+        return Error{"invalid setting " + setting + ": " + std::string(e.description())};
+    }
+    const toml::node* node = assignment.get("value");
+    if (node == nullptr) return Error{"invalid setting " + setting};
+
+    toml::table* target = &document;
+    std::string_view name = key;
+    constexpr std::string_view kButtons = "buttons.";
+    if (name.substr(0, kButtons.size()) == kButtons) {
+        name.remove_prefix(kButtons.size());
+        target = document["buttons"].as_table();
+        if (target == nullptr) {
+            document.insert_or_assign("buttons", toml::table{});
+            target = document["buttons"].as_table();
+        }
+    }
+    if (name.empty()) return Error{"invalid setting " + setting};
+    node->visit([&](const auto& concrete) { target->insert_or_assign(name, concrete); });
+
+    std::ostringstream text;
+    text << document;
+    auto parsed = parse_config(text.str());
+    if (!parsed) {
+        // The reader locates the mistake in the rewritten text, which the user never saw.
+        std::string_view report = parsed.error();
+        if (report.starts_with("line ")) {
+            const std::size_t column = report.find(", column ");
+            const std::size_t after = column == std::string_view::npos
+                                          ? std::string_view::npos
+                                          : report.find(", ", column + 9);
+            if (after != std::string_view::npos) report.remove_prefix(after + 2);
+        }
+        return Error{"invalid setting " + setting + ": " + std::string(report)};
+    }
+    return parsed;
+}
+
+}  // namespace thumbrover
+
+namespace thumbrover {
+
+CommandOutcome run_replay_command(std::span<const std::string_view> args,
+                                  const std::function<Result<std::string>()>& read_stdin) {
+    CommandOutcome outcome;
+    const auto fail = [&](const std::string& message) {
+        outcome.status = 1;
+        outcome.err += "thumbroverctl: " + message + "\n";
+        return outcome;
+    };
+    std::optional<std::string_view> config_file;
+    std::optional<std::string_view> scenario_file;
+    bool off = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--off") {
+            off = true;
+        } else if (arg == "--config") {
+            if (i + 1 >= args.size()) return fail("`--config` needs a settings file");
+            config_file = args[++i];
+        } else if (arg.starts_with("--config=")) {
+            config_file = arg.substr(9);
+        } else if (arg.size() > 1 && arg.front() == '-') {
+            return fail("unknown option `" + std::string(arg) +
+                        "`; usage: thumbroverctl replay [--config FILE] [--off] [SCENARIO]");
+        } else if (scenario_file) {
+            return fail("only one scenario can be replayed at a time");
+        } else {
+            scenario_file = arg;
+        }
+    }
+
+    Config config;
+    if (config_file) {
+        const ConfigReading reading = read_config(std::filesystem::path(*config_file));
+        if (reading.status != ConfigStatus::Loaded) {
+            return fail(std::string(*config_file) + ": " + reading.problem);
+        }
+        config = reading.config;
+    }
+
+    Result<std::string> scenario = (!scenario_file || *scenario_file == "-")
+                                       ? read_stdin()
+                                       : read_file(std::filesystem::path(*scenario_file));
+    if (!scenario) return fail(scenario.error());
+
+    EngineState state(std::move(config), !off);
+    const auto result = run_replay(*scenario, state, outcome.out);
+    if (!result) return fail(result.error());
+    return outcome;
+}
+
+}  // namespace thumbrover

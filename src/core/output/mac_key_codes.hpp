@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "core/bindings/keys.hpp"
+
+namespace thumbrover {
+
+enum class MacKeyClass : std::uint8_t {
+    Plain,     // a keyboard event with `code` as its virtual key code, `flags` ORed in
+    Modifier,  // a flags-changed event with `code`; `flags` is the mask it holds while down
+    Media,     // a system-defined event; `code` is the NX_KEYTYPE number
+};
+
+struct MacKey {
+    MacKeyClass key_class = MacKeyClass::Plain;
+    std::uint16_t code = 0;
+    std::uint64_t flags = 0;
+    friend bool operator==(const MacKey&, const MacKey&) = default;
+};
+
+// How macOS sends the key, or nothing for a parameter the engine never produces (a letter outside
+// 'a'..'z', a digit above 9, a function key outside 1..12).
+[[nodiscard]] std::optional<MacKey> mac_key(Key key);
+
+// The key behind a macOS virtual key code, for capturing shortcuts from real key presses.
+// Right-hand modifier keys give the same key as their left-hand twins. Nothing for a code that
+// no key of ours produces.
+[[nodiscard]] std::optional<Key> key_for_mac_key_code(std::uint16_t code);
+
+// The modifier keys (Ctrl, Shift, Alt, Meta, in that order) whose device-independent masks are set
+// in a macOS event's flags.
+[[nodiscard]] std::vector<Key> modifiers_in_mac_flags(std::uint64_t flags);
+
+}  // namespace thumbrover

@@ -1,0 +1,151 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/bindings/actions.hpp"
+#include "core/bindings/buttons.hpp"
+#include "core/settings/config.hpp"
+#include "core/ui/settings_store.hpp"
+
+namespace thumbrover {
+
+// The fixed texts of the Buttons window. Button names come from `button_label`.
+namespace buttons_texts {
+inline constexpr std::string_view kTitle = "Customize Buttons";
+inline constexpr std::string_view kNote =
+    "Choose what each part of the controller does. A hold action happens instead when a button is "
+    "held; buttons with one react when you let go, so they cannot drag.";
+inline constexpr std::string_view kLeftStick = "Left stick";
+inline constexpr std::string_view kRightStick = "Right stick";
+inline constexpr std::string_view kPressHeading = "Press";
+inline constexpr std::string_view kHoldHeading = "Hold";
+// Shown instead of the Xbox button's hold pop-up: holding it always switches the program.
+inline constexpr std::string_view kXboxHoldNote = "Turns Thumbrover on or off";
+inline constexpr std::string_view kRestoreDefaultButtons = "Restore Default Buttons";
+inline constexpr std::string_view kOtherKey = "Other key or shortcut\u2026";
+inline constexpr std::string_view kUnusableKey =
+    "That key cannot be used yet. Try another one, or press Esc to cancel.";
+}  // namespace buttons_texts
+
+// One entry of a binding pop-up.
+enum class ChoiceKind : std::uint8_t { Action = 0, Separator = 1, OtherKey = 2 };
+
+struct Choice {
+    ChoiceKind kind = ChoiceKind::Separator;
+    Action action;      // for ChoiceKind::Action
+    std::string title;  // empty for a separator
+
+    friend bool operator==(const Choice&, const Choice&) = default;
+};
+
+// The entries of a binding pop-up whose binding is `current`: the fixed actions offered, a
+// separator, the plain keys offered, `current` when it is none of those, a separator and
+// "Other key or shortcut…". `current` is therefore listed exactly once.
+[[nodiscard]] std::vector<Choice> binding_choices(const Action& current);
+// The index of `current` in `choices` (0 when it is missing, which `binding_choices` rules out).
+[[nodiscard]] std::size_t choice_index(const std::vector<Choice>& choices, const Action& current);
+
+// A binding pop-up's tag is the button's index × 2, plus 1 for the hold action. The Xbox button
+// has no hold pop-up (tag 33), since holding it always switches the program on or off.
+inline constexpr std::size_t kBindingTagCount = kButtonCount * 2;
+
+struct BindingSlot {
+    Button button;
+    BindingSide side;
+
+    friend bool operator==(const BindingSlot&, const BindingSlot&) = default;
+};
+
+[[nodiscard]] constexpr std::int64_t binding_tag(Button button, BindingSide side) {
+    return static_cast<std::int64_t>(button_index(button) * 2 + (side == BindingSide::Hold));
+}
+// The slot behind a tag; nothing for the Xbox hold and for tags that name no pop-up.
+[[nodiscard]] std::optional<BindingSlot> binding_slot(std::int64_t tag);
+
+// The stick pop-ups: items "Move the pointer", "Scroll", "Nothing" at indices 0, 1, 2, which are
+// also the `StickRole` numbers.
+inline constexpr std::int64_t kLeftStickTag = 1000;
+inline constexpr std::int64_t kRightStickTag = 1001;
+[[nodiscard]] const std::array<std::string_view, 3>& stick_choice_titles();
+
+// A key pressed during a capture: the platform's key code and the modifier keys held (Ctrl, Shift,
+// Alt, Meta in any order; on macOS `modifiers_in_mac_flags` gives them).
+struct KeyPress {
+    std::uint32_t code = 0;
+    std::vector<Key> modifiers;
+};
+
+// The platform's table from key codes to keys; nothing for a key that cannot be captured
+// (punctuation, keypad, media keys). On macOS it is `key_for_mac_key_code`.
+using KeyCodeTable = std::function<std::optional<Key>(std::uint32_t code)>;
+
+// The macOS view's key presses: a virtual key code and the event's modifier flags (Control
+// 0x40000, Option 0x80000, Shift 0x20000, Command 0x100000; Caps Lock and Fn are ignored), and
+// the macOS table of capturable key codes.
+[[nodiscard]] KeyPress mac_key_press(std::uint16_t code, std::uint64_t modifier_flags);
+[[nodiscard]] KeyCodeTable mac_key_code_table();
+
+// "Press the key or shortcut for A (hold). Esc cancels."
+[[nodiscard]] std::string capture_prompt(BindingSlot slot);
+
+// The Buttons window's state: what every pop-up lists and selects, the key capture and its
+// prompt. The view builds its pop-ups from `binding_popup` and the stick selections after every
+// call that says so, and keeps a key monitor installed exactly while `capturing()`.
+class ButtonsWindowModel final {
+  public:
+    explicit ButtonsWindowModel(SettingsStore& store);
+
+    struct Popup {
+        std::vector<Choice> choices;
+        std::size_t selected = 0;
+    };
+
+    // What the view must do after a call.
+    enum class Update : std::uint8_t {
+        Nothing = 0,
+        Popups,          // rebuild every pop-up from the model
+        CaptureStarted,  // remove any key monitor, install a new one, show the prompt
+        PromptChanged,   // the capture goes on; show the new prompt text
+        CaptureEnded,    // remove the key monitor, hide the prompt, rebuild every pop-up
+    };
+
+    // Opening the window: reads the settings file afresh and rebuilds every list.
+    void open();
+    // Rebuilds every list from the settings store.
+    void refresh();
+
+    // Nothing for a tag without a pop-up.
+    [[nodiscard]] const Popup* binding_popup(std::int64_t tag) const;
+    [[nodiscard]] std::size_t stick_selection(Stick stick) const;
+
+    // A binding pop-up changed to entry `index` (negative counts as 0).
+    Update binding_changed(std::int64_t tag, std::int64_t index);
+    // A stick pop-up changed. The pop-up already shows the choice, so nothing is rebuilt.
+    Update stick_changed(std::int64_t tag, std::int64_t index);
+    // A key went down while the key monitor was installed.
+    Update key_captured(const KeyPress& press, const KeyCodeTable& table);
+    Update restore_default_buttons();
+    // Ends a capture without changing anything (the window closed).
+    Update cancel_capture();
+
+    [[nodiscard]] bool capturing() const { return capture_.has_value(); }
+    [[nodiscard]] std::optional<BindingSlot> capture() const { return capture_; }
+    [[nodiscard]] bool prompt_visible() const { return capture_.has_value(); }
+    [[nodiscard]] const std::string& prompt() const { return prompt_; }
+
+  private:
+    SettingsStore& store_;
+    std::array<std::optional<Popup>, kBindingTagCount> popups_;
+    std::array<std::size_t, 2> sticks_{0, 1};
+    std::optional<BindingSlot> capture_;
+    std::string prompt_;
+};
+
+}  // namespace thumbrover

@@ -1,0 +1,61 @@
+#include "core/ui/settings_store.hpp"
+
+#include <string>
+#include <utility>
+
+namespace thumbrover {
+
+Config& SettingsStore::cache() {
+    if (!cache_) cache_ = effects_.load();
+    return *cache_;
+}
+
+const Config& SettingsStore::get() {
+    return cache();
+}
+
+void SettingsStore::reload() {
+    cache_ = effects_.load();
+}
+
+double SettingsStore::set_number(const SliderSpec& slider, double value) {
+    Config& config = cache();
+    slider.write(config, value);
+    const double stored = slider.read(config);
+    apply();
+    return stored;
+}
+
+void SettingsStore::restore_defaults() {
+    thumbrover::restore_default_settings(cache());
+    apply();
+}
+
+void SettingsStore::set_binding(Button button, BindingSide side, Action action) {
+    Binding& binding = binding_of(cache().buttons, button);
+    (side == BindingSide::Press ? binding.press : binding.hold) = std::move(action);
+    apply();
+}
+
+void SettingsStore::set_stick_role(Stick stick, StickRole role) {
+    Config& config = cache();
+    (stick == Stick::Left ? config.left_stick : config.right_stick) = role;
+    apply();
+}
+
+void SettingsStore::restore_default_buttons() {
+    thumbrover::restore_default_buttons(cache());
+    apply();
+}
+
+void SettingsStore::apply() {
+    const Config& config = *cache_;
+    failures_.report(effects_.save(config),
+                     [this](std::string_view heading, std::string_view body) {
+                         effects_.notify(heading, body);
+                     });
+    effects_.change_circle_scale(config.circle_scale);
+    effects_.send_config_changed(config);
+}
+
+}  // namespace thumbrover

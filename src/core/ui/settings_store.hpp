@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "core/bindings/buttons.hpp"
+#include "core/common/result.hpp"
+#include "core/settings/config.hpp"
+#include "core/ui/settings_writer.hpp"
+#include "core/ui/sliders.hpp"
+
+namespace thumbrover {
+
+// Where the settings store reads from and what it does after a change. The application wires it
+// to the settings file, the steering circle, the engine link and the notifier; tests record the
+// calls. Every method is called on the user-interface thread.
+class SettingsEffects {
+  public:
+    virtual ~SettingsEffects() = default;
+
+    // The settings file's contents, or the defaults when it is missing, unreadable or has a
+    // mistake. Never reports anything: a broken file is the start-up check's to report.
+    [[nodiscard]] virtual Config load() = 0;
+    // Replaces the settings file. The error is one line without the program prefix, such as
+    // "could not write {path}: {reason}".
+    [[nodiscard]] virtual Result<void> save(const Config& config) = 0;
+    // Hands the scale to the steering circle, which rebuilds only when it differs.
+    virtual void change_circle_scale(float scale) = 0;
+    // Sends a ConfigChanged message with this copy to the engine; dropped while the engine link
+    // is not published yet.
+    virtual void send_config_changed(const Config& config) = 0;
+    // A desktop notification; callable any time.
+    virtual void notify(std::string_view heading, std::string_view body) = 0;
+};
+
+enum class BindingSide : std::uint8_t { Press = 0, Hold = 1 };
+enum class Stick : std::uint8_t { Left = 0, Right = 1 };
+
+// The user interface's own copy of the settings and the one way a window changes them. The copy
+// is loaded on first use; after every change it is saved, the circle scale is handed on and the
+// engine gets a copy, in that order. A change that cannot be saved still takes effect.
+class SettingsStore final {
+  public:
+    explicit SettingsStore(SettingsEffects& effects) : effects_(effects) {}
+
+    // The current settings (loaded first if this is the first use).
+    [[nodiscard]] const Config& get();
+    // Reads the file afresh, so that hand edits show in a window that opens. Saves and sends
+    // nothing: the engine learns of hand edits with the next change made in a window.
+    void reload();
+
+    // A slider moved: stores the value with the slider's snapping and returns the value stored,
+    // read back as the value label shows it.
+    double set_number(const SliderSpec& slider, double value);
+    // Every setting but the button bindings back to its default.
+    void restore_defaults();
+    void set_binding(Button button, BindingSide side, Action action);
+    void set_stick_role(Stick stick, StickRole role);
+    // The button bindings and both stick roles back to their defaults; the rest is kept.
+    void restore_default_buttons();
+
+  private:
+    Config& cache();
+    void apply();
+
+    SettingsEffects& effects_;
+    std::optional<Config> cache_;
+    SaveFailureReporter failures_;
+};
+
+}  // namespace thumbrover

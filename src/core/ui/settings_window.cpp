@@ -1,0 +1,41 @@
+#include "core/ui/settings_window.hpp"
+
+namespace thumbrover {
+
+std::array<SliderRow, kSliderCount> slider_rows(const Config& config) {
+    std::array<SliderRow, kSliderCount> rows;
+    const auto& specs = slider_specs();
+    for (std::size_t i = 0; i < kSliderCount; ++i) {
+        const double value = specs[i].read(config);
+        rows[i] = SliderRow{value, format_slider_value(specs[i].format, value)};
+    }
+    return rows;
+}
+
+std::optional<std::string> settings_slider_changed(SettingsStore& store, std::int64_t tag,
+                                                   double value) {
+    if (tag < 0 || static_cast<std::uint64_t>(tag) >= kSliderCount) return std::nullopt;
+    const SliderSpec& spec = slider_specs()[static_cast<std::size_t>(tag)];
+    const double stored = store.set_number(spec, value);
+    return format_slider_value(spec.format, stored);
+}
+
+std::array<SliderRow, kSliderCount> settings_restore_defaults(SettingsStore& store) {
+    store.restore_defaults();
+    return slider_rows(store.get());
+}
+
+SettingsAccessRow settings_access_row(bool trusted_now, std::optional<bool> trusted_at_start) {
+    const AccessState state = access_state(trusted_now, trusted_at_start);
+    std::string_view text = settings_texts::kAccessOff;
+    if (state == AccessState::Granted) text = settings_texts::kAccessOn;
+    if (state == AccessState::RestartNeeded) text = settings_texts::kAccessRestart;
+    return {state, access_symbol(state), text, state == AccessState::Missing};
+}
+
+SettingsSystemRows settings_system_rows(bool trusted_now, std::optional<bool> trusted_at_start,
+                                        bool login_item_enabled) {
+    return {settings_access_row(trusted_now, trusted_at_start), login_item_enabled};
+}
+
+}  // namespace thumbrover

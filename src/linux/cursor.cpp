@@ -1,0 +1,37 @@
+#include "linux/cursor.hpp"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
+
+#include "core/common/diag.hpp"
+
+namespace thumbrover {
+
+Result<std::unique_ptr<X11Cursor>> X11Cursor::create() {
+    auto display = X11Display::open();
+    if (!display) return Error{display.error()};
+    int event_base = 0;
+    int error_base = 0;
+    int major = 4;
+    int minor = 0;
+    // The version must be agreed before the server accepts any other XFixes request.
+    if (!XFixesQueryExtension(display->get(), &event_base, &error_base) ||
+        !XFixesQueryVersion(display->get(), &major, &minor) || major < 4) {
+        return Error{"the X display cannot hide the cursor (no XFixes 4)"};
+    }
+    return std::unique_ptr<X11Cursor>(new X11Cursor(std::move(display).value()));
+}
+
+void X11Cursor::hide() {
+    XFixesHideCursor(display_.get(), DefaultRootWindow(display_.get()));
+    if (auto done = display_.sync_errors(); !done)
+        diag("could not hide the cursor: " + done.error());
+}
+
+void X11Cursor::show() {
+    XFixesShowCursor(display_.get(), DefaultRootWindow(display_.get()));
+    if (auto done = display_.sync_errors(); !done)
+        diag("could not show the cursor: " + done.error());
+}
+
+}  // namespace thumbrover

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+
+#include "core/common/result.hpp"
+#include "linux/x11_display.hpp"
+#include "platform/overlay.hpp"
+
+namespace thumbrover {
+
+// The arrow cursor, hidden and shown with XFixes on the root window. The server counts hides per
+// connection and forgets them when the connection closes, so the cursor comes back by itself if
+// the program ends while it is hidden. Main thread only.
+class X11Cursor final : public Cursor {
+  public:
+    // Fails with the display's error or "the X display cannot hide the cursor (no XFixes 4)".
+    [[nodiscard]] static Result<std::unique_ptr<X11Cursor>> create();
+
+    void hide() override;
+    void show() override;
+
+    // Waits for the server to handle the calls made so far; the first X error they caused, if any.
+    [[nodiscard]] Result<void> settle() const { return display_.sync_errors(); }
+
+  private:
+    explicit X11Cursor(X11Display display) : display_(std::move(display)) {}
+
+    X11Display display_;
+};
+
+}  // namespace thumbrover

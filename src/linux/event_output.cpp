@@ -1,0 +1,435 @@
+#include "linux/event_output.hpp"
+
+#include <X11/XF86keysym.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+
+#include "core/common/numeric.hpp"
+
+namespace thumbrover {
+namespace {
+
+constexpr const char* kEventError = "could not create an input event";
+
+enum ModifierSlot : std::size_t { kCtrl = 0, kShift = 1, kAlt = 2, kMeta = 3 };
+constexpr std::uint8_t kMetaKind = 20;
+constexpr std::array<std::uint32_t, 4> kModifierKeysyms = {XK_Control_L, XK_Shift_L, XK_Alt_L,
+                                                           XK_Super_L};
+
+constexpr unsigned kWheelUp = 4;
+constexpr unsigned kWheelDown = 5;
+constexpr unsigned kWheelLeft = 6;
+constexpr unsigned kWheelRight = 7;
+
+int clicks_for(std::int64_t& carry, std::int32_t amount) {
+    carry += amount;
+    const std::int64_t whole = carry / ScrollCarry::kUnitsPerClick;
+    carry -= whole * ScrollCarry::kUnitsPerClick;
+    return static_cast<int>(std::clamp<std::int64_t>(whole, -ScrollCarry::kMaxClicksPerScroll,
+                                                     ScrollCarry::kMaxClicksPerScroll));
+}
+
+Result<void> failed() {
+    return Error{kEventError};
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> keysym_for_key(std::uint8_t kind, std::uint8_t parameter) {
+    switch (kind) {
+        case 0:
+            return XK_Up;
+        case 1:
+            return XK_Down;
+        case 2:
+            return XK_Left;
+        case 3:
+            return XK_Right;
+        case 4:
+            return XK_Escape;
+        case 5:
+            return XK_Tab;
+        case 6:
+            return XK_Return;
+        case 7:
+            return XK_space;
+        case 8:
+            return XK_BackSpace;
+        case 9:
+            return XK_Delete;
+        case 10:
+            return XK_Home;
+        case 11:
+            return XK_End;
+        case 12:
+            return XK_Page_Up;
+        case 13:
+            return XK_Page_Down;
+        case 14:
+            if (parameter < 'a' || parameter > 'z') return std::nullopt;
+            return XK_a + (parameter - 'a');
+        case 15:
+            if (parameter > 9) return std::nullopt;
+            return XK_0 + parameter;
+        case 16:
+            if (parameter < 1 || parameter > 12) return std::nullopt;
+            return XK_F1 + (parameter - 1);
+        case 17:
+            return XK_Control_L;
+        case 18:
+            return XK_Shift_L;
+        case 19:
+            return XK_Alt_L;
+        case 20:
+            return XK_Super_L;
+        case 21:
+            return XF86XK_AudioPlay;
+        case 22:
+            return XF86XK_AudioNext;
+        case 23:
+            return XF86XK_AudioPrev;
+        case 24:
+            return XF86XK_AudioRaiseVolume;
+        case 25:
+            return XF86XK_AudioLowerVolume;
+        case 26:
+            return XF86XK_AudioMute;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<unsigned> x_button_for(std::uint8_t button) {
+    switch (button) {
+        case 0:
+            return 1u;
+        case 1:
+            return 3u;
+        case 2:
+            return 2u;
+        default:
+            return std::nullopt;
+    }
+}
+
+WheelClicks ScrollCarry::add(std::int32_t vertical, std::int32_t horizontal) {
+    WheelClicks clicks;
+    const int v = clicks_for(vertical_, vertical);
+    const int h = clicks_for(horizontal_, horizontal);
+    (v > 0 ? clicks.up : clicks.down) = std::abs(v);
+    (h > 0 ? clicks.right : clicks.left) = std::abs(h);
+    return clicks;
+}
+
+void ModifierHolds::hold(std::uint8_t kind) {
+    if (is_modifier_kind(kind)) ++counts_[kind - 17u];
+}
+
+void ModifierHolds::release(std::uint8_t kind) {
+    if (is_modifier_kind(kind) && counts_[kind - 17u] > 0) --counts_[kind - 17u];
+}
+
+bool ModifierHolds::held(std::uint8_t kind) const {
+    return is_modifier_kind(kind) && counts_[kind - 17u] > 0;
+}
+
+ModifierHolds::Pressed ModifierHolds::pressed() const {
+    Pressed p{};
+    for (std::size_t i = 0; i < p.size(); ++i)
+        p[i] = counts_[i] > 0;
+    p[kAlt] = p[kAlt] || switcher_;
+    return p;
+}
+
+bool shift_needed(std::uint32_t keysym, std::uint32_t plain_level, std::uint32_t shifted_level,
+                  bool modifier_held) {
+    return !modifier_held && plain_level != keysym && shifted_level == keysym;
+}
+
+// ---------------------------------------------------------------- X backend
+
+Result<std::unique_ptr<X11EventOutput>> X11EventOutput::create() {
+    auto display = X11Display::open();
+    if (!display) return Error{display.error()};
+    int event_base = 0;
+    int error_base = 0;
+    int major = 0;
+    int minor = 0;
+    if (!XTestQueryExtension(display->get(), &event_base, &error_base, &major, &minor)) {
+        return Error{"the X display has no XTEST extension"};
+    }
+    // XTEST events would otherwise be held back while another client grabs the server.
+    XTestGrabControl(display->get(), True);
+    return std::unique_ptr<X11EventOutput>(new X11EventOutput(std::move(display).value()));
+}
+
+X11EventOutput::X11EventOutput(X11Display display) : display_(std::move(display)) {}
+
+X11EventOutput::~X11EventOutput() {
+    release_all();
+    if (!borrowed_keycodes_.empty()) {
+        // Spare keycodes go back to having no symbol so the keymap is as we found it.
+        for (const unsigned keycode : borrowed_keycodes_) {
+            KeySym none = NoSymbol;
+            XChangeKeyboardMapping(display_.get(), static_cast<int>(keycode), 1, &none, 1);
+        }
+    }
+    (void)display_.sync_errors();
+}
+
+void X11EventOutput::release_all() {
+    Display* d = display_.get();
+    for (const unsigned keycode : keys_down_)
+        XTestFakeKeyEvent(d, keycode, False, CurrentTime);
+    keys_down_.clear();
+    modifiers_ = ModifierHolds{};
+    (void)apply_modifiers();
+    for (unsigned i = 0; i < button_down_.size(); ++i) {
+        if (button_down_[i]) XTestFakeButtonEvent(d, i + 1, False, CurrentTime);
+        button_down_[i] = false;
+    }
+    XFlush(d);
+}
+
+Result<void> X11EventOutput::perform(const OutputCommand& command) {
+    Result<void> result = [&]() -> Result<void> {
+        switch (command.kind) {
+            case CommandKind::Move:
+                return move(command.a, command.b);
+            case CommandKind::Scroll:
+                return scroll(command.a, command.b);
+            case CommandKind::ButtonDown:
+                return button(command.p1, true);
+            case CommandKind::ButtonUp:
+                return button(command.p1, false);
+            case CommandKind::KeyDown:
+                return key(command.p1, command.p2, true);
+            case CommandKind::KeyUp:
+                return key(command.p1, command.p2, false);
+            case CommandKind::KeyTap: {
+                auto down = key(command.p1, command.p2, true);
+                if (!down) return down;
+                return key(command.p1, command.p2, false);
+            }
+            case CommandKind::Click: {
+                auto down = button(command.p1, true);
+                if (!down) return down;
+                return button(command.p1, false);
+            }
+            case CommandKind::HoldCommand:
+                modifiers_.set_switcher(command.p1 == 1);
+                return apply_modifiers();
+            case CommandKind::SwitcherTab:
+                return tap_keysym(XK_Tab);
+            case CommandKind::Launcher:
+                return launcher();
+            default:
+                return failed();
+        }
+    }();
+    XFlush(display_.get());
+    drain_events();
+    return result;
+}
+
+Result<void> X11EventOutput::move(std::int32_t dx, std::int32_t dy) {
+    // The request carries 16-bit deltas; a larger step would wrap around to the other direction.
+    const int x = saturate_cast<std::int16_t>(dx);
+    const int y = saturate_cast<std::int16_t>(dy);
+    if (x == 0 && y == 0) return {};
+    if (!XTestFakeRelativeMotionEvent(display_.get(), x, y, CurrentTime)) return failed();
+    return {};
+}
+
+Result<void> X11EventOutput::scroll(std::int32_t vertical, std::int32_t horizontal) {
+    const WheelClicks clicks = scroll_.add(vertical, horizontal);
+    Display* d = display_.get();
+    const std::pair<unsigned, int> wheel[] = {
+        {kWheelUp, clicks.up},
+        {kWheelDown, clicks.down},
+        {kWheelLeft, clicks.left},
+        {kWheelRight, clicks.right},
+    };
+    for (const auto& [button_number, count] : wheel) {
+        for (int i = 0; i < count; ++i) {
+            if (!XTestFakeButtonEvent(d, button_number, True, CurrentTime) ||
+                !XTestFakeButtonEvent(d, button_number, False, CurrentTime)) {
+                return failed();
+            }
+        }
+    }
+    return {};
+}
+
+Result<void> X11EventOutput::button(std::uint8_t which, bool down) {
+    const auto number = x_button_for(which);
+    if (!number) return failed();
+    bool& held = button_down_[*number - 1];
+    // A release of a button we do not hold would reach the server as a stray release.
+    if (!down && !held) return {};
+    // A second press without a release would look like two buttons to the server's count and
+    // leave one stuck; the engine pairs them, this only guards against a repeated command.
+    if (down && held) return {};
+    if (!XTestFakeButtonEvent(display_.get(), *number, down ? True : False, CurrentTime)) {
+        return failed();
+    }
+    held = down;
+    return {};
+}
+
+Result<void> X11EventOutput::key(std::uint8_t kind, std::uint8_t parameter, bool down) {
+    if (is_modifier_kind(kind)) {
+        if (down) {
+            modifiers_.hold(kind);
+        } else {
+            modifiers_.release(kind);
+        }
+        return apply_modifiers();
+    }
+    const auto keysym = keysym_for_key(kind, parameter);
+    if (!keysym) return failed();
+    auto stroke = stroke_for(*keysym);
+    if (!stroke) return Error{stroke.error()};
+    const unsigned keycode = stroke->keycode;
+    const auto held = std::find(keys_down_.begin(), keys_down_.end(), keycode);
+    if (!down && held == keys_down_.end()) return {};
+    const bool any_modifier =
+        std::find(modifier_down_.begin(), modifier_down_.end(), true) != modifier_down_.end();
+    const bool shifted =
+        down && shift_needed(*keysym, stroke->plain_level, stroke->shifted_level, any_modifier);
+    std::optional<unsigned> shift;
+    if (shifted) {
+        auto shift_stroke = stroke_for(XK_Shift_L);
+        if (!shift_stroke) return Error{shift_stroke.error()};
+        shift = shift_stroke->keycode;
+        if (!send_key(*shift, true)) return failed();
+    }
+    // Shift is needed only while the key goes down: the application reads the level then.
+    const bool sent = send_key(keycode, down).ok();
+    if (shift && !send_key(*shift, false)) return failed();
+    if (!sent) return failed();
+    if (down && held == keys_down_.end()) keys_down_.push_back(keycode);
+    if (!down) keys_down_.erase(held);
+    return {};
+}
+
+Result<void> X11EventOutput::tap_keysym(std::uint32_t keysym) {
+    auto keycode = keycode_for(keysym);
+    if (!keycode) return Error{keycode.error()};
+    auto down = send_key(*keycode, true);
+    if (!down) return down;
+    return send_key(*keycode, false);
+}
+
+Result<void> X11EventOutput::launcher() {
+    // Desktops open their launcher when Super is released without another key in between. While
+    // Super is already held, lifting it and pressing it again gives the same tap and leaves it
+    // held.
+    auto keycode = keycode_for(XK_Super_L);
+    if (!keycode) return Error{keycode.error()};
+    const bool held = modifier_down_[kMeta];
+    auto first = send_key(*keycode, !held);
+    if (!first) return first;
+    return send_key(*keycode, held);
+}
+
+Result<void> X11EventOutput::send_key(unsigned keycode, bool down) {
+    if (!XTestFakeKeyEvent(display_.get(), keycode, down ? True : False, CurrentTime)) {
+        return failed();
+    }
+    return {};
+}
+
+Result<void> X11EventOutput::apply_modifiers() {
+    const auto wanted = modifiers_.pressed();
+    Result<void> result;
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        if (wanted[i] == modifier_down_[i]) continue;
+        auto keycode = keycode_for(kModifierKeysyms[i]);
+        if (!keycode) {
+            result = Error{keycode.error()};
+            continue;
+        }
+        if (!send_key(*keycode, wanted[i])) {
+            result = failed();
+            continue;
+        }
+        modifier_down_[i] = wanted[i];
+    }
+    return result;
+}
+
+Result<unsigned> X11EventOutput::keycode_for(std::uint32_t keysym) {
+    auto stroke = stroke_for(keysym);
+    if (!stroke) return Error{stroke.error()};
+    return stroke->keycode;
+}
+
+Result<X11EventOutput::Stroke> X11EventOutput::stroke_for(std::uint32_t keysym) {
+    if (const auto it = strokes_.find(keysym); it != strokes_.end()) return it->second;
+    Display* d = display_.get();
+    // A layout change that has arrived but not been read yet would make the lookup stale.
+    if (XEventsQueued(d, QueuedAfterReading) > 0) drain_events();
+    unsigned keycode = XKeysymToKeycode(d, keysym);
+    Stroke stroke{keycode, keysym, 0};
+    if (keycode != 0) {
+        int per_keycode = 0;
+        KeySym* syms = XGetKeyboardMapping(d, static_cast<KeyCode>(keycode), 1, &per_keycode);
+        if (syms != nullptr && per_keycode > 0) {
+            stroke.plain_level = static_cast<std::uint32_t>(syms[0]);
+            if (per_keycode > 1) stroke.shifted_level = static_cast<std::uint32_t>(syms[1]);
+        }
+        if (syms != nullptr) XFree(syms);
+    } else {
+        int min_keycode = 0;
+        int max_keycode = 0;
+        XDisplayKeycodes(d, &min_keycode, &max_keycode);
+        int per_keycode = 0;
+        KeySym* map = XGetKeyboardMapping(d, static_cast<KeyCode>(min_keycode),
+                                          max_keycode - min_keycode + 1, &per_keycode);
+        if (map == nullptr) return Error{kEventError};
+        // Spare keycodes are taken from the top, where keymaps leave theirs unused.
+        for (int candidate = max_keycode; candidate >= min_keycode && keycode == 0; --candidate) {
+            const KeySym* syms = map + (candidate - min_keycode) * per_keycode;
+            const bool empty =
+                std::all_of(syms, syms + per_keycode, [](KeySym s) { return s == NoSymbol; });
+            const bool ours =
+                std::find(borrowed_keycodes_.begin(), borrowed_keycodes_.end(),
+                          static_cast<unsigned>(candidate)) != borrowed_keycodes_.end();
+            if (empty && !ours) keycode = static_cast<unsigned>(candidate);
+        }
+        XFree(map);
+        if (keycode == 0) return Error{kEventError};
+        KeySym sym = keysym;
+        XChangeKeyboardMapping(d, static_cast<int>(keycode), 1, &sym, 1);
+        if (!display_.sync_errors()) return Error{kEventError};
+        borrowed_keycodes_.push_back(keycode);
+        stroke.keycode = keycode;
+    }
+    strokes_.emplace(keysym, stroke);
+    return stroke;
+}
+
+void X11EventOutput::drain_events() {
+    Display* d = display_.get();
+    while (XEventsQueued(d, QueuedAlready) > 0) {
+        XEvent event;
+        XNextEvent(d, &event);
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            // The layout changed under us: look every keysym up again, except those we placed.
+            std::erase_if(strokes_, [&](const auto& entry) {
+                return std::find(borrowed_keycodes_.begin(), borrowed_keycodes_.end(),
+                                 entry.second.keycode) == borrowed_keycodes_.end();
+            });
+        }
+    }
+}
+
+}  // namespace thumbrover

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "core/common/result.hpp"
+#include "core/output/command.hpp"
+#include "linux/x11_display.hpp"
+#include "platform/event_output.hpp"
+
+namespace thumbrover {
+
+// ---- Decisions that need no X server (kept apart so that they are tested on their own) ----
+
+// The X keysym a key of the shared vocabulary stands for (kind 0..26, parameter as the key
+// carries it), or none for a kind or parameter outside the vocabulary. Command is the Super key;
+// the media keys are the XF86Audio keysyms desktops bind to their players and mixers.
+[[nodiscard]] std::optional<std::uint32_t> keysym_for_key(std::uint8_t kind,
+                                                          std::uint8_t parameter);
+
+// Ctrl, Shift, Alt and Meta: the keys that stay held while others are tapped.
+[[nodiscard]] constexpr bool is_modifier_kind(std::uint8_t kind) {
+    return kind >= 17 && kind <= 20;
+}
+
+// The X pointer button for the engine's mouse button (0 left, 1 right, 2 middle).
+[[nodiscard]] std::optional<unsigned> x_button_for(std::uint8_t button);
+
+// Wheel clicks owed for a scroll, by direction; at most one of each pair is non-zero.
+struct WheelClicks {
+    int up = 0;
+    int down = 0;
+    int left = 0;
+    int right = 0;
+    friend bool operator==(const WheelClicks&, const WheelClicks&) = default;
+};
+
+// Turns the engine's scroll units (positive vertical is up, positive horizontal is right) into
+// wheel clicks of 120 units each, carrying what is left over to the next scroll so that slow
+// scrolling still clicks now and then instead of never.
+class ScrollCarry {
+  public:
+    static constexpr std::int64_t kUnitsPerClick = 120;
+    // Bounds one command's burst: a corrupt or enormous amount must not flood the server with
+    // millions of clicks. The excess is dropped, not carried.
+    static constexpr int kMaxClicksPerScroll = 64;
+
+    [[nodiscard]] WheelClicks add(std::int32_t vertical, std::int32_t horizontal);
+    [[nodiscard]] std::int64_t vertical_carry() const { return vertical_; }
+    [[nodiscard]] std::int64_t horizontal_carry() const { return horizontal_; }
+
+  private:
+    std::int64_t vertical_ = 0;
+    std::int64_t horizontal_ = 0;
+};
+
+// Which modifier keys must be down: one slot per modifier kind (Ctrl, Shift, Alt, Meta). A key is
+// down while any hold of it is outstanding, so pressing Shift twice and releasing it once keeps it
+// down; the switcher's hold of Alt counts as one more hold of Alt.
+class ModifierHolds {
+  public:
+    using Pressed = std::array<bool, 4>;
+
+    void hold(std::uint8_t kind);
+    void release(std::uint8_t kind);  // releases one hold; releasing an unheld key changes nothing
+    void set_switcher(bool held) { switcher_ = held; }
+    [[nodiscard]] bool held(std::uint8_t kind) const;
+    [[nodiscard]] Pressed pressed() const;
+
+  private:
+    std::array<int, 4> counts_{};
+    bool switcher_ = false;
+};
+
+// Whether a key must be struck with Shift to give its keysym: when the keymap has the keysym only
+// on the shifted level of its key (the digits of a French keyboard) and no modifier is held. With a
+// modifier held the key goes as it is, since shortcuts such as Ctrl+1 are matched by key there.
+[[nodiscard]] bool shift_needed(std::uint32_t keysym, std::uint32_t plain_level,
+                                std::uint32_t shifted_level, bool modifier_held);
+
+// ---- The X backend ----
+
+// Posts the engine's input commands (kinds 0..10) into the X server through XTEST, so that every
+// event comes from the server's "XTEST" devices (which is how the mouse watcher knows them). Used
+// from the engine thread only.
+//
+// Unlike the window server of macOS, the X server keeps a key or button pressed through XTEST
+// down after the client that pressed it has gone, for the rest of the session. So destroying the
+// output releases whatever it still holds; after an engine that paired every press with its
+// release, that is nothing, and nothing is posted.
+class X11EventOutput final : public EventOutput {
+  public:
+    // Fails with "the X display has no XTEST extension" or the display's own error.
+    [[nodiscard]] static Result<std::unique_ptr<X11EventOutput>> create();
+
+    X11EventOutput(const X11EventOutput&) = delete;
+    X11EventOutput& operator=(const X11EventOutput&) = delete;
+    ~X11EventOutput() override;
+
+    // Fails with "could not create an input event" for a command the server cannot be given (an
+    // unknown key, a full keymap, a command kind that is not an input event).
+    [[nodiscard]] Result<void> perform(const OutputCommand& command) override;
+
+    // Lets go of every key, modifier and button this output holds.
+    void release_all();
+
+    // The keycode that produces the keysym, giving a spare keycode that keysym when the keymap
+    // has none. Exposed for the tests of keymaps without media keys.
+    [[nodiscard]] Result<unsigned> keycode_for(std::uint32_t keysym);
+
+  private:
+    explicit X11EventOutput(X11Display display);
+
+    [[nodiscard]] Result<void> move(std::int32_t dx, std::int32_t dy);
+    [[nodiscard]] Result<void> scroll(std::int32_t vertical, std::int32_t horizontal);
+    [[nodiscard]] Result<void> button(std::uint8_t button, bool down);
+    [[nodiscard]] Result<void> key(std::uint8_t kind, std::uint8_t parameter, bool down);
+    [[nodiscard]] Result<void> tap_keysym(std::uint32_t keysym);
+    [[nodiscard]] Result<void> launcher();
+    [[nodiscard]] Result<void> send_key(unsigned keycode, bool down);
+    [[nodiscard]] Result<void> apply_modifiers();
+    void drain_events();
+
+    X11Display display_;
+    ScrollCarry scroll_;
+    ModifierHolds modifiers_;
+    std::array<bool, 4> modifier_down_{};  // what the server was last told, per modifier kind
+    std::array<bool, 3> button_down_{};    // X buttons 1..3
+    std::vector<unsigned> keys_down_;      // other keys held by KeyDown, by keycode
+    struct Stroke {
+        unsigned keycode = 0;
+        std::uint32_t plain_level = 0;    // keysym of the key without Shift
+        std::uint32_t shifted_level = 0;  // and with it
+    };
+    [[nodiscard]] Result<Stroke> stroke_for(std::uint32_t keysym);
+    std::unordered_map<std::uint32_t, Stroke> strokes_;
+    std::vector<unsigned>
+        borrowed_keycodes_;  // spare keycodes we gave a keysym, given back at the end
+};
+
+}  // namespace thumbrover

@@ -1,0 +1,263 @@
+#include "linux/gamepad.hpp"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <fstream>
+#include <system_error>
+
+namespace thumbrover {
+namespace {
+
+constexpr float kAxisScale = 32767.0f;
+// Parents of the input device to search for its power supply: the input node's HID or USB
+// device sits one or two levels up; further up are hubs and buses, whose supplies are not ours.
+constexpr int kParentsSearched = 4;
+
+std::optional<std::string> first_line(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::string line;
+    if (!in || !std::getline(in, line)) return std::nullopt;
+    return line;
+}
+
+std::optional<float> supply_level(const std::filesystem::path& supply) {
+    if (const auto capacity = first_line(supply / "capacity")) {
+        int percent = 0;
+        const auto [end, error] =
+            std::from_chars(capacity->data(), capacity->data() + capacity->size(), percent);
+        if (error == std::errc{} && end != capacity->data()) {
+            return static_cast<float>(std::clamp(percent, 0, 100)) / 100.0f;
+        }
+    }
+    // Drivers that know only a coarse level; each stands for the top of its band.
+    if (const auto level = first_line(supply / "capacity_level")) {
+        constexpr std::pair<std::string_view, float> levels[] = {
+            {"Full", 1.0f}, {"High", 0.8f}, {"Normal", 0.5f}, {"Low", 0.2f}, {"Critical", 0.05f},
+        };
+        for (const auto& [name, value] : levels) {
+            if (*level == name) return value;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<float> supply_level_in(const std::filesystem::path& device) {
+    std::error_code ec;
+    std::filesystem::directory_iterator supplies(device / "power_supply", ec);
+    if (ec) return std::nullopt;
+    for (const auto& supply : supplies) {
+        if (const auto level = supply_level(supply.path())) return level;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+float stick_value(std::int16_t raw) {
+    return std::clamp(static_cast<float>(raw) / kAxisScale, -1.0f, 1.0f);
+}
+
+float trigger_value(std::int16_t raw) {
+    return std::clamp(static_cast<float>(raw) / kAxisScale, 0.0f, 1.0f);
+}
+
+float dpad_value(bool negative, bool positive) {
+    return (positive ? 1.0f : 0.0f) - (negative ? 1.0f : 0.0f);
+}
+
+std::optional<float> coarse_battery_level(int sdl_power_level) {
+    switch (sdl_power_level) {
+        case SDL_JOYSTICK_POWER_EMPTY:
+            return 0.05f;
+        case SDL_JOYSTICK_POWER_LOW:
+            return 0.2f;
+        case SDL_JOYSTICK_POWER_MEDIUM:
+            return 0.7f;
+        case SDL_JOYSTICK_POWER_FULL:
+            return 1.0f;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<float> sysfs_battery_level(const std::filesystem::path& sysfs_root,
+                                         std::string_view device_path) {
+    const std::filesystem::path node(device_path);
+    const std::string name = node.filename().string();
+    std::filesystem::path link;
+    if (name.starts_with("hidraw")) {
+        link = sysfs_root / "class" / "hidraw" / name / "device";
+    } else if (name.starts_with("event") || name.starts_with("js")) {
+        link = sysfs_root / "class" / "input" / name / "device";
+    } else {
+        return std::nullopt;
+    }
+    std::error_code ec;
+    std::filesystem::path device = std::filesystem::canonical(link, ec);
+    if (ec) return std::nullopt;
+    const std::filesystem::path devices = std::filesystem::weakly_canonical(sysfs_root / "devices");
+    for (int level = 0; level <= kParentsSearched; ++level) {
+        if (const auto found = supply_level_in(device)) return found;
+        if (device == devices || !device.has_parent_path() || device.parent_path() == device) break;
+        device = device.parent_path();
+        if (device == devices) break;
+    }
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------- SDL backend
+
+void SdlGamepad::Closer::operator()(_SDL_GameController* controller) const noexcept {
+    SDL_GameControllerClose(controller);
+}
+
+Result<std::unique_ptr<SdlGamepad>> SdlGamepad::create(std::filesystem::path sysfs_root) {
+    auto subsystem = SdlGameControllerSubsystem::start();
+    if (!subsystem) return Error{subsystem.error()};
+    return std::unique_ptr<SdlGamepad>(
+        new SdlGamepad(std::move(subsystem).value(), std::move(sysfs_root)));
+}
+
+SdlGamepad::SdlGamepad(SdlGameControllerSubsystem subsystem, std::filesystem::path sysfs_root)
+    : subsystem_(std::move(subsystem)), sysfs_root_(std::move(sysfs_root)) {}
+
+SdlGamepad::~SdlGamepad() = default;
+
+std::vector<ControllerId> SdlGamepad::controllers() {
+    // Also where SDL notices controllers that came or went.
+    SDL_GameControllerUpdate();
+    std::vector<ControllerId> ids;
+    const int count = SDL_NumJoysticks();
+    for (int index = 0; index < count; ++index) {
+        const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
+        if (id >= 0) ids.push_back(static_cast<ControllerId>(id));
+    }
+    // Controllers opened only to look at them, never adopted, are not released by anyone else.
+    std::erase_if(open_, [&](const auto& entry) {
+        return std::find(ids.begin(), ids.end(), entry.first) == ids.end();
+    });
+    return ids;
+}
+
+_SDL_GameController* SdlGamepad::open(ControllerId id) {
+    if (const auto it = open_.find(id); it != open_.end()) {
+        if (SDL_GameControllerGetAttached(it->second.get())) return it->second.get();
+        return nullptr;
+    }
+    const int count = SDL_NumJoysticks();
+    for (int index = 0; index < count; ++index) {
+        if (static_cast<ControllerId>(SDL_JoystickGetDeviceInstanceID(index)) != id) continue;
+        if (!SDL_IsGameController(index)) return nullptr;
+        Controller controller(SDL_GameControllerOpen(index));
+        if (!controller) return nullptr;
+        return open_.emplace(id, std::move(controller)).first->second.get();
+    }
+    return nullptr;
+}
+
+bool SdlGamepad::has_extended_profile(ControllerId id) {
+    SDL_GameController* controller = open(id);
+    if (controller == nullptr) return false;
+    // What the Xbox layout cannot do without; View, Menu, Xbox and the stick clicks may be absent
+    // and then read as never pressed.
+    constexpr SDL_GameControllerButton buttons[] = {
+        SDL_CONTROLLER_BUTTON_A,
+        SDL_CONTROLLER_BUTTON_B,
+        SDL_CONTROLLER_BUTTON_X,
+        SDL_CONTROLLER_BUTTON_Y,
+        SDL_CONTROLLER_BUTTON_LEFTSHOULDER,
+        SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
+        SDL_CONTROLLER_BUTTON_DPAD_UP,
+        SDL_CONTROLLER_BUTTON_DPAD_DOWN,
+        SDL_CONTROLLER_BUTTON_DPAD_LEFT,
+        SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
+    };
+    constexpr SDL_GameControllerAxis axes[] = {
+        SDL_CONTROLLER_AXIS_LEFTX,       SDL_CONTROLLER_AXIS_LEFTY,
+        SDL_CONTROLLER_AXIS_RIGHTX,      SDL_CONTROLLER_AXIS_RIGHTY,
+        SDL_CONTROLLER_AXIS_TRIGGERLEFT, SDL_CONTROLLER_AXIS_TRIGGERRIGHT,
+    };
+    return std::all_of(std::begin(buttons), std::end(buttons),
+                       [&](auto b) { return SDL_GameControllerHasButton(controller, b); }) &&
+           std::all_of(std::begin(axes), std::end(axes),
+                       [&](auto a) { return SDL_GameControllerHasAxis(controller, a); });
+}
+
+std::optional<ControllerSnapshot> SdlGamepad::read(ControllerId id) {
+    SDL_GameControllerUpdate();
+    SDL_GameController* controller = open(id);
+    if (controller == nullptr) return std::nullopt;
+    const auto pressed = [controller](SDL_GameControllerButton button) {
+        return SDL_GameControllerGetButton(controller, button) != 0;
+    };
+    const auto axis = [controller](SDL_GameControllerAxis which) {
+        return SDL_GameControllerGetAxis(controller, which);
+    };
+    ControllerSnapshot snapshot;
+    constexpr std::array<SDL_GameControllerButton, kSnapshotButtons> buttons = {
+        SDL_CONTROLLER_BUTTON_A,
+        SDL_CONTROLLER_BUTTON_B,
+        SDL_CONTROLLER_BUTTON_X,
+        SDL_CONTROLLER_BUTTON_Y,
+        SDL_CONTROLLER_BUTTON_LEFTSHOULDER,
+        SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
+        SDL_CONTROLLER_BUTTON_BACK,
+        SDL_CONTROLLER_BUTTON_START,
+        SDL_CONTROLLER_BUTTON_GUIDE,
+        SDL_CONTROLLER_BUTTON_LEFTSTICK,
+        SDL_CONTROLLER_BUTTON_RIGHTSTICK,
+    };
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        snapshot.buttons[i] = pressed(buttons[i]);
+    // SDL's sticks already grow downward, the direction the engine wants.
+    snapshot.axes[0] = stick_value(axis(SDL_CONTROLLER_AXIS_LEFTX));
+    snapshot.axes[1] = stick_value(axis(SDL_CONTROLLER_AXIS_LEFTY));
+    snapshot.axes[2] = stick_value(axis(SDL_CONTROLLER_AXIS_RIGHTX));
+    snapshot.axes[3] = stick_value(axis(SDL_CONTROLLER_AXIS_RIGHTY));
+    snapshot.axes[4] = trigger_value(axis(SDL_CONTROLLER_AXIS_TRIGGERLEFT));
+    snapshot.axes[5] = trigger_value(axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT));
+    snapshot.axes[6] = dpad_value(pressed(SDL_CONTROLLER_BUTTON_DPAD_LEFT),
+                                  pressed(SDL_CONTROLLER_BUTTON_DPAD_RIGHT));
+    snapshot.axes[7] = dpad_value(pressed(SDL_CONTROLLER_BUTTON_DPAD_UP),
+                                  pressed(SDL_CONTROLLER_BUTTON_DPAD_DOWN));
+    return snapshot;
+}
+
+std::optional<std::string> SdlGamepad::vendor_name(ControllerId id) {
+    SDL_GameController* controller = open(id);
+    if (controller == nullptr) return std::nullopt;
+    const char* name = SDL_GameControllerName(controller);
+    if (name == nullptr || *name == '\0') return std::nullopt;
+    return std::string(name);
+}
+
+std::optional<float> SdlGamepad::battery_level(ControllerId id) {
+    SDL_GameController* controller = open(id);
+    if (controller == nullptr) return std::nullopt;
+    // The kernel's percentage is finer than SDL's four levels, when the driver gives one.
+    if (const char* path = SDL_GameControllerPath(controller); path != nullptr) {
+        if (const auto level = sysfs_battery_level(sysfs_root_, path)) return level;
+    }
+    return coarse_battery_level(
+        SDL_JoystickCurrentPowerLevel(SDL_GameControllerGetJoystick(controller)));
+}
+
+Result<void> SdlGamepad::rumble_once(ControllerId id) {
+    SDL_GameController* controller = open(id);
+    if (controller == nullptr || !SDL_GameControllerHasRumble(controller)) {
+        return Error{"controller has no haptics"};
+    }
+    if (SDL_GameControllerRumble(controller, 0xFFFF, 0xFFFF, 150) != 0) {
+        return Error{std::string("could not rumble: ") + SDL_GetError()};
+    }
+    return {};
+}
+
+void SdlGamepad::release(ControllerId id) {
+    open_.erase(id);
+}
+
+}  // namespace thumbrover

@@ -1,0 +1,124 @@
+#include "linux/mouse_watcher.hpp"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <poll.h>
+
+#include <cerrno>
+
+namespace thumbrover {
+namespace {
+
+bool ends_with(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+}  // namespace
+
+bool is_xtest_device_name(std::string_view name) {
+    return ends_with(name, "XTEST pointer") || ends_with(name, "XTEST keyboard");
+}
+
+void MotionSources::learn(const std::vector<InputDeviceInfo>& devices) {
+    xtest_.clear();
+    for (const auto& device : devices)
+        xtest_[device.id] = is_xtest_device_name(device.name);
+}
+
+MotionOrigin MotionSources::classify(int device_id, const DeviceLister& list_devices) {
+    auto it = xtest_.find(device_id);
+    if (it == xtest_.end()) {
+        learn(list_devices());
+        it = xtest_.try_emplace(device_id, false).first;
+    }
+    return it->second ? MotionOrigin::Own : MotionOrigin::Real;
+}
+
+WatchStart X11MouseWatcher::start() {
+    auto display = X11Display::open();
+    if (!display) return WatchStart::NotAllowedYet;
+    Display* d = display->get();
+    int event = 0;
+    int error = 0;
+    if (!XQueryExtension(d, "XInputExtension", &xi_opcode_, &event, &error)) {
+        return WatchStart::Failed;
+    }
+    // From 2.1 on, raw events reach the root window even while another client grabs the pointer
+    // (a drag in progress, a game); a 2.0 client would miss the user's mouse exactly then.
+    int major = 2;
+    int minor = 2;
+    if (XIQueryVersion(d, &major, &minor) != Success || major < 2) return WatchStart::Failed;
+
+    unsigned char raw_bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(raw_bits, XI_RawMotion);
+    unsigned char hierarchy_bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(hierarchy_bits, XI_HierarchyChanged);
+    // Raw events of master devices carry the slave that caused them as their source; selecting
+    // slaves too would report every motion twice.
+    XIEventMask masks[] = {
+        {XIAllMasterDevices, sizeof(raw_bits), raw_bits},
+        {XIAllDevices, sizeof(hierarchy_bits), hierarchy_bits},
+    };
+    XISelectEvents(d, DefaultRootWindow(d), masks, 2);
+    if (!display->sync_errors()) return WatchStart::Failed;
+    display_ = std::move(display).value();
+    sources_.learn(list_devices());
+    return WatchStart::Watching;
+}
+
+std::optional<MotionOrigin> X11MouseWatcher::next_motion() {
+    const Waited waited = wait_motion(std::nullopt);
+    if (waited.outcome != Wait::Motion) return std::nullopt;
+    return waited.origin;
+}
+
+X11MouseWatcher::Waited X11MouseWatcher::wait_motion(
+    std::optional<std::chrono::milliseconds> timeout) {
+    if (!display_) return {};
+    Display* d = display_->get();
+    const auto deadline =
+        std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds(0));
+    for (;;) {
+        while (XPending(d) == 0) {
+            int wait_ms = -1;
+            if (timeout) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now());
+                if (left.count() <= 0) return {Wait::TimedOut};
+                wait_ms = static_cast<int>(left.count());
+            }
+            pollfd fd{ConnectionNumber(d), POLLIN, 0};
+            const int ready = ::poll(&fd, 1, wait_ms);
+            if (ready < 0 && errno != EINTR) return {Wait::Ended};
+            if (ready > 0 && (fd.revents & (POLLHUP | POLLERR)) != 0) return {Wait::Ended};
+        }
+        XEvent event;
+        XNextEvent(d, &event);
+        XGenericEventCookie* cookie = &event.xcookie;
+        if (cookie->type != GenericEvent || cookie->extension != xi_opcode_) continue;
+        if (!XGetEventData(d, cookie)) continue;
+        std::optional<int> source;
+        if (cookie->evtype == XI_RawMotion) {
+            source = static_cast<const XIRawEvent*>(cookie->data)->sourceid;
+        } else if (cookie->evtype == XI_HierarchyChanged) {
+            sources_.learn(list_devices());
+        }
+        XFreeEventData(d, cookie);
+        if (!source) continue;
+        return {Wait::Motion, sources_.classify(*source, [this] { return list_devices(); })};
+    }
+}
+
+std::vector<InputDeviceInfo> X11MouseWatcher::list_devices() const {
+    Display* d = display_->get();
+    int count = 0;
+    XIDeviceInfo* info = XIQueryDevice(d, XIAllDevices, &count);
+    std::vector<InputDeviceInfo> devices;
+    for (int i = 0; info != nullptr && i < count; ++i) {
+        devices.push_back({info[i].deviceid, info[i].name != nullptr ? info[i].name : ""});
+    }
+    if (info != nullptr) XIFreeDeviceInfo(info);
+    return devices;
+}
+
+}  // namespace thumbrover

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "linux/x11_display.hpp"
+#include "platform/mouse_watcher.hpp"
+
+namespace thumbrover {
+
+// Whether an input device is one of the server's XTEST devices, through which every event the
+// program posts arrives ("Virtual core XTEST pointer", and "<master> XTEST pointer" for every
+// further master pointer).
+[[nodiscard]] bool is_xtest_device_name(std::string_view name);
+
+struct InputDeviceInfo {
+    int id = 0;
+    std::string name;
+};
+
+// The origin of motion by source device, learnt from the server's device list. A device the list
+// does not name counts as real: missing the user's own mouse would leave the ring up under it.
+class MotionSources {
+  public:
+    using DeviceLister = std::function<std::vector<InputDeviceInfo>()>;
+
+    void learn(const std::vector<InputDeviceInfo>& devices);
+    // The origin of a motion from the device. A device not seen before makes it ask the server's
+    // list again once (it may have just been plugged in); still unnamed, it counts as real.
+    [[nodiscard]] MotionOrigin classify(int device_id, const DeviceLister& list_devices);
+
+  private:
+    std::unordered_map<int, bool> xtest_;
+};
+
+// Raw pointer motion from XInput 2 on the root window of its own X connection, which sees every
+// device's motion whichever window has the pointer or a grab. Used by the watcher thread only.
+class X11MouseWatcher final : public MouseMotionSource {
+  public:
+    X11MouseWatcher() = default;
+
+    // NotAllowedYet while no X display can be opened; Failed when the server lacks XInput 2.
+    [[nodiscard]] WatchStart start() override;
+    [[nodiscard]] std::optional<MotionOrigin> next_motion() override;
+
+    enum class Wait { Motion, TimedOut, Ended };
+    struct Waited {
+        Wait outcome = Wait::Ended;
+        MotionOrigin origin = MotionOrigin::Real;
+    };
+    // next_motion with a time limit, for callers that must not block for ever (tests).
+    [[nodiscard]] Waited wait_motion(std::optional<std::chrono::milliseconds> timeout);
+
+  private:
+    [[nodiscard]] std::vector<InputDeviceInfo> list_devices() const;
+
+    std::optional<X11Display> display_;
+    int xi_opcode_ = 0;
+    MotionSources sources_;
+};
+
+}  // namespace thumbrover

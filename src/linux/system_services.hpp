@@ -1,0 +1,73 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/common/result.hpp"
+#include "platform/system_services.hpp"
+
+namespace thumbrover {
+
+// The desktop entry that starts the program at login, as an XDG autostart file. `executable` is
+// written into its Exec line, quoted as desktop entries require.
+[[nodiscard]] std::string autostart_entry(const std::filesystem::path& executable);
+
+// Starting at login through `{config home}/autostart/thumbrover.desktop`. A copy installed for
+// every user (in a system autostart folder) counts too: switching off then writes a user entry
+// marked Hidden, which is how the XDG rules let one user opt out.
+class XdgLoginItem final : public LoginItem {
+  public:
+    // `config_home`: the user's configuration folder ($XDG_CONFIG_HOME or ~/.config);
+    // `system_dirs`: the system configuration folders ($XDG_CONFIG_DIRS or /etc/xdg).
+    XdgLoginItem(std::filesystem::path config_home, std::vector<std::filesystem::path> system_dirs,
+                 std::filesystem::path executable);
+    // The folders from the environment and the running executable.
+    [[nodiscard]] static XdgLoginItem from_environment();
+
+    [[nodiscard]] bool enabled() override;
+    Result<void> set_enabled(bool enabled) override;
+
+    [[nodiscard]] std::filesystem::path entry_path() const;
+
+  private:
+    [[nodiscard]] bool system_entry_exists() const;
+
+    std::filesystem::path config_home_;
+    std::vector<std::filesystem::path> system_dirs_;
+    std::filesystem::path executable_;
+};
+
+// Starts a program without waiting for it, its arguments passed as they are (no shell). Fails
+// with the reason when it cannot be started.
+using ProcessStarter =
+    std::function<Result<void>(const std::string& program, const std::vector<std::string>& args)>;
+
+class LinuxDesktop final : public Desktop {
+  public:
+    explicit LinuxDesktop(ProcessStarter start);
+
+    Result<void> open(const std::string& target) override;
+    Result<void> start_shell(const std::string& command, const std::string& argument0) override;
+    [[nodiscard]] std::string restart_command() const override;
+    [[nodiscard]] std::optional<std::filesystem::path> bundle_path() const override;
+    [[nodiscard]] std::optional<std::filesystem::path> executable_path() const override;
+
+  private:
+    ProcessStarter start_;
+};
+
+// Posting input needs an X display that offers the XTEST extension; there is nothing to ask the
+// user for, so `request` does nothing.
+class X11InputPermission final : public InputPermission {
+  public:
+    [[nodiscard]] bool granted() override;
+    void request() override {}
+};
+
+// The running executable, from /proc/self/exe.
+[[nodiscard]] std::optional<std::filesystem::path> running_executable();
+
+}  // namespace thumbrover

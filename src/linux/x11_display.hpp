@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "core/common/result.hpp"
+
+// Xlib's Display stays opaque here so that users of the adapters need not include Xlib.
+struct _XDisplay;
+
+namespace thumbrover {
+
+// One connection to the X server, closed on destruction. Each adapter owns its own connection and
+// uses it from one thread only, so no Xlib locking is shared between the engine, the main thread
+// and the watcher.
+class X11Display {
+  public:
+    // Opens the display named by DISPLAY. Fails with "cannot open the X display"
+    // (followed by its name when one is set).
+    [[nodiscard]] static Result<X11Display> open();
+
+    X11Display(X11Display&&) noexcept = default;
+    X11Display& operator=(X11Display&&) noexcept = default;
+    X11Display(const X11Display&) = delete;
+    X11Display& operator=(const X11Display&) = delete;
+    ~X11Display() = default;
+
+    [[nodiscard]] _XDisplay* get() const noexcept { return display_.get(); }
+
+    // Waits until the server has handled every request sent so far and returns the first protocol
+    // error any of them caused on this thread, as "X error <code> (request <major>.<minor>)".
+    // Xlib's own handler would end the process on such an error; ours only records it.
+    [[nodiscard]] Result<void> sync_errors() const;
+
+    // Forgets any error recorded for this thread without asking the server.
+    static void clear_errors() noexcept;
+
+  private:
+    struct Closer {
+        void operator()(_XDisplay* display) const noexcept;
+    };
+    explicit X11Display(_XDisplay* display) noexcept : display_(display) {}
+
+    std::unique_ptr<_XDisplay, Closer> display_;
+};
+
+}  // namespace thumbrover

@@ -1,0 +1,272 @@
+#include "core/output/executor.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/output/mac_desktop_actions.hpp"
+#include "core/output/mac_event_output.hpp"
+#include "recording_sink.hpp"
+#include "test_support.hpp"
+
+namespace thumbrover {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::TempDir;
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class RecordingOutput final : public EventOutput {
+  public:
+    std::vector<OutputCommand> performed;
+    std::set<std::size_t> failing_calls;
+
+    Result<void> perform(const OutputCommand& command) override {
+        const std::size_t call = calls_++;
+        performed.push_back(command);
+        if (failing_calls.count(call) != 0) return Error{"could not create an input event"};
+        return {};
+    }
+
+  private:
+    std::size_t calls_ = 0;
+};
+
+class RecordingDesktop final : public DesktopActions {
+  public:
+    std::vector<std::string> calls;
+    Result<void> overview_result;
+
+    Result<void> show_overview() override {
+        calls.push_back("overview");
+        return overview_result;
+    }
+    Result<void> show_on_screen_keyboard() override {
+        calls.push_back("keyboard");
+        return {};
+    }
+};
+
+class RecordingNotifier final : public Notifier {
+  public:
+    std::vector<std::pair<std::string, std::string>> shown;
+    void notify(std::string_view heading, std::string_view body) override {
+        shown.emplace_back(heading, body);
+    }
+};
+
+OutputCommand cmd(CommandKind kind, std::uint8_t p1 = 0, std::int32_t a = 0) {
+    return {kind, p1, 0, a, 0};
+}
+
+// Everything an engine run hands the executor, with fakes for the ports.
+struct Harness {
+    TempDir dir;
+    RecordingOutput output;
+    RecordingDesktop desktop;
+    bool enabled = true;
+    std::pair<FeedbackSender, FeedbackReceiver> feedback = make_channel<FeedbackRequest>();
+    EngineLink link{EngineSender{}, true};
+    std::atomic<bool> circle{false};
+    ExecutorContext context{output,         desktop, enabled, dir / "enabled",
+                            feedback.first, &link,   circle};
+
+    // Runs the list and returns what went to standard error meanwhile.
+    std::string run(const std::vector<OutputCommand>& commands) {
+        ::testing::internal::CaptureStderr();
+        run_commands(commands, context);
+        return ::testing::internal::GetCapturedStderr();
+    }
+};
+
+TEST(RunCommands, InputCommandsGoToTheEventOutputInOrder) {
+    Harness h;
+    std::vector<OutputCommand> commands;
+    for (std::uint8_t k = 0; k <= 10; ++k)
+        commands.push_back({static_cast<CommandKind>(k), k, std::uint8_t(k + 1), k * 10, -k});
+    EXPECT_EQ(h.run(commands), "");
+    EXPECT_EQ(h.output.performed, commands);
+    EXPECT_TRUE(h.desktop.calls.empty());
+}
+
+TEST(RunCommands, AFailingInputCommandIsReportedAndTheRestStillRun) {
+    Harness h;
+    h.output.failing_calls = {1, 3};
+    const std::vector<OutputCommand> commands = {
+        cmd(CommandKind::Move, 0, 1),    cmd(CommandKind::ButtonDown, 0),
+        cmd(CommandKind::SetEnabled, 0), cmd(CommandKind::ButtonUp, 0),
+        cmd(CommandKind::Move, 0, 2),    cmd(CommandKind::SteeringCircle, 1),
+    };
+    EXPECT_EQ(h.run(commands),
+              "thumbrover: could not send input: could not create an input event\n"
+              "thumbrover: could not send input: could not create an input event\n");
+    EXPECT_THAT(h.output.performed,
+                ElementsAre(commands[0], commands[1], commands[3], commands[4]));
+    EXPECT_FALSE(h.enabled);
+    EXPECT_TRUE(h.circle.load());
+}
+
+TEST(RunCommands, FailingSinkInTheMiddleOfAListWithTheRealEventSynthesis) {
+    Harness h;
+    testing::RecordingSink sink;
+    MacEventOutput mac(sink);
+    ExecutorContext real{mac,     h.desktop, h.enabled, h.dir / "enabled", h.feedback.first,
+                         nullptr, h.circle};
+    sink.fail_post = 1;  // the Tab press of the switcher
+    ::testing::internal::CaptureStderr();
+    run_commands(
+        std::vector<OutputCommand>{cmd(CommandKind::HoldCommand, 1), cmd(CommandKind::SwitcherTab),
+                                   cmd(CommandKind::HoldCommand, 0)},
+        real);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "thumbrover: could not send input: could not create an input event\n");
+    // Command went down and came back up; the failed Tab press took its release with it.
+    ASSERT_EQ(sink.events.size(), 2u);
+    EXPECT_EQ(sink.events[0].flags, 0x100u | 0x100008u);
+    EXPECT_EQ(sink.events[1].flags, 0x100u);
+    EXPECT_FALSE(mac.command_held());
+}
+
+TEST(RunCommands, SetEnabledWritesTheStateFileExactly) {
+    const struct {
+        std::uint8_t p1;
+        bool enabled;
+        std::string file;
+    } cases[] = {{0, false, "false"}, {1, true, "true"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        Harness h;
+        h.enabled = !c.enabled;
+        h.link.set_enabled(!c.enabled);
+        const std::uint64_t changes = h.link.change_count();
+        EXPECT_EQ(h.run({cmd(CommandKind::SetEnabled, c.p1)}), "");
+        EXPECT_EQ(h.enabled, c.enabled);
+        EXPECT_EQ(slurp(h.dir / "enabled"), c.file);
+        EXPECT_EQ(h.link.status().enabled, c.enabled);
+        EXPECT_GT(h.link.change_count(), changes);
+    }
+}
+
+TEST(RunCommands, SetEnabledReplacesOldContentsAndFollowsTheLastCommand) {
+    Harness h;
+    { std::ofstream(h.dir / "enabled") << "false\n\n  some old text"; }
+    EXPECT_EQ(h.run({cmd(CommandKind::SetEnabled, 0), cmd(CommandKind::SetEnabled, 1)}), "");
+    EXPECT_EQ(slurp(h.dir / "enabled"), "true");
+    EXPECT_TRUE(h.enabled);
+}
+
+TEST(RunCommands, UnwritableStateFileIsReportedButTheSwitchStillHappens) {
+    Harness h;
+    h.context.enabled_file = h.dir / "missing-folder" / "enabled";
+    const std::string err = h.run({cmd(CommandKind::SetEnabled, 0)});
+    EXPECT_EQ(err, "thumbrover: could not save state: could not write " +
+                       h.context.enabled_file.string() + ": No such file or directory\n");
+    EXPECT_FALSE(h.enabled);
+    EXPECT_FALSE(h.link.status().enabled);
+}
+
+TEST(RunCommands, SetEnabledWithoutALinkOnlyChangesTheFlagAndFile) {
+    Harness h;
+    h.context.link = nullptr;
+    EXPECT_EQ(h.run({cmd(CommandKind::SetEnabled, 0)}), "");
+    EXPECT_FALSE(h.enabled);
+    EXPECT_EQ(slurp(h.dir / "enabled"), "false");
+    EXPECT_TRUE(h.link.status().enabled);
+}
+
+TEST(RunCommands, SteeringCircleFollowsEachCommand) {
+    Harness h;
+    const struct {
+        std::uint8_t p1;
+        bool visible;
+    } steps[] = {{1, true}, {1, true}, {0, false}, {1, true}, {0, false}};
+    for (const auto& s : steps) {
+        static_cast<void>(h.run({cmd(CommandKind::SteeringCircle, s.p1)}));
+        EXPECT_EQ(h.circle.load(), s.visible);
+    }
+}
+
+TEST(RunCommands, RumbleAsksTheMainThreadOncePerCommand) {
+    Harness h;
+    EXPECT_EQ(h.run({cmd(CommandKind::Rumble), cmd(CommandKind::Rumble)}), "");
+    EXPECT_EQ(h.feedback.second.try_recv(), FeedbackRequest::Rumble);
+    EXPECT_EQ(h.feedback.second.try_recv(), FeedbackRequest::Rumble);
+    EXPECT_EQ(h.feedback.second.try_recv(), std::nullopt);
+}
+
+TEST(RunCommands, RumbleToAClosedChannelIsDroppedQuietly) {
+    Harness h;
+    h.feedback.second = FeedbackReceiver{};
+    EXPECT_EQ(h.run({cmd(CommandKind::Rumble), cmd(CommandKind::SteeringCircle, 1)}), "");
+    EXPECT_TRUE(h.circle.load());
+}
+
+TEST(RunCommands, DesktopCommandsGoToTheDesktopPortAndFailuresArePrinted) {
+    Harness h;
+    h.desktop.overview_result = Error{"could not open Mission Control: No such file or directory"};
+    EXPECT_EQ(h.run({cmd(CommandKind::MissionControl), cmd(CommandKind::OnScreenKeyboard),
+                     cmd(CommandKind::Move, 0, 3)}),
+              "thumbrover: could not open Mission Control: No such file or directory\n");
+    EXPECT_THAT(h.desktop.calls, ElementsAre("overview", "keyboard"));
+    EXPECT_THAT(h.output.performed, ElementsAre(cmd(CommandKind::Move, 0, 3)));
+}
+
+TEST(MacDesktopActions, MissionControlStartsOpenWithoutWaiting) {
+    RecordingNotifier notifier;
+    std::vector<std::string> started;
+    bool discarded_stderr = true;
+    MacDesktopActions actions(notifier,
+                              [&](const std::string& program, const std::vector<std::string>& args,
+                                  const SpawnOptions& options) -> Result<void> {
+                                  started.push_back(program);
+                                  started.insert(started.end(), args.begin(), args.end());
+                                  discarded_stderr = options.discard_stderr;
+                                  return {};
+                              });
+    EXPECT_TRUE(actions.show_overview().ok());
+    EXPECT_THAT(started, ElementsAre("open", "/System/Applications/Mission Control.app"));
+    EXPECT_FALSE(discarded_stderr);
+    EXPECT_TRUE(notifier.shown.empty());
+}
+
+TEST(MacDesktopActions, FailuresAndTheKeyboardRefusal) {
+    RecordingNotifier notifier;
+    MacDesktopActions failing(
+        notifier,
+        [](const std::string&, const std::vector<std::string>&,
+           const SpawnOptions&) -> Result<void> { return Error{"Permission denied"}; });
+    const Result<void> r = failing.show_overview();
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error(), "could not open Mission Control: Permission denied");
+
+    EXPECT_TRUE(failing.show_on_screen_keyboard().ok());
+    EXPECT_THAT(notifier.shown,
+                ElementsAre(std::pair<std::string, std::string>{
+                    "The on-screen keyboard is not available",
+                    "macOS does not allow it. Choose another action for this button in Customize "
+                    "Buttons."}));
+}
+
+TEST(MacDesktopActions, MissingOpenProgramIsReportedWithTheSystemText) {
+    // A real start that fails, so the text is the system's own.
+    RecordingNotifier notifier;
+    MacDesktopActions actions(notifier, [](const std::string&, const std::vector<std::string>& args,
+                                           const SpawnOptions& options) {
+        return spawn_detached("/nonexistent/open", args, options);
+    });
+    const Result<void> r = actions.show_overview();
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error(), "could not open Mission Control: No such file or directory");
+}
+
+}  // namespace
+}  // namespace thumbrover

@@ -1,0 +1,139 @@
+#include "core/common/spawn.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/common/files.hpp"
+#include "test_support.hpp"
+
+namespace thumbrover {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TempDir;
+
+// Starts a program and waits (bounded) for the reaping thread to report its exit status.
+struct Finished {
+    Result<void> started;
+    std::optional<int> exit_status;
+};
+
+Finished run(const std::string& program, const std::vector<std::string>& args,
+             bool discard_stderr = false) {
+    auto promise = std::make_shared<std::promise<int>>();
+    auto future = promise->get_future();
+    SpawnOptions options;
+    options.discard_stderr = discard_stderr;
+    options.on_exit = [promise](int status) { promise->set_value(status); };
+    Finished finished{spawn_detached(program, args, options), std::nullopt};
+    if (finished.started.ok() && future.wait_for(20s) == std::future_status::ready)
+        finished.exit_status = future.get();
+    return finished;
+}
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(SpawnDetached, ReportsExitStatusesOfRealPrograms) {
+    struct Case {
+        std::string program;
+        std::vector<std::string> args;
+        int expected;
+    } cases[] = {
+        {"/bin/true", {}, 0},
+        {"true", {}, 0},  // found through PATH
+        {"/bin/false", {}, 1},
+        {"/bin/sh", {"-c", "exit 3"}, 3},
+        {"/bin/sh", {"-c", "kill -KILL $$"}, 128 + SIGKILL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program + (c.args.empty() ? "" : " " + c.args.back()));
+        const Finished f = run(c.program, c.args);
+        ASSERT_TRUE(f.started.ok()) << f.started.error();
+        ASSERT_TRUE(f.exit_status.has_value());
+        EXPECT_EQ(*f.exit_status, c.expected);
+    }
+}
+
+TEST(SpawnDetached, MissingProgramFailsWithTheSystemText) {
+    for (const std::string program :
+         {"/nonexistent/thumbrover-helper", "thumbrover-no-such-program", ""}) {
+        SCOPED_TRACE(program);
+        const Result<void> r = spawn_detached(program, {});
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.error(), "No such file or directory");
+    }
+}
+
+TEST(SpawnDetached, PassesArgumentsVerbatimWithoutAShell) {
+    TempDir dir;
+    const auto out = dir / "args";
+    const Finished f = run("/bin/sh", {"-c", "printf '%s|' \"$@\" > \"$0\"", out.string(), "a b",
+                                       "$HOME", "'q'", "*", ""});
+    ASSERT_TRUE(f.started.ok()) << f.started.error();
+    ASSERT_EQ(f.exit_status, 0);
+    EXPECT_EQ(slurp(out), "a b|$HOME|'q'|*||");
+}
+
+TEST(SpawnDetached, ChildGetsNoInheritableDescriptorOfOurs) {
+    TempDir dir;
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);  // deliberately without close-on-exec
+    UniqueFd read_end(fds[0]);
+    UniqueFd write_end(fds[1]);
+    const auto out = dir / "fd";
+    const std::string script = "if [ -e /dev/fd/" + std::to_string(read_end.get()) +
+                               " ]; then echo leaked > \"$0\"; else echo closed > \"$0\"; fi";
+    const Finished f = run("/bin/sh", {"-c", script, out.string()});
+    ASSERT_TRUE(f.started.ok()) << f.started.error();
+    ASSERT_EQ(f.exit_status, 0);
+    EXPECT_EQ(slurp(out), "closed\n");
+    EXPECT_GE(::fcntl(read_end.get(), F_GETFD), 0) << "the parent's descriptor must stay open";
+}
+
+TEST(SpawnDetached, StandardErrorIsInheritedOrDiscarded) {
+    TempDir dir;
+    const auto out = dir / "stderr";
+    const std::string script = "stat -L -c %d:%i /dev/fd/2 > \"$0\"";
+    struct stat own {};
+    ASSERT_EQ(::fstat(STDERR_FILENO, &own), 0);
+    struct stat null {};
+    ASSERT_EQ(::stat("/dev/null", &null), 0);
+    for (const bool discard : {false, true}) {
+        SCOPED_TRACE(discard);
+        const Finished f = run("/bin/sh", {"-c", script, out.string()}, discard);
+        ASSERT_TRUE(f.started.ok()) << f.started.error();
+        ASSERT_EQ(f.exit_status, 0);
+        const struct stat& expected = discard ? null : own;
+        EXPECT_EQ(slurp(out),
+                  std::to_string(expected.st_dev) + ":" + std::to_string(expected.st_ino) + "\n");
+    }
+}
+
+TEST(SpawnDetached, ChildDoesNotInheritTheCallersBlockedSignals) {
+    sigset_t block;
+    sigset_t previous;
+    sigemptyset(&block);
+    sigaddset(&block, SIGTERM);
+    ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &block, &previous), 0);
+    const Finished f = run("/bin/sh", {"-c", "kill -TERM $$; exit 0"});
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    ASSERT_TRUE(f.started.ok()) << f.started.error();
+    EXPECT_EQ(f.exit_status, 128 + SIGTERM);
+}
+
+}  // namespace
+}  // namespace thumbrover

@@ -1,0 +1,138 @@
+#include "core/ui/setup_window.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "core/settings/app_folder.hpp"
+#include "test_support.hpp"
+
+namespace thumbrover {
+namespace {
+
+using thumbrover::testing::TempDir;
+
+TEST(SetupWindow, AccessibilityRowFollowsTheTrustAtStart) {
+    struct Case {
+        std::optional<bool> recorded;  // before the refresh
+        bool now;
+        AccessState state;
+        const char* symbol;
+        const char* detail;
+        bool open_settings;
+        bool restart_row;
+    };
+    const Case cases[] = {
+        {std::nullopt, true, AccessState::Granted, "checkmark.circle.fill",
+         "Allowed. Thumbrover can move the pointer, click and press keys.", false, false},
+        {true, true, AccessState::Granted, "checkmark.circle.fill",
+         "Allowed. Thumbrover can move the pointer, click and press keys.", false, false},
+        {false, true, AccessState::RestartNeeded, "arrow.clockwise.circle.fill",
+         "Allowed. Restart Thumbrover to finish.", false, true},
+        {std::nullopt, false, AccessState::Missing, "exclamationmark.triangle.fill",
+         "Needed to move the pointer, click and press keys. Click Open Settings and switch on "
+         "Thumbrover.",
+         true, false},
+        {true, false, AccessState::Missing, "exclamationmark.triangle.fill",
+         "Needed to move the pointer, click and press keys. Click Open Settings and switch on "
+         "Thumbrover.",
+         true, false},
+    };
+    for (const Case& c : cases) {
+        TrustAtStart cell;
+        if (c.recorded) cell.record(*c.recorded);
+        const SetupAccessRow row = setup_access_row(c.now, cell);
+        EXPECT_EQ(row.state, c.state);
+        EXPECT_EQ(row.symbol.name, c.symbol);
+        EXPECT_EQ(row.detail, c.detail);
+        EXPECT_EQ(row.open_settings_visible, c.open_settings);
+        EXPECT_EQ(row.restart_row_visible, c.restart_row);
+        EXPECT_EQ(cell.get(), c.recorded ? *c.recorded : c.now);
+    }
+}
+
+TEST(SetupWindow, GrantingAccessWhileRunningAsksForARestart) {
+    TrustAtStart cell;
+    EXPECT_EQ(setup_access_row(false, cell).state, AccessState::Missing);
+    const SetupAccessRow row = setup_access_row(true, cell);
+    EXPECT_EQ(row.state, AccessState::RestartNeeded);
+    EXPECT_EQ(row.symbol.tint, Tint::Orange);
+    EXPECT_TRUE(row.restart_row_visible);
+}
+
+TEST(SetupWindow, ControllerRowTexts) {
+    struct Case {
+        std::optional<std::string> name;
+        std::optional<std::string> battery;
+        const char* detail;
+        const char* symbol;
+        bool bluetooth;
+    };
+    const Case cases[] = {
+        {std::nullopt, std::nullopt,
+         "Not connected. Turn the controller on, or pair it in Bluetooth settings.",
+         "circle.dashed", true},
+        {"Xbox Wireless Controller", "85%", "Xbox Wireless Controller is connected. Battery: 85%.",
+         "checkmark.circle.fill", false},
+        {"Pad", "Low", "Pad is connected. Battery: Low.", "checkmark.circle.fill", false},
+        {"Pad", std::nullopt, "Pad is connected.", "checkmark.circle.fill", false},
+    };
+    for (const Case& c : cases) {
+        const SetupControllerRow row = setup_controller_row(c.name, c.battery);
+        EXPECT_EQ(row.detail, c.detail);
+        EXPECT_EQ(row.symbol.name, c.symbol);
+        EXPECT_EQ(row.bluetooth_visible, c.bluetooth);
+    }
+    TrustAtStart cell;
+    EXPECT_TRUE(setup_rows(true, cell, std::nullopt, std::nullopt, true).login_checked);
+    EXPECT_FALSE(setup_rows(true, cell, std::nullopt, std::nullopt, false).login_checked);
+}
+
+TEST(SetupWindow, StartupCheckOpensTheWindowUnlessGrantedAndFinished) {
+    struct Case {
+        bool trusted;
+        bool finished;
+        bool opens;
+        const char* line;
+    };
+    const Case cases[] = {
+        {true, false, true, "thumbrover: Accessibility access granted\n"},
+        {true, true, false, "thumbrover: Accessibility access granted\n"},
+        {false, true, true,
+         "thumbrover: Accessibility access missing, the pointer will not move\n"},
+        {false, false, true,
+         "thumbrover: Accessibility access missing, the pointer will not move\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        if (c.finished) std::ofstream(dir / "setup-done");
+        TrustAtStart cell;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(setup_startup_check(c.trusted, cell, dir.path()), c.opens);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.line);
+        EXPECT_EQ(cell.get(), c.trusted);
+    }
+    // A folder that cannot be looked at counts as never finished.
+    TrustAtStart cell;
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(setup_startup_check(true, cell, "/nonexistent/thumbrover"));
+    ::testing::internal::GetCapturedStderr();
+}
+
+TEST(SetupWindow, DoneRemembersFinishedSetup) {
+    TempDir dir;
+    ::testing::internal::CaptureStderr();
+    finish_setup(dir.path());
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(setup_done(dir.path()));
+
+    std::ofstream(dir / "file");
+    ::testing::internal::CaptureStderr();
+    finish_setup(dir / "file");
+    const std::string error = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(error.starts_with("thumbrover: could not remember finished setup: ")) << error;
+    EXPECT_FALSE(setup_done(dir / "file"));
+}
+
+}  // namespace
+}  // namespace thumbrover

@@ -1,0 +1,318 @@
+// gtest comes before Xlib, whose macros (None, Bool) clash with its names.
+#include <gtest/gtest.h>
+
+#include <X11/XF86keysym.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <memory>
+
+#include "linux/event_output.hpp"
+#include "linux/x11_probe.hpp"
+
+namespace thumbrover {
+namespace {
+
+using testing::X11Probe;
+
+OutputCommand command(CommandKind kind, std::uint8_t p1 = 0, std::uint8_t p2 = 0,
+                      std::int32_t a = 0, std::int32_t b = 0) {
+    return OutputCommand{kind, p1, p2, a, b};
+}
+
+class X11EventOutputTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto created = X11EventOutput::create();
+        ASSERT_TRUE(created.ok()) << created.error() << " (run under scripts/with-virtual-display)";
+        output_ = std::move(created).value();
+        probe_ = std::make_unique<X11Probe>();
+        probe_->warp(500, 400);
+        probe_->settle(std::chrono::milliseconds(20));
+        probe_->clear();
+    }
+
+    void perform(const OutputCommand& c) {
+        const auto result = output_->perform(c);
+        ASSERT_TRUE(result.ok()) << result.error();
+    }
+
+    static std::function<bool(const XEvent&)> key_press(KeySym keysym) {
+        return [keysym](const XEvent& e) {
+            return e.type == KeyPress && X11Probe::keysym_of(e) == keysym;
+        };
+    }
+    static std::function<bool(const XEvent&)> key_release(KeySym keysym) {
+        return [keysym](const XEvent& e) {
+            return e.type == KeyRelease && X11Probe::keysym_of(e) == keysym;
+        };
+    }
+    static std::function<bool(const XEvent&)> button(int type, unsigned number) {
+        return [type, number](const XEvent& e) {
+            return e.type == type && e.xbutton.button == number;
+        };
+    }
+
+    std::unique_ptr<X11EventOutput> output_;
+    std::unique_ptr<X11Probe> probe_;
+};
+
+TEST_F(X11EventOutputTest, MoveShiftsThePointerByExactlyTheDelta) {
+    const struct {
+        int dx;
+        int dy;
+    } steps[] = {{1, 0}, {0, 1}, {25, -40}, {-300, 200}, {7, 7}};
+    for (const auto& step : steps) {
+        const auto [x, y] = probe_->pointer();
+        perform(command(CommandKind::Move, 0, 0, step.dx, step.dy));
+        const auto expected = std::make_pair(x + step.dx, y + step.dy);
+        EXPECT_EQ(probe_->pointer_at(expected), expected) << step.dx << ", " << step.dy;
+    }
+}
+
+TEST_F(X11EventOutputTest, MoveStopsAtTheScreenEdgeAndHugeStepsDoNotWrap) {
+    Display* d = probe_->display();
+    const int width = DisplayWidth(d, DefaultScreen(d));
+    perform(command(CommandKind::Move, 0, 0, 100000, 0));
+    EXPECT_EQ(probe_->pointer_at({width - 1, 400}), std::make_pair(width - 1, 400));
+    perform(command(CommandKind::Move, 0, 0, std::numeric_limits<std::int32_t>::min(),
+                    std::numeric_limits<std::int32_t>::min()));
+    EXPECT_EQ(probe_->pointer_at({0, 0}), std::make_pair(0, 0));
+}
+
+TEST_F(X11EventOutputTest, ButtonDownMoveButtonUpIsADragWithTheButtonHeld) {
+    perform(command(CommandKind::ButtonDown, 0));
+    perform(command(CommandKind::Move, 0, 0, 30, 10));
+    perform(command(CommandKind::Move, 0, 0, 30, 10));
+    perform(command(CommandKind::ButtonUp, 0));
+
+    const auto press = probe_->wait_for(button(ButtonPress, 1));
+    ASSERT_TRUE(press);
+    EXPECT_EQ(press->xbutton.x_root, 500);
+    const auto drag = probe_->wait_for(
+        [](const XEvent& e) { return e.type == MotionNotify && (e.xmotion.state & Button1Mask); });
+    ASSERT_TRUE(drag);
+    const auto release = probe_->wait_for(button(ButtonRelease, 1));
+    ASSERT_TRUE(release);
+    EXPECT_EQ(release->xbutton.x_root, 560);
+    EXPECT_EQ(release->xbutton.y_root, 420);
+}
+
+TEST_F(X11EventOutputTest, ClicksUseLeftRightAndMiddleButtonNumbers) {
+    const struct {
+        std::uint8_t engine_button;
+        unsigned x_button;
+    } cases[] = {{0, 1}, {1, 3}, {2, 2}};
+    for (const auto& c : cases) {
+        perform(command(CommandKind::Click, c.engine_button));
+        EXPECT_TRUE(probe_->wait_for(button(ButtonPress, c.x_button))) << c.x_button;
+        EXPECT_TRUE(probe_->wait_for(button(ButtonRelease, c.x_button))) << c.x_button;
+    }
+    EXPECT_FALSE(output_->perform(command(CommandKind::Click, 3)).ok());
+}
+
+TEST_F(X11EventOutputTest, AReleaseOfAButtonNotHeldPostsNothing) {
+    perform(command(CommandKind::ButtonUp, 0));
+    perform(command(CommandKind::Move, 0, 0, 1, 0));
+    probe_->settle();
+    for (const auto& e : probe_->events())
+        EXPECT_NE(e.type, ButtonRelease);
+}
+
+TEST_F(X11EventOutputTest, ScrollBecomesWheelClicksInTheStickDirection) {
+    const struct {
+        std::int32_t vertical;
+        std::int32_t horizontal;
+        unsigned wheel_button;
+    } cases[] = {{120, 0, 4}, {-120, 0, 5}, {0, -120, 6}, {0, 120, 7}};
+    for (const auto& c : cases) {
+        probe_->clear();
+        perform(command(CommandKind::Scroll, 0, 0, c.vertical, c.horizontal));
+        EXPECT_TRUE(probe_->wait_for(button(ButtonPress, c.wheel_button))) << c.wheel_button;
+        EXPECT_TRUE(probe_->wait_for(button(ButtonRelease, c.wheel_button))) << c.wheel_button;
+    }
+    probe_->clear();
+    perform(command(CommandKind::Scroll, 0, 0, 60, 0));
+    probe_->settle();
+    EXPECT_TRUE(probe_->events().empty());
+    perform(command(CommandKind::Scroll, 0, 0, 60, 0));
+    EXPECT_TRUE(probe_->wait_for(button(ButtonPress, 4)));
+}
+
+TEST_F(X11EventOutputTest, AShortcutArrivesWithItsModifierState) {
+    constexpr std::uint8_t ctrl = 17;
+    constexpr std::uint8_t shift = 18;
+    constexpr std::uint8_t letter = 14;
+    perform(command(CommandKind::KeyDown, ctrl));
+    perform(command(CommandKind::KeyDown, shift));
+    perform(command(CommandKind::KeyTap, letter, 'w'));
+    perform(command(CommandKind::KeyUp, shift));
+    perform(command(CommandKind::KeyUp, ctrl));
+    perform(command(CommandKind::KeyTap, letter, 'w'));
+
+    const auto with_modifiers = probe_->wait_for(key_press(XK_w));
+    ASSERT_TRUE(with_modifiers);
+    EXPECT_EQ(with_modifiers->xkey.state & (ControlMask | ShiftMask), ControlMask | ShiftMask);
+    ASSERT_TRUE(probe_->wait_for(key_release(XK_Control_L)));
+    const auto plain = probe_->wait_for(key_press(XK_w));
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->xkey.state & (ControlMask | ShiftMask), 0u);
+}
+
+TEST_F(X11EventOutputTest, MediaKeysArriveAsTheirXF86Keysyms) {
+    const struct {
+        std::uint8_t kind;
+        KeySym keysym;
+    } cases[] = {
+        {21, XF86XK_AudioPlay},        {22, XF86XK_AudioNext},        {23, XF86XK_AudioPrev},
+        {24, XF86XK_AudioRaiseVolume}, {25, XF86XK_AudioLowerVolume}, {26, XF86XK_AudioMute},
+    };
+    for (const auto& c : cases) {
+        perform(command(CommandKind::KeyTap, c.kind));
+        EXPECT_TRUE(probe_->wait_for(key_press(c.keysym))) << c.keysym;
+        EXPECT_TRUE(probe_->wait_for(key_release(c.keysym))) << c.keysym;
+    }
+}
+
+TEST_F(X11EventOutputTest, SwitcherHoldsAltWhileTabIsTapped) {
+    perform(command(CommandKind::HoldCommand, 1));
+    perform(command(CommandKind::SwitcherTab));
+    perform(command(CommandKind::SwitcherTab));
+    perform(command(CommandKind::HoldCommand, 0));
+
+    ASSERT_TRUE(probe_->wait_for(key_press(XK_Alt_L)));
+    for (int i = 0; i < 2; ++i) {
+        const auto tab = probe_->wait_for(key_press(XK_Tab));
+        ASSERT_TRUE(tab);
+        EXPECT_TRUE(tab->xkey.state & Mod1Mask);
+    }
+    EXPECT_TRUE(probe_->wait_for(key_release(XK_Alt_L)));
+}
+
+TEST_F(X11EventOutputTest, LauncherIsASuperTapThatKeepsAHeldSuperHeld) {
+    perform(command(CommandKind::Launcher));
+    ASSERT_TRUE(probe_->wait_for(key_press(XK_Super_L)));
+    ASSERT_TRUE(probe_->wait_for(key_release(XK_Super_L)));
+
+    constexpr std::uint8_t meta = 20;
+    perform(command(CommandKind::KeyDown, meta));
+    perform(command(CommandKind::Launcher));
+    perform(command(CommandKind::KeyTap, 14, 'e'));
+    ASSERT_TRUE(probe_->wait_for(key_press(XK_Super_L)));
+    ASSERT_TRUE(probe_->wait_for(key_release(XK_Super_L)));
+    ASSERT_TRUE(probe_->wait_for(key_press(XK_Super_L)));
+    const auto e = probe_->wait_for(key_press(XK_e));
+    ASSERT_TRUE(e);
+    EXPECT_TRUE(e->xkey.state & Mod4Mask);
+    perform(command(CommandKind::KeyUp, meta));
+    EXPECT_TRUE(probe_->wait_for(key_release(XK_Super_L)));
+}
+
+TEST_F(X11EventOutputTest, DestroyingTheOutputReleasesWhatItHolds) {
+    perform(command(CommandKind::ButtonDown, 0));
+    perform(command(CommandKind::KeyDown, 18));
+    perform(command(CommandKind::KeyDown, 1));
+    perform(command(CommandKind::HoldCommand, 1));
+    output_.reset();
+
+    EXPECT_TRUE(probe_->wait_for(key_release(XK_Down)));
+    EXPECT_TRUE(probe_->wait_for(button(ButtonRelease, 1)));
+    probe_->settle();
+    bool shift_released = false;
+    bool alt_released = false;
+    for (const auto& e : probe_->events()) {
+        shift_released |= key_release(XK_Shift_L)(e);
+        alt_released |= key_release(XK_Alt_L)(e);
+    }
+    EXPECT_TRUE(shift_released);
+    EXPECT_TRUE(alt_released);
+    Window root = 0;
+    Window child = 0;
+    int x = 0;
+    int y = 0;
+    unsigned mask = 0;
+    XQueryPointer(probe_->display(), DefaultRootWindow(probe_->display()), &root, &child, &x, &y,
+                  &x, &y, &mask);
+    EXPECT_EQ(mask & (Button1Mask | ShiftMask | Mod1Mask), 0u);
+}
+
+TEST_F(X11EventOutputTest, AKeysymMissingFromTheKeymapBorrowsASpareKeycodeUntilTheEnd) {
+    // A keysym the keymap does not bind, standing in for media keys on a keymap without them.
+    Display* d = probe_->display();
+    KeySym missing = NoSymbol;
+    for (const KeySym candidate : {XK_braille_dot_1, XK_Greek_alpha, XK_Hangul, XK_Thai_baht}) {
+        if (XKeysymToKeycode(d, candidate) == 0) {
+            missing = candidate;
+            break;
+        }
+    }
+    ASSERT_NE(missing, static_cast<KeySym>(NoSymbol)) << "the test keymap binds every candidate";
+
+    // Asked of the server each time: Xlib's cached keymap may lag behind the change.
+    const auto keysym_at = [d](unsigned keycode) {
+        int per_keycode = 0;
+        KeySym* syms = XGetKeyboardMapping(d, static_cast<KeyCode>(keycode), 1, &per_keycode);
+        const KeySym first = syms != nullptr && per_keycode > 0 ? syms[0] : NoSymbol;
+        XFree(syms);
+        return first;
+    };
+    const auto keycode = output_->keycode_for(static_cast<std::uint32_t>(missing));
+    ASSERT_TRUE(keycode.ok()) << keycode.error();
+    EXPECT_EQ(keysym_at(*keycode), missing);
+    const auto again = output_->keycode_for(static_cast<std::uint32_t>(missing));
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(*again, *keycode);
+
+    output_.reset();
+    EXPECT_EQ(keysym_at(*keycode), static_cast<KeySym>(NoSymbol));
+}
+
+TEST_F(X11EventOutputTest, ADigitOnTheShiftedLevelIsStruckWithShift) {
+    // The digit 1 key of a French keyboard: "&" plain, "1" with Shift.
+    Display* d = probe_->display();
+    const KeyCode key = XKeysymToKeycode(d, XK_1);
+    ASSERT_NE(key, 0);
+    int per_keycode = 0;
+    KeySym* saved = XGetKeyboardMapping(d, key, 1, &per_keycode);
+    ASSERT_NE(saved, nullptr);
+    KeySym french[] = {XK_ampersand, XK_1};
+    XChangeKeyboardMapping(d, key, 2, french, 1);
+    XSync(d, False);
+    probe_->settle(std::chrono::milliseconds(50));
+    probe_->clear();
+
+    perform(command(CommandKind::KeyTap, 15, 1));
+    perform(command(CommandKind::KeyDown, 17));
+    perform(command(CommandKind::KeyTap, 15, 1));
+    perform(command(CommandKind::KeyUp, 17));
+
+    ASSERT_TRUE(probe_->wait_for(key_press(XK_Shift_L)));
+    const auto plain = probe_->wait_for(
+        [key](const XEvent& e) { return e.type == KeyPress && e.xkey.keycode == key; });
+    ASSERT_TRUE(plain);
+    EXPECT_TRUE(plain->xkey.state & ShiftMask);
+    ASSERT_TRUE(probe_->wait_for(key_release(XK_Shift_L)));
+    const auto with_ctrl = probe_->wait_for(
+        [key](const XEvent& e) { return e.type == KeyPress && e.xkey.keycode == key; });
+    ASSERT_TRUE(with_ctrl);
+    EXPECT_EQ(with_ctrl->xkey.state & (ShiftMask | ControlMask), ControlMask);
+
+    XChangeKeyboardMapping(d, key, per_keycode, saved, 1);
+    XFree(saved);
+    XSync(d, False);
+}
+
+TEST_F(X11EventOutputTest, CommandsThatAreNotInputEventsAreRefused) {
+    for (const auto kind :
+         {CommandKind::OnScreenKeyboard, CommandKind::MissionControl, CommandKind::SteeringCircle,
+          CommandKind::SetEnabled, CommandKind::Rumble}) {
+        const auto result = output_->perform(command(kind, 1));
+        ASSERT_FALSE(result.ok()) << command_kind_name(kind);
+        EXPECT_EQ(result.error(), "could not create an input event");
+    }
+    const auto unknown_key = output_->perform(command(CommandKind::KeyTap, 14, '!'));
+    EXPECT_FALSE(unknown_key.ok());
+}
+
+}  // namespace
+}  // namespace thumbrover

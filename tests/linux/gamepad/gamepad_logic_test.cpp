@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <fstream>
+
+#include "linux/gamepad.hpp"
+#include "test_support.hpp"
+
+namespace thumbrover {
+namespace {
+
+TEST(StickValue, ScalesToMinusOneToOneWithTheSignKept) {
+    const struct {
+        std::int16_t raw;
+        float value;
+    } cases[] = {
+        {0, 0.0f},
+        {32767, 1.0f},
+        {-32767, -1.0f},
+        {-32768, -1.0f},
+        {16384, 16384.0f / 32767.0f},
+        {-1, -1.0f / 32767.0f},
+    };
+    for (const auto& c : cases)
+        EXPECT_FLOAT_EQ(stick_value(c.raw), c.value) << c.raw;
+}
+
+TEST(TriggerValue, ScalesToZeroToOneAndNeverBelow) {
+    EXPECT_FLOAT_EQ(trigger_value(0), 0.0f);
+    EXPECT_FLOAT_EQ(trigger_value(32767), 1.0f);
+    EXPECT_FLOAT_EQ(trigger_value(-32768), 0.0f);
+    EXPECT_FLOAT_EQ(trigger_value(8192), 8192.0f / 32767.0f);
+}
+
+TEST(DpadValue, OppositeButtonsMakeOneAxis) {
+    EXPECT_EQ(dpad_value(false, false), 0.0f);
+    EXPECT_EQ(dpad_value(true, false), -1.0f);
+    EXPECT_EQ(dpad_value(false, true), 1.0f);
+    EXPECT_EQ(dpad_value(true, true), 0.0f);
+}
+
+TEST(CoarseBatteryLevel, LowReadsLowAndNoBatteryReadsNone) {
+    EXPECT_EQ(coarse_battery_level(SDL_JOYSTICK_POWER_EMPTY), 0.05f);
+    EXPECT_EQ(coarse_battery_level(SDL_JOYSTICK_POWER_LOW), 0.2f);
+    EXPECT_EQ(coarse_battery_level(SDL_JOYSTICK_POWER_MEDIUM), 0.7f);
+    EXPECT_EQ(coarse_battery_level(SDL_JOYSTICK_POWER_FULL), 1.0f);
+    EXPECT_EQ(coarse_battery_level(SDL_JOYSTICK_POWER_WIRED), std::nullopt);
+    EXPECT_EQ(coarse_battery_level(SDL_JOYSTICK_POWER_UNKNOWN), std::nullopt);
+}
+
+// A miniature /sys laid out as the kernel does it: class entries are symbolic links into the
+// device tree, and a driver's power_supply sits on the HID device above the input device.
+class SysfsBatteryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto hid = root() / "devices/pci0000:00/usb1/1-2/1-2:1.0/0003:045E:0B12.0004";
+        input_ = hid / "input/input17";
+        std::filesystem::create_directories(input_ / "event5");
+        std::filesystem::create_directories(hid / "hidraw/hidraw2");
+        std::filesystem::create_directories(root() / "class/input");
+        std::filesystem::create_directories(root() / "class/hidraw");
+        std::filesystem::create_symlink(input_ / "event5", root() / "class/input/event5");
+        std::filesystem::create_symlink(hid / "hidraw/hidraw2", root() / "class/hidraw/hidraw2");
+        std::filesystem::create_directory_symlink(input_, input_ / "event5/device");
+        std::filesystem::create_directory_symlink(hid, hid / "hidraw/hidraw2/device");
+        supply_ = hid / "power_supply/xbox-battery";
+    }
+
+    [[nodiscard]] std::filesystem::path root() const { return dir_.path() / "sys"; }
+
+    void write(const std::filesystem::path& path, const std::string& text) {
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path) << text;
+    }
+
+    testing::TempDir dir_;
+    std::filesystem::path input_;
+    std::filesystem::path supply_;
+};
+
+TEST_F(SysfsBatteryTest, ReadsTheCapacityOfTheDevicesPowerSupply) {
+    write(supply_ / "capacity", "85\n");
+    EXPECT_EQ(sysfs_battery_level(root(), "/dev/input/event5"), 0.85f);
+    EXPECT_EQ(sysfs_battery_level(root(), "/dev/hidraw2"), 0.85f);
+}
+
+TEST_F(SysfsBatteryTest, FallsBackToTheCapacityLevel) {
+    const struct {
+        const char* text;
+        std::optional<float> level;
+    } cases[] = {{"Low\n", 0.2f},
+                 {"Critical", 0.05f},
+                 {"Full\n", 1.0f},
+                 {"Unknown\n", std::nullopt},
+                 {"", std::nullopt}};
+    for (const auto& c : cases) {
+        write(supply_ / "capacity_level", c.text);
+        EXPECT_EQ(sysfs_battery_level(root(), "/dev/input/event5"), c.level) << c.text;
+    }
+}
+
+TEST_F(SysfsBatteryTest, OddCapacitiesAreClampedOrIgnored) {
+    write(supply_ / "capacity", "140");
+    EXPECT_EQ(sysfs_battery_level(root(), "/dev/input/event5"), 1.0f);
+    write(supply_ / "capacity", "garbage");
+    EXPECT_EQ(sysfs_battery_level(root(), "/dev/input/event5"), std::nullopt);
+}
+
+TEST_F(SysfsBatteryTest, NoSupplyOrAnUnknownNodeGivesNone) {
+    EXPECT_EQ(sysfs_battery_level(root(), "/dev/input/event5"), std::nullopt);
+    write(supply_ / "capacity", "50");
+    EXPECT_EQ(sysfs_battery_level(root(), "/dev/input/event9"), std::nullopt);
+    EXPECT_EQ(sysfs_battery_level(root(), "/dev/usb/hiddev0"), std::nullopt);
+    EXPECT_EQ(sysfs_battery_level(root(), ""), std::nullopt);
+}
+
+TEST_F(SysfsBatteryTest, ASupplyFarAboveTheDeviceIsNotItsOwn) {
+    // A supply on the PCI bridge belongs to something else entirely.
+    write(root() / "devices/pci0000:00/power_supply/BAT0/capacity", "40");
+    EXPECT_EQ(sysfs_battery_level(root(), "/dev/input/event5"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace thumbrover

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <algorithm>
+
+#include "linux/gamepad.hpp"
+#include "linux/virtual_pad.hpp"
+
+namespace thumbrover {
+namespace {
+
+class SdlGamepadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto gamepad = SdlGamepad::create();
+        ASSERT_TRUE(gamepad.ok()) << gamepad.error();
+        gamepad_ = std::move(gamepad).value();
+        pad_ = plug_in("Thumbrover Test Pad");
+        ASSERT_TRUE(pad_);
+    }
+
+    static std::unique_ptr<VirtualPad> plug_in(const std::string& name) {
+        auto pad = VirtualPad::plug_in(name);
+        if (!pad) ADD_FAILURE() << pad.error();
+        return pad ? std::move(pad).value() : nullptr;
+    }
+
+    bool listed(ControllerId id) {
+        const auto ids = gamepad_->controllers();
+        return std::find(ids.begin(), ids.end(), id) != ids.end();
+    }
+
+    ControllerSnapshot read() {
+        const auto snapshot = gamepad_->read(pad_->id());
+        EXPECT_TRUE(snapshot.has_value());
+        return snapshot.value_or(ControllerSnapshot{});
+    }
+
+    std::unique_ptr<SdlGamepad> gamepad_;
+    std::unique_ptr<VirtualPad> pad_;
+};
+
+TEST_F(SdlGamepadTest, AVirtualXboxPadIsListedWithTheExtendedLayout) {
+    EXPECT_TRUE(listed(pad_->id()));
+    EXPECT_TRUE(gamepad_->has_extended_profile(pad_->id()));
+    EXPECT_EQ(gamepad_->vendor_name(pad_->id()), "Thumbrover Test Pad");
+    EXPECT_EQ(read(), ControllerSnapshot{});
+}
+
+TEST_F(SdlGamepadTest, EachButtonLandsOnItsOwnSnapshotIndex) {
+    for (std::size_t button = 0; button < kSnapshotButtons; ++button) {
+        pad_->set_button(button, true);
+        ControllerSnapshot expected;
+        expected.buttons[button] = true;
+        EXPECT_EQ(read(), expected) << "button " << button;
+        pad_->set_button(button, false);
+    }
+    EXPECT_EQ(read(), ControllerSnapshot{});
+}
+
+TEST_F(SdlGamepadTest, AxesKeepTheirRangesWithDownPositive) {
+    const struct {
+        std::size_t axis;
+        float set;
+        float expected;
+    } cases[] = {
+        {0, 1.0f, 1.0f}, {0, -1.0f, -1.0f}, {1, -1.0f, -1.0f}, {1, 0.5f, 0.5f}, {2, -0.25f, -0.25f},
+        {3, 1.0f, 1.0f}, {4, 1.0f, 1.0f},   {4, 0.5f, 0.5f},   {5, 1.0f, 1.0f}, {6, -1.0f, -1.0f},
+        {6, 1.0f, 1.0f}, {7, -1.0f, -1.0f}, {7, 1.0f, 1.0f},
+    };
+    for (const auto& c : cases) {
+        pad_->set_axis(c.axis, c.set);
+        const ControllerSnapshot snapshot = read();
+        EXPECT_NEAR(snapshot.axes[c.axis], c.expected, 1.0f / 16384.0f)
+            << "axis " << c.axis << " set to " << c.set;
+        for (std::size_t other = 0; other < kSnapshotAxes; ++other) {
+            if (other == c.axis) continue;
+            EXPECT_EQ(snapshot.axes[other], 0.0f) << other;
+        }
+        EXPECT_EQ(snapshot.buttons, ControllerSnapshot{}.buttons) << "axis " << c.axis;
+        pad_->set_axis(c.axis, 0.0f);
+    }
+    EXPECT_EQ(read(), ControllerSnapshot{});
+}
+
+TEST_F(SdlGamepadTest, RumbleIsPassedToTheController) {
+    ASSERT_TRUE(gamepad_->rumble_once(pad_->id()).ok());
+    EXPECT_EQ(pad_->rumbles(), 1);
+}
+
+TEST_F(SdlGamepadTest, AControllerWithoutABatteryReportsNone) {
+    EXPECT_EQ(gamepad_->battery_level(pad_->id()), std::nullopt);
+}
+
+TEST_F(SdlGamepadTest, UnpluggingAndPluggingInAreBothNoticed) {
+    const ControllerId first = pad_->id();
+    ASSERT_TRUE(gamepad_->read(first));
+    pad_->unplug();
+    EXPECT_FALSE(listed(first));
+    EXPECT_EQ(gamepad_->read(first), std::nullopt);
+    EXPECT_FALSE(gamepad_->has_extended_profile(first));
+    EXPECT_EQ(gamepad_->rumble_once(first).error(), "controller has no haptics");
+    gamepad_->release(first);
+
+    auto second = plug_in("Second Pad");
+    ASSERT_TRUE(second);
+    EXPECT_NE(second->id(), first) << "an identity must never be handed to another controller";
+    EXPECT_TRUE(listed(second->id()));
+    second->set_button(0, true);
+    const auto snapshot = gamepad_->read(second->id());
+    ASSERT_TRUE(snapshot);
+    EXPECT_TRUE(snapshot->buttons[0]);
+}
+
+TEST_F(SdlGamepadTest, AControllerThatWasOnlyLookedAtIsClosedWhenItGoes) {
+    auto second = plug_in("Second Pad");
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(gamepad_->has_extended_profile(second->id()));
+    const ControllerId gone = second->id();
+    second.reset();
+    EXPECT_FALSE(listed(gone));
+    // SDL keeps a joystick object alive while anyone still holds it open.
+    EXPECT_EQ(SDL_GameControllerFromInstanceID(static_cast<SDL_JoystickID>(gone)), nullptr);
+}
+
+TEST_F(SdlGamepadTest, TwoControllersAreListedInTheOrderTheyCame) {
+    auto second = plug_in("Second Pad");
+    ASSERT_TRUE(second);
+    const auto ids = gamepad_->controllers();
+    const auto first_at = std::find(ids.begin(), ids.end(), pad_->id());
+    const auto second_at = std::find(ids.begin(), ids.end(), second->id());
+    ASSERT_NE(first_at, ids.end());
+    ASSERT_NE(second_at, ids.end());
+    EXPECT_LT(first_at, second_at);
+    // Each is read on its own.
+    second->set_axis(0, 1.0f);
+    EXPECT_EQ(read().axes[0], 0.0f);
+    EXPECT_EQ(gamepad_->read(second->id())->axes[0], 1.0f);
+}
+
+}  // namespace
+}  // namespace thumbrover

@@ -1,0 +1,229 @@
+#pragma once
+
+// A plain X window that records what reaches it, and a few questions to the X server, for tests
+// that check what really happened on the display. Header-only; each probe has its own connection.
+
+#include <X11/X.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace thumbrover::testing {
+
+struct XDisplayCloser {
+    void operator()(Display* display) const { XCloseDisplay(display); }
+};
+using XDisplayPtr = std::unique_ptr<Display, XDisplayCloser>;
+
+inline XDisplayPtr open_x_display() {
+    XDisplayPtr display(XOpenDisplay(nullptr));
+    if (!display) throw std::runtime_error("cannot open the X display");
+    return display;
+}
+
+// Polls `done` until it holds or the deadline passes; returns its last answer.
+inline bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds deadline,
+                       const std::function<void()>& between = {}) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (true) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        if (between) between();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+struct ProbeEvent {
+    int type = 0;  // ButtonPress, ButtonRelease, MotionNotify, KeyPress, KeyRelease
+    unsigned int button = 0;
+    unsigned int state = 0;  // modifier and button mask at the time of the event
+    int x_root = 0;
+    int y_root = 0;
+    KeySym keysym = NoSymbol;
+    std::chrono::steady_clock::time_point seen;
+};
+
+struct PointerPosition {
+    int x = 0;
+    int y = 0;
+    unsigned int mask = 0;
+};
+
+class XProbe {
+  public:
+    // A window of one colour (0xRRGGBB) covering the rectangle, on top and focused.
+    XProbe(int x, int y, unsigned int width, unsigned int height, unsigned long colour)
+        : display_(open_x_display()) {
+        Display* d = display_.get();
+        XSetWindowAttributes attributes{};
+        attributes.background_pixel = colour;
+        attributes.override_redirect = True;
+        attributes.event_mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                                KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+        window_ = XCreateWindow(d, DefaultRootWindow(d), x, y, width, height, 0, CopyFromParent,
+                                InputOutput, CopyFromParent,
+                                CWBackPixel | CWOverrideRedirect | CWEventMask, &attributes);
+        XMapRaised(d, window_);
+        XSync(d, False);
+        wait_until([&] { return viewable(window_); }, std::chrono::seconds(5));
+        XSetInputFocus(d, window_, RevertToPointerRoot, CurrentTime);
+        XSync(d, False);
+    }
+    ~XProbe() {
+        XDestroyWindow(display_.get(), window_);
+        XSync(display_.get(), False);
+    }
+    XProbe(const XProbe&) = delete;
+    XProbe& operator=(const XProbe&) = delete;
+
+    [[nodiscard]] Display* display() const { return display_.get(); }
+    [[nodiscard]] Window window() const { return window_; }
+
+    void raise() {
+        XRaiseWindow(display_.get(), window_);
+        XSetInputFocus(display_.get(), window_, RevertToPointerRoot, CurrentTime);
+        XSync(display_.get(), False);
+    }
+
+    // Reads whatever has arrived. Key symbols are looked up as each event is read, after any
+    // keyboard mapping change that came before it, so remapped spare keycodes read correctly.
+    void pump() {
+        Display* d = display_.get();
+        while (XPending(d) > 0) {
+            XEvent event;
+            XNextEvent(d, &event);
+            ProbeEvent seen;
+            seen.type = event.type;
+            seen.seen = std::chrono::steady_clock::now();
+            switch (event.type) {
+                case MappingNotify:
+                    XRefreshKeyboardMapping(&event.xmapping);
+                    continue;
+                case ButtonPress:
+                case ButtonRelease:
+                    seen.button = event.xbutton.button;
+                    seen.state = event.xbutton.state;
+                    seen.x_root = event.xbutton.x_root;
+                    seen.y_root = event.xbutton.y_root;
+                    break;
+                case MotionNotify:
+                    seen.state = event.xmotion.state;
+                    seen.x_root = event.xmotion.x_root;
+                    seen.y_root = event.xmotion.y_root;
+                    break;
+                case KeyPress:
+                case KeyRelease:
+                    seen.state = event.xkey.state;
+                    seen.keysym = XLookupKeysym(&event.xkey, 0);
+                    break;
+                default:
+                    continue;
+            }
+            events_.push_back(seen);
+        }
+    }
+
+    [[nodiscard]] const std::vector<ProbeEvent>& events() {
+        pump();
+        return events_;
+    }
+    void clear() {
+        pump();
+        events_.clear();
+    }
+
+    // Waits for an event matching `match`; returns it.
+    std::optional<ProbeEvent> wait_for(const std::function<bool(const ProbeEvent&)>& match,
+                                       std::chrono::milliseconds deadline) {
+        std::optional<ProbeEvent> found;
+        wait_until(
+            [&] {
+                for (const ProbeEvent& event : events())
+                    if (match(event)) {
+                        found = event;
+                        return true;
+                    }
+                return false;
+            },
+            deadline);
+        return found;
+    }
+
+    [[nodiscard]] PointerPosition pointer() const {
+        Display* d = display_.get();
+        Window root_return = 0;
+        Window child = 0;
+        int wx = 0;
+        int wy = 0;
+        PointerPosition p;
+        XQueryPointer(d, DefaultRootWindow(d), &root_return, &child, &p.x, &p.y, &wx, &wy, &p.mask);
+        return p;
+    }
+
+    void warp_pointer(int x, int y) {
+        Display* d = display_.get();
+        XWarpPointer(d, None, DefaultRootWindow(d), 0, 0, 0, 0, x, y);
+        XSync(d, False);
+    }
+
+    // The colour (0xRRGGBB) the screen shows at a point.
+    [[nodiscard]] unsigned long pixel(int x, int y) const {
+        Display* d = display_.get();
+        XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
+        if (image == nullptr) return 0xFFFFFFFFUL;
+        const unsigned long value = XGetPixel(image, 0, 0) & 0xFFFFFFUL;
+        XDestroyImage(image);
+        return value;
+    }
+
+    [[nodiscard]] bool viewable(Window window) const {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display_.get(), window, &attributes) == 0) return false;
+        return attributes.map_state == IsViewable;
+    }
+
+    // The window's rectangle on the root, when it exists.
+    [[nodiscard]] std::optional<XRectangle> geometry(Window window) const {
+        Display* d = display_.get();
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(d, window, &attributes) == 0) return std::nullopt;
+        int x = 0;
+        int y = 0;
+        Window child = 0;
+        XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+        return XRectangle{static_cast<short>(x), static_cast<short>(y),
+                          static_cast<unsigned short>(attributes.width),
+                          static_cast<unsigned short>(attributes.height)};
+    }
+
+    // Every top-level window currently mapped, topmost last.
+    [[nodiscard]] std::vector<Window> mapped_top_levels() const {
+        Display* d = display_.get();
+        Window root_return = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        std::vector<Window> out;
+        if (XQueryTree(d, DefaultRootWindow(d), &root_return, &parent, &children, &count) == 0)
+            return out;
+        for (unsigned int i = 0; i < count; ++i)
+            if (viewable(children[i])) out.push_back(children[i]);
+        if (children != nullptr) XFree(children);
+        return out;
+    }
+
+  private:
+    XDisplayPtr display_;
+    Window window_ = 0;
+    std::vector<ProbeEvent> events_;
+};
+
+}  // namespace thumbrover::testing
