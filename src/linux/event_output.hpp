@@ -76,6 +76,12 @@ class ModifierHolds {
     bool switcher_ = false;
 };
 
+// Whether a key must be struck with Shift to give its keysym: when the keymap has the keysym only
+// on the shifted level of its key (the digits of a French keyboard) and no modifier is held. With a
+// modifier held the key goes as it is, since shortcuts such as Ctrl+1 are matched by key there.
+[[nodiscard]] bool shift_needed(std::uint32_t keysym, std::uint32_t plain_level,
+                                std::uint32_t shifted_level, bool modifier_held);
+
 // ---- The X backend ----
 
 // Posts the engine's input commands (kinds 0..10) into the X server through XTEST, so that every
@@ -125,7 +131,13 @@ class X11EventOutput final : public EventOutput {
     std::array<bool, 4> modifier_down_{};  // what the server was last told, per modifier kind
     std::array<bool, 3> button_down_{};    // X buttons 1..3
     std::vector<unsigned> keys_down_;      // other keys held by KeyDown, by keycode
-    std::unordered_map<std::uint32_t, unsigned> keycodes_;
+    struct Stroke {
+        unsigned keycode = 0;
+        std::uint32_t plain_level = 0;    // keysym of the key without Shift
+        std::uint32_t shifted_level = 0;  // and with it
+    };
+    [[nodiscard]] Result<Stroke> stroke_for(std::uint32_t keysym);
+    std::unordered_map<std::uint32_t, Stroke> strokes_;
     std::vector<unsigned>
         borrowed_keycodes_;  // spare keycodes we gave a keysym, given back at the end
 };
