@@ -82,6 +82,13 @@ std::string_view default_demo_script() {
     return kDefaultScript;
 }
 
+std::span<const std::string_view> demo_axis_names() {
+    return kAxisNames;
+}
+std::span<const std::string_view> demo_button_names() {
+    return kButtonNames;
+}
+
 Result<std::vector<DemoStep>> parse_demo_script(std::string_view text) {
     std::vector<DemoStep> steps;
     int number = 0;
