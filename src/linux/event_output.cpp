@@ -147,6 +147,11 @@ ModifierHolds::Pressed ModifierHolds::pressed() const {
     return p;
 }
 
+bool shift_needed(std::uint32_t keysym, std::uint32_t plain_level, std::uint32_t shifted_level,
+                  bool modifier_held) {
+    return !modifier_held && plain_level != keysym && shifted_level == keysym;
+}
+
 // ---------------------------------------------------------------- X backend
 
 Result<std::unique_ptr<X11EventOutput>> X11EventOutput::create() {
@@ -289,12 +294,27 @@ Result<void> X11EventOutput::key(std::uint8_t kind, std::uint8_t parameter, bool
     }
     const auto keysym = keysym_for_key(kind, parameter);
     if (!keysym) return failed();
-    auto keycode = keycode_for(*keysym);
-    if (!keycode) return Error{keycode.error()};
-    const auto held = std::find(keys_down_.begin(), keys_down_.end(), *keycode);
+    auto stroke = stroke_for(*keysym);
+    if (!stroke) return Error{stroke.error()};
+    const unsigned keycode = stroke->keycode;
+    const auto held = std::find(keys_down_.begin(), keys_down_.end(), keycode);
     if (!down && held == keys_down_.end()) return {};
-    if (!send_key(*keycode, down)) return failed();
-    if (down && held == keys_down_.end()) keys_down_.push_back(*keycode);
+    const bool any_modifier =
+        std::find(modifier_down_.begin(), modifier_down_.end(), true) != modifier_down_.end();
+    const bool shifted =
+        down && shift_needed(*keysym, stroke->plain_level, stroke->shifted_level, any_modifier);
+    std::optional<unsigned> shift;
+    if (shifted) {
+        auto shift_stroke = stroke_for(XK_Shift_L);
+        if (!shift_stroke) return Error{shift_stroke.error()};
+        shift = shift_stroke->keycode;
+        if (!send_key(*shift, true)) return failed();
+    }
+    // Shift is needed only while the key goes down: the application reads the level then.
+    const bool sent = send_key(keycode, down).ok();
+    if (shift && !send_key(*shift, false)) return failed();
+    if (!sent) return failed();
+    if (down && held == keys_down_.end()) keys_down_.push_back(keycode);
     if (!down) keys_down_.erase(held);
     return {};
 }
@@ -346,10 +366,27 @@ Result<void> X11EventOutput::apply_modifiers() {
 }
 
 Result<unsigned> X11EventOutput::keycode_for(std::uint32_t keysym) {
-    if (const auto it = keycodes_.find(keysym); it != keycodes_.end()) return it->second;
+    auto stroke = stroke_for(keysym);
+    if (!stroke) return Error{stroke.error()};
+    return stroke->keycode;
+}
+
+Result<X11EventOutput::Stroke> X11EventOutput::stroke_for(std::uint32_t keysym) {
+    if (const auto it = strokes_.find(keysym); it != strokes_.end()) return it->second;
     Display* d = display_.get();
+    // A layout change that has arrived but not been read yet would make the lookup stale.
+    if (XEventsQueued(d, QueuedAfterReading) > 0) drain_events();
     unsigned keycode = XKeysymToKeycode(d, keysym);
-    if (keycode == 0) {
+    Stroke stroke{keycode, keysym, 0};
+    if (keycode != 0) {
+        int per_keycode = 0;
+        KeySym* syms = XGetKeyboardMapping(d, static_cast<KeyCode>(keycode), 1, &per_keycode);
+        if (syms != nullptr && per_keycode > 0) {
+            stroke.plain_level = static_cast<std::uint32_t>(syms[0]);
+            if (per_keycode > 1) stroke.shifted_level = static_cast<std::uint32_t>(syms[1]);
+        }
+        if (syms != nullptr) XFree(syms);
+    } else {
         int min_keycode = 0;
         int max_keycode = 0;
         XDisplayKeycodes(d, &min_keycode, &max_keycode);
@@ -373,9 +410,10 @@ Result<unsigned> X11EventOutput::keycode_for(std::uint32_t keysym) {
         XChangeKeyboardMapping(d, static_cast<int>(keycode), 1, &sym, 1);
         if (!display_.sync_errors()) return Error{kEventError};
         borrowed_keycodes_.push_back(keycode);
+        stroke.keycode = keycode;
     }
-    keycodes_.emplace(keysym, keycode);
-    return keycode;
+    strokes_.emplace(keysym, stroke);
+    return stroke;
 }
 
 void X11EventOutput::drain_events() {
@@ -386,9 +424,9 @@ void X11EventOutput::drain_events() {
         if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             // The layout changed under us: look every keysym up again, except those we placed.
-            std::erase_if(keycodes_, [&](const auto& entry) {
+            std::erase_if(strokes_, [&](const auto& entry) {
                 return std::find(borrowed_keycodes_.begin(), borrowed_keycodes_.end(),
-                                 entry.second) == borrowed_keycodes_.end();
+                                 entry.second.keycode) == borrowed_keycodes_.end();
             });
         }
     }

@@ -10,6 +10,7 @@
 #include "core/common/result.hpp"
 #include "core/output/command.hpp"
 #include "linux/x11_display.hpp"
+#include "platform/event_output.hpp"
 
 namespace thumbrover {
 
@@ -75,23 +76,34 @@ class ModifierHolds {
     bool switcher_ = false;
 };
 
+// Whether a key must be struck with Shift to give its keysym: when the keymap has the keysym only
+// on the shifted level of its key (the digits of a French keyboard) and no modifier is held. With a
+// modifier held the key goes as it is, since shortcuts such as Ctrl+1 are matched by key there.
+[[nodiscard]] bool shift_needed(std::uint32_t keysym, std::uint32_t plain_level,
+                                std::uint32_t shifted_level, bool modifier_held);
+
 // ---- The X backend ----
 
 // Posts the engine's input commands (kinds 0..10) into the X server through XTEST, so that every
 // event comes from the server's "XTEST" devices (which is how the mouse watcher knows them). Used
-// from the engine thread only. Destroying it releases every key and button it still holds.
-class X11EventOutput final {
+// from the engine thread only.
+//
+// Unlike the window server of macOS, the X server keeps a key or button pressed through XTEST
+// down after the client that pressed it has gone, for the rest of the session. So destroying the
+// output releases whatever it still holds; after an engine that paired every press with its
+// release, that is nothing, and nothing is posted.
+class X11EventOutput final : public EventOutput {
   public:
     // Fails with "the X display has no XTEST extension" or the display's own error.
     [[nodiscard]] static Result<std::unique_ptr<X11EventOutput>> create();
 
     X11EventOutput(const X11EventOutput&) = delete;
     X11EventOutput& operator=(const X11EventOutput&) = delete;
-    ~X11EventOutput();
+    ~X11EventOutput() override;
 
     // Fails with "could not create an input event" for a command the server cannot be given (an
     // unknown key, a full keymap, a command kind that is not an input event).
-    [[nodiscard]] Result<void> perform(const OutputCommand& command);
+    [[nodiscard]] Result<void> perform(const OutputCommand& command) override;
 
     // Lets go of every key, modifier and button this output holds.
     void release_all();
@@ -119,7 +131,13 @@ class X11EventOutput final {
     std::array<bool, 4> modifier_down_{};  // what the server was last told, per modifier kind
     std::array<bool, 3> button_down_{};    // X buttons 1..3
     std::vector<unsigned> keys_down_;      // other keys held by KeyDown, by keycode
-    std::unordered_map<std::uint32_t, unsigned> keycodes_;
+    struct Stroke {
+        unsigned keycode = 0;
+        std::uint32_t plain_level = 0;    // keysym of the key without Shift
+        std::uint32_t shifted_level = 0;  // and with it
+    };
+    [[nodiscard]] Result<Stroke> stroke_for(std::uint32_t keysym);
+    std::unordered_map<std::uint32_t, Stroke> strokes_;
     std::vector<unsigned>
         borrowed_keycodes_;  // spare keycodes we gave a keysym, given back at the end
 };

@@ -135,6 +135,10 @@ std::vector<ControllerId> SdlGamepad::controllers() {
         const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
         if (id >= 0) ids.push_back(static_cast<ControllerId>(id));
     }
+    // Controllers opened only to look at them, never adopted, are not released by anyone else.
+    std::erase_if(open_, [&](const auto& entry) {
+        return std::find(ids.begin(), ids.end(), entry.first) == ids.end();
+    });
     return ids;
 }
 

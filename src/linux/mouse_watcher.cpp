@@ -43,9 +43,11 @@ WatchStart X11MouseWatcher::start() {
     if (!XQueryExtension(d, "XInputExtension", &xi_opcode_, &event, &error)) {
         return WatchStart::Failed;
     }
+    // From 2.1 on, raw events reach the root window even while another client grabs the pointer
+    // (a drag in progress, a game); a 2.0 client would miss the user's mouse exactly then.
     int major = 2;
-    int minor = 0;
-    if (XIQueryVersion(d, &major, &minor) != Success) return WatchStart::Failed;
+    int minor = 2;
+    if (XIQueryVersion(d, &major, &minor) != Success || major < 2) return WatchStart::Failed;
 
     unsigned char raw_bits[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(raw_bits, XI_RawMotion);

@@ -86,6 +86,12 @@ struct KeyPress {
 // (punctuation, keypad, media keys). On macOS it is `key_for_mac_key_code`.
 using KeyCodeTable = std::function<std::optional<Key>(std::uint32_t code)>;
 
+// The macOS view's key presses: a virtual key code and the event's modifier flags (Control
+// 0x40000, Option 0x80000, Shift 0x20000, Command 0x100000; Caps Lock and Fn are ignored), and
+// the macOS table of capturable key codes.
+[[nodiscard]] KeyPress mac_key_press(std::uint16_t code, std::uint64_t modifier_flags);
+[[nodiscard]] KeyCodeTable mac_key_code_table();
+
 // "Press the key or shortcut for A (hold). Esc cancels."
 [[nodiscard]] std::string capture_prompt(BindingSlot slot);
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "core/bindings/unicode_text.hpp"
 #include "core/update/run_and_capture.hpp"
 #include "core/update/text.hpp"
 
@@ -13,7 +14,7 @@ namespace {
 constexpr std::chrono::seconds backstop_timeout{60};
 
 std::string failure_text(const Captured& captured, const std::string& program) {
-    std::string text(trim_ascii(to_valid_utf8(captured.err)));
+    std::string text(unicode_text::trim(to_valid_utf8(captured.err)));
     if (!text.empty()) return text;
     // curl always explains itself with -S; a stand-in or a crash may not.
     if (captured.exit_status) {

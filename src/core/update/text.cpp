@@ -6,10 +6,6 @@
 namespace thumbrover {
 namespace {
 
-bool is_ascii_space(char c) noexcept {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
 constexpr std::string_view replacement_character = "\xEF\xBF\xBD";
 
 // Length of the well-formed UTF-8 sequence at the start of `bytes`, or 0 when it is ill-formed.
@@ -68,14 +64,6 @@ std::size_t invalid_run_length(std::string_view bytes) noexcept {
 }
 
 }  // namespace
-
-std::string_view trim_ascii(std::string_view text) noexcept {
-    while (!text.empty() && is_ascii_space(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && is_ascii_space(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 std::string to_valid_utf8(std::string_view bytes) {
     std::string out;

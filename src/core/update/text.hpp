@@ -5,10 +5,6 @@
 
 namespace thumbrover {
 
-// Removes ASCII white space (space, tab, line feed, carriage return, form feed, vertical tab)
-// from both ends.
-[[nodiscard]] std::string_view trim_ascii(std::string_view text) noexcept;
-
 // The text with every ill-formed UTF-8 sequence replaced by U+FFFD, so that output of a
 // child process or a server can be shown and parsed as text whatever bytes it held.
 [[nodiscard]] std::string to_valid_utf8(std::string_view bytes);

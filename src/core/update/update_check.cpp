@@ -8,6 +8,7 @@
 
 #include "core/common/diag.hpp"
 #include "core/services/services.hpp"
+#include "core/settings/app_folder.hpp"
 #include "core/update/fetch.hpp"
 #include "core/update/text.hpp"
 #include "core/update/version.hpp"
@@ -118,6 +119,7 @@ struct UpdateCheck::Shared {
 namespace {
 
 UpdateCheckDeps with_defaults(UpdateCheckDeps deps) {
+    if (deps.state_file.empty()) deps.state_file = app_dir() / update_state_file_name;
     if (deps.clock == nullptr) deps.clock = &steady_clock();
     if (!deps.wall_now) deps.wall_now = [] { return std::chrono::system_clock::now(); };
     if (!deps.fetch) deps.fetch = [] { return fetch_release(update_endpoint()); };

@@ -21,10 +21,10 @@ namespace thumbrover {
 // The name of the record in the application folder.
 inline constexpr std::string_view update_state_file_name = "update.toml";
 
-// What the update check needs from the outside world; every member but `state_file` has a
-// default that the program uses, and tests replace them.
+// What the update check needs from the outside world. Every member has a default that the
+// program uses (so `UpdateCheck check({});` is the real thing); tests replace them.
 struct UpdateCheckDeps {
-    // Usually the application folder joined with update_state_file_name.
+    // Default: app_dir() joined with update_state_file_name.
     std::filesystem::path state_file;
     // Monotonic time: the once-a-minute evaluation and the hour after a failed attempt. Read
     // from the check thread too. Default: steady_clock(). Must outlive the checks.

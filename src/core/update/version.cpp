@@ -3,7 +3,7 @@
 #include <array>
 #include <charconv>
 
-#include "core/update/text.hpp"
+#include "core/bindings/unicode_text.hpp"
 
 namespace thumbrover {
 namespace {
@@ -22,7 +22,7 @@ std::optional<std::uint64_t> parse_number(std::string_view digits) noexcept {
 }  // namespace
 
 std::optional<Version> parse_version(std::string_view text) noexcept {
-    text = trim_ascii(text);
+    text = unicode_text::trim(text);
     if (!text.empty() && text.front() == 'v') text.remove_prefix(1);
     text = text.substr(0, text.find_first_of("-+"));
 

@@ -107,10 +107,11 @@ INSTANTIATE_TEST_SUITE_P(
         FetchFailure{"NoNetwork",
                      "echo 'curl: (6) Could not resolve host: thumbrover.app' >&2\nexit 6\n",
                      "curl: (6) Could not resolve host: thumbrover.app"},
-        FetchFailure{"TimedOut",
-                     "printf '  curl: (28) Operation timed out after 20001 milliseconds\\n\\n' "
-                     ">&2\nexit 28\n",
-                     "curl: (28) Operation timed out after 20001 milliseconds"},
+        FetchFailure{
+            "TimedOut",
+            "printf '\\t curl: (28) Operation timed out after 20001 milliseconds\\r\\n\\n' "
+            ">&2\nexit 28\n",
+            "curl: (28) Operation timed out after 20001 milliseconds"},
         FetchFailure{"PartialBodyThenFailure",
                      "printf '{\"version\":' \nprintf 'curl: (18) transfer closed\\n' >&2\n"
                      "exit 18\n",

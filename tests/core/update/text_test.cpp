@@ -35,13 +35,6 @@ TEST(ValidUtf8, KeepsWellFormedTextAndReplacesEachBadSequenceOnce) {
         EXPECT_EQ(to_valid_utf8(c.in), c.out) << c.in;
 }
 
-TEST(TrimAscii, RemovesSpaceAtBothEndsOnly) {
-    EXPECT_EQ(trim_ascii("  \t\r\n a b \n\v\f"), "a b");
-    EXPECT_EQ(trim_ascii(""), "");
-    EXPECT_EQ(trim_ascii(" \n "), "");
-    EXPECT_EQ(trim_ascii("x"), "x");
-}
-
 TEST(OneLine, KeepsDiagnosticsOnOneHarmlessLine) {
     EXPECT_EQ(one_line("curl: (6) Could not resolve host"), "curl: (6) Could not resolve host");
     EXPECT_EQ(one_line("first\r\n\nsecond\nthird"), "first second third");

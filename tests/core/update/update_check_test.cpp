@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <future>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "core/common/files.hpp"
+#include "core/settings/app_folder.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -406,6 +408,26 @@ TEST(OpenUpdate, ReportsAnOpenerThatCannotStart) {
     open_update(check, desktop);
     EXPECT_EQ(GetCapturedStderr(),
               "thumbrover: could not open " + newer.url + ": No such file or directory\n");
+}
+
+TEST(UpdateCheckDefaults, TheRecordLivesInTheApplicationFolder) {
+    TempDir home;
+    const std::string old_home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    const char* old_xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::optional<std::string> saved_xdg =
+        old_xdg != nullptr ? std::optional<std::string>(old_xdg) : std::nullopt;
+    ::setenv("HOME", home.path().c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    const auto folder = app_dir();
+    ASSERT_TRUE(save_stored_update(folder / "update.toml", StoredUpdate{1, newer}));
+    {
+        UpdateCheckDeps deps;
+        deps.start_thread = [](std::function<void()>) {};
+        UpdateCheck check(std::move(deps));
+        EXPECT_EQ(check.current_offer(), newer);
+    }
+    ::setenv("HOME", old_home.c_str(), 1);
+    if (saved_xdg) ::setenv("XDG_CONFIG_HOME", saved_xdg->c_str(), 1);
 }
 
 TEST(UpdateThread, RunsOffTheCallingThreadAndOutlivesTheCheckObject) {

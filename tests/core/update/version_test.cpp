@@ -28,6 +28,7 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"0.1.0", Version{0, 1, 0}}, VersionCase{"1.2.3", Version{1, 2, 3}},
         VersionCase{"2", Version{2, 0, 0}}, VersionCase{"0.2", Version{0, 2, 0}},
         VersionCase{"v0.2", Version{0, 2, 0}}, VersionCase{"  v1.0.7\n", Version{1, 0, 7}},
+        VersionCase{"\u00A0\u30000.3\u2009", Version{0, 3, 0}},
         VersionCase{"0.2.0-rc1", Version{0, 2, 0}}, VersionCase{"1.2.0+build.7", Version{1, 2, 0}},
         VersionCase{"1.2-beta+x", Version{1, 2, 0}}, VersionCase{"1-", Version{1, 0, 0}},
         VersionCase{"007.010.000", Version{7, 10, 0}},

@@ -66,6 +66,27 @@ TEST(KeysymForKey, OnlyCtrlShiftAltAndMetaAreModifiers) {
     }
 }
 
+TEST(ShiftNeeded, OnlyForAKeysymOnTheShiftedLevelStruckWithoutModifiers) {
+    const struct {
+        std::uint32_t keysym;
+        std::uint32_t plain;
+        std::uint32_t shifted;
+        bool modifier_held;
+        bool needed;
+    } cases[] = {
+        {XK_1, XK_1, XK_exclam, false, false},                 // US digits
+        {XK_1, XK_ampersand, XK_1, false, true},               // French digits
+        {XK_1, XK_ampersand, XK_1, true, false},               // Ctrl+1 there goes by key
+        {XK_a, XK_a, XK_A, false, false},                      // letters
+        {XK_a, XK_Cyrillic_ef, XK_Cyrillic_EF, false, false},  // found in another group
+        {XF86XK_AudioPlay, XF86XK_AudioPlay, 0, false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(shift_needed(c.keysym, c.plain, c.shifted, c.modifier_held), c.needed)
+            << c.keysym << " on [" << c.plain << ", " << c.shifted << "]";
+    }
+}
+
 TEST(XButtonFor, LeftRightMiddleBecomeOneThreeTwo) {
     EXPECT_EQ(x_button_for(0), 1u);
     EXPECT_EQ(x_button_for(1), 3u);

@@ -267,6 +267,41 @@ TEST_F(X11EventOutputTest, AKeysymMissingFromTheKeymapBorrowsASpareKeycodeUntilT
     EXPECT_EQ(keysym_at(*keycode), static_cast<KeySym>(NoSymbol));
 }
 
+TEST_F(X11EventOutputTest, ADigitOnTheShiftedLevelIsStruckWithShift) {
+    // The digit 1 key of a French keyboard: "&" plain, "1" with Shift.
+    Display* d = probe_->display();
+    const KeyCode key = XKeysymToKeycode(d, XK_1);
+    ASSERT_NE(key, 0);
+    int per_keycode = 0;
+    KeySym* saved = XGetKeyboardMapping(d, key, 1, &per_keycode);
+    ASSERT_NE(saved, nullptr);
+    KeySym french[] = {XK_ampersand, XK_1};
+    XChangeKeyboardMapping(d, key, 2, french, 1);
+    XSync(d, False);
+    probe_->settle(std::chrono::milliseconds(50));
+    probe_->clear();
+
+    perform(command(CommandKind::KeyTap, 15, 1));
+    perform(command(CommandKind::KeyDown, 17));
+    perform(command(CommandKind::KeyTap, 15, 1));
+    perform(command(CommandKind::KeyUp, 17));
+
+    ASSERT_TRUE(probe_->wait_for(key_press(XK_Shift_L)));
+    const auto plain = probe_->wait_for(
+        [key](const XEvent& e) { return e.type == KeyPress && e.xkey.keycode == key; });
+    ASSERT_TRUE(plain);
+    EXPECT_TRUE(plain->xkey.state & ShiftMask);
+    ASSERT_TRUE(probe_->wait_for(key_release(XK_Shift_L)));
+    const auto with_ctrl = probe_->wait_for(
+        [key](const XEvent& e) { return e.type == KeyPress && e.xkey.keycode == key; });
+    ASSERT_TRUE(with_ctrl);
+    EXPECT_EQ(with_ctrl->xkey.state & (ShiftMask | ControlMask), ControlMask);
+
+    XChangeKeyboardMapping(d, key, per_keycode, saved, 1);
+    XFree(saved);
+    XSync(d, False);
+}
+
 TEST_F(X11EventOutputTest, CommandsThatAreNotInputEventsAreRefused) {
     for (const auto kind :
          {CommandKind::OnScreenKeyboard, CommandKind::MissionControl, CommandKind::SteeringCircle,

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <algorithm>
 
 #include "linux/gamepad.hpp"
@@ -109,6 +111,17 @@ TEST_F(SdlGamepadTest, UnpluggingAndPluggingInAreBothNoticed) {
     const auto snapshot = gamepad_->read(second->id());
     ASSERT_TRUE(snapshot);
     EXPECT_TRUE(snapshot->buttons[0]);
+}
+
+TEST_F(SdlGamepadTest, AControllerThatWasOnlyLookedAtIsClosedWhenItGoes) {
+    auto second = plug_in("Second Pad");
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(gamepad_->has_extended_profile(second->id()));
+    const ControllerId gone = second->id();
+    second.reset();
+    EXPECT_FALSE(listed(gone));
+    // SDL keeps a joystick object alive while anyone still holds it open.
+    EXPECT_EQ(SDL_GameControllerFromInstanceID(static_cast<SDL_JoystickID>(gone)), nullptr);
 }
 
 TEST_F(SdlGamepadTest, TwoControllersAreListedInTheOrderTheyCame) {

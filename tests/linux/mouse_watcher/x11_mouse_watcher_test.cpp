@@ -52,6 +52,25 @@ TEST(X11MouseWatcher, DragsCountAsMotionAndClicksDoNot) {
     EXPECT_EQ(drag.origin, MotionOrigin::Own);
 }
 
+TEST(X11MouseWatcher, MotionIsSeenWhileAnotherClientGrabsThePointer) {
+    X11MouseWatcher watcher;
+    ASSERT_EQ(watcher.start(), WatchStart::Watching);
+    auto grabber = X11Display::open();
+    ASSERT_TRUE(grabber.ok());
+    Display* g = grabber->get();
+    ASSERT_EQ(XGrabPointer(g, DefaultRootWindow(g), False, PointerMotionMask, GrabModeAsync,
+                           GrabModeAsync, 0, 0, CurrentTime),
+              GrabSuccess);
+    XSync(g, False);
+    auto output = X11EventOutput::create();
+    ASSERT_TRUE(output.ok()) << output.error();
+    ASSERT_TRUE((*output)->perform({CommandKind::Move, 0, 0, 4, 4}).ok());
+    const auto waited = watcher.wait_motion(3s);
+    EXPECT_EQ(waited.outcome, X11MouseWatcher::Wait::Motion);
+    XUngrabPointer(g, CurrentTime);
+    XSync(g, False);
+}
+
 TEST(X11MouseWatcher, WarpingThePointerIsNotMotionOfADevice) {
     X11MouseWatcher watcher;
     ASSERT_EQ(watcher.start(), WatchStart::Watching);
