@@ -61,6 +61,8 @@ struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
+}  // namespace
+
 // Libraries linked into the program (toolkits, controller and display clients) may hold
 // descriptors opened without close-on-exec; those must not leak into a child that outlives us,
 // so each one is closed explicitly in the child. /dev/fd lists the open descriptors on every
@@ -80,6 +82,8 @@ int close_inherited_descriptors(posix_spawn_file_actions_t* actions) {
     }
     return 0;
 }
+
+namespace {
 
 int exit_status_of(int wait_status) {
     if (WIFEXITED(wait_status)) return WEXITSTATUS(wait_status);

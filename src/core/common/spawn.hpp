@@ -1,5 +1,7 @@
 #pragma once
 
+#include <spawn.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,6 +27,11 @@ struct SpawnOptions {
 [[nodiscard]] Result<void> spawn_detached(const std::string& program,
                                           const std::vector<std::string>& args,
                                           const SpawnOptions& options = {});
+
+// Adds to `actions` the closing of every descriptor of this process, above standard error, that
+// is not close-on-exec, so that descriptors of linked libraries never leak into a child. Returns
+// 0, or the error number when an action cannot be added. For helpers that spawn on their own.
+[[nodiscard]] int close_inherited_descriptors(posix_spawn_file_actions_t* actions);
 
 // The way a caller starts a child process; injectable so that callers are tested without one.
 using Spawner = std::function<Result<void>(

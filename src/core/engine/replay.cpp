@@ -136,9 +136,12 @@ class Replay {
         const auto step = parse_replay_time(args[1]);
         if (!step) return Error{step.error()};
         if (step->count() == 0) return Error{"the tick step must be more than 0"};
-        for (EngineTime t = now; t <= *end; t += *step) {
+        // The first tick comes at TIME whatever END says; END bounds only the ones after it.
+        EngineTime t = now;
+        while (true) {
             append_all(t, tick(state_, t));
-            if (t > EngineTime::max() - *step) break;
+            if (t > EngineTime::max() - *step || t + *step > *end) break;
+            t += *step;
         }
         return {};
     }

@@ -592,6 +592,10 @@ Config load_config_at_start(const fs::path& file, const Notifier& notify) {
     return std::move(reading.config);
 }
 
+Config load_config_at_start(const Notifier& notify) {
+    return load_config_at_start(config_path(), notify);
+}
+
 Result<void> backup_mistaken_config(const fs::path& file) {
     auto text = read_file(file);
     if (!text) return Error{text.error()};

@@ -66,6 +66,7 @@ inline constexpr std::string_view kUsingDefaultsBody = "Using the default settin
 // printed as "{path}: {report}" and notified, and the defaults are used.
 [[nodiscard]] Config load_config_at_start(const std::filesystem::path& file,
                                           const Notifier& notify);
+[[nodiscard]] Config load_config_at_start(const Notifier& notify);
 
 // Keeps a copy of the settings file as `{file}.bak`, for the user interface to call before it
 // replaces a file with a mistake, so that a hand edit is never lost for good.

@@ -1,5 +1,7 @@
 #include "core/shell/actions.hpp"
 
+#include "core/services/services.hpp"
+
 namespace thumbrover {
 
 void toggle_action(EngineRequests& engine) {
@@ -8,6 +10,12 @@ void toggle_action(EngineRequests& engine) {
 
 void quit_action(EngineRequests& engine) {
     engine.send_quit();
+}
+
+void open_input_permission_action(InputPermission& permission, Desktop& desktop,
+                                  const std::string& pane) {
+    permission.request();
+    open_with_system(desktop, pane);
 }
 
 bool reopen_action(SettingsOpener& settings) {

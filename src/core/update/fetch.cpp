@@ -35,6 +35,8 @@ std::string_view update_endpoint() noexcept {
 Result<Release> fetch_release(std::string_view endpoint, const std::string& program) {
     CaptureLimits limits;
     limits.max_stdout = max_release_bytes;
+    // curl explains a failure in one short line; more would only swamp the diagnostic.
+    limits.max_stderr = 4096;
     limits.timeout = backstop_timeout;
     auto run = run_and_capture(program, {"-fsSL", "-m", "20", std::string(endpoint)}, limits);
     if (!run) return Error{run.error()};

@@ -14,6 +14,7 @@
 
 #include "core/common/files.hpp"
 #include "core/common/numeric.hpp"
+#include "core/common/spawn.hpp"
 
 extern char** environ;
 
@@ -149,6 +150,9 @@ Result<Captured> run_and_capture(const std::string& program,
     SpawnFileActions actions;
     SpawnAttributes attributes;
     if (!actions.ok() || !attributes.ok()) return Error{errno_text(ENOMEM)};
+    // Our pipes are close-on-exec already; this catches what linked libraries left open.
+    if (const int rc = close_inherited_descriptors(actions.get()); rc != 0)
+        return Error{errno_text(rc)};
     if (::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0) !=
             0 ||
         ::posix_spawn_file_actions_adddup2(actions.get(), out_pipe->write_end.get(),

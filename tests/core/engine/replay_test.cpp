@@ -82,6 +82,11 @@ TEST(Replay, ATickRunOmitsTimesAfterItsEnd) {
     // Ticks at 3.5, 10.75, 18, 25.25 (the switcher commits here), 32.5 is after the end.
     EXPECT_EQ(out, "25.25 HoldCommand 0 0 0 0\n");
     EXPECT_EQ(state.last_tick, nanoseconds(25'250'000));
+
+    // A run whose end lies before its start still ticks once, at its start.
+    out.clear();
+    ASSERT_TRUE(run_replay("40 ticks 30 8\n", state, out).ok());
+    EXPECT_EQ(state.last_tick, nanoseconds(40'000'000));
 }
 
 TEST(Replay, SetChangesOnlyTheNamedSetting) {
@@ -111,6 +116,7 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
     const std::string right = (dir / "right.toml").string();
     const std::string bad = (dir / "bad.toml").string();
     const std::string missing = (dir / "missing.toml").string();
+    const std::string no_scenario = (dir / "none").string();
     const auto stdin_text = []() -> Result<std::string> { return std::string("0 toggle\n"); };
 
     struct Case {
@@ -130,7 +136,7 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
         {{"--config"}, 1, "", "thumbroverctl: `--config` needs a settings file"},
         {{"--fast"}, 1, "", "thumbroverctl: unknown option `--fast`"},
         {{scenario, scenario}, 1, "", "thumbroverctl: only one scenario"},
-        {{(dir / "none").string()}, 1, "", "thumbroverctl: could not read"},
+        {{no_scenario}, 1, "", "thumbroverctl: could not read"},
     };
     for (const auto& c : cases) {
         const auto outcome = run_replay_command(c.args, stdin_text);

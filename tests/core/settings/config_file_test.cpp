@@ -586,6 +586,23 @@ TEST(LoadConfigAtStart, CreatesAMissingFileAndItsFolders) {
     EXPECT_EQ(slurp(file), config_to_text(Config{}));
 }
 
+TEST(LoadConfigAtStart, LooksInTheApplicationFolderByDefault) {
+    TempDir tmp;
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_CONFIG_HOME", tmp.path().c_str(), 1);
+    const Config config = load_config_at_start(nullptr);
+    const fs::path expected = tmp / "thumbrover" / "config.toml";
+    const bool same_path = config_path() == expected;
+    if (old)
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(config, Config{});
+    EXPECT_TRUE(same_path);
+    EXPECT_EQ(slurp(expected), config_to_text(Config{}));
+}
+
 TEST(LoadConfigAtStart, UsesTheFileWhenItIsRight) {
     TempDir tmp;
     const fs::path file = tmp / "config.toml";

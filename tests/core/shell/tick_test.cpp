@@ -184,5 +184,30 @@ TEST(ShellActions, ToggleQuitAndReopen) {
     EXPECT_EQ(settings.opened, 2);
 }
 
+// Records both ports' calls in one log, so the order between them shows.
+class PaneRecorder final : public InputPermission, public Desktop {
+  public:
+    Lines calls;
+    bool granted() override { return false; }
+    void request() override { calls.push_back("request"); }
+    Result<void> open(const std::string& target) override {
+        calls.push_back("open " + target);
+        return Error{"No such file or directory"};
+    }
+    Result<void> start_shell(const std::string&, const std::string&) override { return {}; }
+    std::string restart_command() const override { return {}; }
+    std::optional<std::filesystem::path> bundle_path() const override { return std::nullopt; }
+    std::optional<std::filesystem::path> executable_path() const override { return std::nullopt; }
+};
+
+TEST(ShellActions, ThePermissionIsRequestedBeforeItsPaneOpens) {
+    PaneRecorder rec;
+    ::testing::internal::CaptureStderr();
+    open_input_permission_action(rec, rec, "x-settings://privacy/input");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "thumbrover: could not open x-settings://privacy/input: No such file or directory\n");
+    EXPECT_EQ(rec.calls, (Lines{"request", "open x-settings://privacy/input"}));
+}
+
 }  // namespace
 }  // namespace thumbrover

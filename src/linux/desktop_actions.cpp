@@ -1,0 +1,76 @@
+#include "linux/desktop_actions.hpp"
+
+#include <string>
+#include <utility>
+
+#include "core/common/diag.hpp"
+
+namespace thumbrover {
+namespace {
+
+// Shared by both requests: whether a name is owned on the session bus, and a property read as
+// "true" or not.
+constexpr const char* kHelpers = R"sh(
+bus() { dbus-send --session --type=method_call --print-reply "$@" 2>/dev/null; }
+has() { bus --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner "string:$1" | grep -q 'boolean true'; }
+)sh";
+
+constexpr const char* kOverview = R"sh(
+if has org.gnome.Shell; then
+    if bus --dest=org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Properties.Get string:org.gnome.Shell string:OverviewActive | grep -q 'boolean true'; then show=false; else show=true; fi
+    exec dbus-send --session --type=method_call --dest=org.gnome.Shell /org/gnome/Shell org.freedesktop.DBus.Properties.Set string:org.gnome.Shell string:OverviewActive "variant:boolean:$show"
+elif has org.kde.kglobalaccel; then
+    exec dbus-send --session --type=method_call --dest=org.kde.kglobalaccel /component/kwin org.kde.kglobalaccel.Component.invokeShortcut string:Overview
+fi
+exit 3
+)sh";
+
+constexpr const char* kKeyboard = R"sh(
+if has org.gnome.Shell && command -v gsettings >/dev/null; then
+    schema=org.gnome.desktop.a11y.applications
+    if [ "$(gsettings get $schema screen-keyboard-enabled)" = true ]; then on=false; else on=true; fi
+    exec gsettings set $schema screen-keyboard-enabled $on
+elif has org.onboard.Onboard; then
+    exec dbus-send --session --type=method_call --dest=org.onboard.Onboard /org/onboard/Onboard/Keyboard org.onboard.Onboard.Keyboard.ToggleVisible
+elif command -v onboard >/dev/null; then
+    exec onboard
+fi
+exit 3
+)sh";
+
+}  // namespace
+
+LinuxDesktopActions::LinuxDesktopActions(Notifier& notifier, Spawner spawner)
+    : notifier_(notifier), spawner_(std::move(spawner)) {}
+
+Result<void> LinuxDesktopActions::show_overview() {
+    SpawnOptions options;
+    options.discard_stderr = true;
+    options.on_exit = [](int status) {
+        if (status == kNothingToOpen) {
+            diag("could not open the overview: this desktop has none that Thumbrover knows");
+        }
+    };
+    const Result<void> started =
+        spawner_("/bin/sh", {"-c", std::string(kHelpers) + kOverview}, options);
+    if (!started) return Error{"could not open the overview: " + started.error()};
+    return {};
+}
+
+Result<void> LinuxDesktopActions::show_on_screen_keyboard() {
+    SpawnOptions options;
+    options.discard_stderr = true;
+    // The notifier may be used from any thread, the reaping one included.
+    options.on_exit = [&notifier = notifier_](int status) {
+        if (status != kNothingToOpen) return;
+        notifier.notify("The on-screen keyboard is not available",
+                        "This desktop has no on-screen keyboard that Thumbrover can open. Install "
+                        "Onboard, or choose another action for this button in Customize Buttons.");
+    };
+    const Result<void> started =
+        spawner_("/bin/sh", {"-c", std::string(kHelpers) + kKeyboard}, options);
+    if (!started) return Error{"could not open the on-screen keyboard: " + started.error()};
+    return {};
+}
+
+}  // namespace thumbrover

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QObject>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "linux/desktop_actions.hpp"
+
+namespace thumbrover {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RecordingNotifier final : public Notifier {
+  public:
+    void notify(std::string_view heading, std::string_view body) override {
+        std::lock_guard lock(mutex_);
+        shown_.emplace_back(std::string(heading) + " / " + std::string(body));
+        changed_.notify_all();
+    }
+    // The notifications once there are `count`, or what came within the time.
+    std::vector<std::string> wait_for(std::size_t count, std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, timeout, [&] { return shown_.size() >= count; });
+        return shown_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> shown_;
+};
+
+struct SpawnCall {
+    std::string program;
+    std::vector<std::string> args;
+    SpawnOptions options;
+};
+
+TEST(LinuxDesktopActions, EachRequestIsOneDetachedShellAndAFailedStartIsAnError) {
+    RecordingNotifier notifier;
+    std::vector<SpawnCall> calls;
+    bool fail = false;
+    LinuxDesktopActions actions(
+        notifier,
+        [&](const std::string& program, const std::vector<std::string>& args,
+            const SpawnOptions& options) -> Result<void> {
+            calls.push_back({program, args, options});
+            if (fail) return Error{"No such file or directory"};
+            return {};
+        });
+
+    ASSERT_TRUE(actions.show_overview().ok());
+    ASSERT_TRUE(actions.show_on_screen_keyboard().ok());
+    ASSERT_EQ(calls.size(), 2u);
+    for (const auto& call : calls) {
+        EXPECT_EQ(call.program, "/bin/sh");
+        ASSERT_EQ(call.args.size(), 2u);
+        EXPECT_EQ(call.args[0], "-c");
+        EXPECT_TRUE(call.options.on_exit);
+    }
+    EXPECT_NE(calls[0].args[1].find("OverviewActive"), std::string::npos);
+    EXPECT_NE(calls[1].args[1].find("org.onboard.Onboard"), std::string::npos);
+
+    // Only "nothing to open" is news for the user; the desktop's own failures are not ours.
+    calls[1].options.on_exit(1);
+    calls[1].options.on_exit(0);
+    EXPECT_TRUE(notifier.wait_for(1, 0ms).empty());
+    calls[1].options.on_exit(LinuxDesktopActions::kNothingToOpen);
+    EXPECT_EQ(notifier.wait_for(1, 0ms),
+              std::vector<std::string>{
+                  "The on-screen keyboard is not available / This desktop has no on-screen "
+                  "keyboard that Thumbrover can open. Install Onboard, or choose another action "
+                  "for this button in Customize Buttons."});
+
+    fail = true;
+    EXPECT_EQ(actions.show_overview().error(),
+              "could not open the overview: No such file or directory");
+    EXPECT_EQ(actions.show_on_screen_keyboard().error(),
+              "could not open the on-screen keyboard: No such file or directory");
+}
+
+// Stand-ins for the desktop's services on the test's private session bus.
+class OnboardStandIn : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.onboard.Onboard.Keyboard")
+  public:
+    int toggles = 0;
+  public slots:
+    void ToggleVisible() { ++toggles; }
+};
+
+class ShellStandIn : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.gnome.Shell")
+    Q_PROPERTY(bool OverviewActive READ overview_active WRITE set_overview_active)
+  public:
+    bool overview = false;
+    int writes = 0;
+    [[nodiscard]] bool overview_active() const { return overview; }
+    void set_overview_active(bool active) {
+        overview = active;
+        ++writes;
+    }
+};
+
+class DesktopServicesTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "test";
+        static char* argv[] = {name, nullptr};
+        if (QCoreApplication::instance() == nullptr) app_ = new QCoreApplication(argc, argv);
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(QDBusConnection::sessionBus().isConnected())
+            << "run under scripts/with-virtual-display, which gives a private session bus";
+    }
+
+    // Serves the bus until the condition holds or the time is up.
+    static bool serve_until(const std::function<bool()>& done,
+                            std::chrono::milliseconds timeout = 5s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return true;
+    }
+
+    static QCoreApplication* app_;
+};
+
+QCoreApplication* DesktopServicesTest::app_ = nullptr;
+
+TEST_F(DesktopServicesTest, WithoutAnyKnownDesktopTheUserIsToldAboutTheKeyboard) {
+    RecordingNotifier notifier;
+    LinuxDesktopActions actions(notifier);
+    ASSERT_TRUE(actions.show_on_screen_keyboard().ok());
+    const auto shown = notifier.wait_for(1, 10s);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("The on-screen keyboard is not available / ", 0), 0u);
+}
+
+TEST_F(DesktopServicesTest, OnboardIsToggledWhenItRuns) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    OnboardStandIn onboard;
+    ASSERT_TRUE(bus.registerObject("/org/onboard/Onboard/Keyboard", &onboard,
+                                   QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(bus.registerService("org.onboard.Onboard"));
+
+    RecordingNotifier notifier;
+    LinuxDesktopActions actions(notifier);
+    ASSERT_TRUE(actions.show_on_screen_keyboard().ok());
+    EXPECT_TRUE(serve_until([&] { return onboard.toggles == 1; }));
+    EXPECT_TRUE(notifier.wait_for(1, 200ms).empty());
+
+    bus.unregisterService("org.onboard.Onboard");
+    bus.unregisterObject("/org/onboard/Onboard/Keyboard");
+}
+
+TEST_F(DesktopServicesTest, GnomeShellsOverviewIsShownThenHidden) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ShellStandIn shell;
+    ASSERT_TRUE(
+        bus.registerObject("/org/gnome/Shell", &shell, QDBusConnection::ExportAllProperties));
+    ASSERT_TRUE(bus.registerService("org.gnome.Shell"));
+
+    RecordingNotifier notifier;
+    LinuxDesktopActions actions(notifier);
+    ASSERT_TRUE(actions.show_overview().ok());
+    EXPECT_TRUE(serve_until([&] { return shell.writes == 1; }));
+    EXPECT_TRUE(shell.overview);
+    ASSERT_TRUE(actions.show_overview().ok());
+    EXPECT_TRUE(serve_until([&] { return shell.writes == 2; }));
+    EXPECT_FALSE(shell.overview);
+
+    bus.unregisterService("org.gnome.Shell");
+    bus.unregisterObject("/org/gnome/Shell");
+}
+
+}  // namespace
+}  // namespace thumbrover
+
+#include "desktop_actions_test.moc"
