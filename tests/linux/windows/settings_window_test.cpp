@@ -19,7 +19,8 @@ namespace {
 
 QPushButton* find_button(QWidget& window, const QString& title) {
     for (auto* button : window.findChildren<QPushButton*>())
-        if (button->text() == title) return button;
+        if (button->text().replace(QStringLiteral("&&"), QStringLiteral("&")) == title)
+            return button;
     return nullptr;
 }
 
