@@ -22,6 +22,8 @@ AppSettingsEffects::AppSettingsEffects(std::filesystem::path file, CircleScaleTa
               }) {}
 
 Config AppSettingsEffects::load() {
+    // A window opening right after a change must read that change back, not the file before it.
+    writer_.flush();
     return load_window_settings(file_);
 }
 

@@ -54,7 +54,7 @@ constexpr double kDelayMin = 100, kDelayMax = 1500;
 constexpr double kRepeatMin = 50, kRepeatMax = 600;
 
 // A step of 10 ms for every millisecond field.
-template <std::uint64_t Config::*Field, int Min, int Max>
+template <std::uint64_t Config::*Field, double Min, double Max>
 void write_ms(Config& config, double value) {
     config.*Field = to_milliseconds(snap_to_step(bounded(value, Min, Max), 10.0));
 }
@@ -107,22 +107,22 @@ const std::array<SliderSpec, kSliderCount>& slider_specs() {
          ValueFormat::NotchesPerSecond, &read_float<&Config::scroll_speed>, &write_scroll_speed},
         {"Buttons", "Hold actions start after", "hold_ms", kHoldMin, kHoldMax,
          ValueFormat::Milliseconds, &read_ms<&Config::hold_ms>,
-         &write_ms<&Config::hold_ms, 150, 1500>},
+         &write_ms<&Config::hold_ms, kHoldMin, kHoldMax>},
         {"Buttons", "Hold Xbox to turn off after", "xbox_hold_ms", kXboxMin, kXboxMax,
          ValueFormat::Milliseconds, &read_ms<&Config::xbox_hold_ms>,
-         &write_ms<&Config::xbox_hold_ms, 300, 3000>},
+         &write_ms<&Config::xbox_hold_ms, kXboxMin, kXboxMax>},
         {"Buttons", "App switcher picks after", "alt_tab_commit_ms", kSwitcherMin, kSwitcherMax,
          ValueFormat::Milliseconds, &read_ms<&Config::alt_tab_commit_ms>,
-         &write_ms<&Config::alt_tab_commit_ms, 300, 2000>},
+         &write_ms<&Config::alt_tab_commit_ms, kSwitcherMin, kSwitcherMax>},
         {"Buttons", "Hide circle after", "steering_idle_ms", kIdleMin, kIdleMax,
          ValueFormat::Milliseconds, &read_ms<&Config::steering_idle_ms>,
-         &write_ms<&Config::steering_idle_ms, 200, 5000>},
+         &write_ms<&Config::steering_idle_ms, kIdleMin, kIdleMax>},
         {"Volume triggers", "Repeat after", "volume_delay_ms", kDelayMin, kDelayMax,
          ValueFormat::Milliseconds, &read_ms<&Config::volume_delay_ms>,
-         &write_ms<&Config::volume_delay_ms, 100, 1500>},
+         &write_ms<&Config::volume_delay_ms, kDelayMin, kDelayMax>},
         {"Volume triggers", "Repeat every", "volume_repeat_ms", kRepeatMin, kRepeatMax,
          ValueFormat::Milliseconds, &read_ms<&Config::volume_repeat_ms>,
-         &write_ms<&Config::volume_repeat_ms, 50, 600>},
+         &write_ms<&Config::volume_repeat_ms, kRepeatMin, kRepeatMax>},
     }};
     return specs;
 }

@@ -19,14 +19,21 @@ std::string position_text(std::string_view json, std::size_t byte) {
     return " at line " + std::to_string(line) + " column " + std::to_string(column);
 }
 
-// The library's text starts with its own exception name and position, e.g.
-// "[json.exception.parse_error.101] parse error at line 1, column 1: syntax error ...";
-// only the description after the first ": " is kept.
-std::string parse_error_description(const nlohmann::json::parse_error& error) {
-    const std::string_view what = error.what();
-    const std::size_t colon = what.find(": ");
-    if (colon == std::string_view::npos) return std::string(what);
-    return std::string(what.substr(colon + 2));
+// The library's text starts with its own exception name and, for syntax errors, a position:
+// "[json.exception.parse_error.101] parse error at line 1, column 1: syntax error ..." or
+// "[json.exception.out_of_range.406] number overflow parsing '1e999'". Only the description is
+// kept; the position is added in this program's own form.
+std::string error_description(const nlohmann::json::exception& error) {
+    std::string_view what = error.what();
+    if (what.starts_with('[')) {
+        const std::size_t bracket = what.find("] ");
+        if (bracket != std::string_view::npos) what.remove_prefix(bracket + 2);
+    }
+    if (what.starts_with("parse error")) {
+        const std::size_t colon = what.find(": ");
+        if (colon != std::string_view::npos) what.remove_prefix(colon + 2);
+    }
+    return std::string(what);
 }
 
 Result<std::string> string_member(const nlohmann::json& object, const char* name) {
@@ -43,9 +50,13 @@ Result<Release> release_from_json(std::string_view json) {
     try {
         document = nlohmann::json::parse(json);
     } catch (const nlohmann::json::parse_error& error) {
-        std::string message = parse_error_description(error);
+        std::string message = error_description(error);
         if (error.byte > 0) message += position_text(json, error.byte);
         return Error{std::move(message)};
+    } catch (const nlohmann::json::exception& error) {
+        // A number too large for a double anywhere in the answer (even in a member we ignore)
+        // is reported by another exception type; it must fail the check, not the program.
+        return Error{error_description(error)};
     }
     if (!document.is_object()) return Error{"the release is not a JSON object"};
 

@@ -1,6 +1,7 @@
 #include "core/update/update_check.hpp"
 
 #include <cstdlib>
+#include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -88,7 +89,14 @@ struct UpdateCheck::Shared {
     }
 
     void run_check() {
-        auto fetched = deps.fetch();
+        // An exception escaping a detached thread would end the whole program; a check that
+        // throws (out of memory, say) counts as a failed attempt instead.
+        Result<Release> fetched = Error{"the check stopped unexpectedly"};
+        try {
+            fetched = deps.fetch();
+        } catch (const std::exception& error) {
+            fetched = Error{error.what()};
+        }
         if (!fetched) {
             diag("could not check for updates: " + one_line(fetched.error()));
             const std::lock_guard lock(attempt_mutex);
@@ -108,9 +116,13 @@ struct UpdateCheck::Shared {
             // Written outside the lock: flushing to disk can take a while, and the menu reads
             // the cache from the main thread every tick. Only this thread ever writes the file,
             // and only one check runs at a time.
-            if (auto saved = save_stored_update(deps.state_file, snapshot); !saved) {
-                diag("could not save the update check: " + saved.error());
+            Result<void> saved = Error{"the save stopped unexpectedly"};
+            try {
+                saved = save_stored_update(deps.state_file, snapshot);
+            } catch (const std::exception& error) {
+                saved = Error{error.what()};
             }
+            if (!saved) diag("could not save the update check: " + saved.error());
         }
         in_flight.store(false, std::memory_order_release);
     }

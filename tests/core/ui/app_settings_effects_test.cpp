@@ -60,7 +60,8 @@ TEST(AppSettingsEffects, AWindowChangeReachesFileCircleAndEngine) {
     store.reload();
     EXPECT_TRUE(received(receiver).empty());
     store.set_stick_role(Stick::Left, StickRole::None);
-    effects.flush();
+    store.reload();  // a window opening at once reads the change back
+    EXPECT_EQ(store.get().left_stick, StickRole::None);
 
     Config expected;
     expected.circle_scale = 2.5f;

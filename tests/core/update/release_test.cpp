@@ -68,6 +68,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadJson{"TrailingText", "{} x",
                 "syntax error while parsing value - invalid literal; last read: '{} x'; "
                 "expected end of input at line 1 column 4"},
+        BadJson{"HugeNumberInAnIgnoredMember",
+                R"({"version":"0.2","url":"https://a","notes":"","size":1e400})",
+                "number overflow parsing '1e400'"},
         BadJson{"Truncated", "{\"version\":",
                 "syntax error while parsing value - unexpected end of input; expected '[', '{', "
                 "or a literal at line 1 column 12"}),

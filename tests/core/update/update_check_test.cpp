@@ -9,6 +9,7 @@
 #include <future>
 #include <limits>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -352,6 +353,21 @@ TEST(UpdateOffer, ErrorsFromTheNetworkStayOnOneLine) {
     h.finish_checks();
     EXPECT_EQ(GetCapturedStderr(),
               "thumbrover: could not check for updates: bad version 1\\x1b[2J 2\n");
+}
+
+TEST(UpdateSchedule, AFetchThatThrowsCountsAsAFailedAttempt) {
+    Harness h;
+    UpdateCheckDeps deps = h.deps();
+    deps.fetch = []() -> Result<Release> { throw std::runtime_error("out of luck"); };
+    UpdateCheck check(std::move(deps));
+    check.step();
+    CaptureStderr();
+    h.finish_checks();
+    EXPECT_EQ(GetCapturedStderr(), "thumbrover: could not check for updates: out of luck\n");
+    EXPECT_FALSE(check.check_in_flight());
+    h.advance(59min);
+    check.step();
+    EXPECT_TRUE(h.started.empty());
 }
 
 class FakeDesktop final : public Desktop {

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include "linux/qt_app.hpp"
+
 #include <QCoreApplication>
 
 // Xlib after Qt: its macros (None, KeyPress, ...) would otherwise clash with Qt's names.
@@ -15,14 +16,6 @@ namespace {
 
 using testing::XProbe;
 using namespace std::chrono_literals;
-
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_linux_circle";
-    static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    return application;
-}
 
 // The ring at circle scale 1.5: side 36, ring width 3.24, ring radius 16.02, dot radius 2.52.
 CircleShape shape_36() {
@@ -96,7 +89,7 @@ TEST(RenderCircle, TinyShapeStillShowsItsDot) {
 
 class CircleOnScreen : public ::testing::Test {
   protected:
-    void SetUp() override { app(); }
+    void SetUp() override { testing::qt_app(); }
 
     bool settle(const std::function<bool()>& done) {
         return testing::wait_until(done, 5s, [] { QCoreApplication::processEvents(); });

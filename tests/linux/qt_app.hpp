@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QApplication>
+
+namespace thumbrover::testing {
+
+// The one application object of a test program, made on first use. Every test in a program that
+// needs Qt goes through here, since Qt allows one application object per process. It is never
+// destroyed: at exit Qt's own globals may already be gone, and its destructor would crash.
+inline QApplication& qt_app() {
+    static int argc = 1;
+    static char name[] = "thumbrover-test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* application = new QApplication(argc, argv);
+    return *application;
+}
+
+}  // namespace thumbrover::testing
