@@ -1,7 +1,9 @@
 #include "linux/demo_script.hpp"
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <sstream>
 
 namespace thumbrover {
@@ -10,7 +12,9 @@ namespace {
 constexpr std::string_view kDefaultScript =
     R"(# Thumbrover's demonstration. Each line: milliseconds after the controller connected, then what
 # the controller does (an axis and its value, -1..1 with y positive downward, triggers 0..1; or a
-# button and 1 or 0), or "say", "screenshot", "unplug", "plug-in".
+# button and 1 or 0), or "say", "screenshot", "unplug", "plug-in". Axes: left_x left_y right_x
+# right_y left_trigger right_trigger dpad_x dpad_y. Buttons: a b x y left_bumper right_bumper view
+# menu xbox left_stick right_stick.
 0     say Left stick to the right, then down: the pointer moves and the ring follows it
 0     left_x 1
 700   left_x 0
@@ -43,6 +47,19 @@ constexpr std::string_view kDefaultScript =
 8000  say End of the demonstration
 )";
 
+constexpr std::array<std::string_view, 8> kAxisNames = {
+    "left_x", "left_y", "right_x", "right_y", "left_trigger", "right_trigger", "dpad_x", "dpad_y"};
+constexpr std::array<std::string_view, 11> kButtonNames = {
+    "a",    "b",    "x",    "y",          "left_bumper", "right_bumper",
+    "view", "menu", "xbox", "left_stick", "right_stick"};
+
+std::optional<std::size_t> index_of(std::span<const std::string_view> names,
+                                    std::string_view name) {
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name) return i;
+    return std::nullopt;
+}
+
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
         s.remove_prefix(1);
@@ -63,6 +80,13 @@ std::string_view next_word(std::string_view& rest) {
 
 std::string_view default_demo_script() {
     return kDefaultScript;
+}
+
+std::span<const std::string_view> demo_axis_names() {
+    return kAxisNames;
+}
+std::span<const std::string_view> demo_button_names() {
+    return kButtonNames;
 }
 
 Result<std::vector<DemoStep>> parse_demo_script(std::string_view text) {
@@ -106,18 +130,18 @@ Result<std::vector<DemoStep>> parse_demo_script(std::string_view text) {
             step.kind = control == "screenshot" ? DemoStep::Kind::Screenshot
                         : control == "unplug"   ? DemoStep::Kind::Unplug
                                                 : DemoStep::Kind::PlugIn;
-        } else if (const auto axis = VirtualController::axis_named(control)) {
+        } else if (const auto axis = index_of(kAxisNames, control)) {
             step.kind = DemoStep::Kind::Axis;
-            step.axis = *axis;
+            step.index = *axis;
             float v = 0.0f;
             const auto [p, e] = std::from_chars(value.data(), value.data() + value.size(), v);
             if (value.empty() || e != std::errc{} || p != value.data() + value.size() ||
                 !std::isfinite(v) || v < -1.0f || v > 1.0f)
                 return fail("`" + std::string(control) + "` needs a value from -1 to 1");
             step.value = v;
-        } else if (const auto button = VirtualController::button_named(control)) {
+        } else if (const auto button = index_of(kButtonNames, control)) {
             step.kind = DemoStep::Kind::Button;
-            step.button = *button;
+            step.index = *button;
             if (value != "0" && value != "1")
                 return fail("`" + std::string(control) + "` needs 1 (pressed) or 0 (released)");
             step.pressed = value == "1";

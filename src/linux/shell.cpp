@@ -1,12 +1,209 @@
+#include "linux/shell.hpp"
+
+#include "core/engine/engine_loop.hpp"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+#include "core/circle/circle.hpp"
+#include "core/common/diag.hpp"
+#include "core/common/spawn.hpp"
+#include "core/controller/poll.hpp"
+#include "core/settings/app_folder.hpp"
+#include "core/shell/actions.hpp"
+#include "core/shell/linked_engine.hpp"
+#include "core/update/update_check.hpp"
+#include "linux/cursor.hpp"
+#include "linux/engine_host.hpp"
+#include "linux/gamepad.hpp"
+#include "linux/notifier.hpp"
+#include "linux/status_menu.hpp"
+#include "linux/steering_circle.hpp"
+#include "linux/system_services.hpp"
 #include "platform/shell.hpp"
 
-#include "core/common/diag.hpp"
+// Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
+#include <QApplication>
+#include <QMetaObject>
+#include <QTimer>
 
 namespace thumbrover {
+namespace {
+
+[[noreturn]] void fatal(std::string_view message) {
+    diag(message);
+    std::abort();
+}
+
+// On Linux the main thread is the one whose thread id is the process id.
+bool on_main_thread() {
+    return ::syscall(SYS_gettid) == ::getpid();
+}
+
+class WindowsStartupCheck final : public StartupCheck {
+  public:
+    explicit WindowsStartupCheck(InputPermission& permission) : permission_(permission) {}
+    void set(ShellWindows* windows) { windows_ = windows; }
+    void run_startup_check() override {
+        if (windows_ != nullptr) {
+            windows_->run_startup_check();
+            return;
+        }
+        // Without a Setup window there is nothing to open, but the line still tells whether
+        // input can be posted at all.
+        diag(permission_.granted() ? "Accessibility access granted"
+                                   : "Accessibility access missing, the pointer will not move");
+    }
+
+  private:
+    InputPermission& permission_;
+    ShellWindows* windows_ = nullptr;
+};
+
+// Demonstrations and tests must not reach the network, so there the release check is absent.
+class NoUpdateCheck final : public UpdateStep {
+  public:
+    void advance_update() override {}
+};
+
+// Without XFixes the arrow cannot be hidden; the ring still shows, above it.
+class VisibleCursor final : public Cursor {
+  public:
+    void hide() override {}
+    void show() override {}
+};
+
+std::unique_ptr<Cursor> make_cursor() {
+    auto cursor = X11Cursor::create();
+    if (cursor) return std::move(cursor).value();
+    diag("the cursor cannot be hidden while steering: " + cursor.error());
+    return std::make_unique<VisibleCursor>();
+}
+
+std::optional<UpdateOffer> offer_of(std::optional<Release> release) {
+    if (!release) return std::nullopt;
+    return UpdateOffer{std::move(release->version), std::move(release->url),
+                       std::move(release->notes)};
+}
+
+}  // namespace
+
+int run_application(const ShellOptions& options) {
+    if (!on_main_thread()) fatal("Thumbrover must start on the main thread");
+
+    static int qt_argc = 1;
+    static char qt_name[] = "thumbrover";
+    static char* qt_argv[] = {qt_name, nullptr};
+    std::unique_ptr<QApplication> owned_app;
+    if (QApplication::instance() == nullptr)
+        owned_app = std::make_unique<QApplication>(qt_argc, qt_argv);
+    QApplication::setApplicationName(QStringLiteral("Thumbrover"));
+    QApplication::setDesktopFileName(QStringLiteral("thumbrover"));
+    // A tray program has no main window: closing its last window must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const std::filesystem::path dir = options.app_dir.empty() ? app_dir() : options.app_dir;
+
+    DbusNotifier notifier;
+    LinkedEngineRequests engine;
+    auto login_item = XdgLoginItem::from_environment();
+    LinuxDesktop desktop([](const std::string& program, const std::vector<std::string>& args) {
+        return spawn_detached(program, args);
+    });
+    X11InputPermission permission;
+
+    auto gamepad = SdlGamepad::create();
+    if (!gamepad) fatal(gamepad.error());
+    ControllerPoller poll(**gamepad);
+
+    QtOverlay overlay;
+    const std::unique_ptr<Cursor> cursor = make_cursor();
+    SteeringCircle circle(overlay, *cursor, steady_clock());
+
+    std::unique_ptr<UpdateCheck> update_check;
+    NoUpdateCheck no_update_check;
+    if (options.check_for_updates)
+        update_check = std::make_unique<UpdateCheck>(
+            UpdateCheckDeps{.state_file = dir / update_state_file_name,
+                            .clock = nullptr,
+                            .wall_now = {},
+                            .fetch = {},
+                            .start_thread = {}});
+    UpdateStep& update_step = update_check ? static_cast<UpdateStep&>(*update_check)
+                                           : static_cast<UpdateStep&>(no_update_check);
+
+    std::unique_ptr<ShellWindows> windows;
+    TrayMenu tray(
+        [&](MenuAction action) {
+            switch (action) {
+                case MenuAction::Toggle:
+                    toggle_action(engine);
+                    break;
+                case MenuAction::Quit:
+                    quit_action(engine);
+                    break;
+                case MenuAction::OpenSettings:
+                    if (windows) windows->open_settings();
+                    break;
+                case MenuAction::OpenButtons:
+                    if (windows) windows->open_buttons();
+                    break;
+                case MenuAction::OpenSetup:
+                    if (windows) windows->open_setup();
+                    break;
+                case MenuAction::OpenUpdate:
+                    if (update_check) open_update(*update_check, desktop);
+                    break;
+                case MenuAction::None:
+                    break;
+            }
+        },
+        [&] { return update_check ? offer_of(update_check->current_offer()) : std::nullopt; });
+
+    WindowsStartupCheck startup(permission);
+    MainTick tick(TickParts{startup, poll, update_step, tray, circle}, steady_clock());
+    ShellServices services{engine, login_item, desktop, permission, tick, dir};
+    if (options.make_windows) windows = options.make_windows(services);
+    startup.set(windows.get());
+
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(4);
+    QObject::connect(&timer, &QTimer::timeout, [&tick] { tick.tick(); });
+    timer.start();
+
+    // The engine ends the program: when its body returns, the event loop is asked to stop with
+    // its exit status. The thread is joined below only after that request, its last act.
+    LinuxEngineHost host(notifier);
+    std::thread engine_thread;
+    try {
+        engine_thread = std::thread([&host, &notifier, dir] {
+            const int status = run_engine(host, EngineOptions{.app_dir = dir});
+            // A start failure's notification must leave before the process does.
+            notifier.flush();
+            QMetaObject::invokeMethod(
+                qApp, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        fatal("failed to spawn thread");
+    }
+
+    if (options.on_started) QTimer::singleShot(0, qApp, [&] { options.on_started(tray); });
+
+    const int status = QApplication::exec();
+    timer.stop();
+    engine_thread.join();
+    // The loop no longer ticks: put the arrow back and take the ring away ourselves.
+    circle.update_circle(false);
+    return status;
+}
 
 int run_shell(int /*argc*/, char** /*argv*/) {
-    diag("not built for this platform yet");
-    return 1;
+    return run_application(ShellOptions{});
 }
 
 }  // namespace thumbrover

@@ -16,7 +16,7 @@ TEST(DemoScript, ReadsEveryKindOfStep) {
         "10\tleft_x -0.5\n"
         "10 right_trigger 1\n"
         "250 a 1\r\n"
-        "300 dpad_up 0\n"
+        "300 xbox 0\n"
         "400 screenshot\n"
         "500 unplug\n"
         "600 plug-in\n");
@@ -27,14 +27,14 @@ TEST(DemoScript, ReadsEveryKindOfStep) {
     EXPECT_EQ(s[0].text, "Hello,  world");
     EXPECT_EQ(s[0].line, 3);
     EXPECT_EQ(s[1].kind, Kind::Axis);
-    EXPECT_EQ(s[1].axis, VirtualController::Axis::LeftX);
+    EXPECT_EQ(s[1].index, 0u);
     EXPECT_FLOAT_EQ(s[1].value, -0.5f);
     EXPECT_EQ(s[1].at, 10ms);
-    EXPECT_EQ(s[2].axis, VirtualController::Axis::RightTrigger);
+    EXPECT_EQ(s[2].index, 5u);
     EXPECT_EQ(s[3].kind, Kind::Button);
-    EXPECT_EQ(s[3].button, VirtualController::Button::A);
+    EXPECT_EQ(s[3].index, 0u);
     EXPECT_TRUE(s[3].pressed);
-    EXPECT_EQ(s[4].button, VirtualController::Button::DpadUp);
+    EXPECT_EQ(s[4].index, 8u);
     EXPECT_FALSE(s[4].pressed);
     EXPECT_EQ(s[5].kind, Kind::Screenshot);
     EXPECT_EQ(s[6].kind, Kind::Unplug);
@@ -64,6 +64,16 @@ TEST(DemoScript, NamesTheLineAndTheMistake) {
     }
 }
 
+TEST(DemoScript, NamesFollowTheControllersNumbering) {
+    ASSERT_EQ(demo_axis_names().size(), 8u);
+    ASSERT_EQ(demo_button_names().size(), 11u);
+    EXPECT_EQ(demo_axis_names()[3], "right_y");
+    EXPECT_EQ(demo_axis_names()[7], "dpad_y");
+    EXPECT_EQ(demo_button_names()[6], "view");
+    EXPECT_EQ(demo_button_names()[8], "xbox");
+    EXPECT_EQ(demo_button_names()[10], "right_stick");
+}
+
 TEST(DemoScript, TheDefaultTourReadsAndCoversWhatItPromises) {
     const auto steps = parse_demo_script(default_demo_script());
     ASSERT_TRUE(steps.ok()) << steps.error();
@@ -72,7 +82,7 @@ TEST(DemoScript, TheDefaultTourReadsAndCoversWhatItPromises) {
     std::chrono::milliseconds xbox_down{-1};
     for (const DemoStep& step : *steps) {
         if (step.kind == Kind::Screenshot) ++screenshots;
-        if (step.kind == Kind::Button && step.button == VirtualController::Button::Xbox) {
+        if (step.kind == Kind::Button && step.index == 8) {
             if (step.pressed)
                 xbox_down = step.at;
             else
