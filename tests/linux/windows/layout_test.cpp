@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFont>
 #include <QLabel>
+#include <QMenu>
 #include <QSlider>
 #include <cstdlib>
 #include <string>
@@ -11,6 +12,7 @@
 #include "linux/buttons_window.hpp"
 #include "linux/settings_window.hpp"
 #include "linux/setup_window.hpp"
+#include "linux/status_menu.hpp"
 #include "window_test_support.hpp"
 
 namespace thumbrover::testing {
@@ -88,6 +90,28 @@ TEST_P(LayoutTest, SetupWindow) {
     SetupWindow& window = *windows_.setup_window();
     expect_nothing_clipped(window, "setup");
     if (normal_size()) save_screenshot(window, "setup");
+}
+
+// The tray menu as the README shows it: on, with a controller and its battery.
+TEST(TrayMenuPicture, ShowsTheStatusAndEveryCommand) {
+    windows_app();
+    auto [sender, receiver] = make_channel<EngineMessage>();
+    EngineLink link(std::move(sender), true);
+    link.set_connected(true);
+    link.set_battery("85%");
+    TrayMenu tray([](MenuAction) {}, [] { return std::optional<UpdateOffer>(); });
+    tray.refresh_menu(link);
+    ASSERT_NE(tray.menu(), nullptr);
+    QMenu& menu = *tray.menu();
+    menu.adjustSize();
+    EXPECT_GE(menu.actions().size(), 5);
+    for (QAction* action : menu.actions()) {
+        if (action->isSeparator()) continue;
+        EXPECT_GE(menu.actionGeometry(action).width(),
+                  menu.fontMetrics().horizontalAdvance(action->text().remove(u'&')))
+            << action->text().toStdString();
+    }
+    save_screenshot(menu, "tray-menu");
 }
 
 INSTANTIATE_TEST_SUITE_P(FontSizes, LayoutTest, ::testing::Values(1.0, 1.6),
