@@ -563,7 +563,7 @@ void save_config(const Config& config) {
     save_config(config, config_path());
 }
 
-Config load_config_at_start(const fs::path& file, const Notifier& notify) {
+Config load_config_at_start(const fs::path& file, const NotifyFunction& notify) {
     ConfigReading reading = read_config(file);
     switch (reading.status) {
         case ConfigStatus::Loaded:
@@ -592,7 +592,7 @@ Config load_config_at_start(const fs::path& file, const Notifier& notify) {
     return std::move(reading.config);
 }
 
-Config load_config_at_start(const Notifier& notify) {
+Config load_config_at_start(const NotifyFunction& notify) {
     return load_config_at_start(config_path(), notify);
 }
 

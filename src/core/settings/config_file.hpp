@@ -55,7 +55,7 @@ void save_config(const Config& config, const std::filesystem::path& file);
 void save_config(const Config& config);
 
 // Shows a desktop notification: heading, then body.
-using Notifier = std::function<void(const std::string& heading, const std::string& body)>;
+using NotifyFunction = std::function<void(const std::string& heading, const std::string& body)>;
 
 inline constexpr std::string_view kMistakeHeading = "Thumbrover settings have a mistake";
 inline constexpr std::string_view kUnreadableHeading = "Thumbrover could not read its settings";
@@ -65,8 +65,8 @@ inline constexpr std::string_view kUsingDefaultsBody = "Using the default settin
 // it). A file that cannot be read or has a mistake is left exactly as it is: the problem is
 // printed as "{path}: {report}" and notified, and the defaults are used.
 [[nodiscard]] Config load_config_at_start(const std::filesystem::path& file,
-                                          const Notifier& notify);
-[[nodiscard]] Config load_config_at_start(const Notifier& notify);
+                                          const NotifyFunction& notify);
+[[nodiscard]] Config load_config_at_start(const NotifyFunction& notify);
 
 // Keeps a copy of the settings file as `{file}.bak`, for the user interface to call before it
 // replaces a file with a mistake, so that a hand edit is never lost for good.

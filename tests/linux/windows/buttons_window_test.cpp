@@ -52,7 +52,7 @@ Action shortcut(std::vector<Key> modifiers, Key key) {
 TEST_F(ButtonsWindowTest, PopupsListTheModelsChoicesWithSeparatorsAndSelectTheBinding) {
     Config config;
     binding_of(config.buttons, Button::A).press = shortcut({Key(KeyKind::Meta)}, Key::letter('w'));
-    ASSERT_TRUE(write_settings_file(file_, config));
+    ASSERT_TRUE(write_config(file_, config));
     ButtonsWindow& window = open();
 
     const std::vector<std::string> items = popup_items(*window.binding_popup(kAPress));
@@ -195,7 +195,7 @@ TEST_F(ButtonsWindowTest, RestoreDefaultButtonsResetsBindingsAndSticksOnly) {
     config.left_stick = StickRole::Scroll;
     config.right_stick = StickRole::None;
     binding_of(config.buttons, Button::A).press = Action(ActionKind::Mute);
-    ASSERT_TRUE(write_settings_file(file_, config));
+    ASSERT_TRUE(write_config(file_, config));
     ButtonsWindow& window = open();
     EXPECT_EQ(window.stick_popup(Stick::Left)->currentText(), QStringLiteral("Scroll"));
 
