@@ -138,7 +138,15 @@ void ButtonsWindow::apply(ButtonsWindowModel::Update update) {
             return;
         case ButtonsWindowModel::Update::CaptureStarted:
             stop_watching_keys();
-            start_watching_keys();
+            // The key that chose "Other key or shortcut…" in an open pop-up (Return, Space) is
+            // still being delivered; watching from the next turn of the event loop keeps it from
+            // becoming the captured key.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (model_.capturing()) start_watching_keys();
+                },
+                Qt::QueuedConnection);
             prompt_->setText(qt_text(model_.prompt()));
             prompt_->show();
             return;

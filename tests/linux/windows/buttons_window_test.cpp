@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -27,6 +28,7 @@ class ButtonsWindowTest : public WindowsTest {
     void start_capture(ButtonsWindow& window, std::int64_t tag) {
         QComboBox& popup = *window.binding_popup(tag);
         choose(popup, popup.count() - 1);
+        QApplication::processEvents();
         ASSERT_TRUE(window.capturing());
     }
 
@@ -138,6 +140,24 @@ TEST_F(ButtonsWindowTest, ACapturedShortcutBecomesTheBinding) {
                   action_label(c.expected));
     }
     EXPECT_NE(file_text().find("a = \"alt+page-down\"\n"), std::string::npos);
+}
+
+TEST_F(ButtonsWindowTest, TheKeyThatChoosesOtherKeyInTheOpenPopupIsNotCaptured) {
+    ButtonsWindow& window = open();
+    QComboBox& popup = *window.binding_popup(kAPress);
+    popup.showPopup();
+    QApplication::processEvents();
+    QWidget* list = popup.view();
+    for (const int key : {Qt::Key_End, Qt::Key_Return}) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(list, &down);
+        QApplication::processEvents();
+    }
+    ASSERT_TRUE(window.capturing());
+    EXPECT_TRUE(sent_to_engine().empty());
+    press(window, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(binding(Button::A, BindingSide::Press),
+              shortcut({Key(KeyKind::Ctrl), Key(KeyKind::Shift)}, Key::letter('t')));
 }
 
 TEST_F(ButtonsWindowTest, AnUnusableKeyKeepsTheCaptureWithThePrompt) {
