@@ -67,7 +67,7 @@ SetupWindow::SetupWindow(std::filesystem::path app_dir, LoginItem& login_item,
     column->setSizeConstraint(QLayout::SetFixedSize);
     column->addWidget(make_application_icon(88, this), 0, Qt::AlignHCenter);
     column->addWidget(make_heading(setup_texts::kWelcome, 20, this), 0, Qt::AlignHCenter);
-    auto* intro = make_note(setup_texts::kIntro, 440, this);
+    auto* intro = make_note(setup_texts::kIntroLinux, 440, this);
     intro->setAlignment(Qt::AlignHCenter);
     column->addWidget(intro);
     column->addWidget(make_separator(440, this));
