@@ -25,7 +25,9 @@
 #include "test_support.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QMetaObject>
 
 // Xlib after Qt: its macros (None, Status, ...) would otherwise clash with Qt's names.
@@ -81,6 +83,21 @@ class ProgramRun {
                 title = tray_->shown().items.front().title;
         });
         return title;
+    }
+
+    // Chooses a tray menu item by its title, as a click would; false when there is none.
+    bool choose_menu_item(const std::string& title) {
+        bool found = false;
+        on_main([&] {
+            if (tray_ == nullptr || tray_->menu() == nullptr) return;
+            for (QAction* action : tray_->menu()->actions())
+                if (action->text() == QString::fromStdString(title)) {
+                    action->trigger();
+                    found = true;
+                    return;
+                }
+        });
+        return found;
     }
 
     [[nodiscard]] bool connected() const {

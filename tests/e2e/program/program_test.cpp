@@ -240,5 +240,20 @@ TEST(Program, HoldingTheXboxButtonForASecondSwitchesOff) {
     EXPECT_EQ(status, 0);
 }
 
+TEST(Program, QuitInTheTrayMenuEndsItAndLetsGoOfAHeldButton) {
+    const int status = ProgramRun::run([](ProgramRun& program) {
+        XProbe probe(0, 0, 1920, 1080, kProbeColour);
+        probe.warp_pointer(900, 500);
+        program.set_button(testing::kButtonA, true);
+        ASSERT_TRUE(
+            testing::wait_until([&] { return (probe.pointer().mask & Button1Mask) != 0; }, 3s));
+        ASSERT_TRUE(program.choose_menu_item("Quit Thumbrover"));
+        EXPECT_TRUE(
+            testing::wait_until([&] { return (probe.pointer().mask & Button1Mask) == 0; }, 3s))
+            << "button 1 stuck after quitting";
+    });
+    EXPECT_EQ(status, 0);
+}
+
 }  // namespace
 }  // namespace thumbrover
