@@ -49,7 +49,7 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store) : model_(store) {
     grid->setVerticalSpacing(8);
     int row = 0;
     const auto stick_row = [&](std::string_view title, std::int64_t tag) {
-        auto* label = new QLabel(qt_text(title), this);
+        auto* label = new QLabel(mnemonic_free(title), this);
         label->setMinimumWidth(kLabelWidth);
         auto* popup = make_popup(this);
         for (const std::string_view item : stick_choice_titles())
@@ -69,7 +69,7 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store) : model_(store) {
     grid->addWidget(make_heading(buttons_texts::kHoldHeading, 12, this), row, 2);
     ++row;
     for (const Button button : all_buttons()) {
-        auto* label = new QLabel(qt_text(button_label(button)), this);
+        auto* label = new QLabel(mnemonic_free(button_label(button)), this);
         label->setMinimumWidth(kLabelWidth);
         grid->addWidget(label, row, 0);
         for (const BindingSide side : {BindingSide::Press, BindingSide::Hold}) {
@@ -98,7 +98,7 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store) : model_(store) {
     prompt_->hide();
     column->addWidget(prompt_);
 
-    auto* restore = new QPushButton(qt_text(buttons_texts::kRestoreDefaultButtons), this);
+    auto* restore = new QPushButton(mnemonic_free(buttons_texts::kRestoreDefaultButtons), this);
     connect(restore, &QPushButton::clicked, this,
             [this] { apply(model_.restore_default_buttons()); });
     auto* restore_row = new QHBoxLayout;
@@ -138,7 +138,15 @@ void ButtonsWindow::apply(ButtonsWindowModel::Update update) {
             return;
         case ButtonsWindowModel::Update::CaptureStarted:
             stop_watching_keys();
-            start_watching_keys();
+            // The key that chose "Other key or shortcut…" in an open pop-up (Return, Space) is
+            // still being delivered; watching from the next turn of the event loop keeps it from
+            // becoming the captured key.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (model_.capturing()) start_watching_keys();
+                },
+                Qt::QueuedConnection);
             prompt_->setText(qt_text(model_.prompt()));
             prompt_->show();
             return;

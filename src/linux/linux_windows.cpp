@@ -7,10 +7,12 @@
 #include "core/controller/slots.hpp"
 #include "core/services/services.hpp"
 #include "core/settings/config_file.hpp"
+#include "core/ui/app_settings_effects.hpp"
 #include "core/ui/setup_window.hpp"
 #include "linux/buttons_window.hpp"
 #include "linux/settings_window.hpp"
 #include "linux/setup_window.hpp"
+#include "linux/single_instance.hpp"
 
 namespace thumbrover {
 namespace {
@@ -96,6 +98,54 @@ void LinuxWindows::open_config_file() {
 
 void LinuxWindows::restart() {
     restart_program(services_.desktop, services_.engine);
+}
+
+namespace {
+
+class AppWindows final : public ShellWindows {
+  public:
+    explicit AppWindows(ShellServices& services)
+        : effects_(config_path(services.app_dir), services.circle, services.notifier),
+          store_(effects_),
+          windows_(WindowServices{
+              .store = store_,
+              .login_item = services.login_item,
+              .permission = services.permission,
+              .desktop = services.desktop,
+              .engine = services.engine,
+              .app_dir = services.app_dir,
+              .trust = trust_at_start(),
+              .controller_name = {},
+              .battery_text = {},
+              .settle_settings_file = [this] { effects_.flush(); },
+          }),
+          listener_([this] { windows_.open_settings(); }) {
+        MainTick& tick = services.tick;
+        windows_.on_settings_built = [&tick](LiveWindow& window) {
+            tick.settings_window_built(window);
+        };
+        windows_.on_setup_built = [&tick](LiveWindow& window) { tick.setup_window_built(window); };
+    }
+    ~AppWindows() override { effects_.flush(); }
+    AppWindows(const AppWindows&) = delete;
+    AppWindows& operator=(const AppWindows&) = delete;
+
+    void open_settings() override { windows_.open_settings(); }
+    void open_buttons() override { windows_.open_buttons(); }
+    void open_setup() override { windows_.open_setup(); }
+    void run_startup_check() override { windows_.run_startup_check(); }
+
+  private:
+    AppSettingsEffects effects_;
+    SettingsStore store_;
+    LinuxWindows windows_;
+    SettingsRequestListener listener_;
+};
+
+}  // namespace
+
+std::unique_ptr<ShellWindows> make_linux_windows(ShellServices& services) {
+    return std::make_unique<AppWindows>(services);
 }
 
 }  // namespace thumbrover

@@ -11,6 +11,7 @@
 #include "core/shell/tick.hpp"
 #include "core/ui/access.hpp"
 #include "core/ui/settings_store.hpp"
+#include "linux/shell.hpp"
 #include "platform/system_services.hpp"
 
 namespace thumbrover {
@@ -41,7 +42,7 @@ struct WindowServices {
 // opening and kept (closing only hides it). The shell's tick calls `run_startup_check` on its
 // first tick; `on_settings_built` / `on_setup_built` tell it when a window with live rows exists,
 // so it can refresh them (`MainTick::settings_window_built`). Main thread only.
-class LinuxWindows final : public StartupCheck, public SettingsOpener {
+class LinuxWindows final : public ShellWindows, public SettingsOpener {
   public:
     explicit LinuxWindows(WindowServices services);
     ~LinuxWindows() override;
@@ -49,8 +50,8 @@ class LinuxWindows final : public StartupCheck, public SettingsOpener {
     LinuxWindows& operator=(const LinuxWindows&) = delete;
 
     void open_settings() override;
-    void open_buttons();
-    void open_setup();
+    void open_buttons() override;
+    void open_setup() override;
 
     // Records the permission at start, reports it, and opens Setup when the permission is
     // missing or setup was never finished.
@@ -78,5 +79,10 @@ class LinuxWindows final : public StartupCheck, public SettingsOpener {
     std::unique_ptr<ButtonsWindow> buttons_;
     std::unique_ptr<SetupWindow> setup_;
 };
+
+// The windows as the program has them: the settings store writing the real settings file (in the
+// background), the steering circle and the engine; the tick refreshing visible windows; and the
+// session-bus listener through which a second start of the program shows Settings here.
+[[nodiscard]] std::unique_ptr<ShellWindows> make_linux_windows(ShellServices& services);
 
 }  // namespace thumbrover

@@ -8,6 +8,7 @@
 #include <QtDBus/QDBusReply>
 
 #include "core/common/diag.hpp"
+#include "core/ui/status_menu.hpp"
 
 namespace thumbrover {
 namespace {
@@ -22,27 +23,6 @@ QString to_qt(std::string_view text) {
 }
 
 }  // namespace
-
-std::string escape_notification_markup(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 DbusNotifier::DbusNotifier() : worker_([this] { run(); }) {}
 
@@ -104,7 +84,7 @@ void DbusNotifier::run() {
                 }
             }
             const std::string body =
-                body_markup ? escape_notification_markup(message.body) : message.body;
+                body_markup ? plain_text_as_markup(message.body) : message.body;
             QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
                                                                QStringLiteral("Notify"));
             call << QStringLiteral("Thumbrover") << 0u << QStringLiteral("input-gaming")

@@ -44,8 +44,4 @@ class DbusNotifier final : public Notifier {
     std::thread worker_;
 };
 
-// Escapes the characters that a notification service supporting body markup would otherwise
-// read as markup, so that paths and error texts show as written.
-[[nodiscard]] std::string escape_notification_markup(std::string_view text);
-
 }  // namespace thumbrover

@@ -66,7 +66,7 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
         for (std::size_t i = 0; i < kSliderCount; ++i) {
             const SliderSpec& spec = specs[i];
             if (spec.section != section) continue;
-            auto* label = new QLabel(qt_text(spec.label), this);
+            auto* label = new QLabel(mnemonic_free(spec.label), this);
             label->setMinimumWidth(180);
             auto* slider = new QSlider(Qt::Horizontal, this);
             slider->setObjectName(qt_text(spec.field));
@@ -97,7 +97,7 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
     grid->addWidget(make_heading(settings_texts::kGeneral, 13, this), row++, 0, 1, 3);
     column->addLayout(grid);
 
-    login_ = new QCheckBox(qt_text(settings_texts::kLoginCheckbox), this);
+    login_ = new QCheckBox(mnemonic_free(settings_texts::kLoginCheckbox), this);
     connect(login_, &QCheckBox::clicked, this, [this](bool checked) {
         set_checked_quietly(*login_, toggle_login_item(login_item_, checked));
     });
@@ -107,7 +107,7 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
     access->setSpacing(8);
     access_symbol_ = new StatusSymbolLabel(18, this);
     access_text_ = new QLabel(this);
-    privacy_ = new QPushButton(qt_text(settings_texts::kOpenPrivacySettings), this);
+    privacy_ = new QPushButton(mnemonic_free(settings_texts::kOpenPrivacySettings), this);
     connect(privacy_, &QPushButton::clicked, this, [this] {
         if (actions_.open_privacy_settings) actions_.open_privacy_settings();
     });
@@ -127,7 +127,7 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
         row_layout->addStretch(1);
         for (auto& [title, action] :
              {std::pair{first, std::move(on_first)}, std::pair{second, std::move(on_second)}}) {
-            auto* button = new QPushButton(qt_text(title), this);
+            auto* button = new QPushButton(mnemonic_free(title), this);
             connect(button, &QPushButton::clicked, this, [action] {
                 if (action) action();
             });

@@ -32,7 +32,7 @@ StatusRow make_status_row(QWidget* parent, std::string_view title, std::string_v
     texts->addWidget(make_heading(title, 13, row));
     auto* detail = make_note({}, 250, row);
     texts->addWidget(detail);
-    auto* button = new QPushButton(qt_text(button_title), row);
+    auto* button = new QPushButton(mnemonic_free(button_title), row);
     button->setAutoDefault(false);
     layout->addWidget(symbol, 0, Qt::AlignVCenter);
     layout->addLayout(texts, 1);
@@ -67,7 +67,7 @@ SetupWindow::SetupWindow(std::filesystem::path app_dir, LoginItem& login_item,
     column->setSizeConstraint(QLayout::SetFixedSize);
     column->addWidget(make_application_icon(88, this), 0, Qt::AlignHCenter);
     column->addWidget(make_heading(setup_texts::kWelcome, 20, this), 0, Qt::AlignHCenter);
-    auto* intro = make_note(setup_texts::kIntro, 440, this);
+    auto* intro = make_note(setup_texts::kIntroLinux, 440, this);
     intro->setAlignment(Qt::AlignHCenter);
     column->addWidget(intro);
     column->addWidget(make_separator(440, this));
@@ -91,7 +91,7 @@ SetupWindow::SetupWindow(std::filesystem::path app_dir, LoginItem& login_item,
     column->addWidget(controller.row);
     column->addWidget(make_separator(440, this));
 
-    login_ = new QCheckBox(qt_text(setup_texts::kLoginCheckbox), this);
+    login_ = new QCheckBox(mnemonic_free(setup_texts::kLoginCheckbox), this);
     connect(login_, &QCheckBox::clicked, this, [this](bool checked) {
         set_checked_quietly(*login_, toggle_login_item(login_item_, checked));
     });
@@ -102,14 +102,14 @@ SetupWindow::SetupWindow(std::filesystem::path app_dir, LoginItem& login_item,
     restart_layout->setContentsMargins(0, 0, 0, 0);
     restart_layout->setSpacing(12);
     restart_layout->addWidget(make_note(setup_texts::kRestartNote, 300, restart_row_), 1);
-    auto* restart = new QPushButton(qt_text(setup_texts::kRestartNow), restart_row_);
+    auto* restart = new QPushButton(mnemonic_free(setup_texts::kRestartNow), restart_row_);
     restart->setAutoDefault(false);
     connect(restart, &QPushButton::clicked, this, [this] { call(actions_.restart); });
     restart_layout->addWidget(restart, 0, Qt::AlignVCenter);
     restart_row_->hide();
     column->addWidget(restart_row_, 0, Qt::AlignHCenter);
 
-    done_ = new QPushButton(qt_text(setup_texts::kDone), this);
+    done_ = new QPushButton(mnemonic_free(setup_texts::kDone), this);
     done_->setDefault(true);
     connect(done_, &QPushButton::clicked, this, [this] { finish(); });
     column->addWidget(done_, 0, Qt::AlignHCenter);

@@ -20,7 +20,9 @@
 #include "linux/cursor.hpp"
 #include "linux/engine_host.hpp"
 #include "linux/gamepad.hpp"
+#include "linux/linux_windows.hpp"
 #include "linux/notifier.hpp"
+#include "linux/single_instance.hpp"
 #include "linux/status_menu.hpp"
 #include "linux/steering_circle.hpp"
 #include "linux/system_services.hpp"
@@ -107,6 +109,8 @@ int run_application(const ShellOptions& options) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::filesystem::path dir = options.app_dir.empty() ? app_dir() : options.app_dir;
+    // Started again while running: the running copy shows its Settings window instead.
+    if (hand_over_to_running_copy(dir)) return 1;
 
     DbusNotifier notifier;
     LinkedEngineRequests engine;
@@ -166,7 +170,7 @@ int run_application(const ShellOptions& options) {
 
     WindowsStartupCheck startup(permission);
     MainTick tick(TickParts{startup, poll, update_step, tray, circle}, steady_clock());
-    ShellServices services{engine, login_item, desktop, permission, tick, dir};
+    ShellServices services{engine, login_item, desktop, permission, tick, dir, circle, notifier};
     if (options.make_windows) windows = options.make_windows(services);
     startup.set(windows.get());
 
@@ -203,7 +207,9 @@ int run_application(const ShellOptions& options) {
 }
 
 int run_shell(int /*argc*/, char** /*argv*/) {
-    return run_application(ShellOptions{});
+    ShellOptions options;
+    options.make_windows = make_linux_windows;
+    return run_application(options);
 }
 
 }  // namespace thumbrover

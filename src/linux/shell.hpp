@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "core/circle/circle.hpp"
 #include "core/shell/engine_requests.hpp"
 #include "core/shell/tick.hpp"
 #include "platform/gamepad.hpp"
@@ -24,6 +25,9 @@ struct ShellServices {
     InputPermission& permission;
     MainTick& tick;
     std::filesystem::path app_dir;
+    // Where the windows' settings changes go besides the file and the engine.
+    CircleScaleTarget& circle;
+    Notifier& notifier;
 };
 
 // The Settings, Customize Buttons and Setup windows, built on first opening. The shell only asks

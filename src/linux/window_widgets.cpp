@@ -138,6 +138,10 @@ QString qt_text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QString mnemonic_free(std::string_view text) {
+    return qt_text(text).replace(QStringLiteral("&"), QStringLiteral("&&"));
+}
+
 QLabel* make_heading(std::string_view text, double point_size, QWidget* parent) {
     auto* label = new QLabel(qt_text(text), parent);
     QFont font = label->font();
@@ -157,8 +161,17 @@ QLabel* make_note(std::string_view text, int width, QWidget* parent) {
     const double base = font.pointSizeF() > 0 ? font.pointSizeF() : 10.0;
     font.setPointSizeF(base * 11.0 / 13.0);
     label->setFont(font);
+    // The secondary colour: the text colour blended towards the background, so it reads as a
+    // note on light and dark themes alike (the disabled colour is too faint for text to read).
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::Disabled, QPalette::WindowText));
+    const QColor ink = palette.color(QPalette::Active, QPalette::WindowText);
+    const QColor background = palette.color(QPalette::Active, QPalette::Window);
+    const auto blend = [](int a, int b) { return (a * 62 + b * 38) / 100; };
+    const QColor secondary(blend(ink.red(), background.red()),
+                           blend(ink.green(), background.green()),
+                           blend(ink.blue(), background.blue()));
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::WindowText, secondary);
     label->setPalette(palette);
     label->setMinimumWidth(std::min(width, 240));
     label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);

@@ -21,6 +21,9 @@ namespace thumbrover {
 // separators, status symbols and the application icon.
 
 [[nodiscard]] QString qt_text(std::string_view text);
+// A title for a button, check box or a label with a buddy, where "&" marks a keyboard mnemonic:
+// the texts' own ampersands ("Setup & Permissions…") must show as written.
+[[nodiscard]] QString mnemonic_free(std::string_view text);
 
 // A bold label at `point_size` points.
 [[nodiscard]] QLabel* make_heading(std::string_view text, double point_size,

@@ -48,6 +48,7 @@ struct ProbeEvent {
     int x_root = 0;
     int y_root = 0;
     KeySym keysym = NoSymbol;
+    Time time = 0;  // the server's timestamp, in milliseconds
     std::chrono::steady_clock::time_point seen;
 };
 
@@ -110,18 +111,21 @@ class XProbe {
                 case ButtonPress:
                 case ButtonRelease:
                     seen.button = event.xbutton.button;
+                    seen.time = event.xbutton.time;
                     seen.state = event.xbutton.state;
                     seen.x_root = event.xbutton.x_root;
                     seen.y_root = event.xbutton.y_root;
                     break;
                 case MotionNotify:
                     seen.state = event.xmotion.state;
+                    seen.time = event.xmotion.time;
                     seen.x_root = event.xmotion.x_root;
                     seen.y_root = event.xmotion.y_root;
                     break;
                 case KeyPress:
                 case KeyRelease:
                     seen.state = event.xkey.state;
+                    seen.time = event.xkey.time;
                     seen.keysym = XLookupKeysym(&event.xkey, 0);
                     break;
                 default:

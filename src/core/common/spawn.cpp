@@ -17,45 +17,12 @@
 
 #include "core/common/diag.hpp"
 #include "core/common/files.hpp"
+#include "core/common/spawn_handles.hpp"
 
 extern char** environ;
 
 namespace thumbrover {
 namespace {
-
-class FileActions {
-  public:
-    FileActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
-    ~FileActions() {
-        if (ok_) ::posix_spawn_file_actions_destroy(&actions_);
-    }
-    FileActions(const FileActions&) = delete;
-    FileActions& operator=(const FileActions&) = delete;
-
-    [[nodiscard]] bool ok() const { return ok_; }
-    posix_spawn_file_actions_t* get() { return &actions_; }
-
-  private:
-    posix_spawn_file_actions_t actions_{};
-    bool ok_ = false;
-};
-
-class SpawnAttributes {
-  public:
-    SpawnAttributes() { ok_ = ::posix_spawnattr_init(&attributes_) == 0; }
-    ~SpawnAttributes() {
-        if (ok_) ::posix_spawnattr_destroy(&attributes_);
-    }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-
-    [[nodiscard]] bool ok() const { return ok_; }
-    posix_spawnattr_t* get() { return &attributes_; }
-
-  private:
-    posix_spawnattr_t attributes_{};
-    bool ok_ = false;
-};
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
@@ -113,7 +80,7 @@ Result<void> spawn_detached(const std::string& program, const std::vector<std::s
                             const SpawnOptions& options) {
     if (program.empty()) return Error{errno_text(ENOENT)};
 
-    FileActions actions;
+    SpawnFileActions actions;
     if (!actions.ok()) return Error{errno_text(ENOMEM)};
     if (const int rc = close_inherited_descriptors(actions.get()); rc != 0)
         return Error{errno_text(rc)};

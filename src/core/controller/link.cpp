@@ -1,4 +1,5 @@
 #include "core/controller/link.hpp"
+#include "core/common/set_once.hpp"
 
 #include <atomic>
 #include <utility>
@@ -9,27 +10,18 @@ ControllerLink::ControllerLink(std::unique_ptr<ControllerEvents> events, Feedbac
     : events_(std::move(events)), feedback_(std::move(feedback)) {}
 
 namespace {
-
-std::shared_ptr<ControllerLink>& link_owner() {
-    static std::shared_ptr<ControllerLink> owner;
-    return owner;
+SetOnce<ControllerLink>& link_cell() {
+    static SetOnce<ControllerLink> cell;
+    return cell;
 }
-std::atomic<ControllerLink*> g_link{nullptr};
-std::mutex g_publish_mutex;
-
 }  // namespace
 
 bool publish_controller_link(std::shared_ptr<ControllerLink> link) {
-    if (!link) return false;
-    std::lock_guard lock(g_publish_mutex);
-    if (g_link.load(std::memory_order_acquire) != nullptr) return false;
-    link_owner() = std::move(link);
-    g_link.store(link_owner().get(), std::memory_order_release);
-    return true;
+    return link_cell().publish(std::move(link));
 }
 
 ControllerLink* published_controller_link() {
-    return g_link.load(std::memory_order_acquire);
+    return link_cell().get();
 }
 
 }  // namespace thumbrover

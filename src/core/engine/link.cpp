@@ -1,4 +1,5 @@
 #include "core/engine/link.hpp"
+#include "core/common/set_once.hpp"
 
 #include <utility>
 
@@ -38,28 +39,18 @@ void EngineLink::set_battery(std::optional<std::string> battery) {
 }
 
 namespace {
-
-// Published links are kept here for the life of the process: readers hold plain pointers.
-std::shared_ptr<EngineLink>& link_owner() {
-    static std::shared_ptr<EngineLink> owner;
-    return owner;
+SetOnce<EngineLink>& link_cell() {
+    static SetOnce<EngineLink> cell;
+    return cell;
 }
-std::atomic<EngineLink*> g_link{nullptr};
-std::mutex g_publish_mutex;
-
 }  // namespace
 
 bool publish_engine_link(std::shared_ptr<EngineLink> link) {
-    if (!link) return false;
-    std::lock_guard lock(g_publish_mutex);
-    if (g_link.load(std::memory_order_acquire) != nullptr) return false;
-    link_owner() = std::move(link);
-    g_link.store(link_owner().get(), std::memory_order_release);
-    return true;
+    return link_cell().publish(std::move(link));
 }
 
 EngineLink* published_engine_link() {
-    return g_link.load(std::memory_order_acquire);
+    return link_cell().get();
 }
 
 namespace {

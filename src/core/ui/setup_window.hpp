@@ -16,6 +16,10 @@ inline constexpr std::string_view kWelcome = "Welcome to Thumbrover";
 inline constexpr std::string_view kIntro =
     "Use your controller as a mouse and media remote. Thumbrover needs one permission from macOS "
     "before it can move the pointer.";
+// Linux has no permission dialog: what is needed is a desktop that accepts synthetic input.
+inline constexpr std::string_view kIntroLinux =
+    "Use your controller as a mouse and media remote. Thumbrover needs a desktop that lets it "
+    "send input before it can move the pointer.";
 inline constexpr std::string_view kAccessibility = "Accessibility";
 inline constexpr std::string_view kOpenSettings = "Open Settings";
 inline constexpr std::string_view kController = "Controller";

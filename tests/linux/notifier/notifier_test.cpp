@@ -135,11 +135,6 @@ TEST_F(DbusNotifierTest, FallsBackToStandardErrorWithoutAService) {
     EXPECT_THAT(err, ::testing::EndsWith(")\n"));
 }
 
-TEST(NotificationMarkup, EscapesOnlyMarkupCharacters) {
-    EXPECT_EQ(escape_notification_markup("/home/a&b/<x>.toml"), "/home/a&amp;b/&lt;x&gt;.toml");
-    EXPECT_EQ(escape_notification_markup("plain \"text\""), "plain \"text\"");
-}
-
 }  // namespace
 }  // namespace thumbrover
 

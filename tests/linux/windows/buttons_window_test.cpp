@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -27,6 +28,7 @@ class ButtonsWindowTest : public WindowsTest {
     void start_capture(ButtonsWindow& window, std::int64_t tag) {
         QComboBox& popup = *window.binding_popup(tag);
         choose(popup, popup.count() - 1);
+        QApplication::processEvents();
         ASSERT_TRUE(window.capturing());
     }
 
@@ -52,7 +54,7 @@ Action shortcut(std::vector<Key> modifiers, Key key) {
 TEST_F(ButtonsWindowTest, PopupsListTheModelsChoicesWithSeparatorsAndSelectTheBinding) {
     Config config;
     binding_of(config.buttons, Button::A).press = shortcut({Key(KeyKind::Meta)}, Key::letter('w'));
-    ASSERT_TRUE(write_settings_file(file_, config));
+    ASSERT_TRUE(write_config(file_, config));
     ButtonsWindow& window = open();
 
     const std::vector<std::string> items = popup_items(*window.binding_popup(kAPress));
@@ -140,6 +142,24 @@ TEST_F(ButtonsWindowTest, ACapturedShortcutBecomesTheBinding) {
     EXPECT_NE(file_text().find("a = \"alt+page-down\"\n"), std::string::npos);
 }
 
+TEST_F(ButtonsWindowTest, TheKeyThatChoosesOtherKeyInTheOpenPopupIsNotCaptured) {
+    ButtonsWindow& window = open();
+    QComboBox& popup = *window.binding_popup(kAPress);
+    popup.showPopup();
+    QApplication::processEvents();
+    QWidget* list = popup.view();
+    for (const int key : {Qt::Key_End, Qt::Key_Return}) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(list, &down);
+        QApplication::processEvents();
+    }
+    ASSERT_TRUE(window.capturing());
+    EXPECT_TRUE(sent_to_engine().empty());
+    press(window, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(binding(Button::A, BindingSide::Press),
+              shortcut({Key(KeyKind::Ctrl), Key(KeyKind::Shift)}, Key::letter('t')));
+}
+
 TEST_F(ButtonsWindowTest, AnUnusableKeyKeepsTheCaptureWithThePrompt) {
     ButtonsWindow& window = open();
     start_capture(window, kBHold);
@@ -195,7 +215,7 @@ TEST_F(ButtonsWindowTest, RestoreDefaultButtonsResetsBindingsAndSticksOnly) {
     config.left_stick = StickRole::Scroll;
     config.right_stick = StickRole::None;
     binding_of(config.buttons, Button::A).press = Action(ActionKind::Mute);
-    ASSERT_TRUE(write_settings_file(file_, config));
+    ASSERT_TRUE(write_config(file_, config));
     ButtonsWindow& window = open();
     EXPECT_EQ(window.stick_popup(Stick::Left)->currentText(), QStringLiteral("Scroll"));
 

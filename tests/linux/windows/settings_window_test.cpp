@@ -19,7 +19,8 @@ namespace {
 
 QPushButton* find_button(QWidget& window, const QString& title) {
     for (auto* button : window.findChildren<QPushButton*>())
-        if (button->text() == title) return button;
+        if (button->text().replace(QStringLiteral("&&"), QStringLiteral("&")) == title)
+            return button;
     return nullptr;
 }
 
@@ -72,7 +73,7 @@ TEST_F(SettingsWindowTest, OpeningShowsTheFileAndSendsNothing) {
     Config config;
     config.scroll_speed = 2400.0f;
     config.circle_scale = 2.5f;
-    ASSERT_TRUE(write_settings_file(file_, config));
+    ASSERT_TRUE(write_config(file_, config));
     SettingsWindow& window = open();
     EXPECT_EQ(window.slider(kScrollSpeed)->value(), 2400);
     EXPECT_EQ(window.value_label(kScrollSpeed)->text(), QStringLiteral("20.0 notches/s"));
@@ -124,7 +125,7 @@ TEST_F(SettingsWindowTest, RestoreDefaultsResetsTheSettingsButKeepsTheButtons) {
     config.left_stick = StickRole::Scroll;
     binding_of(config.buttons, Button::A).press =
         Action(make_shortcut({Key(KeyKind::Meta)}, Key::letter('w')));
-    ASSERT_TRUE(write_settings_file(file_, config));
+    ASSERT_TRUE(write_config(file_, config));
     SettingsWindow& window = open();
     ASSERT_EQ(window.slider(kPointerSpeed)->value(), 2000);
 

@@ -18,6 +18,7 @@
 #include "core/engine/link.hpp"
 #include "core/engine/messages.hpp"
 #include "core/settings/config.hpp"
+#include "core/settings/config_file.hpp"
 #include "core/ui/app_settings_effects.hpp"
 #include "core/ui/settings_store.hpp"
 #include "linux/linux_windows.hpp"
@@ -108,12 +109,6 @@ class FakeNotifier final : public Notifier {
     }
 };
 
-// The settings file's functions, from a file of their own: their header's notifier type clashes
-// with the platform's notifier interface, so the two cannot meet in one file.
-[[nodiscard]] std::filesystem::path settings_file_in(const std::filesystem::path& dir);
-[[nodiscard]] Config load_settings_file(const std::filesystem::path& file);
-[[nodiscard]] bool write_settings_file(const std::filesystem::path& file, const Config& config);
-
 inline std::string read_text(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream out;
@@ -143,7 +138,7 @@ class WindowsTest : public ::testing::Test {
     }
     Config file_config() {
         effects_.flush();
-        return load_settings_file(file_);
+        return load_config(file_);
     }
 
     // The settings the engine has been sent since the last call, oldest first.
@@ -157,7 +152,7 @@ class WindowsTest : public ::testing::Test {
     }
 
     TempDir dir_;
-    std::filesystem::path file_ = settings_file_in(dir_.path());
+    std::filesystem::path file_ = config_path(dir_.path());
     std::unique_ptr<EngineReceiver> receiver_;
     std::shared_ptr<EngineLink> link_;
     FakeCircle circle_;
