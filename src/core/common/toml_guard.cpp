@@ -1,5 +1,8 @@
 #include "core/common/toml_guard.hpp"
 
+#include <toml++/toml.h>
+#include <algorithm>
+
 namespace thumbrover {
 namespace {
 
@@ -11,9 +14,7 @@ bool is_space_or_break(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-}  // namespace
-
-std::optional<TomlHazard> find_toml_hazard(std::string_view text) {
+std::optional<TomlHazard> scan_for_hazard(std::string_view text) {
     enum class State { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral };
     State state = State::Plain;
     std::size_t line = 1;
@@ -26,7 +27,7 @@ std::optional<TomlHazard> find_toml_hazard(std::string_view text) {
         std::size_t column = 1;
         for (std::size_t k = line_start; k < i; ++k)
             if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80) ++column;
-        return TomlHazard{line, column};
+        return TomlHazard{line, column, std::string(kTomlHazardMessage)};
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -89,6 +90,33 @@ std::optional<TomlHazard> find_toml_hazard(std::string_view text) {
         }
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<TomlHazard> find_toml_hazard(std::string_view text) {
+    if (std::all_of(text.begin(), text.end(), is_ascii)) return std::nullopt;
+    std::string stand_in(text);
+    std::replace_if(
+        stand_in.begin(), stand_in.end(), [](char c) { return !is_ascii(c); }, '@');
+    try {
+        (void)toml::parse(stand_in);
+    } catch (const toml::parse_error& e) {
+        const auto line = static_cast<std::size_t>(e.source().begin.line);
+        const auto column = static_cast<std::size_t>(e.source().begin.column);
+        // toml++ counts columns in bytes here, and every stand-in is one byte.
+        std::size_t start = 0;
+        for (std::size_t l = 1; l < line && start != std::string_view::npos; ++l) {
+            start = text.find('\n', start);
+            if (start != std::string_view::npos) ++start;
+        }
+        const std::size_t at = start == std::string_view::npos ? text.size() : start + column - 1;
+        const bool on_stand_in = at < text.size() && !is_ascii(text[at]);
+        return TomlHazard{
+            line, column,
+            on_stand_in ? std::string(kTomlHazardMessage) : std::string(e.description())};
+    }
+    return scan_for_hazard(text);
 }
 
 }  // namespace thumbrover

@@ -16,8 +16,8 @@ namespace thumbrover {
 Result<Config> config_with_setting(const Config& config, std::string_view key,
                                    std::string_view value) {
     const std::string setting = "`" + std::string(key) + " = " + std::string(value) + "`";
-    if (find_toml_hazard(value))
-        return Error{"invalid setting " + setting + ": " + std::string(kTomlHazardMessage)};
+    if (const auto hazard = find_toml_hazard(value))
+        return Error{"invalid setting " + setting + ": " + hazard->message};
     toml::table document;
     toml::table assignment;
     try {

@@ -514,7 +514,7 @@ Result<Config> parse_config(std::string_view text) {
     if (const auto hazard = find_toml_hazard(text)) {
         const toml::source_position where{static_cast<toml::source_index>(hazard->line),
                                           static_cast<toml::source_index>(hazard->column)};
-        return Error{report(ReadError{where, {}, std::string(kTomlHazardMessage)})};
+        return Error{report(ReadError{where, {}, hazard->message})};
     }
     toml::table root;
     try {
