@@ -5,6 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -101,8 +102,18 @@ int run_application(const ShellOptions& options) {
     static char qt_name[] = "thumbrover";
     static char* qt_argv[] = {qt_name, nullptr};
     std::unique_ptr<QApplication> owned_app;
-    if (QApplication::instance() == nullptr)
+    if (QApplication::instance() == nullptr) {
+        // Posting input, the ring and the cursor all go through X; without a display Qt would
+        // only abort with a message about platform plugins.
+        const char* display = std::getenv("DISPLAY");
+        if (display == nullptr || *display == '\0') {
+            diag("no X display: Thumbrover needs an X11 session (DISPLAY is not set)");
+            return 1;
+        }
+        // In a Wayland session the X server of XWayland is the one whose pointer we move.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
         owned_app = std::make_unique<QApplication>(qt_argc, qt_argv);
+    }
     QApplication::setApplicationName(QStringLiteral("Thumbrover"));
     QApplication::setDesktopFileName(QStringLiteral("thumbrover"));
     // A tray program has no main window: closing its last window must not end it.
@@ -121,7 +132,10 @@ int run_application(const ShellOptions& options) {
     X11InputPermission permission;
 
     auto gamepad = SdlGamepad::create();
-    if (!gamepad) fatal(gamepad.error());
+    if (!gamepad) {
+        diag("cannot read controllers: " + gamepad.error());
+        return 1;
+    }
     ControllerPoller poll(**gamepad);
 
     QtOverlay overlay;
@@ -183,10 +197,12 @@ int run_application(const ShellOptions& options) {
     // The engine ends the program: when its body returns, the event loop is asked to stop with
     // its exit status. The thread is joined below only after that request, its last act.
     LinuxEngineHost host(notifier);
+    std::atomic<int> engine_status{0};
     std::thread engine_thread;
     try {
-        engine_thread = std::thread([&host, &notifier, dir] {
+        engine_thread = std::thread([&host, &notifier, &engine_status, dir] {
             const int status = run_engine(host, EngineOptions{.app_dir = dir});
+            engine_status = status;
             // A start failure's notification must leave before the process does.
             notifier.flush();
             QMetaObject::invokeMethod(
@@ -198,12 +214,17 @@ int run_application(const ShellOptions& options) {
 
     if (options.on_started) QTimer::singleShot(0, qApp, [&] { options.on_started(tray); });
 
-    const int status = QApplication::exec();
+    QApplication::exec();
     timer.stop();
+    // Normally the loop ended because the engine did. When something else ended it (the session
+    // closing), the engine is told to finish too, so it still lets go of every held button and
+    // key before the process ends.
+    quit_flag().store(true);
+    engine.send_quit();
     engine_thread.join();
     // The loop no longer ticks: put the arrow back and take the ring away ourselves.
     circle.update_circle(false);
-    return status;
+    return engine_status.load();
 }
 
 int run_shell(int /*argc*/, char** /*argv*/) {

@@ -1,0 +1,123 @@
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/common/files.hpp"
+#include "linux/x_probe.hpp"
+#include "test_support.hpp"
+
+extern char** environ;
+
+namespace thumbrover {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The real program in a process of its own, with a private home and its standard error kept.
+class Started {
+  public:
+    Started(const std::vector<std::string>& args, const std::vector<std::string>& unset = {}) {
+        std::vector<std::string> env_text;
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string entry = *e;
+            const std::string name = entry.substr(0, entry.find('='));
+            if (name == "HOME" || name == "XDG_CONFIG_HOME") continue;
+            bool drop = false;
+            for (const std::string& u : unset)
+                drop = drop || u == name;
+            if (!drop) env_text.push_back(entry);
+        }
+        env_text.push_back("HOME=" + home_.path().string());
+        env_text.push_back("XDG_CONFIG_HOME=" + (home_.path() / ".config").string());
+        std::vector<char*> env;
+        for (std::string& e : env_text)
+            env.push_back(e.data());
+        env.push_back(nullptr);
+
+        const std::string program = THUMBROVER_BINARY_DIR "/thumbrover";
+        std::vector<std::string> argv_text{program};
+        argv_text.insert(argv_text.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : argv_text)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, stderr_path().c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), env.data()) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Started() {
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    // The exit status once it has ended within the deadline.
+    std::optional<int> wait(std::chrono::milliseconds deadline) {
+        if (status_) return status_;
+        int raw = 0;
+        if (testing::wait_until([&] { return ::waitpid(pid_, &raw, WNOHANG) == pid_; }, deadline))
+            status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return status_;
+    }
+
+    void signal(int number) { ::kill(pid_, number); }
+    [[nodiscard]] std::string errors() const {
+        auto text = read_file(stderr_path());
+        return text ? *text : std::string();
+    }
+    [[nodiscard]] std::filesystem::path app_dir() const {
+        return home_.path() / ".config" / "thumbrover";
+    }
+
+  private:
+    [[nodiscard]] std::filesystem::path stderr_path() const { return home_.path() / "stderr"; }
+
+    testing::TempDir home_;
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+TEST(Process, RestoreCursorEndsAtOnceWithoutStartingAnything) {
+    Started program({"--restore-cursor"});
+    EXPECT_EQ(program.wait(5s), 0);
+    EXPECT_FALSE(std::filesystem::exists(program.app_dir() / "lock")) << "no lock taken";
+}
+
+TEST(Process, WithoutAnXDisplayItSaysSoAndEnds) {
+    Started program({}, {"DISPLAY"});
+    EXPECT_EQ(program.wait(10s), 1);
+    EXPECT_THAT(program.errors(), ::testing::HasSubstr("thumbrover: no X display"));
+}
+
+TEST(Process, TerminationAndInterruptEndItNormally) {
+    for (const int signal_number : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal_number);
+        Started program({});
+        // Running once its engine has taken the lock and written the default settings.
+        ASSERT_TRUE(testing::wait_until(
+            [&] { return std::filesystem::exists(program.app_dir() / "config.toml"); }, 10s))
+            << program.errors();
+        std::this_thread::sleep_for(300ms);
+        program.signal(signal_number);
+        EXPECT_EQ(program.wait(5s), 0) << program.errors();
+    }
+}
+
+}  // namespace
+}  // namespace thumbrover
