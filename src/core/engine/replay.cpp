@@ -40,6 +40,26 @@ std::string quoted(std::string_view s) {
     return "`" + std::string(s) + "`";
 }
 
+// Errors quote the scenario, and a diagnostic must stay one line free of terminal control
+// sequences, so control characters are shown escaped.
+std::string without_controls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            constexpr char kHex[] = "0123456789abcdef";
+            out += "\\u{";
+            if (byte >= 0x10) out += kHex[byte >> 4];
+            out += kHex[byte & 0xf];
+            out += '}';
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 std::optional<unsigned> parse_small_number(std::string_view text, unsigned limit) {
     unsigned value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -225,7 +245,8 @@ Result<void> run_replay(std::string_view scenario, EngineState& state, std::stri
         const std::string_view line = scenario.substr(0, eol);
         scenario = eol == std::string_view::npos ? std::string_view() : scenario.substr(eol + 1);
         if (auto result = replay.line(line); !result) {
-            return Error{"line " + std::to_string(number) + ": " + result.error()};
+            return Error{"line " + std::to_string(number) + ": " +
+                         without_controls(result.error())};
         }
     }
     return {};

@@ -5,6 +5,7 @@
 #include <toml++/toml.h>
 
 #include "core/common/files.hpp"
+#include "core/common/toml_guard.hpp"
 #include "core/engine/replay.hpp"
 #include "core/settings/config_file.hpp"
 
@@ -15,6 +16,8 @@ namespace thumbrover {
 Result<Config> config_with_setting(const Config& config, std::string_view key,
                                    std::string_view value) {
     const std::string setting = "`" + std::string(key) + " = " + std::string(value) + "`";
+    if (const auto hazard = find_toml_hazard(value))
+        return Error{"invalid setting " + setting + ": " + hazard->message};
     toml::table document;
     toml::table assignment;
     try {

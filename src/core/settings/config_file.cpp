@@ -20,6 +20,7 @@
 #include "core/common/diag.hpp"
 #include "core/common/files.hpp"
 #include "core/common/numeric.hpp"
+#include "core/common/toml_guard.hpp"
 #include "core/settings/app_folder.hpp"
 
 namespace thumbrover {
@@ -510,6 +511,11 @@ std::string config_to_text(const Config& config) {
 
 Result<Config> parse_config(std::string_view text) {
     if (auto error = too_deeply_nested(text)) return Error{report(*error)};
+    if (const auto hazard = find_toml_hazard(text)) {
+        const toml::source_position where{static_cast<toml::source_index>(hazard->line),
+                                          static_cast<toml::source_index>(hazard->column)};
+        return Error{report(ReadError{where, {}, hazard->message})};
+    }
     toml::table root;
     try {
         root = toml::parse(text);

@@ -46,15 +46,16 @@ constexpr double kDeadzoneMin = 0.0, kDeadzoneMax = 0.4;
 constexpr double kCurveMin = 1.0, kCurveMax = 4.0;
 constexpr double kCircleMin = 0.5, kCircleMax = 3.0;
 constexpr double kScrollMin = 300, kScrollMax = 6000;
-constexpr double kHoldMin = 150, kHoldMax = 1500;
-constexpr double kXboxMin = 300, kXboxMax = 3000;
-constexpr double kSwitcherMin = 300, kSwitcherMax = 2000;
-constexpr double kIdleMin = 200, kIdleMax = 5000;
-constexpr double kDelayMin = 100, kDelayMax = 1500;
-constexpr double kRepeatMin = 50, kRepeatMax = 600;
+constexpr int kHoldMin = 150, kHoldMax = 1500;
+constexpr int kXboxMin = 300, kXboxMax = 3000;
+constexpr int kSwitcherMin = 300, kSwitcherMax = 2000;
+constexpr int kIdleMin = 200, kIdleMax = 5000;
+constexpr int kDelayMin = 100, kDelayMax = 1500;
+constexpr int kRepeatMin = 50, kRepeatMax = 600;
 
-// A step of 10 ms for every millisecond field.
-template <std::uint64_t Config::*Field, double Min, double Max>
+// A step of 10 ms for every millisecond field. The bounds are whole numbers because clang
+// before 18 (Apple's included) refuses floating-point template arguments.
+template <std::uint64_t Config::*Field, int Min, int Max>
 void write_ms(Config& config, double value) {
     config.*Field = to_milliseconds(snap_to_step(bounded(value, Min, Max), 10.0));
 }

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/common/files.hpp"
+#include "core/common/toml_guard.hpp"
 
 namespace thumbrover {
 namespace {
@@ -22,6 +23,7 @@ std::optional<std::string> string_at(const toml::table& table, std::string_view 
 }  // namespace
 
 StoredUpdate stored_update_from_toml(std::string_view text) {
+    if (find_toml_hazard(text)) return {};
     toml::table document;
     try {
         document = toml::parse(text);

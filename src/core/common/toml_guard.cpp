@@ -1,0 +1,122 @@
+#include "core/common/toml_guard.hpp"
+
+#include <toml++/toml.h>
+#include <algorithm>
+
+namespace thumbrover {
+namespace {
+
+bool is_ascii(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+}
+
+bool is_space_or_break(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::optional<TomlHazard> scan_for_hazard(std::string_view text) {
+    enum class State { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral };
+    State state = State::Plain;
+    std::size_t line = 1;
+    std::size_t line_start = 0;
+    const auto opens = [&](std::size_t i, std::string_view what) {
+        return text.substr(i, 3) == what;
+    };
+    const auto hazard_at = [&](std::size_t i) {
+        // Columns count characters: every byte but UTF-8 continuation bytes starts one.
+        std::size_t column = 1;
+        for (std::size_t k = line_start; k < i; ++k)
+            if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80) ++column;
+        return TomlHazard{line, column, std::string(kTomlHazardMessage)};
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\n') {
+            ++line;
+            line_start = i + 1;
+            if (state != State::MultiBasic && state != State::MultiLiteral) state = State::Plain;
+            continue;
+        }
+        switch (state) {
+            case State::Plain:
+                if (!is_ascii(c)) return hazard_at(i);
+                if (c == '#') {
+                    state = State::Comment;
+                } else if (c == '"') {
+                    state = opens(i, "\"\"\"") ? State::MultiBasic : State::Basic;
+                    if (state == State::MultiBasic) i += 2;
+                } else if (c == '\'') {
+                    state = opens(i, "'''") ? State::MultiLiteral : State::Literal;
+                    if (state == State::MultiLiteral) i += 2;
+                }
+                break;
+            case State::Comment:
+                break;
+            case State::Basic:
+            case State::MultiBasic:
+                if (c == '\\') {
+                    std::size_t next = i + 1;
+                    if (state == State::MultiBasic) {
+                        while (next < text.size() && is_space_or_break(text[next])) {
+                            if (text[next] == '\n') {
+                                ++line;
+                                line_start = next + 1;
+                            }
+                            ++next;
+                        }
+                    }
+                    if (next < text.size() && !is_ascii(text[next])) return hazard_at(next);
+                    if (next > i + 1) {
+                        i = next - 1;
+                    } else if (next < text.size() && text[next] != '\n') {
+                        i = next;  // the escaped character, so that \" does not end the string
+                    }
+                } else if (state == State::Basic && c == '"') {
+                    state = State::Plain;
+                } else if (state == State::MultiBasic && opens(i, "\"\"\"")) {
+                    state = State::Plain;
+                    i += 2;
+                }
+                break;
+            case State::Literal:
+                if (c == '\'') state = State::Plain;
+                break;
+            case State::MultiLiteral:
+                if (opens(i, "'''")) {
+                    state = State::Plain;
+                    i += 2;
+                }
+                break;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<TomlHazard> find_toml_hazard(std::string_view text) {
+    if (std::all_of(text.begin(), text.end(), is_ascii)) return std::nullopt;
+    std::string stand_in(text);
+    std::replace_if(
+        stand_in.begin(), stand_in.end(), [](char c) { return !is_ascii(c); }, '@');
+    try {
+        (void)toml::parse(stand_in);
+    } catch (const toml::parse_error& e) {
+        const auto line = static_cast<std::size_t>(e.source().begin.line);
+        const auto column = static_cast<std::size_t>(e.source().begin.column);
+        // toml++ counts columns in bytes here, and every stand-in is one byte.
+        std::size_t start = 0;
+        for (std::size_t l = 1; l < line && start != std::string_view::npos; ++l) {
+            start = text.find('\n', start);
+            if (start != std::string_view::npos) ++start;
+        }
+        const std::size_t at = start == std::string_view::npos ? text.size() : start + column - 1;
+        const bool on_stand_in = at < text.size() && !is_ascii(text[at]);
+        return TomlHazard{
+            line, column,
+            on_stand_in ? std::string(kTomlHazardMessage) : std::string(e.description())};
+    }
+    return scan_for_hazard(text);
+}
+
+}  // namespace thumbrover
