@@ -92,8 +92,9 @@ void TrayMenu::show(const StatusMenu& status) {
     // The old menu may be open or inside its own signal right now: let the event loop free it.
     if (menu_) menu_.release()->deleteLater();
     menu_ = std::move(menu);
-    // Without a tray host there is nothing to show on; the model above is still kept current.
-    if (QSystemTrayIcon::isSystemTrayAvailable()) tray_->show();
+    // Shown even when no tray host is there yet: started at login, the program often comes up
+    // before the panel, and Qt docks the icon once a tray appears.
+    if (!tray_->isVisible()) tray_->show();
 }
 
 }  // namespace thumbrover
