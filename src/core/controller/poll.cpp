@@ -14,7 +14,7 @@ ControllerPoller::ControllerPoller(GamepadApi& api, ControllerSlots& slots)
 void ControllerPoller::poll(ControllerLink* link) {
     if (link == nullptr) return;
     const auto lock = link->lock();
-    if (tick_count_ % kControllerRefreshPolls == 0) refresh(link->events());
+    if (tick_count_ % polls_per_refresh_ == 0) refresh(link->events());
     ++tick_count_;
     drain_feedback(*link);
     send_changes(link->events());

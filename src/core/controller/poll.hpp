@@ -26,6 +26,10 @@ class ControllerPoller final : public ControllerPollStep {
     void poll_controller() override { poll(published_controller_link()); }
 
     [[nodiscard]] std::optional<ControllerId> current() const { return current_; }
+    [[nodiscard]] bool has_controller() const override { return current_.has_value(); }
+    void set_polls_per_refresh(std::uint32_t polls) override {
+        polls_per_refresh_ = polls == 0 ? 1 : polls;
+    }
 
   private:
     void refresh(ControllerEvents& events);
@@ -35,6 +39,7 @@ class ControllerPoller final : public ControllerPollStep {
     GamepadApi& api_;
     ControllerSlots& slots_;
     std::uint32_t tick_count_ = 0;
+    std::uint32_t polls_per_refresh_ = kControllerRefreshPolls;
     std::optional<ControllerId> current_;
     // Set exactly when there is a current controller.
     std::optional<ControllerSnapshot> last_snapshot_;

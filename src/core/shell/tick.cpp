@@ -24,6 +24,21 @@ void MainTick::tick() {
     const std::chrono::nanoseconds now = clock_.now();
     refresh_if_due(parts_.settings_window, settings_schedule_, now);
     refresh_if_due(parts_.setup_window, setup_schedule_, now);
+    choose_interval();
+}
+
+void MainTick::choose_interval() {
+    const auto visible = [](const LiveWindow* window) {
+        return window != nullptr && window->is_visible();
+    };
+    const bool active = parts_.controller.has_controller() ||
+                        circle_wanted_.load(std::memory_order_relaxed) ||
+                        visible(parts_.settings_window) || visible(parts_.setup_window);
+    const std::chrono::milliseconds next = active ? kActiveInterval : kIdleInterval;
+    if (next == interval_) return;
+    interval_ = next;
+    parts_.controller.set_polls_per_refresh(
+        static_cast<std::uint32_t>(kControllerLookInterval / interval_));
 }
 
 void MainTick::refresh_if_due(LiveWindow* window, RefreshSchedule& schedule,

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -25,6 +26,11 @@ class ControllerPollStep {
   public:
     virtual ~ControllerPollStep() = default;
     virtual void poll_controller() = 0;
+    // Whether a controller is being read, which needs the full tick rate.
+    [[nodiscard]] virtual bool has_controller() const { return true; }
+    // How many polls pass between two looks for controllers, so that the look stays about every
+    // 500 ms whatever the tick rate.
+    virtual void set_polls_per_refresh(std::uint32_t /*polls*/) {}
 };
 
 class UpdateStep {
@@ -98,6 +104,16 @@ class MainTick {
     // visible settings and setup window at most every 500 ms.
     void tick();
 
+    // The full rate serves a controller, the ring and a window's live rows. With none of them
+    // there is nothing to read or draw, and a slow tick lets an idle machine sleep; the controller
+    // list is still looked at every 500 ms.
+    static constexpr std::chrono::milliseconds kActiveInterval{4};
+    static constexpr std::chrono::milliseconds kIdleInterval{100};
+    static constexpr std::chrono::milliseconds kControllerLookInterval{500};
+
+    // When the shell should run the next tick, decided by the last one.
+    [[nodiscard]] std::chrono::milliseconds interval() const { return interval_; }
+
     // The shell built a window (and hands it over) or learns of it: its interval starts now.
     void settings_window_built(LiveWindow& window);
     void setup_window_built(LiveWindow& window);
@@ -110,7 +126,10 @@ class MainTick {
     const Clock& clock_;
     std::function<const EngineLink*()> engine_link_;
     const std::atomic<bool>& circle_wanted_;
+    void choose_interval();
+
     bool first_tick_ = true;
+    std::chrono::milliseconds interval_ = kActiveInterval;
     RefreshSchedule settings_schedule_;
     RefreshSchedule setup_schedule_;
 };

@@ -183,6 +183,19 @@ TEST_F(PollTest, ControllersAreListedOnlyEvery125thPoll) {
     EXPECT_EQ(pad.list_queries, 3);
 }
 
+TEST_F(PollTest, ASlowerTickLooksForControllersMoreOftenInPolls) {
+    poller.set_polls_per_refresh(5);
+    poll(5);
+    EXPECT_EQ(pad.list_queries, 1);
+    pad.plug(4);
+    EXPECT_EQ(poll(), Lines{"Connected true"});
+    EXPECT_EQ(pad.list_queries, 2);
+    EXPECT_TRUE(poller.has_controller());
+    poller.set_polls_per_refresh(0);  // never a division by zero: every poll looks
+    poll(3);
+    EXPECT_EQ(pad.list_queries, 5);
+}
+
 TEST_F(PollTest, UnpluggingSendsTheDisconnectSequenceAndClearsTheSlots) {
     FakePad& p = pad.plug(3);
     p.battery = 0.5f;

@@ -211,3 +211,70 @@ TEST(ShellActions, ThePermissionIsRequestedBeforeItsPaneOpens) {
 
 }  // namespace
 }  // namespace thumbrover
+
+namespace thumbrover {
+namespace {
+
+// A poller that says whether it reads a controller and remembers the refresh period it was given.
+class PacedPoller final : public ControllerPollStep {
+  public:
+    bool controller = false;
+    std::vector<std::uint32_t> periods;
+    void poll_controller() override {}
+    bool has_controller() const override { return controller; }
+    void set_polls_per_refresh(std::uint32_t polls) override { periods.push_back(polls); }
+};
+
+TEST(TickPacing, SlowsDownOnlyWhenNothingNeedsTheFullRate) {
+    struct Case {
+        const char* what;
+        bool controller;
+        bool circle;
+        bool settings_visible;
+        bool setup_visible;
+        std::chrono::milliseconds interval;
+    };
+    const Case cases[] = {
+        {"nothing to read or draw", false, false, false, false, MainTick::kIdleInterval},
+        {"a controller", true, false, false, false, MainTick::kActiveInterval},
+        {"the ring", false, true, false, false, MainTick::kActiveInterval},
+        {"settings on screen", false, false, true, false, MainTick::kActiveInterval},
+        {"setup on screen", false, false, false, true, MainTick::kActiveInterval},
+    };
+    for (const Case& c : cases) {
+        ManualClock clock;
+        Recorder rec;
+        PacedPoller poller;
+        poller.controller = c.controller;
+        std::atomic<bool> circle{c.circle};
+        FakeWindow settings{rec.calls, "settings"};
+        FakeWindow setup{rec.calls, "setup"};
+        settings.visible = c.settings_visible;
+        setup.visible = c.setup_visible;
+        MainTick tick{TickParts{rec, poller, rec, rec, rec}, clock, [] { return nullptr; }, circle};
+        tick.settings_window_built(settings);
+        tick.setup_window_built(setup);
+        tick.tick();
+        EXPECT_EQ(tick.interval(), c.interval) << c.what;
+    }
+}
+
+TEST(TickPacing, KeepsLookingForControllersEveryHalfSecondAtEitherRate) {
+    ManualClock clock;
+    Recorder rec;
+    PacedPoller poller;
+    std::atomic<bool> circle{false};
+    MainTick tick{TickParts{rec, poller, rec, rec, rec}, clock, [] { return nullptr; }, circle};
+
+    tick.tick();  // idle: 100 ms ticks, a look every 5th
+    poller.controller = true;
+    tick.tick();  // a controller arrived: 4 ms ticks, a look every 125th
+    tick.tick();  // unchanged: the period is not handed over again
+    poller.controller = false;
+    tick.tick();
+    EXPECT_EQ(poller.periods, (std::vector<std::uint32_t>{5, 125, 5}));
+    EXPECT_EQ(tick.interval(), MainTick::kIdleInterval);
+}
+
+}  // namespace
+}  // namespace thumbrover
