@@ -190,8 +190,12 @@ int run_application(const ShellOptions& options) {
 
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(4);
-    QObject::connect(&timer, &QTimer::timeout, [&tick] { tick.tick(); });
+    timer.setInterval(static_cast<int>(MainTick::kActiveInterval.count()));
+    QObject::connect(&timer, &QTimer::timeout, [&tick, &timer] {
+        tick.tick();
+        const auto next = static_cast<int>(tick.interval().count());
+        if (timer.interval() != next) timer.setInterval(next);
+    });
     timer.start();
 
     // The engine ends the program: when its body returns, the event loop is asked to stop with
