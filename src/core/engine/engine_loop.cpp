@@ -1,5 +1,6 @@
 #include "core/engine/engine_loop.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <string>
@@ -38,6 +39,13 @@ EngineLoop::EngineLoop(EngineHost& host, EngineState state, std::filesystem::pat
 
 EngineTime EngineLoop::wait_time() const {
     return connected_ && enabled_ ? kActiveWait : kIdleWait;
+}
+
+EngineTime EngineLoop::wait_time(EngineTime now) const {
+    const EngineTime wait = wait_time();
+    if (wait != kActiveWait || now < last_loop_tick_) return wait;
+    const EngineTime due = last_loop_tick_ + kTickInterval - now;
+    return std::clamp(due, EngineTime{0}, wait);
 }
 
 void EngineLoop::perform(CommandList commands) {
@@ -140,7 +148,8 @@ int run_engine(EngineHost& host, const EngineOptions& options) {
     const Clock& clock = *options.clock;
     const auto zero = clock.now();
     while (!quit_flag().load()) {
-        auto message = receiver.recv_for(loop.wait_time());
+        const auto before = clock.now() - zero;
+        auto message = receiver.recv_for(loop.wait_time(before));
         const auto elapsed = clock.now() - zero;
         if (!loop.pass(std::move(message), elapsed < EngineTime{0} ? EngineTime{0} : elapsed)) {
             break;

@@ -33,6 +33,9 @@ class EngineLoop final {
 
     // How long the next wait for a message may last.
     [[nodiscard]] EngineTime wait_time() const;
+    // The same, cut short so that the wait ends when the next tick is due: a message between two
+    // ticks must not push the next tick, and the motion it asked for, a whole interval later.
+    [[nodiscard]] EngineTime wait_time(EngineTime now) const;
 
     // Acts on the message the wait produced (if any), then the tick and the battery watch.
     // Returns false when the message was `Quit`; the caller then runs `finish`.

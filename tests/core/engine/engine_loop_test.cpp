@@ -253,6 +253,24 @@ TEST_F(LoopTest, WaitsBrieflyOnlyWhileConnectedAndOn) {
     EXPECT_EQ(off.wait_time(), 250ms);
 }
 
+TEST_F(LoopTest, AnActiveWaitEndsWhenTheNextTickIsDue) {
+    EngineLoop loop = make_loop(true);
+    ASSERT_TRUE(loop.pass(EngineMessage::connected(true), 0ms));
+    ASSERT_TRUE(loop.pass(std::nullopt, 8ms));  // the first tick
+    struct Case {
+        std::chrono::milliseconds now;
+        std::chrono::milliseconds wait;
+    };
+    for (const Case& c :
+         {Case{8ms, 8ms}, Case{11ms, 5ms}, Case{16ms, 0ms}, Case{30ms, 0ms}, Case{5ms, 8ms}}) {
+        SCOPED_TRACE(c.now.count());
+        EXPECT_EQ(loop.wait_time(c.now), c.wait);
+    }
+    // Idle waits are not cut short: nothing moves between their ticks.
+    ASSERT_TRUE(loop.pass(EngineMessage::connected(false), 9ms));
+    EXPECT_EQ(loop.wait_time(12ms), 250ms);
+}
+
 TEST_F(LoopTest, TicksAtMostEvery8msAfterAnyMessageOrTimeOut) {
     EngineLoop loop = make_loop(true);
     struct Step {
