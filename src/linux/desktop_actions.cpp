@@ -41,7 +41,14 @@ exit 3
 }  // namespace
 
 LinuxDesktopActions::LinuxDesktopActions(Notifier& notifier, Spawner spawner)
-    : notifier_(notifier), spawner_(std::move(spawner)) {}
+    : notifier_slot_(std::make_shared<NotifierSlot>()), spawner_(std::move(spawner)) {
+    notifier_slot_->notifier = &notifier;
+}
+
+LinuxDesktopActions::~LinuxDesktopActions() {
+    const std::lock_guard lock(notifier_slot_->mutex);
+    notifier_slot_->notifier = nullptr;
+}
 
 Result<void> LinuxDesktopActions::show_overview() {
     SpawnOptions options;
@@ -61,11 +68,16 @@ Result<void> LinuxDesktopActions::show_on_screen_keyboard() {
     SpawnOptions options;
     options.discard_stderr = true;
     // The notifier may be used from any thread, the reaping one included.
-    options.on_exit = [&notifier = notifier_](int status) {
+    options.on_exit = [slot = notifier_slot_](int status) {
         if (status != kNothingToOpen) return;
-        notifier.notify("The on-screen keyboard is not available",
-                        "This desktop has no on-screen keyboard that Thumbrover can open. Install "
-                        "Onboard, or choose another action for this button in Customize Buttons.");
+        // Held while notifying, so that the notifier cannot go away in the middle; notify only
+        // queues the message.
+        const std::lock_guard lock(slot->mutex);
+        if (slot->notifier == nullptr) return;
+        slot->notifier->notify(
+            "The on-screen keyboard is not available",
+            "This desktop has no on-screen keyboard that Thumbrover can open. Install "
+            "Onboard, or choose another action for this button in Customize Buttons.");
     };
     const Result<void> started =
         spawner_("/bin/sh", {"-c", std::string(kHelpers) + kKeyboard}, options);

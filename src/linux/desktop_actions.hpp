@@ -1,5 +1,8 @@
 #pragma once
 
+#include <memory>
+#include <mutex>
+
 #include "core/common/spawn.hpp"
 #include "platform/event_output.hpp"
 #include "platform/notifier.hpp"
@@ -21,11 +24,23 @@ class LinuxDesktopActions final : public DesktopActions {
     static constexpr int kNothingToOpen = 3;
 
     LinuxDesktopActions(Notifier& notifier, Spawner spawner = system_spawner());
+    ~LinuxDesktopActions() override;
+    LinuxDesktopActions(const LinuxDesktopActions&) = delete;
+    LinuxDesktopActions& operator=(const LinuxDesktopActions&) = delete;
+
     Result<void> show_overview() override;
     Result<void> show_on_screen_keyboard() override;
 
   private:
-    Notifier& notifier_;
+    // A request shell is reaped on a detached thread that can outlive these actions and the
+    // notifier they were given (the program ending while the shell still runs). That thread
+    // reaches the notifier only through this slot, which the destructor empties.
+    struct NotifierSlot {
+        std::mutex mutex;
+        Notifier* notifier = nullptr;
+    };
+
+    std::shared_ptr<NotifierSlot> notifier_slot_;
     Spawner spawner_;
 };
 

@@ -27,6 +27,7 @@
 #include "linux/status_menu.hpp"
 #include "linux/steering_circle.hpp"
 #include "linux/system_services.hpp"
+#include "linux/x11_display.hpp"
 #include "platform/shell.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
@@ -110,6 +111,9 @@ int run_application(const ShellOptions& options) {
             diag("no X display: Thumbrover needs an X11 session (DISPLAY is not set)");
             return 1;
         }
+        // Before the toolkit's connection: the engine, the watcher and the main thread each use
+        // Xlib from their own thread, which Xlib only allows once this came first.
+        init_xlib_threads();
         // In a Wayland session the X server of XWayland is the one whose pointer we move.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
         owned_app = std::make_unique<QApplication>(qt_argc, qt_argv);

@@ -12,6 +12,7 @@
 
 #include "core/common/files.hpp"
 #include "core/settings/app_folder.hpp"
+#include "linux/x11_display.hpp"
 
 namespace thumbrover {
 namespace {
@@ -176,6 +177,8 @@ std::optional<fs::path> LinuxDesktop::executable_path() const {
 }
 
 bool X11InputPermission::granted() {
+    // Asked from the main thread while the engine and the watcher open connections of their own.
+    init_xlib_threads();
     const std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
     if (!display) return false;
     int event_base = 0;

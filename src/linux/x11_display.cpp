@@ -27,14 +27,18 @@ int record_error(Display* /*display*/, XErrorEvent* event) {
 }
 
 void install_error_handler() {
-    static std::once_flag once;
-    std::call_once(once, [] { XInitThreads(); });
+    init_xlib_threads();
     // Installed again at every open: a toolkit that set its own handler in between would otherwise
     // bring back the default one, which ends the process on the first error.
     XSetErrorHandler(record_error);
 }
 
 }  // namespace
+
+void init_xlib_threads() {
+    static std::once_flag once;
+    std::call_once(once, [] { XInitThreads(); });
+}
 
 void X11Display::Closer::operator()(_XDisplay* display) const noexcept {
     XCloseDisplay(display);

@@ -13,6 +13,11 @@ namespace thumbrover {
 // One connection to the X server, closed on destruction. Each adapter owns its own connection and
 // uses it from one thread only, so no Xlib locking is shared between the engine, the main thread
 // and the watcher.
+// Makes Xlib safe to use from several threads. Xlib requires this before any other Xlib call of
+// the process, so the shell calls it before the toolkit opens its own connection; every later
+// call does nothing.
+void init_xlib_threads();
+
 class X11Display {
   public:
     // Opens the display named by DISPLAY. Fails with "cannot open the X display"

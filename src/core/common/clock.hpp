@@ -22,8 +22,10 @@ class SteadyClock final : public Clock {
 };
 
 // The one steady clock the program shares; it has no state, so any thread may read it.
+// Never destroyed: detached threads (the mouse watcher, an update check) still read it while the
+// process runs its exit handlers, after a destroyed object's vtable would already be gone.
 [[nodiscard]] inline const Clock& steady_clock() {
-    static const SteadyClock clock;
+    static const SteadyClock& clock = *new SteadyClock();
     return clock;
 }
 

@@ -87,6 +87,27 @@ TEST(LinuxDesktopActions, EachRequestIsOneDetachedShellAndAFailedStartIsAnError)
               "could not open the on-screen keyboard: No such file or directory");
 }
 
+// The request shell is reaped on a detached thread, which can still be waiting when the program
+// ends and tears down the actions and then the notifier.
+TEST(LinuxDesktopActions, AShellEndingAfterTheActionsAreGoneNotifiesNobody) {
+    RecordingNotifier notifier;
+    std::vector<SpawnCall> calls;
+    {
+        LinuxDesktopActions actions(
+            notifier,
+            [&](const std::string& program, const std::vector<std::string>& args,
+                const SpawnOptions& options) -> Result<void> {
+                calls.push_back({program, args, options});
+                return {};
+            });
+        ASSERT_TRUE(actions.show_on_screen_keyboard().ok());
+    }
+    ASSERT_EQ(calls.size(), 1u);
+    ASSERT_TRUE(calls[0].options.on_exit);
+    calls[0].options.on_exit(LinuxDesktopActions::kNothingToOpen);
+    EXPECT_TRUE(notifier.wait_for(1, 0ms).empty());
+}
+
 // Stand-ins for the desktop's services on the test's private session bus.
 class OnboardStandIn : public QObject {
     Q_OBJECT
