@@ -32,6 +32,8 @@
 // Xlib after Qt: its macros (Bool, Status, None) would otherwise clash with Qt's names.
 #include <X11/Xlib.h>
 
+#include "../tests/linux/x_probe.hpp"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -82,22 +84,6 @@ Figures measure(std::chrono::seconds length) {
 
 void on_main(const std::function<void()>& f) {
     QMetaObject::invokeMethod(qApp, f, Qt::BlockingQueuedConnection);
-}
-
-struct DisplayCloser {
-    void operator()(Display* d) const { XCloseDisplay(d); }
-};
-
-int pointer_x(Display* d) {
-    Window root = 0;
-    Window child = 0;
-    int x = 0;
-    int y = 0;
-    int wx = 0;
-    int wy = 0;
-    unsigned mask = 0;
-    XQueryPointer(d, DefaultRootWindow(d), &root, &child, &x, &y, &wx, &wy, &mask);
-    return x;
 }
 
 double percentile(std::vector<double> values, double p) {
@@ -156,14 +142,14 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, int samples)
     std::printf("Latency: %d samples of a stick change until the X server moves the pointer...\n",
                 samples);
     std::fflush(stdout);
-    const std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
+    const thumbrover::testing::XDisplayPtr display(XOpenDisplay(nullptr));
     std::vector<double> latencies;
     for (int i = 0; i < samples; ++i) {
         XWarpPointer(display.get(), None, DefaultRootWindow(display.get()), 0, 0, 0, 0, 600, 500);
         XSync(display.get(), False);
         // Let any motion from the last sample die away, and vary the phase against the ticks.
         std::this_thread::sleep_for(std::chrono::milliseconds(40 + (i * 7) % 13));
-        const int x0 = pointer_x(display.get());
+        const int x0 = thumbrover::testing::query_pointer(display.get()).x;
         Clock::time_point changed;
         on_main([&] {
             pad->set_axis(0, 1.0f);
@@ -172,7 +158,7 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, int samples)
         const auto give_up = changed + 1s;
         // Each query is a round trip to the server; a short pause between them keeps this
         // thread from starving the program it measures on a small machine.
-        while (pointer_x(display.get()) == x0 && Clock::now() < give_up)
+        while (thumbrover::testing::query_pointer(display.get()).x == x0 && Clock::now() < give_up)
             std::this_thread::sleep_for(100us);
         const auto moved = Clock::now();
         on_main([&] { pad->set_axis(0, 0.0f); });

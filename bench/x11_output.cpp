@@ -12,6 +12,9 @@
 #include "linux/event_output.hpp"
 #include "linux/x11_display.hpp"
 
+// The tests' X probe also answers where the pointer is.
+#include "../tests/linux/x_probe.hpp"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -28,18 +31,6 @@ Summary summarise(std::vector<double> samples) {
         return samples[static_cast<std::size_t>(q * static_cast<double>(samples.size() - 1))];
     };
     return {at(0.5), at(0.99), samples.back()};
-}
-
-int pointer_x(Display* display) {
-    Window root = 0;
-    Window child = 0;
-    int x = 0;
-    int y = 0;
-    int wx = 0;
-    int wy = 0;
-    unsigned mask = 0;
-    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &wx, &wy, &mask);
-    return x;
 }
 
 }  // namespace
@@ -65,12 +56,12 @@ int main() {
     int timeouts = 0;
     for (int i = 0; i < kSamples; ++i) {
         const int step = i % 2 == 0 ? 3 : -3;
-        const int before = pointer_x(d);
+        const int before = thumbrover::testing::query_pointer(d).x;
         const auto start = Clock::now();
         if (!(*output)->perform({CommandKind::Move, 0, 0, step, 0})) return 1;
         const auto performed = Clock::now();
         const auto deadline = start + std::chrono::seconds(1);
-        while (pointer_x(d) != before + step) {
+        while (thumbrover::testing::query_pointer(d).x != before + step) {
             if (Clock::now() > deadline) {
                 ++timeouts;
                 break;

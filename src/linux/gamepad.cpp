@@ -8,6 +8,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "linux/sdl_layout.hpp"
+
 namespace thumbrover {
 namespace {
 
@@ -175,14 +177,9 @@ bool SdlGamepad::has_extended_profile(ControllerId id) {
         SDL_CONTROLLER_BUTTON_DPAD_LEFT,
         SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
     };
-    constexpr SDL_GameControllerAxis axes[] = {
-        SDL_CONTROLLER_AXIS_LEFTX,       SDL_CONTROLLER_AXIS_LEFTY,
-        SDL_CONTROLLER_AXIS_RIGHTX,      SDL_CONTROLLER_AXIS_RIGHTY,
-        SDL_CONTROLLER_AXIS_TRIGGERLEFT, SDL_CONTROLLER_AXIS_TRIGGERRIGHT,
-    };
     return std::all_of(std::begin(buttons), std::end(buttons),
                        [&](auto b) { return SDL_GameControllerHasButton(controller, b); }) &&
-           std::all_of(std::begin(axes), std::end(axes),
+           std::all_of(kSdlSticksAndTriggers.begin(), kSdlSticksAndTriggers.end(),
                        [&](auto a) { return SDL_GameControllerHasAxis(controller, a); });
 }
 
@@ -197,21 +194,8 @@ std::optional<ControllerSnapshot> SdlGamepad::read(ControllerId id) {
         return SDL_GameControllerGetAxis(controller, which);
     };
     ControllerSnapshot snapshot;
-    constexpr std::array<SDL_GameControllerButton, kSnapshotButtons> buttons = {
-        SDL_CONTROLLER_BUTTON_A,
-        SDL_CONTROLLER_BUTTON_B,
-        SDL_CONTROLLER_BUTTON_X,
-        SDL_CONTROLLER_BUTTON_Y,
-        SDL_CONTROLLER_BUTTON_LEFTSHOULDER,
-        SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
-        SDL_CONTROLLER_BUTTON_BACK,
-        SDL_CONTROLLER_BUTTON_START,
-        SDL_CONTROLLER_BUTTON_GUIDE,
-        SDL_CONTROLLER_BUTTON_LEFTSTICK,
-        SDL_CONTROLLER_BUTTON_RIGHTSTICK,
-    };
-    for (std::size_t i = 0; i < buttons.size(); ++i)
-        snapshot.buttons[i] = pressed(buttons[i]);
+    for (std::size_t i = 0; i < kSdlSnapshotButtons.size(); ++i)
+        snapshot.buttons[i] = pressed(kSdlSnapshotButtons[i]);
     // SDL's sticks already grow downward, the direction the engine wants.
     snapshot.axes[0] = stick_value(axis(SDL_CONTROLLER_AXIS_LEFTX));
     snapshot.axes[1] = stick_value(axis(SDL_CONTROLLER_AXIS_LEFTY));

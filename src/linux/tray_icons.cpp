@@ -10,24 +10,9 @@ namespace {
 
 constexpr std::array kSizes = {16, 22, 24, 32, 48, 64};
 
-// The controller's silhouette on a 64-unit square, the same outline as the application icon.
+// The controller's silhouette, centred vertically in the square.
 QPainterPath body_path() {
-    QPainterPath p(QPointF(18, 16));
-    p.lineTo(46, 16);
-    p.cubicTo(54, 16, 58, 22, 60, 30);
-    p.lineTo(63, 44);
-    p.cubicTo(64, 51, 60, 55, 55, 55);
-    p.cubicTo(51, 55, 49, 53, 46, 49);
-    p.lineTo(43, 45);
-    p.lineTo(21, 45);
-    p.lineTo(18, 49);
-    p.cubicTo(15, 53, 13, 55, 9, 55);
-    p.cubicTo(4, 55, 0, 51, 1, 44);
-    p.lineTo(4, 30);
-    p.cubicTo(6, 22, 10, 16, 18, 16);
-    p.closeSubpath();
-    // Centred vertically in the square.
-    return p.translated(0, -3.5);
+    return controller_outline().translated(0, -3.5);
 }
 
 // The d-pad and the four face buttons.
@@ -83,6 +68,24 @@ QIcon tray_icon(bool active) {
         }
     }
     return icon;
+}
+
+QPainterPath controller_outline() {
+    QPainterPath p(QPointF(18, 16));
+    p.lineTo(46, 16);
+    p.cubicTo(54, 16, 58, 22, 60, 30);
+    p.lineTo(63, 44);
+    p.cubicTo(64, 51, 60, 55, 55, 55);
+    p.cubicTo(51, 55, 49, 53, 46, 49);
+    p.lineTo(43, 45);
+    p.lineTo(21, 45);
+    p.lineTo(18, 49);
+    p.cubicTo(15, 53, 13, 55, 9, 55);
+    p.cubicTo(4, 55, 0, 51, 1, 44);
+    p.lineTo(4, 30);
+    p.cubicTo(6, 22, 10, 16, 18, 16);
+    p.closeSubpath();
+    return p;
 }
 
 }  // namespace thumbrover

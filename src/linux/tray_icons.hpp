@@ -2,8 +2,13 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QPainterPath>
 
 namespace thumbrover {
+
+// The controller's silhouette on a 64-unit square: the tray's pictures and the application icon
+// share it so that they read as one program.
+[[nodiscard]] QPainterPath controller_outline();
 
 // The program's own controller pictures: filled while the program is on and a controller is
 // connected, an outline otherwise. Light with a dark edge, so they show on light and dark panels.

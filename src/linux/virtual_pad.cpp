@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/common/numeric.hpp"
+#include "linux/sdl_layout.hpp"
 
 namespace thumbrover {
 namespace {
@@ -15,20 +16,6 @@ int on_rumble(void* userdata, Uint16 low, Uint16 high) {
     if (low != 0 || high != 0) ++*static_cast<std::atomic<int>*>(userdata);
     return 0;
 }
-
-constexpr std::array<SDL_GameControllerButton, kSnapshotButtons> kButtons = {
-    SDL_CONTROLLER_BUTTON_A,
-    SDL_CONTROLLER_BUTTON_B,
-    SDL_CONTROLLER_BUTTON_X,
-    SDL_CONTROLLER_BUTTON_Y,
-    SDL_CONTROLLER_BUTTON_LEFTSHOULDER,
-    SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
-    SDL_CONTROLLER_BUTTON_BACK,
-    SDL_CONTROLLER_BUTTON_START,
-    SDL_CONTROLLER_BUTTON_GUIDE,
-    SDL_CONTROLLER_BUTTON_LEFTSTICK,
-    SDL_CONTROLLER_BUTTON_RIGHTSTICK,
-};
 
 float clamped(float value, float low) {
     return std::isnan(value) ? 0.0f : std::fmin(std::fmax(value, low), 1.0f);
@@ -88,21 +75,16 @@ VirtualPad::~VirtualPad() {
 }
 
 void VirtualPad::set_button(std::size_t index, bool pressed) {
-    if (joystick_ == nullptr || index >= kButtons.size()) return;
-    SDL_JoystickSetVirtualButton(joystick_, kButtons[index], pressed ? 1 : 0);
+    if (joystick_ == nullptr || index >= kSdlSnapshotButtons.size()) return;
+    SDL_JoystickSetVirtualButton(joystick_, kSdlSnapshotButtons[index], pressed ? 1 : 0);
 }
 
 void VirtualPad::set_axis(std::size_t index, float value) {
     if (joystick_ == nullptr) return;
-    constexpr SDL_GameControllerAxis sticks_and_triggers[] = {
-        SDL_CONTROLLER_AXIS_LEFTX,       SDL_CONTROLLER_AXIS_LEFTY,
-        SDL_CONTROLLER_AXIS_RIGHTX,      SDL_CONTROLLER_AXIS_RIGHTY,
-        SDL_CONTROLLER_AXIS_TRIGGERLEFT, SDL_CONTROLLER_AXIS_TRIGGERRIGHT,
-    };
     if (index < 4) {
-        SDL_JoystickSetVirtualAxis(joystick_, sticks_and_triggers[index], raw_stick(value));
+        SDL_JoystickSetVirtualAxis(joystick_, kSdlSticksAndTriggers[index], raw_stick(value));
     } else if (index < 6) {
-        SDL_JoystickSetVirtualAxis(joystick_, sticks_and_triggers[index], raw_trigger(value));
+        SDL_JoystickSetVirtualAxis(joystick_, kSdlSticksAndTriggers[index], raw_trigger(value));
     } else if (index < 8) {
         const bool horizontal = index == 6;
         const auto negative =

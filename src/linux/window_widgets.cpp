@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "core/common/numeric.hpp"
+#include "linux/tray_icons.hpp"
 
 namespace thumbrover {
 namespace {
@@ -90,21 +91,7 @@ QPixmap draw_application_icon(int size) {
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 64.0, size / 64.0);
-    QPainterPath body;
-    body.moveTo(18, 16);
-    body.lineTo(46, 16);
-    body.cubicTo(54, 16, 58, 22, 60, 30);
-    body.lineTo(63, 44);
-    body.cubicTo(64, 51, 60, 55, 55, 55);
-    body.cubicTo(51, 55, 49, 53, 46, 49);
-    body.lineTo(43, 45);
-    body.lineTo(21, 45);
-    body.lineTo(18, 49);
-    body.cubicTo(15, 53, 13, 55, 9, 55);
-    body.cubicTo(4, 55, 0, 51, 1, 44);
-    body.lineTo(4, 30);
-    body.cubicTo(6, 22, 10, 16, 18, 16);
-    body.closeSubpath();
+    const QPainterPath body = controller_outline();
     p.setPen(QPen(QColor(0x11, 0x11, 0x11), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(QColor(0x2b, 0x2f, 0x36));
     p.drawPath(body);

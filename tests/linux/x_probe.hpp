@@ -1,7 +1,8 @@
 #pragma once
 
 // A plain X window that records what reaches it, and a few questions to the X server, for tests
-// that check what really happened on the display. Header-only; each probe has its own connection.
+// and benchmarks that check what really happened on the display. Header-only; each probe has its
+// own connection.
 
 #include <X11/X.h>
 #include <X11/Xlib.h>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace thumbrover::testing {
@@ -47,8 +49,9 @@ struct ProbeEvent {
     unsigned int state = 0;  // modifier and button mask at the time of the event
     int x_root = 0;
     int y_root = 0;
-    KeySym keysym = NoSymbol;
-    Time time = 0;  // the server's timestamp, in milliseconds
+    unsigned int keycode = 0;
+    KeySym keysym = NoSymbol;  // as the keymap read when the event arrived, without modifiers
+    Time time = 0;             // the server's timestamp, in milliseconds
     std::chrono::steady_clock::time_point seen;
 };
 
@@ -58,25 +61,31 @@ struct PointerPosition {
     unsigned int mask = 0;
 };
 
+// Where another client sees the pointer on the root window, with the buttons and modifiers held.
+inline PointerPosition query_pointer(Display* d) {
+    Window root_return = 0;
+    Window child = 0;
+    int wx = 0;
+    int wy = 0;
+    PointerPosition p;
+    XQueryPointer(d, DefaultRootWindow(d), &root_return, &child, &p.x, &p.y, &wx, &wy, &p.mask);
+    return p;
+}
+
 class XProbe {
   public:
+    // A window with no background of its own covering the whole screen, on top and focused: the
+    // stand-in for the application a user points at.
+    XProbe() : display_(open_x_display()) {
+        Display* d = display_.get();
+        const int screen = DefaultScreen(d);
+        create(0, 0, static_cast<unsigned int>(DisplayWidth(d, screen)),
+               static_cast<unsigned int>(DisplayHeight(d, screen)), std::nullopt);
+    }
     // A window of one colour (0xRRGGBB) covering the rectangle, on top and focused.
     XProbe(int x, int y, unsigned int width, unsigned int height, unsigned long colour)
         : display_(open_x_display()) {
-        Display* d = display_.get();
-        XSetWindowAttributes attributes{};
-        attributes.background_pixel = colour;
-        attributes.override_redirect = True;
-        attributes.event_mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                                KeyPressMask | KeyReleaseMask | StructureNotifyMask;
-        window_ = XCreateWindow(d, DefaultRootWindow(d), x, y, width, height, 0, CopyFromParent,
-                                InputOutput, CopyFromParent,
-                                CWBackPixel | CWOverrideRedirect | CWEventMask, &attributes);
-        XMapRaised(d, window_);
-        XSync(d, False);
-        wait_until([&] { return viewable(window_); }, std::chrono::seconds(5));
-        XSetInputFocus(d, window_, RevertToPointerRoot, CurrentTime);
-        XSync(d, False);
+        create(x, y, width, height, colour);
     }
     ~XProbe() {
         XDestroyWindow(display_.get(), window_);
@@ -126,6 +135,7 @@ class XProbe {
                 case KeyRelease:
                     seen.state = event.xkey.state;
                     seen.time = event.xkey.time;
+                    seen.keycode = event.xkey.keycode;
                     seen.keysym = XLookupKeysym(&event.xkey, 0);
                     break;
                 default:
@@ -142,9 +152,16 @@ class XProbe {
     void clear() {
         pump();
         events_.clear();
+        next_ = 0;
     }
 
-    // Waits for an event matching `match`; returns it.
+    // Reads whatever arrives within the period.
+    void settle(std::chrono::milliseconds period = std::chrono::milliseconds(100)) {
+        wait_until([] { return false; }, period, [this] { pump(); });
+        pump();
+    }
+
+    // Waits for an event matching `match`, whenever it came; returns it.
     std::optional<ProbeEvent> wait_for(const std::function<bool(const ProbeEvent&)>& match,
                                        std::chrono::milliseconds deadline) {
         std::optional<ProbeEvent> found;
@@ -161,15 +178,42 @@ class XProbe {
         return found;
     }
 
-    [[nodiscard]] PointerPosition pointer() const {
-        Display* d = display_.get();
-        Window root_return = 0;
-        Window child = 0;
-        int wx = 0;
-        int wy = 0;
-        PointerPosition p;
-        XQueryPointer(d, DefaultRootWindow(d), &root_return, &child, &p.x, &p.y, &wx, &wy, &p.mask);
-        return p;
+    // Waits for an event matching `match` after the one the previous call returned (or since the
+    // last clear()), so that successive calls check an order; returns it.
+    std::optional<ProbeEvent> wait_for_next(
+        const std::function<bool(const ProbeEvent&)>& match,
+        std::chrono::milliseconds deadline = std::chrono::seconds(3)) {
+        std::optional<ProbeEvent> found;
+        wait_until(
+            [&] {
+                const std::vector<ProbeEvent>& seen = events();
+                for (; next_ < seen.size(); ++next_)
+                    if (match(seen[next_])) {
+                        found = seen[next_++];
+                        return true;
+                    }
+                return false;
+            },
+            deadline);
+        return found;
+    }
+
+    [[nodiscard]] PointerPosition pointer() const { return query_pointer(display_.get()); }
+
+    // The pointer once it reaches the expected place, or where it is when the time is up: events
+    // sent on another connection reach the server a moment after the sender returns.
+    [[nodiscard]] std::pair<int, int> pointer_at(
+        std::pair<int, int> expected,
+        std::chrono::milliseconds deadline = std::chrono::seconds(2)) const {
+        std::pair<int, int> now;
+        wait_until(
+            [&] {
+                const PointerPosition p = pointer();
+                now = {p.x, p.y};
+                return now == expected;
+            },
+            deadline);
+        return now;
     }
 
     void warp_pointer(int x, int y) {
@@ -225,9 +269,28 @@ class XProbe {
     }
 
   private:
+    void create(int x, int y, unsigned int width, unsigned int height,
+                std::optional<unsigned long> colour) {
+        Display* d = display_.get();
+        XSetWindowAttributes attributes{};
+        attributes.background_pixel = colour.value_or(0);
+        attributes.override_redirect = True;
+        attributes.event_mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                                KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+        const unsigned long mask = (colour ? CWBackPixel : 0UL) | CWOverrideRedirect | CWEventMask;
+        window_ = XCreateWindow(d, DefaultRootWindow(d), x, y, width, height, 0, CopyFromParent,
+                                InputOutput, CopyFromParent, mask, &attributes);
+        XMapRaised(d, window_);
+        XSync(d, False);
+        wait_until([&] { return viewable(window_); }, std::chrono::seconds(5));
+        XSetInputFocus(d, window_, RevertToPointerRoot, CurrentTime);
+        XSync(d, False);
+    }
+
     XDisplayPtr display_;
     Window window_ = 0;
     std::vector<ProbeEvent> events_;
+    std::size_t next_ = 0;  // where wait_for_next looks from
 };
 
 }  // namespace thumbrover::testing

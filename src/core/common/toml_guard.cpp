@@ -14,7 +14,10 @@ bool is_space_or_break(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-std::optional<TomlHazard> scan_for_hazard(std::string_view text) {
+}  // namespace
+
+std::optional<TomlSpot> find_in_toml(
+    std::string_view text, const std::function<bool(const TomlSpot&, TomlPlace)>& wanted) {
     enum class State { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral };
     State state = State::Plain;
     std::size_t line = 1;
@@ -22,13 +25,7 @@ std::optional<TomlHazard> scan_for_hazard(std::string_view text) {
     const auto opens = [&](std::size_t i, std::string_view what) {
         return text.substr(i, 3) == what;
     };
-    const auto hazard_at = [&](std::size_t i) {
-        // Columns count characters: every byte but UTF-8 continuation bytes starts one.
-        std::size_t column = 1;
-        for (std::size_t k = line_start; k < i; ++k)
-            if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80) ++column;
-        return TomlHazard{line, column, std::string(kTomlHazardMessage)};
-    };
+    const auto spot = [&](std::size_t i) { return TomlSpot{i, line, line_start}; };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\n') {
@@ -39,7 +36,7 @@ std::optional<TomlHazard> scan_for_hazard(std::string_view text) {
         }
         switch (state) {
             case State::Plain:
-                if (!is_ascii(c)) return hazard_at(i);
+                if (wanted(spot(i), TomlPlace::Bare)) return spot(i);
                 if (c == '#') {
                     state = State::Comment;
                 } else if (c == '"') {
@@ -65,7 +62,8 @@ std::optional<TomlHazard> scan_for_hazard(std::string_view text) {
                             ++next;
                         }
                     }
-                    if (next < text.size() && !is_ascii(text[next])) return hazard_at(next);
+                    if (next < text.size() && wanted(spot(next), TomlPlace::Escaped))
+                        return spot(next);
                     if (next > i + 1) {
                         i = next - 1;
                     } else if (next < text.size() && text[next] != '\n') {
@@ -92,8 +90,6 @@ std::optional<TomlHazard> scan_for_hazard(std::string_view text) {
     return std::nullopt;
 }
 
-}  // namespace
-
 std::optional<TomlHazard> find_toml_hazard(std::string_view text) {
     if (std::all_of(text.begin(), text.end(), is_ascii)) return std::nullopt;
     std::string stand_in(text);
@@ -116,7 +112,14 @@ std::optional<TomlHazard> find_toml_hazard(std::string_view text) {
             line, column,
             on_stand_in ? std::string(kTomlHazardMessage) : std::string(e.description())};
     }
-    return scan_for_hazard(text);
+    const auto found = find_in_toml(
+        text, [&](const TomlSpot& spot, TomlPlace) { return !is_ascii(text[spot.index]); });
+    if (!found) return std::nullopt;
+    // Columns count characters: every byte but UTF-8 continuation bytes starts one.
+    std::size_t column = 1;
+    for (std::size_t k = found->line_start; k < found->index; ++k)
+        if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80) ++column;
+    return TomlHazard{found->line, column, std::string(kTomlHazardMessage)};
 }
 
 }  // namespace thumbrover

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,26 @@ struct TomlHazard {
 // are) is parsed first: its mistake, if any, is the text's own. Only a valid text is then scanned
 // for non-ASCII straight after a backslash in a string, which the copy cannot show.
 [[nodiscard]] std::optional<TomlHazard> find_toml_hazard(std::string_view text);
+
+// One character of a TOML text: its byte offset, its 1-based line and the offset that line
+// starts at.
+struct TomlSpot {
+    std::size_t index = 0;
+    std::size_t line = 1;
+    std::size_t line_start = 0;
+};
+
+enum class TomlPlace {
+    Bare,     // outside every string and comment
+    Escaped,  // straight after a backslash in a basic string (past the white space a
+              // line-ending backslash trims)
+};
+
+// Follows `text` through its comments and strings and shows `wanted` each bare and each escaped
+// character in order; the first it accepts is returned. Every guard that must look at a text
+// before toml++ does walks it this way, so they all agree on what is inside a string.
+[[nodiscard]] std::optional<TomlSpot> find_in_toml(
+    std::string_view text, const std::function<bool(const TomlSpot&, TomlPlace)>& wanted);
 
 inline constexpr std::string_view kTomlHazardMessage =
     "unexpected non-ASCII character outside a string or comment";

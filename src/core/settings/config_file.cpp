@@ -412,65 +412,22 @@ std::optional<ReadError> read_table(const toml::table& root, Config& config) {
 constexpr int kMaxNestingPerLine = 256;
 
 std::optional<ReadError> too_deeply_nested(std::string_view text) {
-    enum class State { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral };
-    State state = State::Plain;
-    std::size_t line = 1;
-    std::size_t line_start = 0;
+    std::size_t count_line = 0;
     int count = 0;
-    auto at = [&](std::size_t i, std::string_view what) { return text.substr(i, 3) == what; };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\n') {
-            ++line;
-            line_start = i + 1;
+    const auto found = find_in_toml(text, [&](const TomlSpot& spot, TomlPlace place) {
+        const char c = text[spot.index];
+        if (place != TomlPlace::Bare || (c != '.' && c != '{' && c != '[')) return false;
+        if (spot.line != count_line) {
+            count_line = spot.line;
             count = 0;
-            if (state != State::MultiBasic && state != State::MultiLiteral) state = State::Plain;
-            continue;
         }
-        switch (state) {
-            case State::Plain:
-                if (c == '#') {
-                    state = State::Comment;
-                } else if (c == '"') {
-                    state = at(i, "\"\"\"") ? State::MultiBasic : State::Basic;
-                    if (state == State::MultiBasic) i += 2;
-                } else if (c == '\'') {
-                    state = at(i, "\'\'\'") ? State::MultiLiteral : State::Literal;
-                    if (state == State::MultiLiteral) i += 2;
-                } else if (c == '.' || c == '{' || c == '[') {
-                    if (++count > kMaxNestingPerLine)
-                        return ReadError{{static_cast<toml::source_index>(line),
-                                          static_cast<toml::source_index>(i - line_start + 1)},
-                                         {},
-                                         "nested more than " + std::to_string(kMaxNestingPerLine) +
-                                             " levels deep"};
-                }
-                break;
-            case State::Comment:
-                break;
-            case State::Basic:
-            case State::MultiBasic:
-                if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
-                    ++i;
-                } else if (state == State::Basic && c == '"') {
-                    state = State::Plain;
-                } else if (state == State::MultiBasic && at(i, "\"\"\"")) {
-                    state = State::Plain;
-                    i += 2;
-                }
-                break;
-            case State::Literal:
-                if (c == '\'') state = State::Plain;
-                break;
-            case State::MultiLiteral:
-                if (at(i, "\'\'\'")) {
-                    state = State::Plain;
-                    i += 2;
-                }
-                break;
-        }
-    }
-    return std::nullopt;
+        return ++count > kMaxNestingPerLine;
+    });
+    if (!found) return std::nullopt;
+    return ReadError{{static_cast<toml::source_index>(found->line),
+                      static_cast<toml::source_index>(found->index - found->line_start + 1)},
+                     {},
+                     "nested more than " + std::to_string(kMaxNestingPerLine) + " levels deep"};
 }
 
 // The errno text inside read_file's "could not read {path}: {reason}".

@@ -11,13 +11,9 @@
 namespace thumbrover {
 namespace {
 
+using testing::slurp;
 namespace fs = std::filesystem;
 using testing::TempDir;
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 TEST(WriteFileAtomically, CreatesReplacesAndLeavesNoTemporaryFiles) {
     TempDir dir;

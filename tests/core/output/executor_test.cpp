@@ -18,12 +18,8 @@ namespace thumbrover {
 namespace {
 
 using ::testing::ElementsAre;
+using testing::slurp;
 using testing::TempDir;
-
-std::string slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 class RecordingOutput final : public EventOutput {
   public:

@@ -15,18 +15,10 @@
 namespace thumbrover {
 namespace {
 
+using testing::put;
+using testing::slurp;
 namespace fs = std::filesystem;
 using testing::TempDir;
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void put(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << text;
-}
 
 struct FolderCase {
     std::optional<std::string_view> xdg;

@@ -14,13 +14,9 @@
 namespace thumbrover {
 namespace {
 
+using testing::put;
 namespace fs = std::filesystem;
 using testing::TempDir;
-
-void put(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << text;
-}
 
 class ConfigCommand : public ::testing::Test {
   protected:

@@ -20,18 +20,10 @@
 namespace thumbrover {
 namespace {
 
+using testing::put;
+using testing::slurp;
 namespace fs = std::filesystem;
 using testing::TempDir;
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void put(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << text;
-}
 
 Config parsed(const std::string& text) {
     auto config = parse_config(text);

@@ -14,12 +14,9 @@
 namespace thumbrover {
 namespace {
 
+using testing::put;
 namespace fs = std::filesystem;
 using thumbrover::testing::TempDir;
-
-void put(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 struct RecordingCircle final : CircleScaleTarget {
     std::vector<float> scales;

@@ -13,12 +13,9 @@
 namespace thumbrover {
 namespace {
 
+using testing::put;
 namespace fs = std::filesystem;
 using thumbrover::testing::TempDir;
-
-void put(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 std::string contents(const fs::path& path) {
     auto text = read_file(path);

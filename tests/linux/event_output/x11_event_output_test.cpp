@@ -8,12 +8,14 @@
 #include <memory>
 
 #include "linux/event_output.hpp"
-#include "linux/x11_probe.hpp"
+#include "linux/x_probe.hpp"
 
 namespace thumbrover {
 namespace {
 
-using testing::X11Probe;
+using testing::PointerPosition;
+using testing::ProbeEvent;
+using testing::XProbe;
 
 OutputCommand command(CommandKind kind, std::uint8_t p1 = 0, std::uint8_t p2 = 0,
                       std::int32_t a = 0, std::int32_t b = 0) {
@@ -26,8 +28,8 @@ class X11EventOutputTest : public ::testing::Test {
         auto created = X11EventOutput::create();
         ASSERT_TRUE(created.ok()) << created.error() << " (run under scripts/with-virtual-display)";
         output_ = std::move(created).value();
-        probe_ = std::make_unique<X11Probe>();
-        probe_->warp(500, 400);
+        probe_ = std::make_unique<XProbe>();
+        probe_->warp_pointer(500, 400);
         probe_->settle(std::chrono::milliseconds(20));
         probe_->clear();
     }
@@ -37,24 +39,18 @@ class X11EventOutputTest : public ::testing::Test {
         ASSERT_TRUE(result.ok()) << result.error();
     }
 
-    static std::function<bool(const XEvent&)> key_press(KeySym keysym) {
-        return [keysym](const XEvent& e) {
-            return e.type == KeyPress && X11Probe::keysym_of(e) == keysym;
-        };
+    static std::function<bool(const ProbeEvent&)> key_press(KeySym keysym) {
+        return [keysym](const ProbeEvent& e) { return e.type == KeyPress && e.keysym == keysym; };
     }
-    static std::function<bool(const XEvent&)> key_release(KeySym keysym) {
-        return [keysym](const XEvent& e) {
-            return e.type == KeyRelease && X11Probe::keysym_of(e) == keysym;
-        };
+    static std::function<bool(const ProbeEvent&)> key_release(KeySym keysym) {
+        return [keysym](const ProbeEvent& e) { return e.type == KeyRelease && e.keysym == keysym; };
     }
-    static std::function<bool(const XEvent&)> button(int type, unsigned number) {
-        return [type, number](const XEvent& e) {
-            return e.type == type && e.xbutton.button == number;
-        };
+    static std::function<bool(const ProbeEvent&)> button(int type, unsigned number) {
+        return [type, number](const ProbeEvent& e) { return e.type == type && e.button == number; };
     }
 
     std::unique_ptr<X11EventOutput> output_;
-    std::unique_ptr<X11Probe> probe_;
+    std::unique_ptr<XProbe> probe_;
 };
 
 TEST_F(X11EventOutputTest, MoveShiftsThePointerByExactlyTheDelta) {
@@ -63,9 +59,9 @@ TEST_F(X11EventOutputTest, MoveShiftsThePointerByExactlyTheDelta) {
         int dy;
     } steps[] = {{1, 0}, {0, 1}, {25, -40}, {-300, 200}, {7, 7}};
     for (const auto& step : steps) {
-        const auto [x, y] = probe_->pointer();
+        const PointerPosition start = probe_->pointer();
         perform(command(CommandKind::Move, 0, 0, step.dx, step.dy));
-        const auto expected = std::make_pair(x + step.dx, y + step.dy);
+        const auto expected = std::make_pair(start.x + step.dx, start.y + step.dy);
         EXPECT_EQ(probe_->pointer_at(expected), expected) << step.dx << ", " << step.dy;
     }
 }
@@ -86,16 +82,16 @@ TEST_F(X11EventOutputTest, ButtonDownMoveButtonUpIsADragWithTheButtonHeld) {
     perform(command(CommandKind::Move, 0, 0, 30, 10));
     perform(command(CommandKind::ButtonUp, 0));
 
-    const auto press = probe_->wait_for(button(ButtonPress, 1));
+    const auto press = probe_->wait_for_next(button(ButtonPress, 1));
     ASSERT_TRUE(press);
-    EXPECT_EQ(press->xbutton.x_root, 500);
-    const auto drag = probe_->wait_for(
-        [](const XEvent& e) { return e.type == MotionNotify && (e.xmotion.state & Button1Mask); });
+    EXPECT_EQ(press->x_root, 500);
+    const auto drag = probe_->wait_for_next(
+        [](const ProbeEvent& e) { return e.type == MotionNotify && (e.state & Button1Mask); });
     ASSERT_TRUE(drag);
-    const auto release = probe_->wait_for(button(ButtonRelease, 1));
+    const auto release = probe_->wait_for_next(button(ButtonRelease, 1));
     ASSERT_TRUE(release);
-    EXPECT_EQ(release->xbutton.x_root, 560);
-    EXPECT_EQ(release->xbutton.y_root, 420);
+    EXPECT_EQ(release->x_root, 560);
+    EXPECT_EQ(release->y_root, 420);
 }
 
 TEST_F(X11EventOutputTest, ClicksUseLeftRightAndMiddleButtonNumbers) {
@@ -105,8 +101,8 @@ TEST_F(X11EventOutputTest, ClicksUseLeftRightAndMiddleButtonNumbers) {
     } cases[] = {{0, 1}, {1, 3}, {2, 2}};
     for (const auto& c : cases) {
         perform(command(CommandKind::Click, c.engine_button));
-        EXPECT_TRUE(probe_->wait_for(button(ButtonPress, c.x_button))) << c.x_button;
-        EXPECT_TRUE(probe_->wait_for(button(ButtonRelease, c.x_button))) << c.x_button;
+        EXPECT_TRUE(probe_->wait_for_next(button(ButtonPress, c.x_button))) << c.x_button;
+        EXPECT_TRUE(probe_->wait_for_next(button(ButtonRelease, c.x_button))) << c.x_button;
     }
     EXPECT_FALSE(output_->perform(command(CommandKind::Click, 3)).ok());
 }
@@ -128,15 +124,15 @@ TEST_F(X11EventOutputTest, ScrollBecomesWheelClicksInTheStickDirection) {
     for (const auto& c : cases) {
         probe_->clear();
         perform(command(CommandKind::Scroll, 0, 0, c.vertical, c.horizontal));
-        EXPECT_TRUE(probe_->wait_for(button(ButtonPress, c.wheel_button))) << c.wheel_button;
-        EXPECT_TRUE(probe_->wait_for(button(ButtonRelease, c.wheel_button))) << c.wheel_button;
+        EXPECT_TRUE(probe_->wait_for_next(button(ButtonPress, c.wheel_button))) << c.wheel_button;
+        EXPECT_TRUE(probe_->wait_for_next(button(ButtonRelease, c.wheel_button))) << c.wheel_button;
     }
     probe_->clear();
     perform(command(CommandKind::Scroll, 0, 0, 60, 0));
     probe_->settle();
     EXPECT_TRUE(probe_->events().empty());
     perform(command(CommandKind::Scroll, 0, 0, 60, 0));
-    EXPECT_TRUE(probe_->wait_for(button(ButtonPress, 4)));
+    EXPECT_TRUE(probe_->wait_for_next(button(ButtonPress, 4)));
 }
 
 TEST_F(X11EventOutputTest, AShortcutArrivesWithItsModifierState) {
@@ -150,13 +146,13 @@ TEST_F(X11EventOutputTest, AShortcutArrivesWithItsModifierState) {
     perform(command(CommandKind::KeyUp, ctrl));
     perform(command(CommandKind::KeyTap, letter, 'w'));
 
-    const auto with_modifiers = probe_->wait_for(key_press(XK_w));
+    const auto with_modifiers = probe_->wait_for_next(key_press(XK_w));
     ASSERT_TRUE(with_modifiers);
-    EXPECT_EQ(with_modifiers->xkey.state & (ControlMask | ShiftMask), ControlMask | ShiftMask);
-    ASSERT_TRUE(probe_->wait_for(key_release(XK_Control_L)));
-    const auto plain = probe_->wait_for(key_press(XK_w));
+    EXPECT_EQ(with_modifiers->state & (ControlMask | ShiftMask), ControlMask | ShiftMask);
+    ASSERT_TRUE(probe_->wait_for_next(key_release(XK_Control_L)));
+    const auto plain = probe_->wait_for_next(key_press(XK_w));
     ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->xkey.state & (ControlMask | ShiftMask), 0u);
+    EXPECT_EQ(plain->state & (ControlMask | ShiftMask), 0u);
 }
 
 TEST_F(X11EventOutputTest, MediaKeysArriveAsTheirXF86Keysyms) {
@@ -169,8 +165,8 @@ TEST_F(X11EventOutputTest, MediaKeysArriveAsTheirXF86Keysyms) {
     };
     for (const auto& c : cases) {
         perform(command(CommandKind::KeyTap, c.kind));
-        EXPECT_TRUE(probe_->wait_for(key_press(c.keysym))) << c.keysym;
-        EXPECT_TRUE(probe_->wait_for(key_release(c.keysym))) << c.keysym;
+        EXPECT_TRUE(probe_->wait_for_next(key_press(c.keysym))) << c.keysym;
+        EXPECT_TRUE(probe_->wait_for_next(key_release(c.keysym))) << c.keysym;
     }
 }
 
@@ -180,32 +176,32 @@ TEST_F(X11EventOutputTest, SwitcherHoldsAltWhileTabIsTapped) {
     perform(command(CommandKind::SwitcherTab));
     perform(command(CommandKind::HoldCommand, 0));
 
-    ASSERT_TRUE(probe_->wait_for(key_press(XK_Alt_L)));
+    ASSERT_TRUE(probe_->wait_for_next(key_press(XK_Alt_L)));
     for (int i = 0; i < 2; ++i) {
-        const auto tab = probe_->wait_for(key_press(XK_Tab));
+        const auto tab = probe_->wait_for_next(key_press(XK_Tab));
         ASSERT_TRUE(tab);
-        EXPECT_TRUE(tab->xkey.state & Mod1Mask);
+        EXPECT_TRUE(tab->state & Mod1Mask);
     }
-    EXPECT_TRUE(probe_->wait_for(key_release(XK_Alt_L)));
+    EXPECT_TRUE(probe_->wait_for_next(key_release(XK_Alt_L)));
 }
 
 TEST_F(X11EventOutputTest, LauncherIsASuperTapThatKeepsAHeldSuperHeld) {
     perform(command(CommandKind::Launcher));
-    ASSERT_TRUE(probe_->wait_for(key_press(XK_Super_L)));
-    ASSERT_TRUE(probe_->wait_for(key_release(XK_Super_L)));
+    ASSERT_TRUE(probe_->wait_for_next(key_press(XK_Super_L)));
+    ASSERT_TRUE(probe_->wait_for_next(key_release(XK_Super_L)));
 
     constexpr std::uint8_t meta = 20;
     perform(command(CommandKind::KeyDown, meta));
     perform(command(CommandKind::Launcher));
     perform(command(CommandKind::KeyTap, 14, 'e'));
-    ASSERT_TRUE(probe_->wait_for(key_press(XK_Super_L)));
-    ASSERT_TRUE(probe_->wait_for(key_release(XK_Super_L)));
-    ASSERT_TRUE(probe_->wait_for(key_press(XK_Super_L)));
-    const auto e = probe_->wait_for(key_press(XK_e));
+    ASSERT_TRUE(probe_->wait_for_next(key_press(XK_Super_L)));
+    ASSERT_TRUE(probe_->wait_for_next(key_release(XK_Super_L)));
+    ASSERT_TRUE(probe_->wait_for_next(key_press(XK_Super_L)));
+    const auto e = probe_->wait_for_next(key_press(XK_e));
     ASSERT_TRUE(e);
-    EXPECT_TRUE(e->xkey.state & Mod4Mask);
+    EXPECT_TRUE(e->state & Mod4Mask);
     perform(command(CommandKind::KeyUp, meta));
-    EXPECT_TRUE(probe_->wait_for(key_release(XK_Super_L)));
+    EXPECT_TRUE(probe_->wait_for_next(key_release(XK_Super_L)));
 }
 
 TEST_F(X11EventOutputTest, DestroyingTheOutputReleasesWhatItHolds) {
@@ -215,8 +211,8 @@ TEST_F(X11EventOutputTest, DestroyingTheOutputReleasesWhatItHolds) {
     perform(command(CommandKind::HoldCommand, 1));
     output_.reset();
 
-    EXPECT_TRUE(probe_->wait_for(key_release(XK_Down)));
-    EXPECT_TRUE(probe_->wait_for(button(ButtonRelease, 1)));
+    EXPECT_TRUE(probe_->wait_for_next(key_release(XK_Down)));
+    EXPECT_TRUE(probe_->wait_for_next(button(ButtonRelease, 1)));
     probe_->settle();
     bool shift_released = false;
     bool alt_released = false;
@@ -226,14 +222,7 @@ TEST_F(X11EventOutputTest, DestroyingTheOutputReleasesWhatItHolds) {
     }
     EXPECT_TRUE(shift_released);
     EXPECT_TRUE(alt_released);
-    Window root = 0;
-    Window child = 0;
-    int x = 0;
-    int y = 0;
-    unsigned mask = 0;
-    XQueryPointer(probe_->display(), DefaultRootWindow(probe_->display()), &root, &child, &x, &y,
-                  &x, &y, &mask);
-    EXPECT_EQ(mask & (Button1Mask | ShiftMask | Mod1Mask), 0u);
+    EXPECT_EQ(probe_->pointer().mask & (Button1Mask | ShiftMask | Mod1Mask), 0u);
 }
 
 TEST_F(X11EventOutputTest, AKeysymMissingFromTheKeymapBorrowsASpareKeycodeUntilTheEnd) {
@@ -286,16 +275,16 @@ TEST_F(X11EventOutputTest, ADigitOnTheShiftedLevelIsStruckWithShift) {
     perform(command(CommandKind::KeyTap, 15, 1));
     perform(command(CommandKind::KeyUp, 17));
 
-    ASSERT_TRUE(probe_->wait_for(key_press(XK_Shift_L)));
-    const auto plain = probe_->wait_for(
-        [key](const XEvent& e) { return e.type == KeyPress && e.xkey.keycode == key; });
+    ASSERT_TRUE(probe_->wait_for_next(key_press(XK_Shift_L)));
+    const auto plain = probe_->wait_for_next(
+        [key](const ProbeEvent& e) { return e.type == KeyPress && e.keycode == key; });
     ASSERT_TRUE(plain);
-    EXPECT_TRUE(plain->xkey.state & ShiftMask);
-    ASSERT_TRUE(probe_->wait_for(key_release(XK_Shift_L)));
-    const auto with_ctrl = probe_->wait_for(
-        [key](const XEvent& e) { return e.type == KeyPress && e.xkey.keycode == key; });
+    EXPECT_TRUE(plain->state & ShiftMask);
+    ASSERT_TRUE(probe_->wait_for_next(key_release(XK_Shift_L)));
+    const auto with_ctrl = probe_->wait_for_next(
+        [key](const ProbeEvent& e) { return e.type == KeyPress && e.keycode == key; });
     ASSERT_TRUE(with_ctrl);
-    EXPECT_EQ(with_ctrl->xkey.state & (ShiftMask | ControlMask), ControlMask);
+    EXPECT_EQ(with_ctrl->state & (ShiftMask | ControlMask), ControlMask);
 
     XChangeKeyboardMapping(d, key, per_keycode, saved, 1);
     XFree(saved);
