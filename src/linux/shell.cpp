@@ -134,6 +134,8 @@ int run_application(const ShellOptions& options) {
         return spawn_detached(program, args);
     });
     X11InputPermission permission;
+    // Looked up now, before the engine thread posts XTEST events on a connection of its own.
+    (void)permission.granted();
 
     auto gamepad = SdlGamepad::create();
     if (!gamepad) {

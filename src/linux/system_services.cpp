@@ -177,15 +177,19 @@ std::optional<fs::path> LinuxDesktop::executable_path() const {
 }
 
 bool X11InputPermission::granted() {
-    // Asked from the main thread while the engine and the watcher open connections of their own.
+    const char* name = std::getenv("DISPLAY");
+    const std::string display_name = name == nullptr ? std::string() : std::string(name);
+    if (checked_display_ == display_name) return granted_;
+    checked_display_ = display_name;
     init_xlib_threads();
     const std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
-    if (!display) return false;
     int event_base = 0;
     int error_base = 0;
     int major = 0;
     int minor = 0;
-    return XTestQueryExtension(display.get(), &event_base, &error_base, &major, &minor) == True;
+    granted_ = display &&
+               XTestQueryExtension(display.get(), &event_base, &error_base, &major, &minor) == True;
+    return granted_;
 }
 
 std::optional<fs::path> running_executable() {

@@ -61,10 +61,19 @@ class LinuxDesktop final : public Desktop {
 
 // Posting input needs an X display that offers the XTEST extension; there is nothing to ask the
 // user for, so `request` does nothing.
+// Injecting input needs an X display with the XTEST extension. The answer is looked up once per
+// display name and then kept: XTEST does not come or go during a session, and opening and closing
+// a connection that queries XTEST while the engine thread posts XTEST events on its own
+// connection races inside libXext's per-extension display list (heap corruption seen in tests).
+// So the first call must come before the engine thread starts.
 class X11InputPermission final : public InputPermission {
   public:
     [[nodiscard]] bool granted() override;
     void request() override {}
+
+  private:
+    std::optional<std::string> checked_display_;
+    bool granted_ = false;
 };
 
 // The running executable, from /proc/self/exe.
