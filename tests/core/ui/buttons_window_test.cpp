@@ -114,7 +114,7 @@ struct ButtonsWindow : ::testing::Test {
     SettingsStore store{effects};
     ButtonsWindowModel model{store};
 
-    // The spec's macOS codes for the keys these tests press.
+    // The macOS virtual key codes of the keys these tests press.
     KeyCodeTable table = [](std::uint32_t code) -> std::optional<Key> {
         static const std::map<std::uint32_t, Key> codes = {
             {17, Key::letter('t')},   {53, Key(KeyKind::Esc)}, {13, Key::letter('w')},
