@@ -1,12 +1,23 @@
 #pragma once
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "core/common/clock.hpp"
+
 namespace thumbrover::testing {
+
+// A clock that reads whatever the test last set.
+class ManualClock final : public Clock {
+  public:
+    explicit ManualClock(std::chrono::nanoseconds start) : t(start) {}
+    std::chrono::nanoseconds t;
+    [[nodiscard]] std::chrono::nanoseconds now() const override { return t; }
+};
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempDir {

@@ -1,4 +1,5 @@
 #include "core/circle/circle.hpp"
+#include "test_support.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,14 +12,10 @@
 namespace thumbrover {
 namespace {
 
+using testing::ManualClock;
+
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
-
-class ManualClock final : public Clock {
-  public:
-    std::chrono::nanoseconds t{1s};
-    std::chrono::nanoseconds now() const override { return t; }
-};
 
 class FakeWindow final : public CircleWindow {
   public:
@@ -120,7 +117,7 @@ class SteeringCircleTest : public ::testing::Test {
   protected:
     SteeringCircleTest() { scale.set(1.5f); }
 
-    ManualClock clock;
+    ManualClock clock{1s};
     FakeOverlay overlay;
     CountingCursor cursor;
     CircleScaleCell scale;

@@ -10,18 +10,15 @@
 #include <vector>
 
 #include "core/shell/actions.hpp"
+#include "test_support.hpp"
 
 namespace thumbrover {
 namespace {
 
+using testing::ManualClock;
+
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
-
-class ManualClock final : public Clock {
-  public:
-    std::chrono::nanoseconds t{100s};
-    std::chrono::nanoseconds now() const override { return t; }
-};
 
 // Stands in for every collaborator and writes down each call in the order it came.
 class Recorder final : public StartupCheck,
@@ -72,7 +69,7 @@ class TickTest : public ::testing::Test {
         return rec.calls;
     }
 
-    ManualClock clock;
+    ManualClock clock{100s};
     Recorder rec;
     std::atomic<bool> circle{false};
     std::unique_ptr<EngineLink> link;
@@ -111,7 +108,7 @@ TEST_F(TickTest, TheHalfSecondBoundaryIsInclusive) {
         {499'999'999ns, false}, {500ms, true}, {1s, true}, {0ns, false}, {-3s, false},
     };
     for (const Case& c : cases) {
-        ManualClock local;
+        ManualClock local{100s};
         Recorder r;
         FakeWindow w{r.calls, "settings"};
         std::atomic<bool> off{false};
@@ -242,7 +239,7 @@ TEST(TickPacing, SlowsDownOnlyWhenNothingNeedsTheFullRate) {
         {"setup on screen", false, false, false, true, MainTick::kActiveInterval},
     };
     for (const Case& c : cases) {
-        ManualClock clock;
+        ManualClock clock{100s};
         Recorder rec;
         PacedPoller poller;
         poller.controller = c.controller;
@@ -260,7 +257,7 @@ TEST(TickPacing, SlowsDownOnlyWhenNothingNeedsTheFullRate) {
 }
 
 TEST(TickPacing, KeepsLookingForControllersEveryHalfSecondAtEitherRate) {
-    ManualClock clock;
+    ManualClock clock{100s};
     Recorder rec;
     PacedPoller poller;
     std::atomic<bool> circle{false};

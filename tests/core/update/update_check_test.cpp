@@ -21,6 +21,8 @@
 namespace thumbrover {
 namespace {
 
+using testing::ManualClock;
+
 using namespace std::chrono_literals;
 using testing::TempDir;
 using ::testing::internal::CaptureStderr;
@@ -29,17 +31,11 @@ using ::testing::internal::GetCapturedStderr;
 constexpr std::int64_t start_wall_seconds = 1'700'000'000;
 const Release newer{"0.2.0", "https://thumbrover.app/download/0.2.0", "Smoother scrolling"};
 
-class ManualClock final : public Clock {
-  public:
-    [[nodiscard]] std::chrono::nanoseconds now() const override { return now_; }
-    std::chrono::nanoseconds now_ = 1000h;
-};
-
 // Drives an UpdateCheck with hand-moved clocks, scripted fetch answers and checks that run only
 // when the test says so.
 struct Harness {
     TempDir dir;
-    ManualClock mono;
+    ManualClock mono{1000h};
     std::chrono::system_clock::time_point wall =
         std::chrono::system_clock::time_point{} + std::chrono::seconds(start_wall_seconds);
     std::deque<Result<Release>> answers;
@@ -73,7 +69,7 @@ struct Harness {
     }
 
     void advance(std::chrono::seconds by) {
-        mono.now_ += by;
+        mono.t += by;
         wall += by;
     }
 
@@ -122,7 +118,7 @@ TEST(UpdateSchedule, EvaluatesAtMostOnceAMinute) {
 
     check.step();
     for (int tick = 0; tick < 59 * 250; ++tick) {
-        h.mono.now_ += 4ms;
+        h.mono.t += 4ms;
         h.wall += 4ms;
         check.step();
     }
@@ -144,7 +140,7 @@ TEST(UpdateSchedule, AFailureAtStartIsNotRetriedWithinTheHour) {
 
     // Every 4 ms tick for an hour less a second.
     for (int tick = 0; tick < 3599 * 250; ++tick) {
-        h.mono.now_ += 4ms;
+        h.mono.t += 4ms;
         h.wall += 4ms;
         check.step();
     }

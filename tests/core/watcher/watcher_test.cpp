@@ -1,6 +1,7 @@
 #include "core/watcher/watcher.hpp"
 
 #include "core/engine/messages.hpp"
+#include "test_support.hpp"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,10 @@
 namespace thumbrover {
 namespace {
 
+using testing::ManualClock;
+
 using namespace std::chrono_literals;
 using std::chrono::nanoseconds;
-
-class ManualClock final : public Clock {
-  public:
-    nanoseconds t{10s};
-    nanoseconds now() const override { return t; }
-};
 
 TEST(MotionFilter, OwnEventsNeverCountAndRealOnesAtMostEvery100ms) {
     struct Step {
@@ -80,7 +77,7 @@ class ScriptedSource final : public MouseMotionSource {
 };
 
 struct WatcherRun {
-    ManualClock clock;
+    ManualClock clock{10s};
     std::vector<std::string> log;
     ScriptedSource source{clock, log};
     std::string errors;
