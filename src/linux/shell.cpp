@@ -125,7 +125,7 @@ int run_application(const ShellOptions& options) {
 
     const std::filesystem::path dir = options.app_dir.empty() ? app_dir() : options.app_dir;
     // Started again while running: the running copy shows its Settings window instead.
-    if (hand_over_to_running_copy(dir)) return 1;
+    if (hand_over_to_running_copy(dir)) return 0;
 
     DbusNotifier notifier;
     LinkedEngineRequests engine;
