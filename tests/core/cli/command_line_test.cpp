@@ -21,7 +21,9 @@ void expect_answer(const std::optional<CommandOutcome>& answer, const Case& c) {
     if (!answer) return;
     EXPECT_EQ(answer->status, c.status);
     EXPECT_TRUE(answer->out.starts_with(c.out_start)) << answer->out;
-    if (c.out_start.empty()) EXPECT_EQ(answer->out, "");
+    if (c.out_start.empty()) {
+        EXPECT_EQ(answer->out, "");
+    }
     EXPECT_EQ(answer->err, c.err);
 }
 

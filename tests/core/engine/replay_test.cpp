@@ -173,10 +173,11 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
     for (const auto& c : cases) {
         const auto outcome = run_replay_command(c.args, stdin_text);
         EXPECT_EQ(outcome.status, c.status) << outcome.err;
-        if (c.help)
+        if (c.help) {
             EXPECT_TRUE(outcome.out.starts_with(kUsage)) << outcome.out;
-        else
+        } else {
             EXPECT_EQ(outcome.out, c.out);
+        }
         EXPECT_TRUE(outcome.err.starts_with(c.err_start)) << outcome.err;
         if (c.status != 0) {
             EXPECT_TRUE(outcome.err.ends_with("\n"));

@@ -99,7 +99,7 @@ TEST_F(ConfigCommand, WrongUsageExitsWithTwo) {
         EXPECT_TRUE(o.err.starts_with("thumbroverctl: ")) << o.err;
         EXPECT_NE(o.err.find("usage: thumbroverctl config"), std::string::npos);
     }
-    for (const std::vector<std::string_view> help :
+    for (const std::vector<std::string_view>& help :
          {std::vector<std::string_view>{"--help"}, {"check", "--help"}, {"defaults", "-h"}}) {
         const CommandOutcome o = run(help);
         EXPECT_EQ(o.status, 0);

@@ -52,10 +52,10 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"99999999999999999999", std::nullopt}, VersionCase{"1.0x10", std::nullopt},
         VersionCase{"١.٢", std::nullopt}, VersionCase{"1.2.3 beta", std::nullopt},
         VersionCase{"beta-1.2", std::nullopt}),
-    [](const ::testing::TestParamInfo<VersionCase>& info) {
+    [](const ::testing::TestParamInfo<VersionCase>& param_info) {
         // Unique by the index; readable by the text, with what a test name cannot hold as "_".
-        std::string name = std::to_string(info.index) + "_";
-        for (const char c : info.param.text.substr(0, 24))
+        std::string name = std::to_string(param_info.index) + "_";
+        for (const char c : param_info.param.text.substr(0, 24))
             name += std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_';
         return name;
     });

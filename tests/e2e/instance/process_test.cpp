@@ -161,7 +161,7 @@ TEST(Process, ASecondCopyHandsOverToTheRunningOneAndEndsWell) {
     const std::optional<int> second_status = second.wait(10s);
     const std::string second_errors = second.errors();
     EXPECT_EQ(second_status, 0) << second_errors;
-    EXPECT_EQ(second_errors, "thumbrover: Thumbrover is already running\n");
+    EXPECT_THAT(second_errors, ::testing::HasSubstr("thumbrover: Thumbrover is already running\n"));
     first.signal(SIGTERM);
     EXPECT_EQ(first.wait(5s), 0) << first.errors();
 }
