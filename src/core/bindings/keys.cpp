@@ -135,18 +135,6 @@ std::optional<Shortcut> parse_shortcut(std::string_view text) {
     return make_shortcut(std::move(keys), key);
 }
 
-namespace {
-
-// Appending rather than `"f" + std::to_string(n)`: g++ 12 at -O3 reports a false -Wrestrict
-// inside libstdc++'s insert at the front of a string.
-std::string numbered_key(char prefix, std::uint8_t number) {
-    std::string text(1, prefix);
-    text += std::to_string(number);
-    return text;
-}
-
-}  // namespace
-
 std::string key_name(Key key) {
     switch (key.kind) {
         case KeyKind::Letter:
@@ -154,7 +142,7 @@ std::string key_name(Key key) {
         case KeyKind::Digit:
             return std::to_string(key.param);
         case KeyKind::F:
-            return numbered_key('f', key.param);
+            return "f" + std::to_string(key.param);
         default:
             return std::string(info(key.kind).name);
     }
@@ -169,7 +157,7 @@ std::string key_label(Key key) {
         case KeyKind::Digit:
             return std::to_string(key.param);
         case KeyKind::F:
-            return numbered_key('F', key.param);
+            return "F" + std::to_string(key.param);
         default:
             return std::string(info(key.kind).label);
     }
