@@ -51,19 +51,17 @@ install:
 uninstall:
 	@scripts/uninstall $(BUILD_DIR)
 
-# A Debian package in build-release/, for `sudo apt install ./build-release/thumbrover_*.deb`.
-package: deps
-	@cmake --preset release >/dev/null
-	@cmake --build --preset release
-	@cd build-release && cpack -G DEB
+# A Debian package of the default (Release) build, for `sudo apt install ./build/thumbrover_*.deb`.
+package: build
+	@cd build && cpack -G DEB
 
 # Builds the package, installs it with apt, starts the installed program once and removes it
 # again. Needs root (or sudo): it changes the system's packages.
 test-package: package
-	@scripts/test-package build-release
+	@scripts/test-package build
 
 format:
 	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-release build-asan build-tsan
+	@rm -rf build build-asan build-tsan

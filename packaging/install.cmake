@@ -9,10 +9,18 @@ if(NOT APPLE)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/icons/thumbrover.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-  configure_file(${CMAKE_SOURCE_DIR}/packaging/thumbrover.service
-                 ${CMAKE_BINARY_DIR}/thumbrover.service @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/thumbrover.service
-          DESTINATION ${CMAKE_INSTALL_PREFIX}/lib/systemd/user)
+  # The unit names the program by its installed path, which is known only when installing: the
+  # package installs under /usr whatever the build was configured with. Written straight to its
+  # place, so that `sudo make install` creates nothing in the build folder.
+  install(CODE "
+    set(THUMBROVER_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    set(unit \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/thumbrover.service\")
+    file(READ \"${CMAKE_SOURCE_DIR}/packaging/thumbrover.service\" text)
+    string(CONFIGURE \"\${text}\" text @ONLY)
+    message(STATUS \"Installing: \$ENV{DESTDIR}\${unit}\")
+    file(WRITE \"\$ENV{DESTDIR}\${unit}\" \"\${text}\")
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${unit}\")
+  ")
 
   # `make package`: a Debian package for `apt install ./thumbrover_*.deb`.
   set(CPACK_GENERATOR DEB)
