@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "core/engine/link.hpp"
-#include "core/shell/linked_engine.hpp"
+#include "core/app/linked_engine.hpp"
 #include "linux/shell.hpp"
 #include "linux/status_menu.hpp"
 #include "linux/virtual_pad.hpp"

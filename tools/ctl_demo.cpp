@@ -11,7 +11,7 @@
 #include "core/common/diag.hpp"
 #include "core/common/files.hpp"
 #include "core/engine/link.hpp"
-#include "core/shell/linked_engine.hpp"
+#include "core/app/linked_engine.hpp"
 #include "ctl.hpp"
 #include "linux/demo_script.hpp"
 #include "linux/shell.hpp"

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "core/shell/actions.hpp"
-#include "core/shell/engine_requests.hpp"
-#include "core/shell/tick.hpp"
+#include "core/app/actions.hpp"
+#include "core/app/engine_requests.hpp"
+#include "core/app/tick.hpp"
 #include "core/ui/access.hpp"
 #include "core/ui/settings_store.hpp"
 #include "linux/shell.hpp"

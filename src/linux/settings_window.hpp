@@ -4,7 +4,7 @@
 #include <array>
 #include <functional>
 
-#include "core/shell/tick.hpp"
+#include "core/app/tick.hpp"
 #include "core/ui/access.hpp"
 #include "core/ui/settings_store.hpp"
 #include "core/ui/sliders.hpp"

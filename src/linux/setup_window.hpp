@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "core/shell/tick.hpp"
+#include "core/app/tick.hpp"
 #include "core/ui/access.hpp"
 #include "platform/system_services.hpp"
 

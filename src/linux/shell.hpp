@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "core/circle/circle.hpp"
-#include "core/shell/engine_requests.hpp"
-#include "core/shell/tick.hpp"
+#include "core/app/engine_requests.hpp"
+#include "core/app/tick.hpp"
 #include "platform/gamepad.hpp"
 #include "platform/notifier.hpp"
 #include "platform/system_services.hpp"

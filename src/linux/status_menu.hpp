@@ -6,7 +6,7 @@
 #include <memory>
 #include <optional>
 
-#include "core/shell/tick.hpp"
+#include "core/app/tick.hpp"
 #include "core/ui/status_menu.hpp"
 
 class QMenu;

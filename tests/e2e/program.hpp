@@ -18,7 +18,7 @@
 
 #include "core/engine/link.hpp"
 #include "core/settings/config.hpp"
-#include "core/shell/linked_engine.hpp"
+#include "core/app/linked_engine.hpp"
 #include "linux/shell.hpp"
 #include "linux/status_menu.hpp"
 #include "linux/virtual_pad.hpp"

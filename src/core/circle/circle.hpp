@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "core/common/clock.hpp"
-#include "core/shell/tick.hpp"
+#include "core/app/tick.hpp"
 #include "platform/overlay.hpp"
 
 namespace thumbrover {

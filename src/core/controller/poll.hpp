@@ -5,7 +5,7 @@
 
 #include "core/controller/link.hpp"
 #include "core/controller/slots.hpp"
-#include "core/shell/tick.hpp"
+#include "core/app/tick.hpp"
 #include "platform/gamepad.hpp"
 
 namespace thumbrover {

@@ -1,4 +1,4 @@
-#include "core/shell/linked_engine.hpp"
+#include "core/app/linked_engine.hpp"
 
 #include "core/engine/messages.hpp"
 

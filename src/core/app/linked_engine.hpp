@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "core/engine/link.hpp"
-#include "core/shell/engine_requests.hpp"
+#include "core/app/engine_requests.hpp"
 
 namespace thumbrover {
 

@@ -1,4 +1,4 @@
-#include "core/shell/tick.hpp"
+#include "core/app/tick.hpp"
 
 #include <utility>
 

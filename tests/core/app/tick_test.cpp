@@ -1,4 +1,4 @@
-#include "core/shell/tick.hpp"
+#include "core/app/tick.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/shell/actions.hpp"
+#include "core/app/actions.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {

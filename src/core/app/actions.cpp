@@ -1,4 +1,4 @@
-#include "core/shell/actions.hpp"
+#include "core/app/actions.hpp"
 
 #include "core/services/services.hpp"
 

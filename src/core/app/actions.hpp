@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/shell/engine_requests.hpp"
+#include "core/app/engine_requests.hpp"
 #include "platform/system_services.hpp"
 
 namespace thumbrover {
