@@ -187,7 +187,7 @@ TEST_F(SettingsWindowTest, TheLoginBoxShowsWhatTheSystemReallyDoes) {
     EXPECT_EQ(login_.requests, std::vector<bool>{true});
     EXPECT_TRUE(window.login_checkbox()->isChecked());
 
-    login_.refuse = true;
+    login_.refusal = "refused";
     window.login_checkbox()->click();
     EXPECT_EQ(login_.requests, (std::vector<bool>{true, false}));
     EXPECT_TRUE(window.login_checkbox()->isChecked());

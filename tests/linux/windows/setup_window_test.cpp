@@ -98,7 +98,7 @@ TEST_F(SetupWindowTest, ThePermissionGrantedWhileRunningAsksForARestart) {
         if (button->text() == QStringLiteral("Restart Now")) button->click();
     ASSERT_EQ(desktop_.shells.size(), 1u);
     EXPECT_EQ(desktop_.shells[0], "sleep 1; exec \"$0\"");
-    EXPECT_EQ(engine_.quits, 1);
+    EXPECT_EQ(engine_.count("Quit"), 1);
 }
 
 struct StartupCase {

@@ -21,6 +21,10 @@
 #include "core/settings/config_file.hpp"
 #include "core/ui/app_settings_effects.hpp"
 #include "core/ui/settings_store.hpp"
+#include "fakes/circle.hpp"
+#include "fakes/engine_requests.hpp"
+#include "fakes/notifier.hpp"
+#include "fakes/system_services.hpp"
 #include "linux/linux_windows.hpp"
 #include "platform/notifier.hpp"
 #include "platform/system_services.hpp"
@@ -42,72 +46,12 @@ inline QApplication& windows_app() {
     return *application;
 }
 
-class FakeLoginItem final : public LoginItem {
-  public:
-    bool on = false;
-    bool refuse = false;
-    std::vector<bool> requests;
-
-    bool enabled() override { return on; }
-    Result<void> set_enabled(bool enabled) override {
-        requests.push_back(enabled);
-        if (refuse) return Error{"refused"};
-        on = enabled;
-        return {};
-    }
-};
-
-class FakePermission final : public InputPermission {
-  public:
-    bool granted_now = true;
-    int requests = 0;
-    bool granted() override { return granted_now; }
-    void request() override { ++requests; }
-};
-
-class FakeDesktop final : public Desktop {
-  public:
-    std::vector<std::string> opened;
-    std::vector<std::string> shells;
-
-    Result<void> open(const std::string& target) override {
-        opened.push_back(target);
-        return {};
-    }
-    Result<void> start_shell(const std::string& command, const std::string&) override {
-        shells.push_back(command);
-        return {};
-    }
-    [[nodiscard]] std::string restart_command() const override { return "sleep 1; exec \"$0\""; }
-    [[nodiscard]] std::optional<std::filesystem::path> bundle_path() const override {
-        return std::nullopt;
-    }
-    [[nodiscard]] std::optional<std::filesystem::path> executable_path() const override {
-        return std::filesystem::path("/usr/bin/thumbrover");
-    }
-};
-
-class FakeEngine final : public EngineRequests {
-  public:
-    int toggles = 0;
-    int quits = 0;
-    void send_toggle() override { ++toggles; }
-    void send_quit() override { ++quits; }
-};
-
-class FakeCircle final : public CircleScaleTarget {
-  public:
-    std::vector<float> scales;
-    void change_circle_scale(float scale) override { scales.push_back(scale); }
-};
-
-class FakeNotifier final : public Notifier {
-  public:
-    std::vector<std::string> shown;
-    void notify(std::string_view heading, std::string_view body) override {
-        shown.push_back(std::string(heading) + " | " + std::string(body));
-    }
-};
+using fakes::FakeDesktop;
+using fakes::FakeLoginItem;
+using fakes::FakePermission;
+using FakeEngine = fakes::RecordingEngine;
+using FakeCircle = fakes::RecordingCircle;
+using FakeNotifier = fakes::RecordingNotifier;
 
 inline std::string read_text(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -126,6 +70,7 @@ class WindowsTest : public ::testing::Test {
   protected:
     WindowsTest() {
         windows_app();
+        desktop_.executable = "/usr/bin/thumbrover";
         auto [sender, receiver] = make_channel<EngineMessage>();
         receiver_ = std::make_unique<EngineReceiver>(std::move(receiver));
         link_ = std::make_shared<EngineLink>(std::move(sender), true);
