@@ -19,7 +19,7 @@
 #include "core/app/linked_engine.hpp"
 #include "core/update/update_check.hpp"
 #include "linux/cursor.hpp"
-#include "linux/engine_host.hpp"
+#include "linux/engine_ports.hpp"
 #include "linux/gamepad.hpp"
 #include "linux/linux_windows.hpp"
 #include "linux/notifier.hpp"
@@ -206,7 +206,7 @@ int run_application(const ShellOptions& options) {
 
     // The engine ends the program: when its body returns, the event loop is asked to stop with
     // its exit status. The thread is joined below only after that request, its last act.
-    LinuxEngineHost host(notifier);
+    LinuxEnginePorts host(notifier);
     std::atomic<int> engine_status{0};
     std::thread engine_thread;
     try {
