@@ -60,9 +60,7 @@ struct FakeHost {
         return c;
     }
 
-    [[nodiscard]] CommandList performed() const {
-        return ports.output != nullptr ? ports.output->performed : CommandList{};
-    }
+    [[nodiscard]] const CommandList& performed() const { return ports.output.performed; }
     [[nodiscard]] std::vector<Notification> notifications() const {
         return ports.notifications.shown();
     }
@@ -113,7 +111,7 @@ TEST(RunEngine, StartsInOrderAndEndsOnQuitReleasingWhatItHolds) {
     EXPECT_FALSE(steering_circle_visible().load());
     EXPECT_TRUE(std::filesystem::exists(dir / "config.toml"));
     EXPECT_EQ(host.performed(), (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
-                                           {CommandKind::ButtonUp, 0, 0, 0, 0}}));
+                                             {CommandKind::ButtonUp, 0, 0, 0, 0}}));
     ASSERT_TRUE(host.link);
     EXPECT_EQ(host.link->status(), (EngineStatus{std::nullopt, true, true}));
     // The engine is gone: its channel refuses messages and its lock is free again.
@@ -124,7 +122,7 @@ TEST(RunEngine, StartsInOrderAndEndsOnQuitReleasingWhatItHolds) {
 TEST(RunEngine, ASignalEndsTheLoopThroughTheSameEndSequence) {
     testing::TempDir dir;
     FakeHost host;
-    host.ports.output_template.on_perform = [](const OutputCommand& c) {
+    host.ports.output.on_perform = [](const OutputCommand& c) {
         if (c.kind == CommandKind::ButtonDown) std::raise(SIGTERM);
     };
     host.script = script(EngineMessage::input(InputEvent::button(0, true)),
@@ -134,7 +132,7 @@ TEST(RunEngine, ASignalEndsTheLoopThroughTheSameEndSequence) {
     EXPECT_TRUE(quit_flag().load());
     // The second message is never handled: the loop ends in the pass that saw the signal.
     EXPECT_EQ(host.performed(), (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
-                                           {CommandKind::ButtonUp, 0, 0, 0, 0}}));
+                                             {CommandKind::ButtonUp, 0, 0, 0, 0}}));
 }
 
 TEST(RunEngine, ASecondInstanceIsRefused) {
@@ -146,7 +144,7 @@ TEST(RunEngine, ASecondInstanceIsRefused) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "thumbrover: Thumbrover is already running\n");
     EXPECT_EQ(host.notifications(), (std::vector<Notification>{{"Thumbrover could not start",
-                                                              "Thumbrover is already running"}}));
+                                                                "Thumbrover is already running"}}));
     EXPECT_TRUE(host.ports.calls.empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "config.toml"));
 }
@@ -154,7 +152,7 @@ TEST(RunEngine, ASecondInstanceIsRefused) {
 TEST(RunEngine, AFailedEventOutputFailsTheStart) {
     testing::TempDir dir;
     FakeHost host;
-    host.output_error = "could not create an event source";
+    host.ports.output_error = "could not create an event source";
     const EngineRun result = run(host, dir.path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "thumbrover: could not create an event source\n");
@@ -218,8 +216,7 @@ class LoopTest : public ::testing::Test {
     EngineLoop make_loop(bool enabled) {
         return EngineLoop(LoopPorts{output_, desktop_, host_.ports.notifications,
                                     [this] { return host_.next_battery(); }},
-                          EngineState(Config{}, enabled), dir_.path(), FeedbackSender{},
-                          link_);
+                          EngineState(Config{}, enabled), dir_.path(), FeedbackSender{}, link_);
     }
 
     testing::TempDir dir_;
@@ -322,8 +319,8 @@ TEST_F(LoopTest, ASettingsChangeReplacesTheRecordButNotWhatIsHeld) {
     ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::button(0, false)), 2ms));
     ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::button(0, true)), 3ms));
     EXPECT_EQ(output_.performed, (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
-                                            {CommandKind::ButtonUp, 0, 0, 0, 0},
-                                            {CommandKind::ButtonDown, 1, 0, 0, 0}}));
+                                              {CommandKind::ButtonUp, 0, 0, 0, 0},
+                                              {CommandKind::ButtonDown, 1, 0, 0, 0}}));
     EXPECT_FALSE(loop.pass(EngineMessage::quit(), 4ms));
     loop.finish();
     EXPECT_EQ(output_.performed.back(), (OutputCommand{CommandKind::ButtonUp, 1, 0, 0, 0}));
