@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/engine/link.hpp"
 #include "core/app/linked_engine.hpp"
+#include "core/engine/link.hpp"
 #include "linux/shell.hpp"
 #include "linux/status_menu.hpp"
 #include "linux/virtual_pad.hpp"
@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
     QApplication app(qt_argc, qt_argv);
     std::unique_ptr<thumbrover::VirtualPad> pad;
     std::thread driver;
-    thumbrover::ShellOptions options;
+    thumbrover::QtShellOptions options;
     options.check_for_updates = false;
     options.on_started = [&](thumbrover::TrayMenu&) {
         driver = std::thread([&] {

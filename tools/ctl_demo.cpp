@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "core/app/linked_engine.hpp"
 #include "core/common/diag.hpp"
 #include "core/common/files.hpp"
 #include "core/engine/link.hpp"
-#include "core/app/linked_engine.hpp"
 #include "ctl.hpp"
 #include "linux/demo_script.hpp"
 #include "linux/shell.hpp"
@@ -370,7 +370,7 @@ int demo_command(std::span<const std::string_view> args) {
     static char* qt_argv[] = {qt_name, nullptr};
     QApplication app(qt_argc, qt_argv);
     std::unique_ptr<Director> director;
-    ShellOptions options;
+    QtShellOptions options;
     options.check_for_updates = false;
     options.on_started = [&](TrayMenu& tray) {
         director = std::make_unique<Director>(std::move(steps).value(), screenshot, tray);

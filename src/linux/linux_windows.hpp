@@ -7,11 +7,11 @@
 #include <string>
 
 #include "core/app/actions.hpp"
+#include "core/app/application.hpp"
 #include "core/app/engine_requests.hpp"
 #include "core/app/tick.hpp"
 #include "core/ui/access.hpp"
 #include "core/ui/settings_store.hpp"
-#include "linux/shell.hpp"
 #include "platform/system_services.hpp"
 
 namespace thumbrover {

@@ -39,7 +39,6 @@ class VirtualPad {
 
     // Pulls the plug; readers see it gone at their next update. Afterwards setters do nothing.
     void unplug();
-    [[nodiscard]] bool plugged_in() const { return joystick_ != nullptr; }
 
     // Rumbles started on it so far (a rumble's stop does not count).
     [[nodiscard]] int rumbles() const { return rumbles_->load(); }

@@ -16,9 +16,9 @@
 #include <memory>
 #include <thread>
 
+#include "core/app/linked_engine.hpp"
 #include "core/engine/link.hpp"
 #include "core/settings/config.hpp"
-#include "core/app/linked_engine.hpp"
 #include "linux/shell.hpp"
 #include "linux/status_menu.hpp"
 #include "linux/virtual_pad.hpp"

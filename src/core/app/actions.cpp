@@ -4,14 +4,6 @@
 
 namespace thumbrover {
 
-void toggle_action(EngineRequests& engine) {
-    engine.send_toggle();
-}
-
-void quit_action(EngineRequests& engine) {
-    engine.send_quit();
-}
-
 void open_input_permission_action(InputPermission& permission, Desktop& desktop,
                                   const std::string& pane) {
     permission.request();

@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "core/engine/link.hpp"
 #include "core/app/engine_requests.hpp"
+#include "core/engine/link.hpp"
 
 namespace thumbrover {
 

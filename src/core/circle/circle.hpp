@@ -6,8 +6,8 @@
 #include <mutex>
 #include <optional>
 
-#include "core/common/clock.hpp"
 #include "core/app/tick.hpp"
+#include "core/common/clock.hpp"
 #include "platform/overlay.hpp"
 
 namespace thumbrover {

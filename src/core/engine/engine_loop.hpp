@@ -14,8 +14,8 @@
 #include "core/engine/engine.hpp"
 #include "core/engine/link.hpp"
 #include "core/engine/messages.hpp"
-#include "core/watcher/watcher.hpp"
 #include "core/output/executor.hpp"
+#include "core/watcher/watcher.hpp"
 #include "platform/engine_ports.hpp"
 
 namespace thumbrover {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/app/actions.hpp"
+#include "fakes/system_services.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -145,65 +146,32 @@ TEST_F(TickTest, BothWindowsRefreshInOrderSettingsFirst) {
     EXPECT_EQ(run(), (Lines{"poll", "update", "circle off", "settings", "setup"}));
 }
 
-class RecordingEngine final : public EngineRequests {
-  public:
-    Lines sent;
-    void send_toggle() override { sent.push_back("Toggle"); }
-    void send_quit() override { sent.push_back("Quit"); }
-};
-
 class CountingSettings final : public SettingsOpener {
   public:
     int opened = 0;
     void open_settings() override { ++opened; }
 };
 
-TEST(ShellActions, SenderReadingActionsNeedASender) {
-    const int sender = 0;
-    for (int i = 0; i <= static_cast<int>(ShellAction::Reopen); ++i) {
-        const auto action = static_cast<ShellAction>(i);
-        const bool reads =
-            action == ShellAction::SliderChanged || action == ShellAction::ToggleLogin ||
-            action == ShellAction::BindingChanged || action == ShellAction::StickChanged;
-        EXPECT_EQ(should_perform(action, nullptr), !reads) << i;
-        EXPECT_TRUE(should_perform(action, &sender)) << i;
-    }
-}
-
-TEST(ShellActions, ToggleQuitAndReopen) {
-    RecordingEngine engine;
-    toggle_action(engine);
-    quit_action(engine);
-    EXPECT_EQ(engine.sent, (Lines{"Toggle", "Quit"}));
+TEST(ShellActions, ReopenShowsTheSettingsEveryTime) {
     CountingSettings settings;
     EXPECT_TRUE(reopen_action(settings));
     EXPECT_TRUE(reopen_action(settings));
     EXPECT_EQ(settings.opened, 2);
 }
 
-// Records both ports' calls in one log, so the order between them shows.
-class PaneRecorder final : public InputPermission, public Desktop {
-  public:
-    Lines calls;
-    bool granted() override { return false; }
-    void request() override { calls.push_back("request"); }
-    Result<void> open(const std::string& target) override {
-        calls.push_back("open " + target);
-        return Error{"No such file or directory"};
-    }
-    Result<void> start_shell(const std::string&, const std::string&) override { return {}; }
-    std::string restart_command() const override { return {}; }
-    std::optional<std::filesystem::path> bundle_path() const override { return std::nullopt; }
-    std::optional<std::filesystem::path> executable_path() const override { return std::nullopt; }
-};
-
 TEST(ShellActions, ThePermissionIsRequestedBeforeItsPaneOpens) {
-    PaneRecorder rec;
+    fakes::FakePermission permission;
+    fakes::FakeDesktop desktop;
+    desktop.failure = "No such file or directory";
+    Lines opened_before_request;
+    permission.on_request = [&] { opened_before_request = desktop.opened; };
     ::testing::internal::CaptureStderr();
-    open_input_permission_action(rec, rec, "x-settings://privacy/input");
+    open_input_permission_action(permission, desktop, "x-settings://privacy/input");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "thumbrover: could not open x-settings://privacy/input: No such file or directory\n");
-    EXPECT_EQ(rec.calls, (Lines{"request", "open x-settings://privacy/input"}));
+    EXPECT_EQ(permission.requests, 1);
+    EXPECT_TRUE(opened_before_request.empty());
+    EXPECT_EQ(desktop.opened, Lines{"x-settings://privacy/input"});
 }
 
 }  // namespace
