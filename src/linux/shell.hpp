@@ -1,6 +1,6 @@
 #pragma once
 
-#include "linux/front_end.hpp"
+#include "qt/front_end.hpp"
 
 namespace thumbrover {
 

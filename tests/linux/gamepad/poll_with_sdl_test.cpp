@@ -5,7 +5,7 @@
 
 #include "core/controller/poll.hpp"
 #include "linux/gamepad.hpp"
-#include "linux/virtual_pad.hpp"
+#include "demo/virtual_pad.hpp"
 
 namespace thumbrover {
 namespace {

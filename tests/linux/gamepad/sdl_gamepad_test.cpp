@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "linux/gamepad.hpp"
-#include "linux/virtual_pad.hpp"
+#include "demo/virtual_pad.hpp"
 
 namespace thumbrover {
 namespace {
