@@ -21,9 +21,9 @@
 
 #include "core/app/linked_engine.hpp"
 #include "core/engine/link.hpp"
+#include "demo/virtual_pad.hpp"
 #include "linux/shell.hpp"
 #include "qt/status_menu.hpp"
-#include "demo/virtual_pad.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>

@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "linux/gamepad.hpp"
 #include "demo/virtual_pad.hpp"
+#include "linux/gamepad.hpp"
 
 namespace {
 

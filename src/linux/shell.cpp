@@ -12,13 +12,13 @@
 #include "linux/cursor.hpp"
 #include "linux/engine_ports.hpp"
 #include "linux/gamepad.hpp"
-#include "qt/windows.hpp"
 #include "linux/notifier.hpp"
 #include "linux/single_instance.hpp"
-#include "qt/steering_circle.hpp"
 #include "linux/system_services.hpp"
+#include "linux/windows.hpp"
 #include "linux/x11_display.hpp"
 #include "platform/shell.hpp"
+#include "qt/steering_circle.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>
@@ -115,7 +115,7 @@ int run_application(const QtShellOptions& options) {
 
 int run_shell(int /*argc*/, char** /*argv*/) {
     QtShellOptions options;
-    options.make_windows = make_linux_windows;
+    options.make_windows = make_windows;
     return run_application(options);
 }
 

@@ -27,13 +27,10 @@ QComboBox* make_popup(QWidget* parent) {
     return popup;
 }
 
-// The key without Shift, from the keyboard's layout (defined at the end of this file, after the
-// X11 headers, whose macros would clash with Qt's event names).
-std::uint32_t unshifted_qt_key(const QKeyEvent& event);
-
 }  // namespace
 
-ButtonsWindow::ButtonsWindow(SettingsStore& store) : model_(store) {
+ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key)
+    : model_(store), unshifted_key_(std::move(unshifted_key)) {
     setWindowTitle(qt_text(buttons_texts::kTitle));
     setWindowIcon(application_icon());
     setObjectName(QStringLiteral("buttons_window"));
@@ -222,7 +219,7 @@ void ButtonsWindow::key_pressed(const QKeyEvent& event) {
     const auto code = static_cast<std::uint32_t>(event.key());
     if (is_modifier_only_key(code)) return;
     const std::uint32_t unshifted =
-        event.modifiers().testFlag(Qt::ShiftModifier) ? unshifted_qt_key(event) : 0;
+        event.modifiers().testFlag(Qt::ShiftModifier) && unshifted_key_ ? unshifted_key_(event) : 0;
     const KeyPress press = key_press_for_qt(code, event.modifiers(), unshifted);
     apply(model_.key_captured(press, &key_for_qt_key));
 }
@@ -233,30 +230,4 @@ void ButtonsWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
 }
 
-}  // namespace thumbrover
-
-#if QT_CONFIG(xcb)
-#include <X11/XKBlib.h>
-#include <X11/Xlib.h>
-#endif
-
-namespace thumbrover {
-namespace {
-
-// A layout turns Shift+1 into "!" or "§",
-// which are not capturable, while the key pressed is the digit.
-std::uint32_t unshifted_qt_key([[maybe_unused]] const QKeyEvent& event) {
-#if QT_CONFIG(xcb)
-    if (event.nativeScanCode() == 0 || event.nativeScanCode() > 255) return 0;
-    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 == nullptr || x11->display() == nullptr) return 0;
-    const KeySym symbol =
-        XkbKeycodeToKeysym(x11->display(), static_cast<KeyCode>(event.nativeScanCode()), 0, 0);
-    return qt_key_for_keysym(symbol);
-#else
-    return 0;
-#endif
-}
-
-}  // namespace
 }  // namespace thumbrover

@@ -5,6 +5,7 @@
 
 #include "core/ui/buttons_window.hpp"
 #include "core/ui/settings_store.hpp"
+#include "qt/key_codes.hpp"
 
 class QComboBox;
 class QKeyEvent;
@@ -20,7 +21,7 @@ class ButtonsWindow final : public QWidget {
     Q_OBJECT
 
   public:
-    explicit ButtonsWindow(SettingsStore& store);
+    explicit ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key = {});
     ~ButtonsWindow() override;
 
     // Re-reads the settings file, rebuilds every pop-up and brings the window to the front.
@@ -45,6 +46,7 @@ class ButtonsWindow final : public QWidget {
     void key_pressed(const QKeyEvent& event);
 
     ButtonsWindowModel model_;
+    UnshiftedKey unshifted_key_;
     std::array<QComboBox*, kBindingTagCount> popups_{};
     QComboBox* left_stick_ = nullptr;
     QComboBox* right_stick_ = nullptr;

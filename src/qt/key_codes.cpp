@@ -94,15 +94,4 @@ KeyPress key_press_for_qt(std::uint32_t qt_key, Qt::KeyboardModifiers modifiers,
     return press;
 }
 
-std::uint32_t qt_key_for_keysym(std::uint64_t keysym) {
-    // X keysyms of the Latin letters and digits are their ASCII codes.
-    if (keysym >= '0' && keysym <= '9')
-        return static_cast<std::uint32_t>(Qt::Key_0 + (keysym - '0'));
-    if (keysym >= 'a' && keysym <= 'z')
-        return static_cast<std::uint32_t>(Qt::Key_A + (keysym - 'a'));
-    if (keysym >= 'A' && keysym <= 'Z')
-        return static_cast<std::uint32_t>(Qt::Key_A + (keysym - 'A'));
-    return 0;
-}
-
 }  // namespace thumbrover

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QKeyEvent>
 #include <Qt>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -30,8 +32,9 @@ namespace thumbrover {
 [[nodiscard]] KeyPress key_press_for_qt(std::uint32_t qt_key, Qt::KeyboardModifiers modifiers,
                                         std::uint32_t unshifted_key = 0);
 
-// The Qt key code of an X keysym for the keys whose code differs only by case (letters, digits),
-// or 0.
-[[nodiscard]] std::uint32_t qt_key_for_keysym(std::uint64_t keysym);
+// The code of the key a press stands for without Shift, from the keyboard's layout (a layout
+// turns Shift+1 into "!", which is not capturable, while the key pressed is the digit), or 0 when
+// it is not known. Each platform reads its own layout.
+using UnshiftedKey = std::function<std::uint32_t(const QKeyEvent&)>;
 
 }  // namespace thumbrover

@@ -13,6 +13,7 @@
 #include "core/ui/access.hpp"
 #include "core/ui/settings_store.hpp"
 #include "platform/system_services.hpp"
+#include "qt/key_codes.hpp"
 
 namespace thumbrover {
 
@@ -36,18 +37,22 @@ struct WindowServices {
     // Called before a window re-reads the settings file, so that changes still being written
     // (the settings file is written in the background) are in it.
     std::function<void()> settle_settings_file;
+    // The platform's shell line that opens its Bluetooth settings.
+    std::string bluetooth_command;
+    // The platform's reading of the keyboard layout for key captures; none: no Shift is undone.
+    UnshiftedKey unshifted_key;
 };
 
-// The Settings, Customize Buttons and Setup windows of the Linux shell, each built on its first
+// The Settings, Customize Buttons and Setup windows, each built on its first
 // opening and kept (closing only hides it). The shell's tick calls `run_startup_check` on its
 // first tick; `on_settings_built` / `on_setup_built` tell it when a window with live rows exists,
 // so it can refresh them (`MainTick::settings_window_built`). Main thread only.
-class LinuxWindows final : public ShellWindows, public SettingsOpener {
+class QtWindows final : public ShellWindows, public SettingsOpener {
   public:
-    explicit LinuxWindows(WindowServices services);
-    ~LinuxWindows() override;
-    LinuxWindows(const LinuxWindows&) = delete;
-    LinuxWindows& operator=(const LinuxWindows&) = delete;
+    explicit QtWindows(WindowServices services);
+    ~QtWindows() override;
+    QtWindows(const QtWindows&) = delete;
+    QtWindows& operator=(const QtWindows&) = delete;
 
     void open_settings() override;
     void open_buttons() override;
@@ -79,10 +84,5 @@ class LinuxWindows final : public ShellWindows, public SettingsOpener {
     std::unique_ptr<ButtonsWindow> buttons_;
     std::unique_ptr<SetupWindow> setup_;
 };
-
-// The windows as the program has them: the settings store writing the real settings file (in the
-// background), the steering circle and the engine; the tick refreshing visible windows; and the
-// session-bus listener through which a second start of the program shows Settings here.
-[[nodiscard]] std::unique_ptr<ShellWindows> make_linux_windows(ShellServices& services);
 
 }  // namespace thumbrover

@@ -19,9 +19,9 @@
 #include "core/app/linked_engine.hpp"
 #include "core/engine/link.hpp"
 #include "core/settings/config.hpp"
+#include "demo/virtual_pad.hpp"
 #include "linux/shell.hpp"
 #include "qt/status_menu.hpp"
-#include "demo/virtual_pad.hpp"
 #include "test_support.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.

@@ -14,9 +14,9 @@
 #include "core/engine/link.hpp"
 #include "ctl.hpp"
 #include "demo/demo_script.hpp"
+#include "demo/virtual_pad.hpp"
 #include "linux/shell.hpp"
 #include "qt/status_menu.hpp"
-#include "demo/virtual_pad.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>

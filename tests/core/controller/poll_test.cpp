@@ -14,6 +14,7 @@
 #include "core/controller/link.hpp"
 #include "core/controller/slots.hpp"
 #include "core/engine/messages.hpp"
+#include "fakes/controller_events.hpp"
 #include "fakes/gamepad.hpp"
 
 namespace thumbrover {
@@ -22,23 +23,7 @@ namespace {
 using fakes::FakeGamepad;
 using fakes::FakePad;
 
-class RecordingEvents final : public ControllerEvents {
-  public:
-    explicit RecordingEvents(std::vector<std::string>& log) : log_(log) {}
-    void connected(bool is_connected) override {
-        log_.push_back(is_connected ? "Connected true" : "Connected false");
-    }
-    void button_changed(std::uint8_t index, bool pressed) override {
-        log_.push_back("Button " + std::to_string(index) + (pressed ? " down" : " up"));
-    }
-    void axis_changed(std::uint8_t index, float value) override {
-        log_.push_back("Axis " + std::to_string(index) + " " + std::to_string(value));
-    }
-    void controller_gone() override { log_.push_back("ControllerGone"); }
-
-  private:
-    std::vector<std::string>& log_;
-};
+using fakes::RecordingEvents;
 
 class PollTest : public ::testing::Test {
   protected:

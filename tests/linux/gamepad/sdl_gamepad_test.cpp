@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "linux/gamepad.hpp"
 #include "demo/virtual_pad.hpp"
+#include "linux/gamepad.hpp"
 
 namespace thumbrover {
 namespace {

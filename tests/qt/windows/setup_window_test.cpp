@@ -123,16 +123,18 @@ TEST_F(SetupWindowTest, TheStartupCheckOpensTheWindowOnlyWhenSomethingIsMissing)
         }
         permission_.granted_now = c.granted;
         TrustAtStart trust;
-        LinuxWindows windows(WindowServices{.store = store_,
-                                            .login_item = login_,
-                                            .permission = permission_,
-                                            .desktop = desktop_,
-                                            .engine = engine_,
-                                            .app_dir = folder.path(),
-                                            .trust = trust,
-                                            .controller_name = {},
-                                            .battery_text = {},
-                                            .settle_settings_file = {}});
+        QtWindows windows(WindowServices{.store = store_,
+                                         .login_item = login_,
+                                         .permission = permission_,
+                                         .desktop = desktop_,
+                                         .engine = engine_,
+                                         .app_dir = folder.path(),
+                                         .trust = trust,
+                                         .controller_name = {},
+                                         .battery_text = {},
+                                         .settle_settings_file = {},
+                                         .bluetooth_command = {},
+                                         .unshifted_key = {}});
         LiveWindow* built = nullptr;
         windows.on_setup_built = [&built](LiveWindow& window) { built = &window; };
         windows.run_startup_check();

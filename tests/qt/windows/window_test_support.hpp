@@ -25,9 +25,9 @@
 #include "fakes/engine_requests.hpp"
 #include "fakes/notifier.hpp"
 #include "fakes/system_services.hpp"
-#include "qt/windows.hpp"
 #include "platform/notifier.hpp"
 #include "platform/system_services.hpp"
+#include "qt/windows.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover::testing {
@@ -109,7 +109,7 @@ class WindowsTest : public ::testing::Test {
     FakeDesktop desktop_;
     FakeEngine engine_;
     TrustAtStart trust_;
-    LinuxWindows windows_{WindowServices{
+    QtWindows windows_{WindowServices{
         .store = store_,
         .login_item = login_,
         .permission = permission_,
@@ -120,6 +120,8 @@ class WindowsTest : public ::testing::Test {
         .controller_name = [this] { return controller_name_; },
         .battery_text = [this] { return battery_; },
         .settle_settings_file = [this] { effects_.flush(); },
+        .bluetooth_command = "exec bluetooth-settings",
+        .unshifted_key = {},
     }};
     std::optional<std::string> controller_name_;
     std::optional<std::string> battery_;
