@@ -9,6 +9,8 @@
 
 #include "core/engine/messages.hpp"
 #include "core/ui/settings_file.hpp"
+#include "fakes/circle.hpp"
+#include "fakes/notifier.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -18,17 +20,8 @@ using testing::put;
 namespace fs = std::filesystem;
 using thumbrover::testing::TempDir;
 
-struct RecordingCircle final : CircleScaleTarget {
-    std::vector<float> scales;
-    void change_circle_scale(float scale) override { scales.push_back(scale); }
-};
-
-struct RecordingNotifier final : Notifier {
-    std::vector<std::string> notices;
-    void notify(std::string_view heading, std::string_view body) override {
-        notices.push_back(std::string(heading) + " | " + std::string(body));
-    }
-};
+using fakes::RecordingCircle;
+using fakes::RecordingNotifier;
 
 // The ConfigChanged records waiting in the engine's channel.
 std::vector<Config> received(EngineReceiver& receiver) {
@@ -67,7 +60,7 @@ TEST(AppSettingsEffects, AWindowChangeReachesFileCircleAndEngine) {
     EXPECT_EQ(load_window_settings(file), expected);
     EXPECT_EQ(circle.scales, std::vector<float>{2.5f});
     EXPECT_EQ(received(receiver), std::vector<Config>{expected});
-    EXPECT_TRUE(notifier.notices.empty());
+    EXPECT_TRUE(notifier.shown().empty());
 }
 
 TEST(AppSettingsEffects, ChangesBeforeTheEngineLinkExistAreDropped) {
@@ -109,10 +102,10 @@ TEST(AppSettingsEffects, AChangeThatCannotBeSavedIsStillAppliedAndShownOnce) {
 
     EXPECT_NE(errors.find("thumbrover: could not write " + file.string() + ": "),
               std::string::npos);
-    ASSERT_EQ(notifier.notices.size(), 1u);
-    EXPECT_TRUE(notifier.notices[0].starts_with(
-        "Thumbrover could not save your settings | Could not write "))
-        << notifier.notices[0];
+    ASSERT_EQ(notifier.texts().size(), 1u);
+    EXPECT_TRUE(notifier.texts()[0].starts_with(
+        "Thumbrover could not save your settings / Could not write "))
+        << notifier.texts()[0];
     const std::vector<Config> sent = received(receiver);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[1].pointer_speed, 1300.0f);
