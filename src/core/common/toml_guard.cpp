@@ -1,7 +1,7 @@
 #include "core/common/toml_guard.hpp"
 
-#include <toml++/toml.h>
 #include <algorithm>
+#include <vector>
 
 namespace thumbrover {
 namespace {
@@ -90,8 +90,116 @@ std::optional<TomlSpot> find_in_toml(
     return std::nullopt;
 }
 
+namespace {
+
+// Follows how deep each key and value sits: the dots of the current table header, then every
+// bracket of an array or inline table opened in a value and the dots of the keys inside it. A
+// header's own bracket counts on its line only. Parts of a line the parser would refuse are
+// followed loosely; only a bound on the depth matters here.
+class NestingWalk {
+  public:
+    explicit NestingWalk(std::string_view text) : text_(text) {}
+
+    // True when the character at `spot` takes the nesting past the limit.
+    bool too_deep(const TomlSpot& spot, TomlPlace place) {
+        if (spot.line != line_) start_line(spot.line);
+        if (place != TomlPlace::Bare) return false;
+        const char c = text_[spot.index];
+        if (in_key_) {
+            if (c == '[' && frames_.empty()) {
+                if (!in_header_) {
+                    in_header_ = true;
+                    header_dots_ = 0;
+                    depth_ = 0;  // a header names its table from the top
+                    return deeper();
+                }
+                return false;
+            }
+            if (c == '.') {
+                if (in_header_) ++header_dots_;
+                return deeper();
+            }
+            if (c == ']' && in_header_) {
+                in_header_ = false;
+                in_key_ = false;
+                header_depth_ = header_dots_;
+                return false;
+            }
+            if (c == '=') {
+                in_key_ = false;
+                return false;
+            }
+        }
+        switch (c) {
+            case '[':
+            case '{':
+                frames_.push_back(Frame{c, depth_, depth_ + 1});
+                in_key_ = c == '{';
+                return deeper();
+            case ']':
+            case '}':
+                if (!frames_.empty()) {
+                    depth_ = frames_.back().outer;
+                    frames_.pop_back();
+                }
+                in_key_ = false;
+                return false;
+            case ',':
+                if (!frames_.empty()) {
+                    depth_ = frames_.back().inner;
+                    in_key_ = frames_.back().bracket == '{';
+                }
+                return false;
+            default:
+                return false;
+        }
+    }
+
+  private:
+    struct Frame {
+        char bracket;
+        int outer;  // depth before the bracket
+        int inner;  // depth of what the bracket holds
+    };
+
+    void start_line(std::size_t line) {
+        line_ = line;
+        in_header_ = false;
+        // Only an array goes on past the end of its line.
+        if (frames_.empty()) {
+            in_key_ = true;
+            depth_ = header_depth_;
+        }
+    }
+
+    bool deeper() { return ++depth_ > kMaxTomlNesting; }
+
+    std::string_view text_;
+    std::size_t line_ = 0;
+    std::vector<Frame> frames_;
+    int depth_ = 0;
+    int header_depth_ = 0;
+    int header_dots_ = 0;
+    bool in_key_ = true;
+    bool in_header_ = false;
+};
+
+std::optional<TomlProblem> nesting_problem(std::string_view text) {
+    NestingWalk walk(text);
+    const auto found = find_in_toml(
+        text, [&](const TomlSpot& spot, TomlPlace place) { return walk.too_deep(spot, place); });
+    if (!found) return std::nullopt;
+    return TomlProblem{found->line, found->index - found->line_start + 1,
+                       "nested more than " + std::to_string(kMaxTomlNesting) + " levels deep"};
+}
+
+}  // namespace
+
 std::optional<TomlHazard> find_toml_hazard(std::string_view text) {
     if (std::all_of(text.begin(), text.end(), is_ascii)) return std::nullopt;
+    // The stand-in below goes to the parser, which must never see a text nested this deep.
+    if (auto deep = nesting_problem(text))
+        return TomlHazard{deep->line, deep->column, std::move(deep->message)};
     std::string stand_in(text);
     std::replace_if(
         stand_in.begin(), stand_in.end(), [](char c) { return !is_ascii(c); }, '@');
@@ -120,6 +228,26 @@ std::optional<TomlHazard> find_toml_hazard(std::string_view text) {
     for (std::size_t k = found->line_start; k < found->index; ++k)
         if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80) ++column;
     return TomlHazard{found->line, column, std::string(kTomlHazardMessage)};
+}
+
+TomlReading parse_toml(std::string_view text) {
+    TomlReading reading;
+    if (auto deep = nesting_problem(text)) {
+        reading.problem = std::move(deep);
+        return reading;
+    }
+    if (auto hazard = find_toml_hazard(text)) {
+        reading.problem = TomlProblem{hazard->line, hazard->column, std::move(hazard->message)};
+        return reading;
+    }
+    try {
+        reading.table = toml::parse(text);
+    } catch (const toml::parse_error& e) {
+        reading.problem = TomlProblem{static_cast<std::size_t>(e.source().begin.line),
+                                      static_cast<std::size_t>(e.source().begin.column),
+                                      std::string(e.description())};
+    }
+    return reading;
 }
 
 }  // namespace thumbrover

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "core/engine/messages.hpp"
-#include "core/ui/settings_file.hpp"
+#include "core/settings/settings_file.hpp"
 
 namespace thumbrover {
 

@@ -5,8 +5,8 @@
 
 #include "core/circle/circle.hpp"
 #include "core/engine/link.hpp"
+#include "core/settings/settings_writer.hpp"
 #include "core/ui/settings_store.hpp"
-#include "core/ui/settings_writer.hpp"
 #include "platform/notifier.hpp"
 
 namespace thumbrover {

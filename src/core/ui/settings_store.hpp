@@ -7,7 +7,7 @@
 #include "core/bindings/buttons.hpp"
 #include "core/common/result.hpp"
 #include "core/settings/config.hpp"
-#include "core/ui/settings_writer.hpp"
+#include "core/settings/settings_writer.hpp"
 #include "core/ui/sliders.hpp"
 
 namespace thumbrover {

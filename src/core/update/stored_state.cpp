@@ -1,6 +1,5 @@
 #include "core/update/stored_state.hpp"
 
-#include <toml++/toml.h>
 #include <sstream>
 #include <system_error>
 
@@ -23,13 +22,9 @@ std::optional<std::string> string_at(const toml::table& table, std::string_view 
 }  // namespace
 
 StoredUpdate stored_update_from_toml(std::string_view text) {
-    if (find_toml_hazard(text)) return {};
-    toml::table document;
-    try {
-        document = toml::parse(text);
-    } catch (const toml::parse_error&) {
-        return {};
-    }
+    TomlReading parsed = parse_toml(text);
+    if (!parsed.ok()) return {};
+    const toml::table& document = parsed.table;
 
     StoredUpdate stored;
     if (const toml::node* node = document.get("checked_at")) {

@@ -427,6 +427,26 @@ TEST(ConfigMistakes, DeeplyDottedKeysAreRefusedBeforeTheyReachTheParser) {
     }
 }
 
+// Breadth is not depth: a long line of values or keys is refused, if at all, for what it says.
+TEST(ConfigMistakes, WideButShallowTextsAreNotReportedAsNesting) {
+    std::string inline_keys;
+    for (int i = 0; i < 300; ++i)
+        inline_keys += (i == 0 ? " k" : ", k") + std::to_string(i) + ".v = 1";
+    const std::pair<std::string, std::string> cases[] = {
+        {"x = [" + repeated("[1], ", 1000) + "]\n",
+         std::string("line 1, column 1: unknown field `x`, expected ") + kExpected},
+        {"pointer_speed = [" + repeated("1.5, ", 1000) + "]\n",
+         "line 1, column 17, key `pointer_speed`: invalid type: sequence, expected f32"},
+        {"[buttons]\na = {" + inline_keys + " }\n",
+         "line 2, column 5, key `buttons.a`: invalid type: map, expected a string"},
+    };
+    for (const auto& [text, report] : cases) {
+        auto config = parse_config(text);
+        ASSERT_FALSE(config.ok());
+        EXPECT_EQ(config.error(), report);
+    }
+}
+
 TEST(ConfigMistakes, DotsInStringsAndCommentsAreNotNesting) {
     const std::string dots = repeated(".", 1000);
     const std::string variant =

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/engine/messages.hpp"
-#include "core/ui/settings_file.hpp"
+#include "core/settings/settings_file.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {

@@ -9,9 +9,9 @@ namespace thumbrover {
 // child process or a server can be shown and parsed as text whatever bytes it held.
 [[nodiscard]] std::string to_valid_utf8(std::string_view bytes);
 
-// Makes a text safe to put into a one-line diagnostic: runs of line breaks become one space and
-// other control characters (tabs aside) are shown as \xNN, so an answer from the network can
-// neither split the line nor send escape sequences to the terminal.
+// Makes a text safe to put into a one-line diagnostic: line breaks, tabs and every other control
+// character are shown escaped ("\n", "\r", "\t", "\u{1b}"), so a text read from a file or the
+// network can neither split the line nor send escape sequences to the terminal.
 [[nodiscard]] std::string one_line(std::string_view text);
 
 }  // namespace thumbrover
