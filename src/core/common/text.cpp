@@ -104,4 +104,13 @@ std::string one_line(std::string_view text) {
     return out;
 }
 
+std::string clipped_echo(std::string_view text) {
+    if (text.size() <= kMaxEchoBytes) return std::string(text);
+    std::size_t end = kMaxEchoBytes;
+    // Back off UTF-8 continuation bytes so that no character is cut in two.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return std::string(text.substr(0, end)) + "\u2026";
+}
+
 }  // namespace thumbrover

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,5 +14,12 @@ namespace thumbrover {
 // character are shown escaped ("\n", "\r", "\t", "\u{1b}"), so a text read from a file or the
 // network can neither split the line nor send escape sequences to the terminal.
 [[nodiscard]] std::string one_line(std::string_view text);
+
+// How much of a text read from a file a message repeats.
+inline constexpr std::size_t kMaxEchoBytes = 200;
+
+// The text as a message repeats it: whole up to kMaxEchoBytes, otherwise its start (cut between
+// two characters) followed by "…", so that a huge bad value never makes a huge message.
+[[nodiscard]] std::string clipped_echo(std::string_view text);
 
 }  // namespace thumbrover

@@ -67,11 +67,16 @@ struct TomlReading {
 
 // How deep keys, tables and arrays may nest; no file of ours needs more than three levels.
 inline constexpr int kMaxTomlNesting = 256;
+// How many keys, tables, arrays and array elements a text may hold. The parser spends about a
+// hundred bytes on each, so a text of nothing but table headers would cost many times its size;
+// a settings file holds about forty.
+inline constexpr std::size_t kMaxTomlItems = 10000;
 
 // The one way every file of ours is parsed. toml++ caps the nesting of arrays and inline tables
 // but not of dotted keys and table headers, and tens of thousands of key parts ("a.a.a...")
-// overflow its stack while it builds or frees the tables; such texts, and those with a hazard
-// above, are refused before the parser sees them. Never throws.
+// overflow its stack while it builds or frees the tables; such texts, those with more items than
+// the cap above, and those with a hazard above are refused before the parser sees them. A UTF-8
+// byte-order mark at the start is skipped. Never throws.
 [[nodiscard]] TomlReading parse_toml(std::string_view text);
 
 }  // namespace thumbrover

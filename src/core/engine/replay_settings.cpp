@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/common/files.hpp"
+#include "core/common/text.hpp"
 #include "core/common/toml_guard.hpp"
 #include "core/engine/replay.hpp"
 #include "core/settings/config_file.hpp"
@@ -13,7 +14,7 @@ namespace thumbrover {
 // exactly what a hand-edited settings file would.
 Result<Config> config_with_setting(const Config& config, std::string_view key,
                                    std::string_view value) {
-    const std::string setting = "`" + std::string(key) + " = " + std::string(value) + "`";
+    const std::string setting = "`" + clipped_echo(key) + " = " + clipped_echo(value) + "`";
     TomlReading assignment = parse_toml("value = " + std::string(value));
     if (assignment.problem)
         return Error{"invalid setting " + setting + ": " + assignment.problem->message};
@@ -99,9 +100,10 @@ CommandOutcome run_replay_command(std::span<const std::string_view> args,
         config = reading.config;
     }
 
-    Result<std::string> scenario = (!scenario_file || *scenario_file == "-")
-                                       ? read_stdin()
-                                       : read_file(std::filesystem::path(*scenario_file));
+    Result<std::string> scenario =
+        (!scenario_file || *scenario_file == "-")
+            ? read_stdin()
+            : read_file(std::filesystem::path(*scenario_file), 16 * 1024 * 1024, FileKinds::Any);
     if (!scenario) return fail(scenario.error());
 
     EngineState state(std::move(config), !off);

@@ -234,7 +234,7 @@ std::string describe(const toml::node& node) {
     if (const auto* v = node.as_integer()) return "integer `" + std::to_string(v->get()) + "`";
     if (const auto* v = node.as_floating_point())
         return "floating point `" + format_decimal(v->get()) + "`";
-    if (const auto* v = node.as_string()) return "string " + debug_quoted(v->get());
+    if (const auto* v = node.as_string()) return "string " + debug_quoted(clipped_echo(v->get()));
     if (const auto* v = node.as_boolean())
         return std::string("boolean `") + (v->get() ? "true" : "false") + "`";
     if (node.is_array()) return "sequence";
@@ -325,7 +325,8 @@ std::optional<ReadError> read_buttons(const toml::node& node, Bindings& out) {
             const std::string_view stem =
                 name.ends_with("_hold") ? std::string_view(name).substr(0, name.size() - 5) : name;
             if (!button_from_key(stem))
-                return ReadError{key->source().begin, {}, "unknown button `" + name + "`"};
+                return ReadError{
+                    key->source().begin, {}, "unknown button `" + clipped_echo(name) + "`"};
             return type_error("buttons." + name, *value, "a string");
         }
         auto applied = apply_button_entry(out, name, text->get());
@@ -373,10 +374,10 @@ std::optional<ReadError> read_table(const toml::table& root, Config& config) {
             error = read_buttons(*node, config.buttons);
         }
         if (!known)
-            return ReadError{
-                key->source().begin,
-                {},
-                "unknown field `" + name + "`, expected " + std::string(kExpectedFields)};
+            return ReadError{key->source().begin,
+                             {},
+                             "unknown field `" + clipped_echo(name) + "`, expected " +
+                                 std::string(kExpectedFields)};
         if (error) return error;
     }
     return std::nullopt;
@@ -432,7 +433,7 @@ Result<Config> parse_config(std::string_view text) {
 
 ConfigReading read_config(const fs::path& file) {
     ConfigReading reading;
-    auto text = read_file(file);
+    auto text = read_file(file, kMaxConfigBytes);
     if (!text) {
         struct stat st {};
         // A folder on the way that is a file also means there is no settings file yet.
@@ -506,7 +507,7 @@ Config load_config_at_start(const NotifyFunction& notify) {
 }
 
 Result<void> backup_mistaken_config(const fs::path& file) {
-    auto text = read_file(file);
+    auto text = read_file(file, kMaxConfigBytes);
     if (!text) return Error{text.error()};
     fs::path backup = file;
     backup += ".bak";

@@ -3,6 +3,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "core/common/diag.hpp"
 #include "core/common/files.hpp"
 #include "core/common/toml_guard.hpp"
 
@@ -62,7 +63,10 @@ std::string stored_update_to_toml(const StoredUpdate& stored) {
 
 StoredUpdate load_stored_update(const std::filesystem::path& path) {
     auto text = read_file(path, max_file_bytes);
-    if (!text) return {};
+    if (!text) {
+        if (is_not_regular_file_error(text.error())) diag(text.error());
+        return {};
+    }
     return stored_update_from_toml(*text);
 }
 

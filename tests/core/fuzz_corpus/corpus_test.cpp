@@ -104,6 +104,12 @@ TEST(FuzzTargets, DeepAndLargeInputsKeepTheirPromises) {
         "x = " + repeated("[", 100000) + "\n",
         "x = " + repeated("{ a = ", 100000) + "\n",
         "x = [" + repeated("[1], ", 100000) + "]\n",
+        [] {
+            std::string headers;
+            for (int i = 0; headers.size() < 16 * 1024 * 1024; ++i)
+                headers += "[t" + std::to_string(i) + "]\n";
+            return headers;
+        }(),
     };
     for (const Target target : {&fuzz_settings, &fuzz_stored_update}) {
         for (const std::string& input : inputs) {

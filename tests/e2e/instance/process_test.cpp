@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -138,6 +139,23 @@ TEST(Process, StartsWithAnUpdateRecordNestedTooDeepAndTakesItForNone) {
         << program.errors();
     // The record is read on the first ticks of the user interface, right after the engine starts.
     std::this_thread::sleep_for(1500ms);
+    ASSERT_FALSE(program.wait(0ms).has_value()) << program.errors();
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.wait(5s), 0) << program.errors();
+}
+
+TEST(Process, StartsAndEndsWithFifosInPlaceOfItsFiles) {
+    Started program({}, {}, [](const std::filesystem::path& dir) {
+        for (const char* name : {"config.toml", "update.toml", "enabled"})
+            ASSERT_EQ(::mkfifo((dir / name).c_str(), 0600), 0) << name;
+    });
+    const auto said = [&](const std::string& name) {
+        return program.errors().find((program.app_dir() / name).string() +
+                                     ": not a regular file") != std::string::npos;
+    };
+    ASSERT_TRUE(testing::wait_until(
+        [&] { return said("config.toml") && said("enabled") && said("update.toml"); }, 10s))
+        << program.errors();
     ASSERT_FALSE(program.wait(0ms).has_value()) << program.errors();
     program.signal(SIGTERM);
     EXPECT_EQ(program.wait(5s), 0) << program.errors();
