@@ -17,9 +17,9 @@ namespace thumbrover {
 // The settings store's effects as the running program has them: the settings file (keeping a
 // file with a mistake as config.toml.bak before replacing it, and noticing a hand edit made since
 // the store last read or wrote it), the steering circle, the engine link and the desktop's
-// notifications. The file is written by a background writer, so `save`
-// returns at once and a failed write is reported from there (standard error every time, a
-// notification once per run of failures).
+// notifications. The file is written by a background writer, so `save` returns at once and a
+// failed write is reported from there (standard error every time, a notification once per run
+// of failures).
 class AppSettingsEffects final : public SettingsEffects {
   public:
     // `link` gives the engine link, or null while the engine has not published it.
