@@ -330,7 +330,7 @@ int demo_command(std::span<const std::string_view> args) {
 
     std::string script_text(default_demo_script());
     if (script_path) {
-        auto text = read_file(*script_path);
+        auto text = read_file(*script_path, 16 * 1024 * 1024, FileKinds::Any);
         if (!text) {
             diag(text.error());
             return 1;

@@ -130,6 +130,7 @@ int run_engine(EnginePorts& ports, const EngineOptions& options) {
     if (auto made = create_app_dir(dir); !made) return fail(made.error());
     auto lock = InstanceLock::acquire(dir);
     if (!lock) return fail(lock.error());
+    remove_stale_saves(dir);
 
     Config config = load_config_at_start(
         config_path(dir), [&notifier](const std::string& heading, const std::string& body) {

@@ -105,8 +105,7 @@ TEST(RunCommands, UnwritableStateFileIsReportedButTheSwitchStillHappens) {
     Harness h;
     h.context.enabled_file = h.dir / "missing-folder" / "enabled";
     const std::string err = h.run({cmd(CommandKind::SetEnabled, 0)});
-    EXPECT_EQ(err, "thumbrover: could not save state: could not write " +
-                       h.context.enabled_file.string() + ": No such file or directory\n");
+    EXPECT_EQ(err, "thumbrover: could not save state: No such file or directory\n");
     EXPECT_FALSE(h.enabled);
     EXPECT_FALSE(h.link.status().enabled);
 }

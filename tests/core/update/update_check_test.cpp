@@ -349,7 +349,7 @@ TEST(UpdateOffer, ErrorsFromTheNetworkStayOnOneLine) {
     CaptureStderr();
     h.finish_checks();
     EXPECT_EQ(GetCapturedStderr(),
-              "thumbrover: could not check for updates: bad version 1\\x1b[2J 2\n");
+              "thumbrover: could not check for updates: bad version 1\\u{1b}[2J\\n2\n");
 }
 
 TEST(UpdateSchedule, AFetchThatThrowsCountsAsAFailedAttempt) {

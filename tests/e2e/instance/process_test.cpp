@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -26,7 +28,13 @@ using namespace std::chrono_literals;
 // The real program in a process of its own, with a private home and its standard error kept.
 class Started {
   public:
-    Started(const std::vector<std::string>& args, const std::vector<std::string>& unset = {}) {
+    // `prepare` gets the application folder, created, before the program starts.
+    Started(const std::vector<std::string>& args, const std::vector<std::string>& unset = {},
+            const std::function<void(const std::filesystem::path&)>& prepare = {}) {
+        if (prepare) {
+            std::filesystem::create_directories(app_dir());
+            prepare(app_dir());
+        }
         std::vector<std::string> env_text;
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e;
@@ -117,6 +125,40 @@ TEST(Process, TerminationAndInterruptEndItNormally) {
         program.signal(signal_number);
         EXPECT_EQ(program.wait(5s), 0) << program.errors();
     }
+}
+
+TEST(Process, StartsWithAnUpdateRecordNestedTooDeepAndTakesItForNone) {
+    Started program({}, {}, [](const std::filesystem::path& dir) {
+        std::string key;
+        for (int i = 0; i < 100000; ++i)
+            key += "a.";
+        ASSERT_TRUE(write_file_atomically(dir / "update.toml", key + "a = 1\n"));
+    });
+    ASSERT_TRUE(testing::wait_until(
+        [&] { return std::filesystem::exists(program.app_dir() / "config.toml"); }, 10s))
+        << program.errors();
+    // The record is read on the first ticks of the user interface, right after the engine starts.
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_FALSE(program.wait(0ms).has_value()) << program.errors();
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.wait(5s), 0) << program.errors();
+}
+
+TEST(Process, StartsAndEndsWithFifosInPlaceOfItsFiles) {
+    Started program({}, {}, [](const std::filesystem::path& dir) {
+        for (const char* name : {"config.toml", "update.toml", "enabled"})
+            ASSERT_EQ(::mkfifo((dir / name).c_str(), 0600), 0) << name;
+    });
+    const auto said = [&](const std::string& name) {
+        return program.errors().find((program.app_dir() / name).string() +
+                                     ": not a regular file") != std::string::npos;
+    };
+    ASSERT_TRUE(testing::wait_until(
+        [&] { return said("config.toml") && said("enabled") && said("update.toml"); }, 10s))
+        << program.errors();
+    ASSERT_FALSE(program.wait(0ms).has_value()) << program.errors();
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.wait(5s), 0) << program.errors();
 }
 
 }  // namespace

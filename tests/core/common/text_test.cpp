@@ -1,4 +1,4 @@
-#include "core/update/text.hpp"
+#include "core/common/text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -37,9 +37,10 @@ TEST(ValidUtf8, KeepsWellFormedTextAndReplacesEachBadSequenceOnce) {
 
 TEST(OneLine, KeepsDiagnosticsOnOneHarmlessLine) {
     EXPECT_EQ(one_line("curl: (6) Could not resolve host"), "curl: (6) Could not resolve host");
-    EXPECT_EQ(one_line("first\r\n\nsecond\nthird"), "first second third");
-    EXPECT_EQ(one_line("red \x1b[31m!\x7f"), "red \\x1b[31m!\\x7f");
-    EXPECT_EQ(one_line("tab\tkept"), "tab\tkept");
+    EXPECT_EQ(one_line("first\r\n\nsecond\nthird"), "first\\r\\n\\nsecond\\nthird");
+    EXPECT_EQ(one_line("red \x1b[31m!\x7f"), "red \\u{1b}[31m!\\u{7f}");
+    EXPECT_EQ(one_line("tab\tshown"), "tab\\tshown");
+    EXPECT_EQ(one_line(std::string("nul\0", 4)), "nul\\u{0}");
     EXPECT_EQ(one_line("é"), "é");
 }
 

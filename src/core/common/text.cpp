@@ -1,7 +1,8 @@
-#include "core/update/text.hpp"
+#include "core/common/text.hpp"
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace thumbrover {
 namespace {
@@ -82,28 +83,34 @@ std::string to_valid_utf8(std::string_view bytes) {
 }
 
 std::string one_line(std::string_view text) {
-    static constexpr std::array<char, 16> hex = {'0', '1', '2', '3', '4', '5', '6', '7',
-                                                 '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
     std::string out;
     out.reserve(text.size());
-    bool in_break = false;
     for (const char c : text) {
-        if (c == '\n' || c == '\r') {
-            if (!in_break) out.push_back(' ');
-            in_break = true;
-            continue;
-        }
-        in_break = false;
-        const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 && c != '\t') || u == 0x7F) {
-            out.append("\\x");
-            out.push_back(hex[u >> 4]);
-            out.push_back(hex[u & 0x0F]);
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char buffer[16];
+            std::snprintf(buffer, sizeof buffer, "\\u{%x}", static_cast<unsigned>(byte));
+            out += buffer;
         } else {
             out.push_back(c);
         }
     }
     return out;
+}
+
+std::string clipped_echo(std::string_view text) {
+    if (text.size() <= kMaxEchoBytes) return std::string(text);
+    std::size_t end = kMaxEchoBytes;
+    // Back off UTF-8 continuation bytes so that no character is cut in two.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return std::string(text.substr(0, end)) + "\u2026";
 }
 
 }  // namespace thumbrover

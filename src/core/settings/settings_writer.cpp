@@ -1,4 +1,4 @@
-#include "core/ui/settings_writer.hpp"
+#include "core/settings/settings_writer.hpp"
 
 #include <cctype>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "core/ui/settings_file.hpp"
+#include "core/settings/settings_file.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/ui/settings_file.hpp"
+#include "core/settings/settings_file.hpp"
 
 #include "core/common/diag.hpp"
 #include "core/settings/config_file.hpp"
