@@ -82,7 +82,7 @@ int run_application(const QtShellOptions& options) {
     QtShellOptions run = options;
     if (run.app_dir.empty()) run.app_dir = app_dir();
     // Started again while running: the running copy shows its Settings window instead.
-    if (hand_over_to_running_copy(run.app_dir)) return 1;
+    if (hand_over_to_running_copy(run.app_dir)) return 0;
 
     DbusNotifier notifier;
     auto login_item = XdgLoginItem::from_environment();

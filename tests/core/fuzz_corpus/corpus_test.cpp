@@ -10,6 +10,13 @@
 #include "fuzz/targets.hpp"
 
 namespace thumbrover::fuzz {
+
+// Tests print their parameter with a failure and in the test list: its name, not its bytes.
+// Beside the type, where argument-dependent lookup finds it.
+void PrintTo(const NamedTarget& target, std::ostream* os) {
+    *os << target.name;
+}
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -90,6 +90,11 @@ struct FetchFailure {
 
 class FetchFailures : public ::testing::TestWithParam<FetchFailure> {};
 
+// Tests print their parameter with a failure and in the test list: its name, not its bytes.
+void PrintTo(const FetchFailure& c, std::ostream* os) {
+    *os << c.name;
+}
+
 TEST_P(FetchFailures, GiveTheExactErrorText) {
     FakeCurl curl;
     curl.install(GetParam().script);

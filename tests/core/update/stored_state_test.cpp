@@ -56,6 +56,11 @@ struct Reading {
 
 class StoredUpdateReading : public ::testing::TestWithParam<Reading> {};
 
+// Tests print their parameter with a failure and in the test list: its name, not its bytes.
+void PrintTo(const Reading& c, std::ostream* os) {
+    *os << c.name;
+}
+
 TEST_P(StoredUpdateReading, AcceptsTheRecordOrForgetsEverything) {
     EXPECT_EQ(stored_update_from_toml(GetParam().text), GetParam().expected);
 }
