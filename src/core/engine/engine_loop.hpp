@@ -9,6 +9,7 @@
 #include "core/engine/engine.hpp"
 #include "core/engine/link.hpp"
 #include "core/engine/messages.hpp"
+#include "core/settings/app_folder.hpp"
 #include "platform/engine_host.hpp"
 
 namespace thumbrover {
@@ -64,17 +65,21 @@ class EngineLoop final {
     bool battery_low_notified_ = false;
 };
 
-// Lets SIGTERM and SIGINT set `quit_flag` and nothing else. Fails with the system's error.
+// Lets SIGTERM, SIGINT and SIGHUP (the terminal the program was started from closing) set
+// `quit_flag` and nothing else. Fails with the system's error.
 [[nodiscard]] Result<void> install_quit_signals();
 
 struct EngineOptions {
     std::filesystem::path app_dir;
     const Clock* clock = &steady_clock();
+    // The single-instance lock of `app_dir` when the caller has taken it already (the shell does,
+    // before it answers on the session bus as the running copy); none: the engine takes it.
+    std::optional<InstanceLock> lock;
 };
 
 // The engine thread's body: the start-up sequence, the loop until `Quit` or a signal, and the
 // end sequence. Returns the process's exit status: 0 after a normal end, 1 after a start failure
 // (already reported on standard error and as a notification).
-[[nodiscard]] int run_engine(EngineHost& host, const EngineOptions& options);
+[[nodiscard]] int run_engine(EngineHost& host, EngineOptions options);
 
 }  // namespace thumbrover

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <deque>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,11 +62,13 @@ class FakeHost final : public EngineHost {
                 context.link.set_enabled(context.enabled);
             }
             if (c.kind == CommandKind::SteeringCircle) steering_circle_visible().store(c.p1 != 0);
-            if (c.kind == CommandKind::ButtonDown && raise_on_button_down) std::raise(SIGTERM);
+            if (c.kind == CommandKind::ButtonDown && raise_on_button_down != 0)
+                std::raise(raise_on_button_down);
         }
     }
     void publish_engine_link(std::shared_ptr<EngineLink> published) override {
         link = std::move(published);
+        if (on_publish) on_publish();
     }
 
     std::vector<std::string> calls;
@@ -75,8 +78,9 @@ class FakeHost final : public EngineHost {
     std::optional<float> circle_scale;
     std::vector<Notification> notifications;
     CommandList performed;
-    bool raise_on_button_down = false;
+    int raise_on_button_down = 0;  // a signal to raise when a mouse button goes down
     std::shared_ptr<EngineLink> link;
+    std::function<void()> on_publish;
     FeedbackReceiver feedback_receiver;
     EngineSender watcher_sender;
 };
@@ -95,10 +99,12 @@ struct EngineRun {
     std::string err;
 };
 
-EngineRun run(FakeHost& host, const std::filesystem::path& dir) {
+// Each run starts without a quit asked for, as a fresh process would.
+EngineRun run(FakeHost& host, const std::filesystem::path& dir, bool quit_already = false) {
+    quit_flag().store(quit_already);
     StepClock clock;
     ::testing::internal::CaptureStderr();
-    const int status = run_engine(host, EngineOptions{dir, &clock});
+    const int status = run_engine(host, EngineOptions{dir, &clock, std::nullopt});
     return {status, ::testing::internal::GetCapturedStderr()};
 }
 
@@ -134,17 +140,58 @@ TEST(RunEngine, StartsInOrderAndEndsOnQuitReleasingWhatItHolds) {
 }
 
 TEST(RunEngine, ASignalEndsTheLoopThroughTheSameEndSequence) {
+    // Termination (the session ending), an interrupt (Ctrl+C) and a hang-up (the terminal it was
+    // started from closing) all end it in order, letting go of the held button.
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal_number);
+        testing::TempDir dir;
+        FakeHost host;
+        host.raise_on_button_down = signal_number;
+        host.script = script(EngineMessage::input(InputEvent::button(0, true)),
+                             EngineMessage::input(InputEvent::button(1, true)));
+        const EngineRun result = run(host, dir.path());
+        EXPECT_EQ(result.status, 0);
+        EXPECT_TRUE(quit_flag().load());
+        // The second message is never handled: the loop ends in the pass that saw the signal.
+        EXPECT_EQ(host.performed, (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
+                                               {CommandKind::ButtonUp, 0, 0, 0, 0}}));
+    }
+}
+
+TEST(RunEngine, AQuitAskedForBeforeTheStartEndsItAtOnceInOrder) {
     testing::TempDir dir;
     FakeHost host;
-    host.raise_on_button_down = true;
-    host.script = script(EngineMessage::input(InputEvent::button(0, true)),
-                         EngineMessage::input(InputEvent::button(1, true)));
-    const EngineRun result = run(host, dir.path());
+    host.script = script(EngineMessage::input(InputEvent::button(0, true)), EngineMessage::quit());
+    const EngineRun result = run(host, dir.path(), /*quit_already=*/true);
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(quit_flag().load());
-    // The second message is never handled: the loop ends in the pass that saw the signal.
-    EXPECT_EQ(host.performed, (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
-                                           {CommandKind::ButtonUp, 0, 0, 0, 0}}));
+    // Started in full, so the end sequence has an output to release through...
+    EXPECT_EQ(host.calls,
+              (std::vector<std::string>{"create_event_output", "publish_controller_link",
+                                        "start_mouse_watcher"}));
+    // ...but no message was handled: the loop was never entered.
+    EXPECT_TRUE(host.performed.empty());
+    EXPECT_TRUE(InstanceLock::acquire(dir.path()).ok());
+}
+
+TEST(RunEngine, ALockTakenBeforeTheStartIsKeptUntilTheEnd) {
+    testing::TempDir dir;
+    auto taken = InstanceLock::acquire(dir.path());
+    ASSERT_TRUE(taken.ok());
+    FakeHost host;
+    bool held_while_running = false;
+    host.script = script(EngineMessage::quit());
+    host.on_publish = [&] { held_while_running = !InstanceLock::acquire(dir.path()).ok(); };
+    quit_flag().store(false);
+    StepClock clock;
+    ::testing::internal::CaptureStderr();
+    const int status =
+        run_engine(host, EngineOptions{dir.path(), &clock, std::move(taken).value()});
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(held_while_running);
+    EXPECT_TRUE(host.notifications.empty());
+    EXPECT_TRUE(InstanceLock::acquire(dir.path()).ok()) << "let go at the end";
 }
 
 TEST(RunEngine, ASecondInstanceIsRefused) {
