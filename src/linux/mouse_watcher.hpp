@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +18,12 @@ namespace thumbrover {
 // program posts arrives ("Virtual core XTEST pointer", and "<master> XTEST pointer" for every
 // further master pointer).
 [[nodiscard]] bool is_xtest_device_name(std::string_view name);
+
+// Whether a raw motion event moves the pointer: axis 0 or 1 changes. `mask` is the event's
+// valuator bit mask and `raw_values` holds one value for each bit set, in axis order. Wheels and
+// touchpads scroll through further axes, and a scroll is not the user taking the mouse.
+[[nodiscard]] bool raw_motion_moves_pointer(std::span<const unsigned char> mask,
+                                            std::span<const double> raw_values);
 
 struct InputDeviceInfo {
     int id = 0;
