@@ -12,7 +12,6 @@
 #include "linux/buttons_window.hpp"
 #include "linux/settings_window.hpp"
 #include "linux/setup_window.hpp"
-#include "linux/single_instance.hpp"
 
 namespace thumbrover {
 namespace {
@@ -118,8 +117,7 @@ class AppWindows final : public ShellWindows {
               .controller_name = {},
               .battery_text = {},
               .settle_settings_file = [this] { effects_.flush(); },
-          }),
-          listener_([this] { windows_.open_settings(); }) {
+          }) {
         MainTick& tick = services.tick;
         windows_.on_settings_built = [&tick](LiveWindow& window) {
             tick.settings_window_built(window);
@@ -139,7 +137,6 @@ class AppWindows final : public ShellWindows {
     AppSettingsEffects effects_;
     SettingsStore store_;
     LinuxWindows windows_;
-    SettingsRequestListener listener_;
 };
 
 }  // namespace

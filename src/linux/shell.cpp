@@ -6,8 +6,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "core/circle/circle.hpp"
@@ -88,6 +91,21 @@ std::unique_ptr<Cursor> make_cursor() {
     return std::make_unique<VisibleCursor>();
 }
 
+// Set while the engine thread's body runs.
+std::atomic<bool> g_engine_running{false};
+
+// The toolkit ends the process itself, from the main thread, when its X connection breaks (the
+// session ending). Exit handlers then tear down what the engine thread may still be using, so
+// the engine is first asked to finish: it lets go of what it holds where the display still
+// takes it. A stuck engine cannot keep the process from ending for long.
+extern "C" void let_the_engine_finish() {
+    if (!g_engine_running.load()) return;
+    quit_flag().store(true);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (g_engine_running.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
 std::optional<UpdateOffer> offer_of(std::optional<Release> release) {
     if (!release) return std::nullopt;
     return UpdateOffer{std::move(release->version), std::move(release->url),
@@ -118,14 +136,35 @@ int run_application(const ShellOptions& options) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
         owned_app = std::make_unique<QApplication>(qt_argc, qt_argv);
     }
+    // Losing the display ends the program the way a quit does.
+    set_display_lost_action([] { quit_flag().store(true); });
     QApplication::setApplicationName(QStringLiteral("Thumbrover"));
     QApplication::setDesktopFileName(QStringLiteral("thumbrover"));
     // A tray program has no main window: closing its last window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::filesystem::path dir = options.app_dir.empty() ? app_dir() : options.app_dir;
-    // Started again while running: the running copy shows its Settings window instead.
-    if (hand_over_to_running_copy(dir)) return 1;
+    // The lock is taken here and handed to the engine rather than only looked at: a copy that
+    // took it for a look and let it go could make one started at the same moment fail to take it.
+    // Whatever goes wrong here, the engine's start-up takes it again and reports why.
+    std::optional<InstanceLock> lock;
+    if (create_app_dir(dir).ok()) {
+        auto taken = InstanceLock::acquire(dir);
+        if (taken) {
+            lock = std::move(taken).value();
+        } else if (taken.error() == kAlreadyRunning && hand_over_to_running_copy()) {
+            // Started again while running: the running copy shows its Settings window instead.
+            return 1;
+        }
+    }
+    std::unique_ptr<ShellWindows> windows;
+    // Only the copy holding the lock answers as the running copy, and only one with windows
+    // to show.
+    std::optional<SettingsRequestListener> listener;
+    if (lock && options.make_windows)
+        listener.emplace([&windows] {
+            if (windows) windows->open_settings();
+        });
 
     DbusNotifier notifier;
     LinkedEngineRequests engine;
@@ -160,7 +199,6 @@ int run_application(const ShellOptions& options) {
     UpdateStep& update_step = update_check ? static_cast<UpdateStep&>(*update_check)
                                            : static_cast<UpdateStep&>(no_update_check);
 
-    std::unique_ptr<ShellWindows> windows;
     TrayMenu tray(
         [&](MenuAction action) {
             switch (action) {
@@ -209,15 +247,21 @@ int run_application(const ShellOptions& options) {
     LinuxEngineHost host(notifier);
     std::atomic<int> engine_status{0};
     std::thread engine_thread;
+    static std::once_flag exit_hook;
+    std::call_once(exit_hook, [] { std::atexit(let_the_engine_finish); });
+    g_engine_running = true;
     try {
-        engine_thread = std::thread([&host, &notifier, &engine_status, dir] {
-            const int status = run_engine(host, EngineOptions{.app_dir = dir});
-            engine_status = status;
-            // A start failure's notification must leave before the process does.
-            notifier.flush();
-            QMetaObject::invokeMethod(
-                qApp, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
-        });
+        engine_thread =
+            std::thread([&host, &notifier, &engine_status, dir, lock = std::move(lock)]() mutable {
+                const int status =
+                    run_engine(host, EngineOptions{.app_dir = dir, .lock = std::move(lock)});
+                engine_status = status;
+                // A start failure's notification must leave before the process does.
+                notifier.flush();
+                g_engine_running = false;
+                QMetaObject::invokeMethod(
+                    qApp, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
+            });
     } catch (const std::system_error&) {
         fatal("failed to spawn thread");
     }
