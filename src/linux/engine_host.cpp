@@ -1,6 +1,7 @@
 #include "linux/engine_host.hpp"
 
 #include "core/circle/circle.hpp"
+#include "core/common/diag.hpp"
 #include "core/controller/engine_events.hpp"
 #include "core/controller/slots.hpp"
 #include "core/output/executor.hpp"
@@ -19,6 +20,10 @@ LinuxEngineHost::~LinuxEngineHost() = default;
 Result<void> LinuxEngineHost::create_event_output() {
     auto output = X11EventOutput::create();
     if (!output) return Error{output.error()};
+    // The X server keeps what a run posted held down after that run is gone (killed, crashed),
+    // in every application, until someone lets go of it.
+    if ((*output)->release_left_held() > 0)
+        diag("let go of keys and buttons an earlier run left held down");
     output_ = std::move(output).value();
     return {};
 }
