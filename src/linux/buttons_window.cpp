@@ -33,7 +33,8 @@ std::uint32_t unshifted_qt_key(const QKeyEvent& event);
 
 }  // namespace
 
-ButtonsWindow::ButtonsWindow(SettingsStore& store) : model_(store) {
+ButtonsWindow::ButtonsWindow(SettingsStore& store, OfferedActions offered)
+    : model_(store, offered) {
     setWindowTitle(qt_text(buttons_texts::kTitle));
     setWindowIcon(application_icon());
     setObjectName(QStringLiteral("buttons_window"));

@@ -20,7 +20,8 @@ class ButtonsWindow final : public QWidget {
     Q_OBJECT
 
   public:
-    explicit ButtonsWindow(SettingsStore& store);
+    // `offered`: the actions this platform can carry out beyond the common ones.
+    explicit ButtonsWindow(SettingsStore& store, OfferedActions offered = {});
     ~ButtonsWindow() override;
 
     // Re-reads the settings file, rebuilds every pop-up and brings the window to the front.
