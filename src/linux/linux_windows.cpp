@@ -7,11 +7,13 @@
 #include "core/controller/slots.hpp"
 #include "core/services/services.hpp"
 #include "core/settings/config_file.hpp"
+#include "core/shell/actions.hpp"
 #include "core/ui/app_settings_effects.hpp"
 #include "core/ui/setup_window.hpp"
 #include "linux/buttons_window.hpp"
 #include "linux/settings_window.hpp"
 #include "linux/setup_window.hpp"
+#include "linux/window_widgets.hpp"
 
 namespace thumbrover {
 namespace {
@@ -48,6 +50,7 @@ void LinuxWindows::open_settings() {
                 .open_privacy_settings = [this] { open_input_settings(); },
                 .open_config_file = [this] { open_config_file(); },
             });
+        add_window_shortcuts(*settings_, [this] { quit_action(services_.engine); });
         if (on_settings_built) on_settings_built(*settings_);
     }
     settle();
@@ -55,7 +58,12 @@ void LinuxWindows::open_settings() {
 }
 
 void LinuxWindows::open_buttons() {
-    if (!buttons_) buttons_ = std::make_unique<ButtonsWindow>(services_.store);
+    // The desktop's screen keyboard (or Onboard) opens on request here, unlike on macOS.
+    if (!buttons_) {
+        buttons_ = std::make_unique<ButtonsWindow>(services_.store,
+                                                   OfferedActions{.on_screen_keyboard = true});
+        add_window_shortcuts(*buttons_, [this] { quit_action(services_.engine); });
+    }
     settle();
     buttons_->open();
 }
@@ -70,6 +78,7 @@ void LinuxWindows::open_setup() {
                 .open_bluetooth = [this] { open_bluetooth(); },
                 .restart = [this] { restart(); },
             });
+        add_window_shortcuts(*setup_, [this] { quit_action(services_.engine); });
         if (on_setup_built) on_setup_built(*setup_);
     }
     setup_->open();

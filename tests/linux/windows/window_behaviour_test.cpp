@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "linux/buttons_window.hpp"
+#include "linux/settings_window.hpp"
+#include "linux/setup_window.hpp"
+#include "window_test_support.hpp"
+
+namespace thumbrover::testing {
+namespace {
+
+struct EveryWindow {
+    std::string name;
+    std::function<void()> open;
+    std::function<QWidget*()> window;
+};
+
+class WindowBehaviourTest : public WindowsTest {
+  protected:
+    std::vector<EveryWindow> every_window() {
+        return {
+            {"Settings", [this] { windows_.open_settings(); },
+             [this] { return static_cast<QWidget*>(windows_.settings_window()); }},
+            {"Customize Buttons", [this] { windows_.open_buttons(); },
+             [this] { return static_cast<QWidget*>(windows_.buttons_window()); }},
+            {"Setup", [this] { windows_.open_setup(); },
+             [this] { return static_cast<QWidget*>(windows_.setup_window()); }},
+        };
+    }
+
+    // A key press as the keyboard delivers it to the window that has the focus.
+    static void press(QWidget& window, int key) {
+        QWidget* target = window.focusWidget() != nullptr ? window.focusWidget() : &window;
+        QKeyEvent down(QEvent::KeyPress, key, Qt::ControlModifier);
+        QApplication::sendEvent(target, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::ControlModifier);
+        QApplication::sendEvent(target, &up);
+        QApplication::processEvents();
+    }
+};
+
+TEST_F(WindowBehaviourTest, EachOpensCentredTheFirstTimeAndWhereItWasLeftAfterwards) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const EveryWindow& w : every_window()) {
+        SCOPED_TRACE(w.name);
+        w.open();
+        QApplication::processEvents();
+        QWidget& window = *w.window();
+        const QPoint centre = window.frameGeometry().center();
+        EXPECT_NEAR(centre.x(), screen.center().x(), 2);
+        EXPECT_NEAR(centre.y(), screen.center().y(), 2);
+
+        window.move(screen.topLeft() + QPoint(40, 30));
+        window.close();
+        QApplication::processEvents();
+        w.open();
+        QApplication::processEvents();
+        EXPECT_EQ(window.pos(), screen.topLeft() + QPoint(40, 30)) << "not centred again";
+        window.close();
+    }
+}
+
+TEST_F(WindowBehaviourTest, CtrlWClosesEachWindowAndCtrlQQuitsFromEach) {
+    int quits = 0;
+    for (const EveryWindow& w : every_window()) {
+        SCOPED_TRACE(w.name);
+        w.open();
+        QApplication::processEvents();
+        QWidget& window = *w.window();
+        ASSERT_TRUE(window.isVisible());
+        press(window, Qt::Key_W);
+        EXPECT_FALSE(window.isVisible()) << "Ctrl+W hides the window";
+
+        w.open();
+        QApplication::processEvents();
+        press(window, Qt::Key_Q);
+        EXPECT_EQ(engine_.quits, ++quits) << "Ctrl+Q asks the engine to quit";
+        window.close();
+    }
+}
+
+}  // namespace
+}  // namespace thumbrover::testing
