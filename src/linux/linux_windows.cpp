@@ -49,7 +49,8 @@ void LinuxWindows::open_settings() {
                 .open_setup = [this] { open_setup(); },
                 .open_privacy_settings = [this] { open_input_settings(); },
                 .open_config_file = [this] { open_config_file(); },
-            });
+            },
+            kXDisplayWording);
         add_window_shortcuts(*settings_, [this] { quit_action(services_.engine); });
         if (on_settings_built) on_settings_built(*settings_);
     }
@@ -77,7 +78,8 @@ void LinuxWindows::open_setup() {
                 .open_input_settings = [this] { open_input_settings(); },
                 .open_bluetooth = [this] { open_bluetooth(); },
                 .restart = [this] { restart(); },
-            });
+            },
+            kXDisplayWording);
         add_window_shortcuts(*setup_, [this] { quit_action(services_.engine); });
         if (on_setup_built) on_setup_built(*setup_);
     }
@@ -85,7 +87,8 @@ void LinuxWindows::open_setup() {
 }
 
 void LinuxWindows::run_startup_check() {
-    if (setup_startup_check(services_.permission.granted(), services_.trust, services_.app_dir))
+    if (setup_startup_check(services_.permission.granted(), services_.trust, services_.app_dir,
+                            kXDisplayWording))
         open_setup();
 }
 

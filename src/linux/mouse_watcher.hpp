@@ -53,6 +53,8 @@ class X11MouseWatcher final : public MouseMotionSource {
 
     // NotAllowedYet while no X display can be opened; Failed when the server lacks XInput 2.
     [[nodiscard]] WatchStart start() override;
+    // There is no permission to wait for on X11, only a display that cannot be reached yet.
+    [[nodiscard]] std::string_view waiting_for() const override { return "the X display"; }
     [[nodiscard]] std::optional<MotionOrigin> next_motion() override;
 
     enum class Wait { Motion, TimedOut, Ended };

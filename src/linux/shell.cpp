@@ -20,6 +20,7 @@
 #include "core/settings/app_folder.hpp"
 #include "core/shell/actions.hpp"
 #include "core/shell/linked_engine.hpp"
+#include "core/ui/access.hpp"
 #include "core/update/update_check.hpp"
 #include "linux/cursor.hpp"
 #include "linux/engine_host.hpp"
@@ -62,8 +63,7 @@ class WindowsStartupCheck final : public StartupCheck {
         }
         // Without a Setup window there is nothing to open, but the line still tells whether
         // input can be posted at all.
-        diag(permission_.granted() ? "Accessibility access granted"
-                                   : "Accessibility access missing, the pointer will not move");
+        diag(permission_.granted() ? kXDisplayWording.log_granted : kXDisplayWording.log_missing);
     }
 
   private:

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScreen>
 #include <functional>
 #include <string>
@@ -84,6 +86,34 @@ TEST_F(WindowBehaviourTest, CtrlWClosesEachWindowAndCtrlQQuitsFromEach) {
         EXPECT_EQ(engine_.quits, ++quits) << "Ctrl+Q asks the engine to quit";
         window.close();
     }
+}
+
+TEST_F(WindowBehaviourTest, NoWindowNamesMacOSPermissionsOnLinux) {
+    for (const bool granted : {true, false}) {
+        permission_.granted_now = granted;
+        for (const EveryWindow& w : every_window()) {
+            SCOPED_TRACE(w.name + (granted ? ", input accepted" : ", input refused"));
+            w.open();
+            QApplication::processEvents();
+            QWidget& window = *w.window();
+            QStringList shown;
+            for (const QLabel* label : window.findChildren<QLabel*>())
+                if (label->isVisibleTo(&window)) shown << label->text();
+            for (const QAbstractButton* button : window.findChildren<QAbstractButton*>())
+                if (button->isVisibleTo(&window)) shown << button->text();
+            for (const QString& text : shown) {
+                EXPECT_FALSE(text.contains(QStringLiteral("Accessibility"))) << text.toStdString();
+                EXPECT_FALSE(text.contains(QStringLiteral("Privacy"))) << text.toStdString();
+                EXPECT_FALSE(text.contains(QStringLiteral("Open Settings"))) << text.toStdString();
+            }
+            window.close();
+        }
+    }
+    EXPECT_TRUE(windows_.setup_window()->findChildren<QLabel*>().size() > 0);
+    bool titled = false;
+    for (const QLabel* label : windows_.setup_window()->findChildren<QLabel*>())
+        titled = titled || label->text() == QStringLiteral("Input to the X display");
+    EXPECT_TRUE(titled) << "the Setup row says what is meant";
 }
 
 }  // namespace
