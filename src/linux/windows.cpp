@@ -3,7 +3,6 @@
 #include "core/settings/config_file.hpp"
 #include "core/ui/app_settings_effects.hpp"
 #include "linux/key_codes.hpp"
-#include "linux/single_instance.hpp"
 #include "qt/windows.hpp"
 
 namespace thumbrover {
@@ -35,8 +34,10 @@ class AppWindows final : public ShellWindows {
               .settle_settings_file = [this] { effects_.flush(); },
               .bluetooth_command = kBluetoothCommand,
               .unshifted_key = x11_unshifted_key,
-          }),
-          listener_([this] { windows_.open_settings(); }) {
+              .wording = kXDisplayWording,
+              // The desktop's screen keyboard (or Onboard) opens on request here, unlike on macOS.
+              .offered = OfferedActions{.on_screen_keyboard = true},
+          }) {
         MainTick& tick = services.tick;
         windows_.on_settings_built = [&tick](LiveWindow& window) {
             tick.settings_window_built(window);
@@ -56,7 +57,6 @@ class AppWindows final : public ShellWindows {
     AppSettingsEffects effects_;
     SettingsStore store_;
     QtWindows windows_;
-    SettingsRequestListener listener_;
 };
 
 }  // namespace

@@ -100,6 +100,10 @@ void QtCircleWindow::show() {
     widget_->raise();
 }
 
+void QtCircleWindow::keep_on_top() {
+    widget_->raise();
+}
+
 void QtCircleWindow::hide() {
     widget_->hide();
 }
