@@ -1,39 +1,34 @@
 #include "linux/shell.hpp"
 
-#include "core/engine/engine_loop.hpp"
-
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 
-#include "core/circle/circle.hpp"
 #include "core/common/diag.hpp"
 #include "core/common/spawn.hpp"
-#include "core/controller/poll.hpp"
+#include "core/engine/engine_loop.hpp"
 #include "core/settings/app_folder.hpp"
-#include "core/shell/actions.hpp"
-#include "core/shell/linked_engine.hpp"
-#include "core/update/update_check.hpp"
+#include "core/ui/access.hpp"
 #include "linux/cursor.hpp"
-#include "linux/engine_host.hpp"
+#include "linux/engine_ports.hpp"
 #include "linux/gamepad.hpp"
-#include "linux/linux_windows.hpp"
 #include "linux/notifier.hpp"
 #include "linux/single_instance.hpp"
-#include "linux/status_menu.hpp"
-#include "linux/steering_circle.hpp"
 #include "linux/system_services.hpp"
+#include "linux/windows.hpp"
 #include "linux/x11_display.hpp"
 #include "platform/shell.hpp"
+#include "qt/steering_circle.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>
-#include <QMetaObject>
-#include <QTimer>
 
 namespace thumbrover {
 namespace {
@@ -47,32 +42,6 @@ namespace {
 bool on_main_thread() {
     return ::syscall(SYS_gettid) == ::getpid();
 }
-
-class WindowsStartupCheck final : public StartupCheck {
-  public:
-    explicit WindowsStartupCheck(InputPermission& permission) : permission_(permission) {}
-    void set(ShellWindows* windows) { windows_ = windows; }
-    void run_startup_check() override {
-        if (windows_ != nullptr) {
-            windows_->run_startup_check();
-            return;
-        }
-        // Without a Setup window there is nothing to open, but the line still tells whether
-        // input can be posted at all.
-        diag(permission_.granted() ? "Accessibility access granted"
-                                   : "Accessibility access missing, the pointer will not move");
-    }
-
-  private:
-    InputPermission& permission_;
-    ShellWindows* windows_ = nullptr;
-};
-
-// Demonstrations and tests must not reach the network, so there the release check is absent.
-class NoUpdateCheck final : public UpdateStep {
-  public:
-    void advance_update() override {}
-};
 
 // Without XFixes the arrow cannot be hidden; the ring still shows, above it.
 class VisibleCursor final : public Cursor {
@@ -88,15 +57,24 @@ std::unique_ptr<Cursor> make_cursor() {
     return std::make_unique<VisibleCursor>();
 }
 
-std::optional<UpdateOffer> offer_of(std::optional<Release> release) {
-    if (!release) return std::nullopt;
-    return UpdateOffer{std::move(release->version), std::move(release->url),
-                       std::move(release->notes)};
+// Set while the engine thread's body runs.
+std::atomic<bool> g_engine_running{false};
+
+// The toolkit ends the process itself, from the main thread, when its X connection breaks (the
+// session ending). Exit handlers then tear down what the engine thread may still be using, so
+// the engine is first asked to finish: it lets go of what it holds where the display still
+// takes it. A stuck engine cannot keep the process from ending for long.
+extern "C" void let_the_engine_finish() {
+    if (!g_engine_running.load()) return;
+    quit_flag().store(true);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (g_engine_running.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
 }  // namespace
 
-int run_application(const ShellOptions& options) {
+int run_application(const QtShellOptions& options) {
     if (!on_main_thread()) fatal("Thumbrover must start on the main thread");
 
     static int qt_argc = 1;
@@ -118,17 +96,44 @@ int run_application(const ShellOptions& options) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
         owned_app = std::make_unique<QApplication>(qt_argc, qt_argv);
     }
+    // Losing the display ends the program the way a quit does.
+    set_display_lost_action([] { quit_flag().store(true); });
     QApplication::setApplicationName(QStringLiteral("Thumbrover"));
     QApplication::setDesktopFileName(QStringLiteral("thumbrover"));
     // A tray program has no main window: closing its last window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const std::filesystem::path dir = options.app_dir.empty() ? app_dir() : options.app_dir;
-    // Started again while running: the running copy shows its Settings window instead.
-    if (hand_over_to_running_copy(dir)) return 0;
+    QtShellOptions run = options;
+    if (run.app_dir.empty()) run.app_dir = app_dir();
+    run.wording = kXDisplayWording;
+    // The lock is taken here and handed to the engine rather than only looked at: a copy that
+    // took it for a look and let it go could make one started at the same moment fail to take it.
+    // Whatever goes wrong here, the engine's start-up takes it again and reports why.
+    if (create_app_dir(run.app_dir).ok()) {
+        auto taken = InstanceLock::acquire(run.app_dir);
+        if (taken) {
+            run.lock = std::make_shared<InstanceLock>(std::move(taken).value());
+        } else if (taken.error() == kAlreadyRunning && hand_over_to_running_copy()) {
+            // Started again while running: the running copy shows its Settings window instead.
+            return 0;
+        }
+    }
+    // Only the copy holding the lock answers as the running copy, and only one with windows
+    // to show.
+    ShellWindows* windows = nullptr;
+    std::optional<SettingsRequestListener> listener;
+    if (run.lock && run.make_windows) {
+        run.make_windows = [make = run.make_windows, &windows](ShellServices& services) {
+            auto made = make(services);
+            windows = made.get();
+            return made;
+        };
+        listener.emplace([&windows] {
+            if (windows != nullptr) windows->open_settings();
+        });
+    }
 
     DbusNotifier notifier;
-    LinkedEngineRequests engine;
     auto login_item = XdgLoginItem::from_environment();
     LinuxDesktop desktop([](const std::string& program, const std::vector<std::string>& args) {
         return spawn_detached(program, args);
@@ -142,104 +147,30 @@ int run_application(const ShellOptions& options) {
         diag("cannot read controllers: " + gamepad.error());
         return 1;
     }
-    ControllerPoller poll(**gamepad);
-
     QtOverlay overlay;
     const std::unique_ptr<Cursor> cursor = make_cursor();
-    SteeringCircle circle(overlay, *cursor, steady_clock());
+    LinuxEnginePorts engine(notifier);
+    static std::once_flag exit_hook;
+    std::call_once(exit_hook, [] { std::atexit(let_the_engine_finish); });
+    g_engine_running = true;
+    run.engine_ended = [] { g_engine_running = false; };
 
-    std::unique_ptr<UpdateCheck> update_check;
-    NoUpdateCheck no_update_check;
-    if (options.check_for_updates)
-        update_check = std::make_unique<UpdateCheck>(
-            UpdateCheckDeps{.state_file = dir / update_state_file_name,
-                            .clock = nullptr,
-                            .wall_now = {},
-                            .fetch = {},
-                            .start_thread = {}});
-    UpdateStep& update_step = update_check ? static_cast<UpdateStep&>(*update_check)
-                                           : static_cast<UpdateStep&>(no_update_check);
-
-    std::unique_ptr<ShellWindows> windows;
-    TrayMenu tray(
-        [&](MenuAction action) {
-            switch (action) {
-                case MenuAction::Toggle:
-                    toggle_action(engine);
-                    break;
-                case MenuAction::Quit:
-                    quit_action(engine);
-                    break;
-                case MenuAction::OpenSettings:
-                    if (windows) windows->open_settings();
-                    break;
-                case MenuAction::OpenButtons:
-                    if (windows) windows->open_buttons();
-                    break;
-                case MenuAction::OpenSetup:
-                    if (windows) windows->open_setup();
-                    break;
-                case MenuAction::OpenUpdate:
-                    if (update_check) open_update(*update_check, desktop);
-                    break;
-                case MenuAction::None:
-                    break;
-            }
-        },
-        [&] { return update_check ? offer_of(update_check->current_offer()) : std::nullopt; });
-
-    WindowsStartupCheck startup(permission);
-    MainTick tick(TickParts{startup, poll, update_step, tray, circle}, steady_clock());
-    ShellServices services{engine, login_item, desktop, permission, tick, dir, circle, notifier};
-    if (options.make_windows) windows = options.make_windows(services);
-    startup.set(windows.get());
-
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(static_cast<int>(MainTick::kActiveInterval.count()));
-    QObject::connect(&timer, &QTimer::timeout, [&tick, &timer] {
-        tick.tick();
-        const auto next = static_cast<int>(tick.interval().count());
-        if (timer.interval() != next) timer.setInterval(next);
-    });
-    timer.start();
-
-    // The engine ends the program: when its body returns, the event loop is asked to stop with
-    // its exit status. The thread is joined below only after that request, its last act.
-    LinuxEngineHost host(notifier);
-    std::atomic<int> engine_status{0};
-    std::thread engine_thread;
-    try {
-        engine_thread = std::thread([&host, &notifier, &engine_status, dir] {
-            const int status = run_engine(host, EngineOptions{.app_dir = dir});
-            engine_status = status;
-            // A start failure's notification must leave before the process does.
-            notifier.flush();
-            QMetaObject::invokeMethod(
-                qApp, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
-        });
-    } catch (const std::system_error&) {
-        fatal("failed to spawn thread");
-    }
-
-    if (options.on_started) QTimer::singleShot(0, qApp, [&] { options.on_started(tray); });
-
-    QApplication::exec();
-    timer.stop();
-    // Normally the loop ended because the engine did. When something else ended it (the session
-    // closing), the engine is told to finish too, so it still lets go of every held button and
-    // key before the process ends.
-    quit_flag().store(true);
-    engine.send_quit();
-    engine_thread.join();
-    // The loop no longer ticks: put the arrow back and take the ring away ourselves.
-    circle.update_circle(false);
-    return engine_status.load();
+    const int status = run_front_end(AppPorts{.notifier = notifier,
+                                              .login_item = login_item,
+                                              .desktop = desktop,
+                                              .permission = permission,
+                                              .gamepad = **gamepad,
+                                              .overlay = overlay,
+                                              .cursor = *cursor,
+                                              .engine = engine},
+                                     run);
+    g_engine_running = false;
+    return status;
 }
 
 int run_shell(int /*argc*/, char** /*argv*/) {
-    ShellOptions options;
-    options.make_windows = make_linux_windows;
+    QtShellOptions options;
+    options.make_windows = make_windows;
     return run_application(options);
 }
 

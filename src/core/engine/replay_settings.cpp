@@ -2,9 +2,8 @@
 #include <sstream>
 #include <string>
 
-#include <toml++/toml.h>
-
 #include "core/common/files.hpp"
+#include "core/common/text.hpp"
 #include "core/common/toml_guard.hpp"
 #include "core/engine/replay.hpp"
 #include "core/settings/config_file.hpp"
@@ -15,18 +14,15 @@ namespace thumbrover {
 // exactly what a hand-edited settings file would.
 Result<Config> config_with_setting(const Config& config, std::string_view key,
                                    std::string_view value) {
-    const std::string setting = "`" + std::string(key) + " = " + std::string(value) + "`";
-    if (const auto hazard = find_toml_hazard(value))
-        return Error{"invalid setting " + setting + ": " + hazard->message};
-    toml::table document;
-    toml::table assignment;
-    try {
-        document = toml::parse(config_to_text(config));
-        assignment = toml::parse("value = " + std::string(value));
-    } catch (const toml::parse_error& e) {
-        return Error{"invalid setting " + setting + ": " + std::string(e.description())};
-    }
-    const toml::node* node = assignment.get("value");
+    const std::string setting = "`" + clipped_echo(key) + " = " + clipped_echo(value) + "`";
+    TomlReading assignment = parse_toml("value = " + std::string(value));
+    if (assignment.problem)
+        return Error{"invalid setting " + setting + ": " + assignment.problem->message};
+    TomlReading current = parse_toml(config_to_text(config));
+    if (current.problem)
+        return Error{"invalid setting " + setting + ": " + current.problem->message};
+    toml::table& document = current.table;
+    const toml::node* node = assignment.table.get("value");
     if (node == nullptr) return Error{"invalid setting " + setting};
 
     toml::table* target = &document;
@@ -125,9 +121,10 @@ CommandOutcome run_replay_command(std::span<const std::string_view> args,
         config = reading.config;
     }
 
-    Result<std::string> scenario = (!scenario_file || *scenario_file == "-")
-                                       ? read_stdin()
-                                       : read_file(std::filesystem::path(*scenario_file));
+    Result<std::string> scenario =
+        (!scenario_file || *scenario_file == "-")
+            ? read_stdin()
+            : read_file(std::filesystem::path(*scenario_file), 16 * 1024 * 1024, FileKinds::Any);
     if (!scenario) return fail(scenario.error());
 
     EngineState state(std::move(config), !off);

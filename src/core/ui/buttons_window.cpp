@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/output/mac_key_codes.hpp"
-
 namespace thumbrover {
 namespace {
 
-// The on-screen keyboard is left out: macOS refuses to open it for another program, although a
-// binding to it read from the file stays in force and is listed as the current one.
+// The on-screen keyboard is offered only where the platform says so (see `OfferedActions`); a
+// binding to it read from the file stays in force everywhere and is listed as the current one.
 constexpr std::array kOfferedActions = {
     ActionKind::None,        ActionKind::LeftClick,      ActionKind::RightClick,
     ActionKind::MiddleClick, ActionKind::PreciseMode,    ActionKind::AppSwitcher,
@@ -38,11 +36,15 @@ std::size_t clamp_index(std::int64_t index) {
 
 }  // namespace
 
-std::vector<Choice> binding_choices(const Action& current) {
+std::vector<Choice> binding_choices(const Action& current, OfferedActions offered) {
     std::vector<Choice> choices;
-    choices.reserve(kOfferedActions.size() + kOfferedKeys.size() + 4);
-    for (ActionKind kind : kOfferedActions)
+    choices.reserve(kOfferedActions.size() + kOfferedKeys.size() + 5);
+    for (ActionKind kind : kOfferedActions) {
+        // In the vocabulary's own order: after the launcher, before the overview.
+        if (kind == ActionKind::MissionControl && offered.on_screen_keyboard)
+            choices.push_back(action_choice(Action(ActionKind::OnScreenKeyboard)));
         choices.push_back(action_choice(Action(kind)));
+    }
     choices.push_back(separator());
     for (KeyKind kind : kOfferedKeys)
         choices.push_back(action_choice(key_action(Key(kind))));
@@ -76,23 +78,13 @@ const std::array<std::string_view, 3>& stick_choice_titles() {
     return titles;
 }
 
-KeyPress mac_key_press(std::uint16_t code, std::uint64_t modifier_flags) {
-    return KeyPress{code, modifiers_in_mac_flags(modifier_flags)};
-}
-
-KeyCodeTable mac_key_code_table() {
-    return [](std::uint32_t code) -> std::optional<Key> {
-        if (code > 0xFFFF) return std::nullopt;
-        return key_for_mac_key_code(static_cast<std::uint16_t>(code));
-    };
-}
-
 std::string capture_prompt(BindingSlot slot) {
     return "Press the key or shortcut for " + std::string(button_label(slot.button)) + " (" +
            (slot.side == BindingSide::Hold ? "hold" : "press") + "). Esc cancels.";
 }
 
-ButtonsWindowModel::ButtonsWindowModel(SettingsStore& store) : store_(store) {}
+ButtonsWindowModel::ButtonsWindowModel(SettingsStore& store, OfferedActions offered)
+    : store_(store), offered_(offered) {}
 
 void ButtonsWindowModel::open() {
     store_.reload();
@@ -112,7 +104,7 @@ void ButtonsWindowModel::refresh() {
         const Binding& binding = binding_of(config.buttons, slot->button);
         const Action& current = slot->side == BindingSide::Hold ? binding.hold : binding.press;
         Popup popup;
-        popup.choices = binding_choices(current);
+        popup.choices = binding_choices(current, offered_);
         popup.selected = choice_index(popup.choices, current);
         popups_[tag] = std::move(popup);
     }

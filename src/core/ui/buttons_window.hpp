@@ -45,10 +45,18 @@ struct Choice {
     friend bool operator==(const Choice&, const Choice&) = default;
 };
 
+// Which actions a platform offers beyond those every platform can carry out.
+struct OfferedActions {
+    // macOS refuses to open its on-screen keyboard for another program; desktops that have one
+    // open it on request.
+    bool on_screen_keyboard = false;
+};
+
 // The entries of a binding pop-up whose binding is `current`: the fixed actions offered, a
 // separator, the plain keys offered, `current` when it is none of those, a separator and
 // "Other key or shortcut…". `current` is therefore listed exactly once.
-[[nodiscard]] std::vector<Choice> binding_choices(const Action& current);
+[[nodiscard]] std::vector<Choice> binding_choices(const Action& current,
+                                                  OfferedActions offered = {});
 // The index of `current` in `choices` (0 when it is missing, which `binding_choices` rules out).
 [[nodiscard]] std::size_t choice_index(const std::vector<Choice>& choices, const Action& current);
 
@@ -76,21 +84,15 @@ inline constexpr std::int64_t kRightStickTag = 1001;
 [[nodiscard]] const std::array<std::string_view, 3>& stick_choice_titles();
 
 // A key pressed during a capture: the platform's key code and the modifier keys held (Ctrl, Shift,
-// Alt, Meta in any order; on macOS `modifiers_in_mac_flags` gives them).
+// Alt, Meta in any order).
 struct KeyPress {
     std::uint32_t code = 0;
     std::vector<Key> modifiers;
 };
 
 // The platform's table from key codes to keys; nothing for a key that cannot be captured
-// (punctuation, keypad, media keys). On macOS it is `key_for_mac_key_code`.
+// (punctuation, keypad, media keys).
 using KeyCodeTable = std::function<std::optional<Key>(std::uint32_t code)>;
-
-// The macOS view's key presses: a virtual key code and the event's modifier flags (Control
-// 0x40000, Option 0x80000, Shift 0x20000, Command 0x100000; Caps Lock and Fn are ignored), and
-// the macOS table of capturable key codes.
-[[nodiscard]] KeyPress mac_key_press(std::uint16_t code, std::uint64_t modifier_flags);
-[[nodiscard]] KeyCodeTable mac_key_code_table();
 
 // "Press the key or shortcut for A (hold). Esc cancels."
 [[nodiscard]] std::string capture_prompt(BindingSlot slot);
@@ -100,7 +102,7 @@ using KeyCodeTable = std::function<std::optional<Key>(std::uint32_t code)>;
 // call that says so, and keeps a key monitor installed exactly while `capturing()`.
 class ButtonsWindowModel final {
   public:
-    explicit ButtonsWindowModel(SettingsStore& store);
+    explicit ButtonsWindowModel(SettingsStore& store, OfferedActions offered = {});
 
     struct Popup {
         std::vector<Choice> choices;
@@ -142,6 +144,7 @@ class ButtonsWindowModel final {
 
   private:
     SettingsStore& store_;
+    OfferedActions offered_;
     std::array<std::optional<Popup>, kBindingTagCount> popups_;
     std::array<std::size_t, 2> sticks_{0, 1};
     std::optional<BindingSlot> capture_;

@@ -1,7 +1,10 @@
 #include "core/circle/circle.hpp"
+#include "fakes/overlay.hpp"
 #include "test_support.hpp"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <chrono>
 #include <limits>
@@ -17,50 +20,8 @@ using testing::ManualClock;
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
-class FakeWindow final : public CircleWindow {
-  public:
-    FakeWindow(Lines& log, int id) : log_(log), id_(id) {}
-    ~FakeWindow() override { log_.push_back("destroy " + std::to_string(id_)); }
-    void move_to(ScreenPoint origin) override {
-        log_.push_back("move " + std::to_string(origin.x) + "," + std::to_string(origin.y));
-    }
-    void show() override {
-        visible_ = true;
-        log_.push_back("show");
-    }
-    void hide() override {
-        visible_ = false;
-        log_.push_back("hide");
-    }
-    bool is_visible() const override { return visible_; }
-
-  private:
-    Lines& log_;
-    int id_;
-    bool visible_ = false;
-};
-
-class FakeOverlay final : public Overlay {
-  public:
-    Lines log;
-    ScreenPoint pointer{100.0, 200.0};
-    std::vector<CircleShape> built;
-
-    std::unique_ptr<CircleWindow> build_circle(const CircleShape& shape) override {
-        built.push_back(shape);
-        log.push_back("build " + std::to_string(shape.side));
-        return std::make_unique<FakeWindow>(log, static_cast<int>(built.size()));
-    }
-    ScreenPoint pointer_location() override { return pointer; }
-};
-
-class CountingCursor final : public Cursor {
-  public:
-    int hides = 0;
-    int shows = 0;
-    void hide() override { ++hides; }
-    void show() override { ++shows; }
-};
+using fakes::CountingCursor;
+using fakes::FakeOverlay;
 
 TEST(CircleGeometry, SizesFollowTheScale) {
     struct Case {
@@ -164,6 +125,26 @@ TEST_F(SteeringCircleTest, CursorIsHiddenAgainEvery250msAndShownAsOftenAsHidden)
     // The interval starts afresh after the cursor came back.
     circle.update_circle(true);
     EXPECT_EQ(cursor.hides, 5);
+}
+
+TEST_F(SteeringCircleTest, TheRingIsPutBackOnTopAtEveryReHideWhileItShows) {
+    const auto tick = [&](bool visible, int times) {
+        for (int i = 0; i < times; ++i) {
+            circle.update_circle(visible);
+            clock.t += 4ms;
+        }
+    };
+    const auto on_top_calls = [&] {
+        return std::count(overlay.log.begin(), overlay.log.end(), "keep on top");
+    };
+    tick(true, 1);
+    EXPECT_EQ(on_top_calls(), 0) << "showing it put it on top already";
+    tick(true, 249);  // the re-hides at 252, 504 and 756 ms
+    EXPECT_EQ(on_top_calls(), 3);
+    tick(false, 250);
+    EXPECT_EQ(on_top_calls(), 3) << "nothing while it is hidden";
+    tick(true, 64);  // shown again at once, re-hidden at 252 ms
+    EXPECT_EQ(on_top_calls(), 4);
 }
 
 TEST_F(SteeringCircleTest, AClockThatGoesBackwardsDoesNotHideOnEveryTick) {

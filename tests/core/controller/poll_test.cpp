@@ -14,76 +14,16 @@
 #include "core/controller/link.hpp"
 #include "core/controller/slots.hpp"
 #include "core/engine/messages.hpp"
+#include "fakes/controller_events.hpp"
+#include "fakes/gamepad.hpp"
 
 namespace thumbrover {
 namespace {
 
-struct FakePad {
-    bool extended = true;
-    ControllerSnapshot state;
-    std::optional<std::string> vendor;
-    std::optional<float> battery;
-    std::optional<std::string> rumble_error;
-};
+using fakes::FakeGamepad;
+using fakes::FakePad;
 
-// Everything the poll asks of the platform, with a log of the calls that change something.
-class FakeGamepad final : public GamepadApi {
-  public:
-    std::vector<ControllerId> order;
-    std::map<ControllerId, FakePad> pads;
-    std::vector<std::string> calls;
-    int list_queries = 0;
-
-    FakePad& plug(ControllerId id) {
-        order.push_back(id);
-        return pads[id];
-    }
-    void unplug(ControllerId id) {
-        std::erase(order, id);
-        pads.erase(id);
-    }
-
-    std::vector<ControllerId> controllers() override {
-        ++list_queries;
-        return order;
-    }
-    bool has_extended_profile(ControllerId id) override {
-        return pads.contains(id) && pads[id].extended;
-    }
-    std::optional<ControllerSnapshot> read(ControllerId id) override {
-        if (!has_extended_profile(id)) return std::nullopt;
-        return pads[id].state;
-    }
-    std::optional<std::string> vendor_name(ControllerId id) override { return pads[id].vendor; }
-    std::optional<float> battery_level(ControllerId id) override { return pads[id].battery; }
-    void disable_home_gesture(ControllerId id) override {
-        calls.push_back("home " + std::to_string(id));
-    }
-    Result<void> rumble_once(ControllerId id) override {
-        calls.push_back("rumble " + std::to_string(id));
-        if (pads[id].rumble_error) return Error{*pads[id].rumble_error};
-        return {};
-    }
-    void release(ControllerId id) override { calls.push_back("release " + std::to_string(id)); }
-};
-
-class RecordingEvents final : public ControllerEvents {
-  public:
-    explicit RecordingEvents(std::vector<std::string>& log) : log_(log) {}
-    void connected(bool is_connected) override {
-        log_.push_back(is_connected ? "Connected true" : "Connected false");
-    }
-    void button_changed(std::uint8_t index, bool pressed) override {
-        log_.push_back("Button " + std::to_string(index) + (pressed ? " down" : " up"));
-    }
-    void axis_changed(std::uint8_t index, float value) override {
-        log_.push_back("Axis " + std::to_string(index) + " " + std::to_string(value));
-    }
-    void controller_gone() override { log_.push_back("ControllerGone"); }
-
-  private:
-    std::vector<std::string>& log_;
-};
+using fakes::RecordingEvents;
 
 class PollTest : public ::testing::Test {
   protected:
@@ -243,6 +183,77 @@ TEST_F(PollTest, AControllerThatLosesItsProfileIsKeptButNotRead) {
     EXPECT_EQ(poller.current(), 1u);
     p.extended = true;
     EXPECT_EQ(poll(), Lines{"Button 0 down"});
+}
+
+// What the slots hold at the moment each `Connected` leaves: the engine reads the battery in the
+// same pass as it handles the message.
+class SlotsAtConnection final : public ControllerEvents {
+  public:
+    SlotsAtConnection(const ControllerSlots& slots, std::vector<std::string>& log)
+        : slots_(slots), log_(log) {}
+    void connected(bool is_connected) override {
+        const auto battery = battery_text(slots_.battery());
+        log_.push_back(std::string(is_connected ? "Connected true" : "Connected false") + ": " +
+                       slots_.name().value_or("no name") + ", " + battery.value_or("no battery"));
+    }
+    void button_changed(std::uint8_t /*index*/, bool /*pressed*/) override {}
+    void axis_changed(std::uint8_t /*index*/, float /*value*/) override {}
+    void controller_gone() override {}
+
+  private:
+    const ControllerSlots& slots_;
+    std::vector<std::string>& log_;
+};
+
+TEST(PollConnection, NameAndBatteryAreStoredBeforeTheEngineHearsOfTheController) {
+    struct Case {
+        const char* what;
+        std::optional<float> first_battery;
+        std::optional<float> second_battery;
+        Lines expected;
+    };
+    const Case cases[] = {
+        {"a low battery is there to warn about at once",
+         0.15f,
+         std::nullopt,
+         {"Connected true: First, Low"}},
+        {"a level is there to show at once", 0.85f, std::nullopt, {"Connected true: First, 85%"}},
+        {"without a level there is none to show",
+         std::nullopt,
+         std::nullopt,
+         {"Connected true: First, no battery"}},
+        {"a controller taking over brings its own",
+         0.85f,
+         0.5f,
+         {"Connected true: First, 85%", "Connected false: no name, no battery",
+          "Connected true: Second, 50%"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeGamepad pad;
+        ControllerSlots slots;
+        ControllerPoller poller(pad, slots);
+        Lines log;
+        auto [sender, receiver] = make_channel<FeedbackRequest>();
+        ControllerLink link(std::make_unique<SlotsAtConnection>(slots, log), std::move(receiver));
+        FakePad& first = pad.plug(1);
+        first.vendor = "First";
+        first.battery = c.first_battery;
+        if (c.second_battery) {
+            FakePad& second = pad.plug(2);
+            second.vendor = "Second";
+            second.battery = c.second_battery;
+        }
+        ::testing::internal::CaptureStderr();
+        poller.poll(&link);
+        if (c.second_battery) {
+            pad.unplug(1);
+            for (int i = 0; i < 125; ++i)
+                poller.poll(&link);
+        }
+        (void)::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(log, c.expected);
+    }
 }
 
 TEST_F(PollTest, BatteryIsRefreshedWithTheListAndClearedWhenTheControllerStopsReporting) {

@@ -128,6 +128,22 @@ TEST(Replay, SetChangesOnlyTheNamedSetting) {
     EXPECT_EQ(out, "");
 }
 
+TEST(Replay, SetRefusesAValueNestedTooDeepInsteadOfCrashing) {
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "a.";
+    const std::pair<std::string, std::string> cases[] = {
+        {"{ " + deep + "a = 1 }", "nested more than 256 levels deep"},
+        {std::string(300, '[') + std::string(300, ']'), "nested more than 256 levels deep"},
+    };
+    for (const auto& [value, reason] : cases) {
+        const auto changed = config_with_setting(Config{}, "pointer_speed", value);
+        ASSERT_FALSE(changed.ok());
+        EXPECT_TRUE(changed.error().starts_with("invalid setting `pointer_speed = "));
+        EXPECT_TRUE(changed.error().ends_with(": " + reason)) << changed.error().substr(0, 80);
+    }
+}
+
 TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
     testing::TempDir dir;
     ASSERT_TRUE(write_file_atomically(dir / "s.scenario", "0 button 0 down\n").ok());

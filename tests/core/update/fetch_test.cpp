@@ -14,7 +14,7 @@
 #include <string>
 
 #include "core/common/files.hpp"
-#include "core/update/run_and_capture.hpp"
+#include "core/common/spawn.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {

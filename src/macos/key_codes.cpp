@@ -1,0 +1,139 @@
+#include "macos/key_codes.hpp"
+
+#include <array>
+
+namespace thumbrover {
+namespace {
+
+// kVK_ANSI_A .. kVK_ANSI_Z, from HIToolbox Events.h; the codes follow the physical US layout,
+// not the alphabet.
+constexpr std::array<std::uint16_t, 26> kLetterCodes = {
+    0,   // a
+    11,  // b
+    8,   // c
+    2,   // d
+    14,  // e
+    3,   // f
+    5,   // g
+    4,   // h
+    34,  // i
+    38,  // j
+    40,  // k
+    37,  // l
+    46,  // m
+    45,  // n
+    31,  // o
+    35,  // p
+    12,  // q
+    15,  // r
+    1,   // s
+    17,  // t
+    32,  // u
+    9,   // v
+    13,  // w
+    7,   // x
+    16,  // y
+    6,   // z
+};
+
+// kVK_ANSI_0 .. kVK_ANSI_9.
+constexpr std::array<std::uint16_t, 10> kDigitCodes = {29, 18, 19, 20, 21, 23, 22, 26, 28, 25};
+
+// kVK_F1 .. kVK_F12.
+constexpr std::array<std::uint16_t, 12> kFunctionCodes = {122, 120, 99,  118, 96,  97,
+                                                          98,  100, 101, 109, 103, 111};
+
+constexpr std::uint64_t kArrowFlags = 0xA00000;     // secondary Fn | numeric pad
+constexpr std::uint64_t kFunctionFlags = 0x800000;  // secondary Fn
+
+// Kinds 0..13 and 17..26, which take no parameter.
+struct FixedKey {
+    KeyKind kind;
+    MacKey key;
+};
+constexpr std::array<FixedKey, 24> kFixedKeys = {{
+    {KeyKind::Up, {MacKeyClass::Plain, 126, kArrowFlags}},
+    {KeyKind::Down, {MacKeyClass::Plain, 125, kArrowFlags}},
+    {KeyKind::Left, {MacKeyClass::Plain, 123, kArrowFlags}},
+    {KeyKind::Right, {MacKeyClass::Plain, 124, kArrowFlags}},
+    {KeyKind::Esc, {MacKeyClass::Plain, 53, 0}},
+    {KeyKind::Tab, {MacKeyClass::Plain, 48, 0}},
+    {KeyKind::Enter, {MacKeyClass::Plain, 36, 0}},
+    {KeyKind::Space, {MacKeyClass::Plain, 49, 0}},
+    {KeyKind::Backspace, {MacKeyClass::Plain, 51, 0}},
+    {KeyKind::Delete, {MacKeyClass::Plain, 117, kFunctionFlags}},
+    {KeyKind::Home, {MacKeyClass::Plain, 115, kFunctionFlags}},
+    {KeyKind::End, {MacKeyClass::Plain, 119, kFunctionFlags}},
+    {KeyKind::PageUp, {MacKeyClass::Plain, 116, kFunctionFlags}},
+    {KeyKind::PageDown, {MacKeyClass::Plain, 121, kFunctionFlags}},
+    // Device-independent mask | left-hand device bit.
+    {KeyKind::Ctrl, {MacKeyClass::Modifier, 59, 0x40000 | 0x1}},
+    {KeyKind::Shift, {MacKeyClass::Modifier, 56, 0x20000 | 0x2}},
+    {KeyKind::Alt, {MacKeyClass::Modifier, 58, 0x80000 | 0x20}},
+    {KeyKind::Meta, {MacKeyClass::Modifier, 55, 0x100000 | 0x8}},
+    // NX_KEYTYPE_* numbers of the system-defined media key events.
+    {KeyKind::PlayPause, {MacKeyClass::Media, 16, 0}},
+    {KeyKind::NextTrack, {MacKeyClass::Media, 19, 0}},
+    {KeyKind::PreviousTrack, {MacKeyClass::Media, 20, 0}},
+    {KeyKind::VolumeUp, {MacKeyClass::Media, 0, 0}},
+    {KeyKind::VolumeDown, {MacKeyClass::Media, 1, 0}},
+    {KeyKind::Mute, {MacKeyClass::Media, 7, 0}},
+}};
+
+// kVK_RightCommand, kVK_RightShift, kVK_RightOption, kVK_RightControl.
+constexpr std::array<std::pair<std::uint16_t, KeyKind>, 4> kRightModifiers = {{
+    {54, KeyKind::Meta},
+    {60, KeyKind::Shift},
+    {61, KeyKind::Alt},
+    {62, KeyKind::Ctrl},
+}};
+
+}  // namespace
+
+std::optional<MacKey> mac_key(Key key) {
+    switch (key.kind) {
+        case KeyKind::Letter:
+            if (key.param < 'a' || key.param > 'z') return std::nullopt;
+            return MacKey{MacKeyClass::Plain, kLetterCodes[key.param - 'a'], 0};
+        case KeyKind::Digit:
+            if (key.param >= kDigitCodes.size()) return std::nullopt;
+            return MacKey{MacKeyClass::Plain, kDigitCodes[key.param], 0};
+        case KeyKind::F:
+            if (key.param < 1 || key.param > kFunctionCodes.size()) return std::nullopt;
+            return MacKey{MacKeyClass::Plain, kFunctionCodes[key.param - 1u], kFunctionFlags};
+        default:
+            for (const FixedKey& fixed : kFixedKeys)
+                if (fixed.kind == key.kind) return fixed.key;
+            return std::nullopt;
+    }
+}
+
+std::optional<Key> key_for_mac_key_code(std::uint16_t code) {
+    for (std::size_t i = 0; i < kLetterCodes.size(); ++i)
+        if (kLetterCodes[i] == code) return Key::letter(static_cast<char>('a' + i));
+    for (std::size_t i = 0; i < kDigitCodes.size(); ++i)
+        if (kDigitCodes[i] == code) return Key::digit(static_cast<std::uint8_t>(i));
+    for (std::size_t i = 0; i < kFunctionCodes.size(); ++i)
+        if (kFunctionCodes[i] == code) return Key::function(static_cast<std::uint8_t>(i + 1));
+    for (const FixedKey& fixed : kFixedKeys)
+        if (fixed.key.key_class != MacKeyClass::Media && fixed.key.code == code)
+            return Key(fixed.kind);
+    for (const auto& [right_code, kind] : kRightModifiers)
+        if (right_code == code) return Key(kind);
+    return std::nullopt;
+}
+
+std::vector<Key> modifiers_in_mac_flags(std::uint64_t flags) {
+    constexpr std::array<std::pair<std::uint64_t, KeyKind>, 4> masks = {{
+        {0x40000, KeyKind::Ctrl},
+        {0x20000, KeyKind::Shift},
+        {0x80000, KeyKind::Alt},
+        {0x100000, KeyKind::Meta},
+    }};
+    std::vector<Key> keys;
+    for (const auto& [mask, kind] : masks)
+        if ((flags & mask) != 0) keys.emplace_back(kind);
+    return keys;
+}
+
+}  // namespace thumbrover
