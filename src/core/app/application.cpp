@@ -121,7 +121,8 @@ void Application::start(MenuRefresh& menu) {
     // its exit status. The thread is joined in `finish` only after that request, its last act.
     try {
         engine_thread_ = std::thread([this, end = loop_.end] {
-            EngineOptions engine_options{.app_dir = dir_};
+            EngineOptions engine_options;
+            engine_options.app_dir = dir_;
             if (options_.lock) engine_options.lock = std::move(*options_.lock);
             const int status = run_engine(ports_.engine, std::move(engine_options));
             if (options_.engine_ended) options_.engine_ended();

@@ -83,7 +83,7 @@ TEST_F(WindowBehaviourTest, CtrlWClosesEachWindowAndCtrlQQuitsFromEach) {
         w.open();
         QApplication::processEvents();
         press(window, Qt::Key_Q);
-        EXPECT_EQ(engine_.quits, ++quits) << "Ctrl+Q asks the engine to quit";
+        EXPECT_EQ(engine_.count("Quit"), ++quits) << "Ctrl+Q asks the engine to quit";
         window.close();
     }
 }
