@@ -13,10 +13,6 @@
 
 namespace thumbrover {
 
-// While a controller is connected and the program is on, the loop wakes this often...
-inline constexpr EngineTime kActiveWait = std::chrono::milliseconds(8);
-// ...and otherwise only this often: an idle program should cost nothing.
-inline constexpr EngineTime kIdleWait = std::chrono::milliseconds(250);
 inline constexpr EngineTime kTickInterval = std::chrono::milliseconds(8);
 inline constexpr EngineTime kBatteryInterval = std::chrono::seconds(30);
 
@@ -31,11 +27,11 @@ class EngineLoop final {
     EngineLoop(EngineHost& host, EngineState state, std::filesystem::path app_dir,
                FeedbackSender feedback, std::shared_ptr<EngineLink> link);
 
-    // How long the next wait for a message may last.
-    [[nodiscard]] EngineTime wait_time() const;
-    // The same, cut short so that the wait ends when the next tick is due: a message between two
-    // ticks must not push the next tick, and the motion it asked for, a whole interval later.
-    [[nodiscard]] EngineTime wait_time(EngineTime now) const;
+    // How long the next wait for a message may last at `now`: until the next tick is due while
+    // ticks have work, or until the next battery look while a controller is connected; none
+    // means until a message comes. A message between two ticks must not push the next tick, and
+    // the motion it asked for, a whole interval later.
+    [[nodiscard]] std::optional<EngineTime> wait_time(EngineTime now) const;
 
     // Acts on the message the wait produced (if any), then the tick and the battery watch.
     // Returns false when the message was `Quit`; the caller then runs `finish`.
@@ -62,7 +58,14 @@ class EngineLoop final {
     EngineTime last_loop_tick_{0};
     EngineTime next_battery_check_{0};
     bool battery_low_notified_ = false;
+    // The last pass found nothing for a tick to do, so ticks stopped until something changes.
+    bool paused_ = true;
 };
+
+// Whether a tick now could do anything: move the pointer or scroll, or look at a pending hold,
+// repeat, switcher, Xbox or steering-ring timer. Ticks without work are skipped, which is what
+// lets the engine sleep while the controller rests; with none skipped the results are the same.
+[[nodiscard]] bool ticks_have_work(const EngineState& state);
 
 // Lets SIGTERM and SIGINT set `quit_flag` and nothing else. Fails with the system's error.
 [[nodiscard]] Result<void> install_quit_signals();
