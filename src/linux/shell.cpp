@@ -7,14 +7,17 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 #include "core/circle/circle.hpp"
 #include "core/common/diag.hpp"
 #include "core/common/spawn.hpp"
 #include "core/controller/poll.hpp"
+#include "core/controller/reader.hpp"
 #include "core/settings/app_folder.hpp"
 #include "core/shell/actions.hpp"
 #include "core/shell/linked_engine.hpp"
@@ -89,6 +92,39 @@ std::unique_ptr<Cursor> make_cursor() {
     return std::make_unique<VisibleCursor>();
 }
 
+// The controller reader's thread: reads whenever the controller service has news, and is told to
+// stop and joined before the service goes away.
+class ReaderThread {
+  public:
+    ReaderThread(ControllerReader& reader, ControllerNewsBox& news) : news_(news) {
+        try {
+            thread_ = std::thread([&reader] {
+                pthread_setname_np(pthread_self(), "controller");
+                reader.run();
+            });
+        } catch (const std::system_error&) {
+            fatal("failed to spawn thread");
+        }
+    }
+    ~ReaderThread() {
+        news_.post(ControllerNews::Stop);
+        thread_.join();
+    }
+    ReaderThread(const ReaderThread&) = delete;
+    ReaderThread& operator=(const ReaderThread&) = delete;
+
+  private:
+    ControllerNewsBox& news_;
+    std::thread thread_;
+};
+
+// The tick's controller step while the reader's thread reads the controller.
+class ReadElsewhere final : public ControllerPollStep {
+  public:
+    void poll_controller() override {}
+    [[nodiscard]] bool has_controller() const override { return false; }
+};
+
 std::optional<UpdateOffer> offer_of(std::optional<Release> release) {
     if (!release) return std::nullopt;
     return UpdateOffer{std::move(release->version), std::move(release->url),
@@ -138,12 +174,22 @@ int run_application(const ShellOptions& options) {
     // Looked up now, before the engine thread posts XTEST events on a connection of its own.
     (void)permission.granted();
 
+    // Before the service that posts into it, which goes first at the end.
+    ControllerNewsBox controller_news;
     auto gamepad = SdlGamepad::create();
     if (!gamepad) {
         diag("cannot read controllers: " + gamepad.error());
         return 1;
     }
     ControllerPoller poll(**gamepad);
+    const bool announcing =
+        (*gamepad)->watch([&controller_news](ControllerNews news) { controller_news.post(news); });
+    ControllerReader reader(poll, controller_news, announcing,
+                            ControllerReaderDeps{steady_clock(), [](std::chrono::nanoseconds d) {
+                                                     std::this_thread::sleep_for(d);
+                                                 }});
+    const ReaderThread reader_thread(reader, controller_news);
+    ReadElsewhere controller_step;
 
     QtOverlay overlay;
     const std::unique_ptr<Cursor> cursor = make_cursor();
@@ -190,7 +236,7 @@ int run_application(const ShellOptions& options) {
         [&] { return update_check ? offer_of(update_check->current_offer()) : std::nullopt; });
 
     WindowsStartupCheck startup(permission);
-    MainTick tick(TickParts{startup, poll, update_step, tray, circle}, steady_clock());
+    MainTick tick(TickParts{startup, controller_step, update_step, tray, circle}, steady_clock());
     ShellServices services{engine, login_item, desktop, permission, tick, dir, circle, notifier};
     if (options.make_windows) windows = options.make_windows(services);
     startup.set(windows.get());
