@@ -119,21 +119,20 @@ std::optional<EngineTime> EngineLoop::wait_time(EngineTime now) const {
         const EngineTime left = due > now ? due - now : EngineTime{0};
         if (!wait || left < *wait) wait = left;
     };
-    if (ticks_have_work(state_)) {
-        // A clock that went backwards waits one interval, as a tick would be due no sooner.
-        until(now < last_loop_tick_ ? now + kTickInterval : last_loop_tick_ + kTickInterval);
+    // A clock that went backwards waits one interval, as a tick would be due no sooner.
+    const EngineTime next_tick =
+        now < last_loop_tick_ ? now + kTickInterval : last_loop_tick_ + kTickInterval;
+    if (sticks_move(state_)) {
+        until(next_tick);
+    } else if (const std::optional<EngineTime> timer = next_timer(state_)) {
+        until(std::max(*timer, next_tick));
     }
     if (connected_) until(next_battery_check_);
     return wait;
 }
 
-bool ticks_have_work(const EngineState& state) {
-    if (state.xbox_press && !state.xbox_hold_fired) return true;
+bool sticks_move(const EngineState& state) {
     if (!state.enabled) return false;
-    if (state.switcher_deadline || state.circle_shown) return true;
-    for (std::size_t i = 0; i < kButtonCount; ++i) {
-        if (state.press_time[i] || (state.repeat_time[i] && state.held_action[i])) return true;
-    }
     const Config& c = state.config;
     const auto moves = [&c](StickRole role, float x, float y) {
         if (role == StickRole::None) return false;
@@ -141,6 +140,30 @@ bool ticks_have_work(const EngineState& state) {
         return v.x != 0.0f || v.y != 0.0f;
     };
     return moves(c.left_stick, state.lx, state.ly) || moves(c.right_stick, state.rx, state.ry);
+}
+
+std::optional<EngineTime> next_timer(const EngineState& state) {
+    std::optional<EngineTime> next;
+    const auto at = [&next](EngineTime since, EngineTime span) {
+        const EngineTime due = since > EngineTime::max() - span ? EngineTime::max() : since + span;
+        if (!next || due < *next) next = due;
+    };
+    const Config& c = state.config;
+    if (state.xbox_press && !state.xbox_hold_fired) {
+        at(*state.xbox_press, ms_to_engine_time(c.xbox_hold_ms));
+    }
+    if (!state.enabled) return next;
+    for (std::size_t i = 0; i < kButtonCount; ++i) {
+        if (state.press_time[i]) at(*state.press_time[i], ms_to_engine_time(c.hold_ms));
+        if (state.repeat_time[i] && state.held_action[i]) at(*state.repeat_time[i], EngineTime{0});
+    }
+    if (state.switcher_deadline) at(*state.switcher_deadline, EngineTime{0});
+    if (state.circle_shown) at(state.last_motion, ms_to_engine_time(c.steering_idle_ms));
+    return next;
+}
+
+bool ticks_have_work(const EngineState& state) {
+    return sticks_move(state) || next_timer(state).has_value();
 }
 
 void EngineLoop::perform(CommandList commands) {
@@ -170,18 +193,28 @@ bool EngineLoop::pass(std::optional<EngineMessage> message, EngineTime now) {
                    message->payload);
         if (quit) return false;
     }
-    if (!ticks_have_work(state_)) {
-        paused_ = true;
-    } else if (now >= last_loop_tick_ && now - last_loop_tick_ >= kTickInterval) {
-        // The first tick after a pause moves for one interval, not for the whole pause (which
-        // the step cap would still make a visible jump): motion starts as it does between ticks.
-        if (paused_ && now >= kTickInterval &&
-            (!state_.last_tick || now - *state_.last_tick > kTickInterval)) {
-            state_.last_tick = now - kTickInterval;
+    const bool interval_passed = now >= last_loop_tick_ && now - last_loop_tick_ >= kTickInterval;
+    if (sticks_move(state_)) {
+        if (interval_passed) {
+            // The first tick after a pause moves for one interval, not for the whole pause
+            // (which the step cap would still make a visible jump): motion starts as it does
+            // between ticks.
+            if (paused_ && now >= kTickInterval &&
+                (!state_.last_tick || now - *state_.last_tick > kTickInterval)) {
+                state_.last_tick = now - kTickInterval;
+            }
+            paused_ = false;
+            perform(tick(state_, now));
+            last_loop_tick_ = now;
         }
-        paused_ = false;
-        perform(tick(state_, now));
-        last_loop_tick_ = now;
+    } else {
+        paused_ = true;
+        // At rest, a tick only serves a timer, when it is due.
+        if (const std::optional<EngineTime> timer = next_timer(state_);
+            timer && now >= *timer && interval_passed) {
+            perform(tick(state_, now));
+            last_loop_tick_ = now;
+        }
     }
     battery_watch(now);
     return true;

@@ -62,9 +62,14 @@ class EngineLoop final {
     bool paused_ = true;
 };
 
-// Whether a tick now could do anything: move the pointer or scroll, or look at a pending hold,
-// repeat, switcher, Xbox or steering-ring timer. Ticks without work are skipped, which is what
-// lets the engine sleep while the controller rests; with none skipped the results are the same.
+// Whether a tick would move the pointer or scroll: then ticks come every interval.
+[[nodiscard]] bool sticks_move(const EngineState& state);
+// When the earliest pending timer (hold, repeat, switcher, Xbox hold, steering-ring idle) is due;
+// none when no timer is pending. At rest, ticks come only then.
+[[nodiscard]] std::optional<EngineTime> next_timer(const EngineState& state);
+// Whether a tick could do anything at all. Ticks without work are skipped, which is what lets
+// the engine sleep while the controller rests; the commands are those of ticking throughout,
+// only a timer's comes when it is due rather than at the next tick after.
 [[nodiscard]] bool ticks_have_work(const EngineState& state);
 
 // Lets SIGTERM and SIGINT set `quit_flag` and nothing else. Fails with the system's error.

@@ -294,13 +294,14 @@ TEST_F(LoopTest, WaitsUntilTheNextMessageOrTheNextDueTimerAndNothingElse) {
     cases.push_back({"the scroll stick off centre", true, script(axis(3, -0.8f)), 1ms, 7ms});
     cases.push_back({"a stick without a role", true, script(axis(2, 0.9f)), 1ms, std::nullopt,
                      StickRole::None});
+    // At rest a timer wakes the engine exactly when due: 400 ms hold, 1000 ms Xbox hold.
     cases.push_back(
-        {"a press waiting for its hold", true, script(button(kButtonY, true)), 2ms, 6ms});
-    cases.push_back({"the Xbox button held", true, script(button(kButtonXbox, true)), 2ms, 6ms});
+        {"a press waiting for its hold", true, script(button(kButtonY, true)), 2ms, 398ms});
+    cases.push_back({"the Xbox button held", true, script(button(kButtonXbox, true)), 2ms, 998ms});
     cases.push_back(
         {"off: a stick moves nothing", false, script(axis(0, 0.5f)), 3ms, std::nullopt});
-    cases.push_back(
-        {"off: the Xbox button still counts", false, script(button(kButtonXbox, true)), 3ms, 5ms});
+    cases.push_back({"off: the Xbox button still counts", false, script(button(kButtonXbox, true)),
+                     3ms, 997ms});
     cases.push_back({"a click pressed and let go", true, script(button(0, true), button(0, false)),
                      4ms, std::nullopt});
     for (Case& c : cases) {
@@ -349,18 +350,28 @@ TEST_F(LoopTest, TheFirstTickAfterAPauseComesAtOnceWithOneTicksStep) {
     EXPECT_EQ(loop.state().last_tick, 5s + 11ms);
 }
 
-TEST_F(LoopTest, ARestAfterTicksIsNoPauseUntilATickIsSkipped) {
+TEST_F(LoopTest, AtRestTheRingsIdleTimerTicksWhenDueAndMotionAfterItStartsAtOnce) {
     Config config;
     config.steering_idle_ms = 20;
     EngineLoop loop(host_, EngineState(config, true), dir_.path(), FeedbackSender{}, link_);
-    ASSERT_TRUE(loop.pass(axis(0, 1.0f), 10ms));  // ticks at once
-    ASSERT_TRUE(loop.pass(axis(0, 0.0f), 12ms));  // the ring's idle timer keeps ticks going
-    ASSERT_TRUE(loop.pass(std::nullopt, 18ms));
-    EXPECT_EQ(loop.state().last_tick, 18ms);
-    // Back within the same interval: the next tick comes when due, not at once.
-    ASSERT_TRUE(loop.pass(axis(0, 1.0f), 20ms));
-    EXPECT_EQ(loop.state().last_tick, 18ms);
-    EXPECT_EQ(loop.wait_time(20ms), 6ms);
+    ASSERT_TRUE(loop.pass(axis(0, 1.0f), 10ms));  // ticks at once, and shows the ring
+    EXPECT_EQ(loop.state().last_tick, 10ms);
+    ASSERT_TRUE(loop.state().circle_shown);
+    ASSERT_TRUE(loop.pass(axis(0, 0.0f), 12ms));
+    // No ticks every 8 ms while only the ring waits to go: one, when its idle time is up.
+    EXPECT_EQ(loop.wait_time(12ms), 18ms);
+    ASSERT_TRUE(loop.pass(std::nullopt, 29ms));
+    EXPECT_EQ(loop.state().last_tick, 10ms);
+    ASSERT_TRUE(loop.pass(std::nullopt, 30ms));
+    EXPECT_EQ(loop.state().last_tick, 30ms);
+    EXPECT_FALSE(loop.state().circle_shown);
+    EXPECT_EQ(loop.wait_time(30ms), std::nullopt);
+    // Moving again within one interval of that tick: the next tick comes when due, not at once.
+    ASSERT_TRUE(loop.pass(axis(0, 1.0f), 33ms));
+    EXPECT_EQ(loop.state().last_tick, 30ms);
+    EXPECT_EQ(loop.wait_time(33ms), 5ms);
+    ASSERT_TRUE(loop.pass(std::nullopt, 38ms));
+    EXPECT_EQ(loop.state().last_tick, 38ms);
 }
 
 TEST_F(LoopTest, TicksAtMostEvery8msAfterAnyMessageOrTimeOut) {
