@@ -5,6 +5,7 @@
 
 #include "core/common/diag.hpp"
 #include "core/controller/slots.hpp"
+#include "core/engine/link.hpp"
 #include "core/services/services.hpp"
 #include "core/settings/config_file.hpp"
 #include "core/ui/app_settings_effects.hpp"
@@ -119,7 +120,11 @@ class AppWindows final : public ShellWindows {
               .battery_text = {},
               .settle_settings_file = [this] { effects_.flush(); },
           }),
-          listener_([this] { windows_.open_settings(); }) {
+          listener_([this] {
+              windows_.open_settings();
+              // The main tick may be asleep; the window's live rows want it.
+              wake_user_interface();
+          }) {
         MainTick& tick = services.tick;
         windows_.on_settings_built = [&tick](LiveWindow& window) {
             tick.settings_window_built(window);

@@ -32,6 +32,7 @@
 #include "linux/steering_circle.hpp"
 #include "linux/system_services.hpp"
 #include "linux/x11_display.hpp"
+#include "linux/x11_ring.hpp"
 #include "platform/shell.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
@@ -123,6 +124,7 @@ class ReadElsewhere final : public ControllerPollStep {
   public:
     void poll_controller() override {}
     [[nodiscard]] bool has_controller() const override { return false; }
+    [[nodiscard]] bool needs_ticks() const override { return false; }
 };
 
 std::optional<UpdateOffer> offer_of(std::optional<Release> release) {
@@ -191,7 +193,14 @@ int run_application(const ShellOptions& options) {
     const ReaderThread reader_thread(reader, controller_news);
     ReadElsewhere controller_step;
 
-    QtOverlay overlay;
+    // A plain X window that the engine moves by its id along with the pointer; the toolkit's
+    // window, moved from here, only where that cannot be had.
+    QtOverlay qt_overlay;
+    auto x11_overlay = X11Overlay::create();
+    if (!x11_overlay)
+        diag("the steering ring follows the pointer less cheaply: " + x11_overlay.error());
+    Overlay& overlay =
+        x11_overlay ? static_cast<Overlay&>(**x11_overlay) : static_cast<Overlay&>(qt_overlay);
     const std::unique_ptr<Cursor> cursor = make_cursor();
     SteeringCircle circle(overlay, *cursor, steady_clock());
 
@@ -232,6 +241,8 @@ int run_application(const ShellOptions& options) {
                 case MenuAction::None:
                     break;
             }
+            // A window that opened wants its live rows refreshed.
+            wake_user_interface();
         },
         [&] { return update_check ? offer_of(update_check->current_offer()) : std::nullopt; });
 
@@ -241,15 +252,34 @@ int run_application(const ShellOptions& options) {
     if (options.make_windows) windows = options.make_windows(services);
     startup.set(windows.get());
 
+    // The tick runs only while something needs it; the engine side wakes it for every change
+    // the user interface shows, and opening a window does too.
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     timer.setInterval(static_cast<int>(MainTick::kActiveInterval.count()));
-    QObject::connect(&timer, &QTimer::timeout, [&tick, &timer] {
+    const auto run_tick = [&tick, &timer] {
         tick.tick();
-        const auto next = static_cast<int>(tick.interval().count());
-        if (timer.interval() != next) timer.setInterval(next);
-    });
+        if (const auto next = tick.interval()) {
+            const auto ms = static_cast<int>(next->count());
+            if (timer.interval() != ms || !timer.isActive()) timer.start(ms);
+        } else {
+            timer.stop();
+        }
+    };
+    QObject::connect(&timer, &QTimer::timeout, run_tick);
     timer.start();
+    std::atomic<bool> wake_pending{false};
+    set_user_interface_waker([&wake_pending, &run_tick] {
+        // Many changes before the main thread gets round to it make one tick.
+        if (wake_pending.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            qApp,
+            [&wake_pending, &run_tick] {
+                wake_pending = false;
+                run_tick();
+            },
+            Qt::QueuedConnection);
+    });
 
     // The engine ends the program: when its body returns, the event loop is asked to stop with
     // its exit status. The thread is joined below only after that request, its last act.
@@ -281,6 +311,7 @@ int run_application(const ShellOptions& options) {
     quit_flag().store(true);
     engine.send_quit();
     engine_thread.join();
+    set_user_interface_waker({});
     // The loop no longer ticks: put the arrow back and take the ring away ourselves.
     circle.update_circle(false);
     return engine_status.load();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -49,6 +50,9 @@ class CircleWindow {
     virtual void show() = 0;
     virtual void hide() = 0;
     [[nodiscard]] virtual bool is_visible() const = 0;
+    // The window system's id of the window when another thread's connection may move it (the
+    // engine's, along with the pointer it moves); 0 when it cannot.
+    [[nodiscard]] virtual std::uint64_t native_id() const { return 0; }
 };
 
 // Builds the ring window and tells where the pointer is. Main thread only.

@@ -19,7 +19,7 @@ using Lines = std::vector<std::string>;
 
 class FakeWindow final : public CircleWindow {
   public:
-    FakeWindow(Lines& log, int id) : log_(log), id_(id) {}
+    FakeWindow(Lines& log, int id, std::uint64_t native) : log_(log), id_(id), native_(native) {}
     ~FakeWindow() override { log_.push_back("destroy " + std::to_string(id_)); }
     void move_to(ScreenPoint origin) override {
         log_.push_back("move " + std::to_string(origin.x) + "," + std::to_string(origin.y));
@@ -33,10 +33,12 @@ class FakeWindow final : public CircleWindow {
         log_.push_back("hide");
     }
     bool is_visible() const override { return visible_; }
+    std::uint64_t native_id() const override { return native_; }
 
   private:
     Lines& log_;
     int id_;
+    std::uint64_t native_;
     bool visible_ = false;
 };
 
@@ -45,13 +47,19 @@ class FakeOverlay final : public Overlay {
     Lines log;
     ScreenPoint pointer{100.0, 200.0};
     std::vector<CircleShape> built;
+    // The id windows get; 0 for windows only the main thread can move.
+    std::uint64_t native = 0;
+    int pointer_queries = 0;
 
     std::unique_ptr<CircleWindow> build_circle(const CircleShape& shape) override {
         built.push_back(shape);
         log.push_back("build " + std::to_string(shape.side));
-        return std::make_unique<FakeWindow>(log, static_cast<int>(built.size()));
+        return std::make_unique<FakeWindow>(log, static_cast<int>(built.size()), native);
     }
-    ScreenPoint pointer_location() override { return pointer; }
+    ScreenPoint pointer_location() override {
+        ++pointer_queries;
+        return pointer;
+    }
 };
 
 class CountingCursor final : public Cursor {
@@ -121,8 +129,39 @@ class SteeringCircleTest : public ::testing::Test {
     FakeOverlay overlay;
     CountingCursor cursor;
     CircleScaleCell scale;
-    SteeringCircle circle{overlay, cursor, clock, scale};
+    RingTargetCell target;
+    SteeringCircle circle{overlay, cursor, clock, scale, target};
 };
+
+TEST_F(SteeringCircleTest, ARingTheEngineCanMoveIsPlacedOnceAndThenLeftToIt) {
+    overlay.native = 77;
+    circle.update_circle(true);
+    EXPECT_EQ(overlay.log, (Lines{"build 36.000000", "move 82.000000,182.000000", "show"}));
+    EXPECT_EQ(target.get(), (RingTarget{77, 18.0, 1}));
+    EXPECT_TRUE(circle.follows_by_itself());
+    overlay.log.clear();
+    overlay.pointer = {10.5, -4.0};
+    for (int i = 0; i < 3; ++i) {
+        clock.t += 4ms;
+        circle.update_circle(true);
+    }
+    // No move and no question about the pointer while the engine moves it.
+    EXPECT_TRUE(overlay.log.empty());
+    EXPECT_EQ(overlay.pointer_queries, 1);
+
+    circle.update_circle(false);
+    EXPECT_EQ(target.get(), std::nullopt);
+    EXPECT_EQ(overlay.log, Lines{"hide"});
+    // Shown again: placed afresh, a new showing for the engine to learn the pointer anew.
+    circle.update_circle(true);
+    EXPECT_EQ(target.get(), (RingTarget{77, 18.0, 2}));
+    EXPECT_EQ(overlay.log, (Lines{"hide", "move -7.500000,-22.000000", "show"}));
+
+    // The window goes with a scale change: the engine must not move it any more.
+    circle.change_circle_scale(2.0f);
+    EXPECT_EQ(target.get(), std::nullopt);
+    EXPECT_FALSE(circle.follows_by_itself());
+}
 
 TEST_F(SteeringCircleTest, ShowsCentredOnThePointerAndFollowsIt) {
     circle.update_circle(true);
