@@ -193,8 +193,8 @@ int run_application(const ShellOptions& options) {
     const ReaderThread reader_thread(reader, controller_news);
     ReadElsewhere controller_step;
 
-    // A plain X window that the engine moves by its id along with the pointer; the toolkit's
-    // window, moved from here, only where that cannot be had.
+    // A plain X window that the engine moves by its id along with the pointer and nobody hears
+    // of; the toolkit's window, which hears of every move, only where that cannot be had.
     QtOverlay qt_overlay;
     auto x11_overlay = X11Overlay::create();
     if (!x11_overlay)

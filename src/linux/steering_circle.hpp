@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 
 #include "platform/overlay.hpp"
@@ -28,8 +29,8 @@ class QtCircleWindow final : public CircleWindow {
     void hide() override;
     [[nodiscard]] bool is_visible() const override;
 
-    // The native window, for tests that look at it through X.
-    [[nodiscard]] unsigned long native_id() const;
+    // The native window: the engine moves it by this id, tests look at it through X.
+    [[nodiscard]] std::uint64_t native_id() const override;
 
   private:
     std::unique_ptr<QWidget> widget_;
