@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/output/mac_key_codes.hpp"
-
 namespace thumbrover {
 namespace {
 
@@ -74,17 +72,6 @@ const std::array<std::string_view, 3>& stick_choice_titles() {
     static constexpr std::array<std::string_view, 3> titles = {"Move the pointer", "Scroll",
                                                                "Nothing"};
     return titles;
-}
-
-KeyPress mac_key_press(std::uint16_t code, std::uint64_t modifier_flags) {
-    return KeyPress{code, modifiers_in_mac_flags(modifier_flags)};
-}
-
-KeyCodeTable mac_key_code_table() {
-    return [](std::uint32_t code) -> std::optional<Key> {
-        if (code > 0xFFFF) return std::nullopt;
-        return key_for_mac_key_code(static_cast<std::uint16_t>(code));
-    };
 }
 
 std::string capture_prompt(BindingSlot slot) {

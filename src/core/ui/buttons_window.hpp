@@ -76,21 +76,15 @@ inline constexpr std::int64_t kRightStickTag = 1001;
 [[nodiscard]] const std::array<std::string_view, 3>& stick_choice_titles();
 
 // A key pressed during a capture: the platform's key code and the modifier keys held (Ctrl, Shift,
-// Alt, Meta in any order; on macOS `modifiers_in_mac_flags` gives them).
+// Alt, Meta in any order).
 struct KeyPress {
     std::uint32_t code = 0;
     std::vector<Key> modifiers;
 };
 
 // The platform's table from key codes to keys; nothing for a key that cannot be captured
-// (punctuation, keypad, media keys). On macOS it is `key_for_mac_key_code`.
+// (punctuation, keypad, media keys).
 using KeyCodeTable = std::function<std::optional<Key>(std::uint32_t code)>;
-
-// The macOS view's key presses: a virtual key code and the event's modifier flags (Control
-// 0x40000, Option 0x80000, Shift 0x20000, Command 0x100000; Caps Lock and Fn are ignored), and
-// the macOS table of capturable key codes.
-[[nodiscard]] KeyPress mac_key_press(std::uint16_t code, std::uint64_t modifier_flags);
-[[nodiscard]] KeyCodeTable mac_key_code_table();
 
 // "Press the key or shortcut for A (hold). Esc cancels."
 [[nodiscard]] std::string capture_prompt(BindingSlot slot);

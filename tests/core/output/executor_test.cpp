@@ -9,9 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "core/output/mac_desktop_actions.hpp"
-#include "core/output/mac_event_output.hpp"
-#include "recording_sink.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -49,14 +46,6 @@ class RecordingDesktop final : public DesktopActions {
     Result<void> show_on_screen_keyboard() override {
         calls.push_back("keyboard");
         return {};
-    }
-};
-
-class RecordingNotifier final : public Notifier {
-  public:
-    std::vector<std::pair<std::string, std::string>> shown;
-    void notify(std::string_view heading, std::string_view body) override {
-        shown.emplace_back(heading, body);
     }
 };
 
@@ -109,27 +98,6 @@ TEST(RunCommands, AFailingInputCommandIsReportedAndTheRestStillRun) {
                 ElementsAre(commands[0], commands[1], commands[3], commands[4]));
     EXPECT_FALSE(h.enabled);
     EXPECT_TRUE(h.circle.load());
-}
-
-TEST(RunCommands, FailingSinkInTheMiddleOfAListWithTheRealEventSynthesis) {
-    Harness h;
-    testing::RecordingSink sink;
-    MacEventOutput mac(sink);
-    ExecutorContext real{mac,     h.desktop, h.enabled, h.dir / "enabled", h.feedback.first,
-                         nullptr, h.circle};
-    sink.fail_post = 1;  // the Tab press of the switcher
-    ::testing::internal::CaptureStderr();
-    run_commands(
-        std::vector<OutputCommand>{cmd(CommandKind::HoldCommand, 1), cmd(CommandKind::SwitcherTab),
-                                   cmd(CommandKind::HoldCommand, 0)},
-        real);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "thumbrover: could not send input: could not create an input event\n");
-    // Command went down and came back up; the failed Tab press took its release with it.
-    ASSERT_EQ(sink.events.size(), 2u);
-    EXPECT_EQ(sink.events[0].flags, 0x100u | 0x100008u);
-    EXPECT_EQ(sink.events[1].flags, 0x100u);
-    EXPECT_FALSE(mac.command_held());
 }
 
 TEST(RunCommands, SetEnabledWritesTheStateFileExactly) {
@@ -214,54 +182,6 @@ TEST(RunCommands, DesktopCommandsGoToTheDesktopPortAndFailuresArePrinted) {
               "thumbrover: could not open Mission Control: No such file or directory\n");
     EXPECT_THAT(h.desktop.calls, ElementsAre("overview", "keyboard"));
     EXPECT_THAT(h.output.performed, ElementsAre(cmd(CommandKind::Move, 0, 3)));
-}
-
-TEST(MacDesktopActions, MissionControlStartsOpenWithoutWaiting) {
-    RecordingNotifier notifier;
-    std::vector<std::string> started;
-    bool discarded_stderr = true;
-    MacDesktopActions actions(notifier,
-                              [&](const std::string& program, const std::vector<std::string>& args,
-                                  const SpawnOptions& options) -> Result<void> {
-                                  started.push_back(program);
-                                  started.insert(started.end(), args.begin(), args.end());
-                                  discarded_stderr = options.discard_stderr;
-                                  return {};
-                              });
-    EXPECT_TRUE(actions.show_overview().ok());
-    EXPECT_THAT(started, ElementsAre("open", "/System/Applications/Mission Control.app"));
-    EXPECT_FALSE(discarded_stderr);
-    EXPECT_TRUE(notifier.shown.empty());
-}
-
-TEST(MacDesktopActions, FailuresAndTheKeyboardRefusal) {
-    RecordingNotifier notifier;
-    MacDesktopActions failing(
-        notifier,
-        [](const std::string&, const std::vector<std::string>&,
-           const SpawnOptions&) -> Result<void> { return Error{"Permission denied"}; });
-    const Result<void> r = failing.show_overview();
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.error(), "could not open Mission Control: Permission denied");
-
-    EXPECT_TRUE(failing.show_on_screen_keyboard().ok());
-    EXPECT_THAT(notifier.shown,
-                ElementsAre(std::pair<std::string, std::string>{
-                    "The on-screen keyboard is not available",
-                    "macOS does not allow it. Choose another action for this button in Customize "
-                    "Buttons."}));
-}
-
-TEST(MacDesktopActions, MissingOpenProgramIsReportedWithTheSystemText) {
-    // A real start that fails, so the text is the system's own.
-    RecordingNotifier notifier;
-    MacDesktopActions actions(notifier, [](const std::string&, const std::vector<std::string>& args,
-                                           const SpawnOptions& options) {
-        return spawn_detached("/nonexistent/open", args, options);
-    });
-    const Result<void> r = actions.show_overview();
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.error(), "could not open Mission Control: No such file or directory");
 }
 
 }  // namespace

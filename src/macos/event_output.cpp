@@ -1,4 +1,4 @@
-#include "core/output/mac_event_output.hpp"
+#include "macos/event_output.hpp"
 
 #include <algorithm>
 #include <cmath>

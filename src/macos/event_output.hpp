@@ -7,8 +7,8 @@
 #include <span>
 #include <vector>
 
-#include "core/output/mac_event_sink.hpp"
-#include "core/output/mac_key_codes.hpp"
+#include "macos/event_sink.hpp"
+#include "macos/key_codes.hpp"
 #include "platform/event_output.hpp"
 
 namespace thumbrover {

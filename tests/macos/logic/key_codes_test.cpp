@@ -1,4 +1,4 @@
-#include "core/output/mac_key_codes.hpp"
+#include "macos/key_codes.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

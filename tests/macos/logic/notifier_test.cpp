@@ -1,4 +1,4 @@
-#include "core/output/osascript_notifier.hpp"
+#include "macos/notifier.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

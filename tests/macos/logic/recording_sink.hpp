@@ -6,7 +6,7 @@
 #include <ostream>
 #include <vector>
 
-#include "core/output/mac_event_sink.hpp"
+#include "macos/event_sink.hpp"
 
 namespace thumbrover {
 

@@ -1,4 +1,4 @@
-#include "core/output/mac_desktop_actions.hpp"
+#include "macos/desktop_actions.hpp"
 
 #include <utility>
 
