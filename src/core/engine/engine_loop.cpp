@@ -128,6 +128,7 @@ std::optional<EngineTime> EngineLoop::wait_time(EngineTime now) const {
         until(std::max(*timer, next_tick));
     }
     if (connected_) until(next_battery_check_);
+    if (wait && *wait > kLongestWait) wait = kLongestWait;
     return wait;
 }
 

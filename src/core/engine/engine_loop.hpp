@@ -15,6 +15,9 @@ namespace thumbrover {
 
 inline constexpr EngineTime kTickInterval = std::chrono::milliseconds(8);
 inline constexpr EngineTime kBatteryInterval = std::chrono::seconds(30);
+// A timer set absurdly far ahead (a hand-written hold of a year) still wakes the loop this often:
+// waits that long overflow the clock arithmetic of a condition variable.
+inline constexpr EngineTime kLongestWait = std::chrono::hours(1);
 
 inline constexpr std::string_view kCouldNotStart = "Thumbrover could not start";
 inline constexpr std::string_view kBatteryLowHeading = "Controller battery is low";

@@ -282,6 +282,7 @@ TEST_F(LoopTest, WaitsUntilTheNextMessageOrTheNextDueTimerAndNothingElse) {
         std::chrono::milliseconds now;
         std::optional<std::chrono::milliseconds> wait;
         StickRole right = StickRole::Scroll;
+        std::uint64_t hold_ms = 400;
     };
     std::vector<Case> cases;
     cases.push_back({"nothing at all", true, {}, 5ms, std::nullopt});
@@ -298,6 +299,11 @@ TEST_F(LoopTest, WaitsUntilTheNextMessageOrTheNextDueTimerAndNothingElse) {
     cases.push_back(
         {"a press waiting for its hold", true, script(button(kButtonY, true)), 2ms, 398ms});
     cases.push_back({"the Xbox button held", true, script(button(kButtonXbox, true)), 2ms, 998ms});
+    cases.push_back({"a hold a year away still wakes within the hour", true,
+                     script(button(kButtonY, true)), 2ms, std::chrono::hours(1), StickRole::Scroll,
+                     365ULL * 24 * 3600 * 1000});
+    cases.push_back({"a hold beyond the clock's range", true, script(button(kButtonY, true)), 2ms,
+                     std::chrono::hours(1), StickRole::Scroll, UINT64_MAX});
     cases.push_back(
         {"off: a stick moves nothing", false, script(axis(0, 0.5f)), 3ms, std::nullopt});
     cases.push_back({"off: the Xbox button still counts", false, script(button(kButtonXbox, true)),
@@ -308,6 +314,7 @@ TEST_F(LoopTest, WaitsUntilTheNextMessageOrTheNextDueTimerAndNothingElse) {
         SCOPED_TRACE(c.what);
         Config config;
         config.right_stick = c.right;
+        config.hold_ms = c.hold_ms;
         config.buttons[button_index(Button::Y)].hold = Action(ActionKind::Mute);
         EngineLoop loop(host_, EngineState(config, c.enabled), dir_.path(), FeedbackSender{},
                         link_);
