@@ -7,7 +7,7 @@
 
 #include "core/common/diag.hpp"
 #include "core/common/numeric.hpp"
-#include "linux/steering_circle.hpp"
+#include "qt/steering_circle.hpp"
 
 // Xlib after Qt: its macros (None, Bool, Status) would otherwise clash with Qt's names.
 #include <X11/Xlib.h>

@@ -16,6 +16,7 @@
 
 #include "core/common/files.hpp"
 #include "core/settings/app_folder.hpp"
+#include "fakes/engine_ports.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -23,70 +24,54 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct Notification {
-    std::string heading;
-    std::string body;
-    friend bool operator==(const Notification&, const Notification&) = default;
-};
+using fakes::Notification;
 
-// Records every call; performs `SetEnabled` the way the executor does, so the loop's wait
-// follows it.
-class FakeHost final : public EngineHost {
-  public:
-    Result<void> create_event_output() override {
-        calls.push_back("create_event_output");
-        if (output_error) return Error{*output_error};
-        return {};
-    }
-    void publish_controller_link(EngineSender sender, FeedbackReceiver feedback) override {
-        calls.push_back("publish_controller_link");
-        feedback_receiver = std::move(feedback);
-        for (auto& message : script)
-            sender.send(std::move(message));
-        script.clear();
-    }
-    void start_mouse_watcher(EngineSender sender) override {
-        calls.push_back("start_mouse_watcher");
-        watcher_sender = std::move(sender);
-    }
-    std::optional<std::string> battery_text() override {
+// The ports as fakes, and the process-wide cells kept to the test: the script goes to the
+// engine's sender as soon as the watcher would get it, the battery readings come from a list.
+// `ports.calls` lists the factories and the hand-overs in the order they happened.
+struct FakeHost {
+    fakes::FakeEnginePorts ports;
+    std::vector<EngineMessage> script;
+    std::deque<std::optional<std::string>> batteries;
+    std::optional<float> circle_scale;
+    std::shared_ptr<EngineLink> link;
+    std::atomic<bool> linked{false};
+    std::shared_ptr<ControllerLink> controller_link;
+    EngineSender watcher_sender;
+
+    [[nodiscard]] std::optional<std::string> next_battery() {
         if (batteries.empty()) return std::nullopt;
         auto text = batteries.front();
         batteries.pop_front();
         return text;
     }
-    void set_circle_scale(float scale) override { circle_scale = scale; }
-    void notify(std::string_view heading, std::string_view body) override {
-        notifications.push_back({std::string(heading), std::string(body)});
-    }
-    void run_commands(CommandList commands, PerformContext& context) override {
-        for (const auto& c : commands) {
-            performed.push_back(c);
-            if (c.kind == CommandKind::SetEnabled) {
-                context.enabled = c.p1 != 0;
-                context.link.set_enabled(context.enabled);
-            }
-            if (c.kind == CommandKind::SteeringCircle) steering_circle_visible().store(c.p1 != 0);
-            if (c.kind == CommandKind::ButtonDown && raise_on_button_down) std::raise(SIGTERM);
-        }
-    }
-    void publish_engine_link(std::shared_ptr<EngineLink> published) override {
-        link = std::move(published);
-        linked = true;
+    [[nodiscard]] EngineCells cells() {
+        EngineCells c;
+        c.publish_controller_link = [this](std::shared_ptr<ControllerLink> published) {
+            ports.calls.emplace_back("publish_controller_link");
+            controller_link = std::move(published);
+        };
+        c.start_mouse_watcher = [this](std::unique_ptr<MouseMotionSource> source,
+                                       EngineSender sender) {
+            ports.calls.emplace_back(source ? "start_mouse_watcher" : "no mouse source");
+            for (auto& message : script)
+                sender.send(std::move(message));
+            script.clear();
+            watcher_sender = std::move(sender);
+        };
+        c.publish_engine_link = [this](std::shared_ptr<EngineLink> published) {
+            link = std::move(published);
+            linked = true;
+        };
+        c.battery_text = [this] { return next_battery(); };
+        c.set_circle_scale = [this](float scale) { circle_scale = scale; };
+        return c;
     }
 
-    std::vector<std::string> calls;
-    std::optional<std::string> output_error;
-    std::vector<EngineMessage> script;
-    std::deque<std::optional<std::string>> batteries;
-    std::optional<float> circle_scale;
-    std::vector<Notification> notifications;
-    CommandList performed;
-    bool raise_on_button_down = false;
-    std::shared_ptr<EngineLink> link;
-    std::atomic<bool> linked{false};
-    FeedbackReceiver feedback_receiver;
-    EngineSender watcher_sender;
+    [[nodiscard]] const CommandList& performed() const { return ports.output.performed; }
+    [[nodiscard]] std::vector<Notification> notifications() const {
+        return ports.notifications.shown();
+    }
 };
 
 // Each reading is 1 ms after the previous one.
@@ -106,7 +91,7 @@ struct EngineRun {
 EngineRun run(FakeHost& host, const std::filesystem::path& dir) {
     StepClock clock;
     ::testing::internal::CaptureStderr();
-    const int status = run_engine(host, EngineOptions{dir, &clock});
+    const int status = run_engine(host.ports, EngineOptions{dir, &clock, host.cells()});
     return {status, ::testing::internal::GetCapturedStderr()};
 }
 
@@ -126,14 +111,15 @@ TEST(RunEngine, StartsInOrderAndEndsOnQuitReleasingWhatItHolds) {
     const EngineRun result = run(host, dir.path());
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(host.calls,
-              (std::vector<std::string>{"create_event_output", "publish_controller_link",
+    EXPECT_EQ(host.ports.calls,
+              (std::vector<std::string>{"create_event_output", "create_desktop_actions",
+                                        "publish_controller_link", "create_mouse_source",
                                         "start_mouse_watcher"}));
     EXPECT_EQ(host.circle_scale, 1.5f);
     EXPECT_FALSE(steering_circle_visible().load());
     EXPECT_TRUE(std::filesystem::exists(dir / "config.toml"));
-    EXPECT_EQ(host.performed, (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
-                                           {CommandKind::ButtonUp, 0, 0, 0, 0}}));
+    EXPECT_EQ(host.performed(), (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
+                                             {CommandKind::ButtonUp, 0, 0, 0, 0}}));
     ASSERT_TRUE(host.link);
     EXPECT_EQ(host.link->status(), (EngineStatus{std::nullopt, true, true}));
     // The engine is gone: its channel refuses messages and its lock is free again.
@@ -144,15 +130,17 @@ TEST(RunEngine, StartsInOrderAndEndsOnQuitReleasingWhatItHolds) {
 TEST(RunEngine, ASignalEndsTheLoopThroughTheSameEndSequence) {
     testing::TempDir dir;
     FakeHost host;
-    host.raise_on_button_down = true;
+    host.ports.output.on_perform = [](const OutputCommand& c) {
+        if (c.kind == CommandKind::ButtonDown) std::raise(SIGTERM);
+    };
     host.script = script(EngineMessage::input(InputEvent::button(0, true)),
                          EngineMessage::input(InputEvent::button(1, true)));
     const EngineRun result = run(host, dir.path());
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(quit_flag().load());
     // The second message is never handled: the loop ends in the pass that saw the signal.
-    EXPECT_EQ(host.performed, (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
-                                           {CommandKind::ButtonUp, 0, 0, 0, 0}}));
+    EXPECT_EQ(host.performed(), (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
+                                             {CommandKind::ButtonUp, 0, 0, 0, 0}}));
 }
 
 TEST(RunEngine, ASignalWakesALoopThatWaitsWithoutATimeout) {
@@ -160,7 +148,10 @@ TEST(RunEngine, ASignalWakesALoopThatWaitsWithoutATimeout) {
     FakeHost host;
     std::promise<int> ended;
     std::future<int> status = ended.get_future();
-    std::thread engine([&] { ended.set_value(run_engine(host, EngineOptions{dir.path()})); });
+    std::thread engine([&] {
+        ended.set_value(
+            run_engine(host.ports, EngineOptions{dir.path(), &steady_clock(), host.cells()}));
+    });
     // Nothing is connected and nothing is pending: the loop sleeps until a message comes.
     while (!host.linked)
         std::this_thread::sleep_for(1ms);
@@ -184,23 +175,23 @@ TEST(RunEngine, ASecondInstanceIsRefused) {
     const EngineRun result = run(host, dir.path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "thumbrover: Thumbrover is already running\n");
-    EXPECT_EQ(host.notifications, (std::vector<Notification>{{"Thumbrover could not start",
-                                                              "Thumbrover is already running"}}));
-    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(host.notifications(), (std::vector<Notification>{{"Thumbrover could not start",
+                                                                "Thumbrover is already running"}}));
+    EXPECT_TRUE(host.ports.calls.empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "config.toml"));
 }
 
 TEST(RunEngine, AFailedEventOutputFailsTheStart) {
     testing::TempDir dir;
     FakeHost host;
-    host.output_error = "could not create an event source";
+    host.ports.output_error = "could not create an event source";
     const EngineRun result = run(host, dir.path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "thumbrover: could not create an event source\n");
-    EXPECT_EQ(host.notifications,
+    EXPECT_EQ(host.notifications(),
               (std::vector<Notification>{
                   {"Thumbrover could not start", "could not create an event source"}}));
-    EXPECT_EQ(host.calls, std::vector<std::string>{"create_event_output"});
+    EXPECT_EQ(host.ports.calls, std::vector<std::string>{"create_event_output"});
 }
 
 TEST(RunEngine, AnUncreatableFolderFailsTheStart) {
@@ -210,8 +201,8 @@ TEST(RunEngine, AnUncreatableFolderFailsTheStart) {
     const EngineRun result = run(host, dir / "file" / "thumbrover");
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.err.starts_with("thumbrover: ")) << result.err;
-    ASSERT_EQ(host.notifications.size(), 1u);
-    EXPECT_EQ(host.notifications[0].heading, "Thumbrover could not start");
+    ASSERT_EQ(host.notifications().size(), 1u);
+    EXPECT_EQ(host.notifications()[0].heading, "Thumbrover could not start");
 }
 
 TEST(RunEngine, TheEnabledFileDecidesTheStartingState) {
@@ -245,8 +236,8 @@ TEST(RunEngine, ASettingsMistakeIsReportedAndTheDefaultsUsed) {
     const EngineRun result = run(host, dir.path());
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(host.circle_scale, 1.5f);
-    ASSERT_EQ(host.notifications.size(), 1u);
-    EXPECT_EQ(host.notifications[0].heading, "Thumbrover settings have a mistake");
+    ASSERT_EQ(host.notifications().size(), 1u);
+    EXPECT_EQ(host.notifications()[0].heading, "Thumbrover settings have a mistake");
     EXPECT_FALSE(result.err.empty());
 }
 
@@ -254,13 +245,17 @@ class LoopTest : public ::testing::Test {
   protected:
     LoopTest() { link_ = std::make_shared<EngineLink>(EngineSender{}, true); }
 
-    EngineLoop make_loop(bool enabled) {
-        return EngineLoop(host_, EngineState(Config{}, enabled), dir_.path(), FeedbackSender{},
+    EngineLoop make_loop(bool enabled, Config config = {}) {
+        return EngineLoop(LoopPorts{output_, desktop_, host_.ports.notifications,
+                                    [this] { return host_.next_battery(); }},
+                          EngineState(std::move(config), enabled), dir_.path(), FeedbackSender{},
                           link_);
     }
 
     testing::TempDir dir_;
     FakeHost host_;
+    fakes::RecordingOutput output_;
+    fakes::RecordingDesktopActions desktop_;
     std::shared_ptr<EngineLink> link_;
 };
 
@@ -316,8 +311,7 @@ TEST_F(LoopTest, WaitsUntilTheNextMessageOrTheNextDueTimerAndNothingElse) {
         config.right_stick = c.right;
         config.hold_ms = c.hold_ms;
         config.buttons[button_index(Button::Y)].hold = Action(ActionKind::Mute);
-        EngineLoop loop(host_, EngineState(config, c.enabled), dir_.path(), FeedbackSender{},
-                        link_);
+        EngineLoop loop = make_loop(c.enabled, config);
         std::chrono::milliseconds at{0};
         for (EngineMessage& m : c.messages) {
             ASSERT_TRUE(loop.pass(std::move(m), at));
@@ -329,7 +323,7 @@ TEST_F(LoopTest, WaitsUntilTheNextMessageOrTheNextDueTimerAndNothingElse) {
 
 TEST_F(LoopTest, TheFirstTickAfterAPauseComesAtOnceWithOneTicksStep) {
     Config config;
-    EngineLoop loop(host_, EngineState(config, true), dir_.path(), FeedbackSender{}, link_);
+    EngineLoop loop = make_loop(true, config);
     // Long idle: no tick ran, none was due.
     ASSERT_TRUE(loop.pass(std::nullopt, 5s));
     EXPECT_EQ(loop.state().last_tick, std::nullopt);
@@ -343,8 +337,8 @@ TEST_F(LoopTest, TheFirstTickAfterAPauseComesAtOnceWithOneTicksStep) {
     const CommandList one_step = tick(reference, 5s + 3ms);
     ASSERT_FALSE(one_step.empty());
     ASSERT_EQ(one_step.front().kind, CommandKind::Move);
-    ASSERT_FALSE(host_.performed.empty());
-    EXPECT_EQ(host_.performed.front(), one_step.front());
+    ASSERT_FALSE(output_.performed.empty());
+    EXPECT_EQ(output_.performed.front(), one_step.front());
     // The step cap's distance would have been a visible jump.
     EngineState capped(config, true);
     (void)handle_input(capped, InputEvent::axis(0, 1.0f), 5s + 3ms);
@@ -360,7 +354,7 @@ TEST_F(LoopTest, TheFirstTickAfterAPauseComesAtOnceWithOneTicksStep) {
 TEST_F(LoopTest, AtRestTheRingsIdleTimerTicksWhenDueAndMotionAfterItStartsAtOnce) {
     Config config;
     config.steering_idle_ms = 20;
-    EngineLoop loop(host_, EngineState(config, true), dir_.path(), FeedbackSender{}, link_);
+    EngineLoop loop = make_loop(true, config);
     ASSERT_TRUE(loop.pass(axis(0, 1.0f), 10ms));  // ticks at once, and shows the ring
     EXPECT_EQ(loop.state().last_tick, 10ms);
     ASSERT_TRUE(loop.state().circle_shown);
@@ -413,7 +407,7 @@ TEST_F(LoopTest, TicksWithoutWorkAreSkippedAndChangeNothing) {
         ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::mouse_moved()), now + 1ms));
     }
     EXPECT_EQ(loop.state().last_tick, std::nullopt);
-    EXPECT_TRUE(host_.performed.empty());
+    EXPECT_TRUE(output_.performed.empty());
 }
 
 TEST_F(LoopTest, NotifiesOncePerSpellOfLowBatteryReadings) {
@@ -423,22 +417,22 @@ TEST_F(LoopTest, NotifiesOncePerSpellOfLowBatteryReadings) {
         Notification{"Controller battery is low", "Charge it or change the batteries soon."};
 
     ASSERT_TRUE(loop.pass(EngineMessage::connected(true), 0s));  // checks at once: Low
-    EXPECT_EQ(host_.notifications.size(), 1u);
+    EXPECT_EQ(host_.notifications().size(), 1u);
     EXPECT_EQ(link_->status().battery, "Low");
     ASSERT_TRUE(loop.pass(std::nullopt, 29s));  // not due yet
     EXPECT_EQ(host_.batteries.size(), 5u);
     ASSERT_TRUE(loop.pass(std::nullopt, 30s));  // Low again: no second notification
-    EXPECT_EQ(host_.notifications.size(), 1u);
+    EXPECT_EQ(host_.notifications().size(), 1u);
     ASSERT_TRUE(loop.pass(std::nullopt, 60s));  // 75%
     EXPECT_EQ(link_->status().battery, "75%");
     ASSERT_TRUE(loop.pass(std::nullopt, 90s));  // Low after a good reading: notify
-    EXPECT_EQ(host_.notifications.size(), 2u);
+    EXPECT_EQ(host_.notifications().size(), 2u);
     ASSERT_TRUE(loop.pass(EngineMessage::connected(false), 100s));
     EXPECT_EQ(link_->status().battery, std::nullopt);
     ASSERT_TRUE(loop.pass(std::nullopt, 200s));  // not connected: no reading
     EXPECT_EQ(host_.batteries.size(), 2u);
     ASSERT_TRUE(loop.pass(EngineMessage::connected(true), 201s));  // reconnection re-arms
-    EXPECT_EQ(host_.notifications, (std::vector<Notification>{low, low, low}));
+    EXPECT_EQ(host_.notifications(), (std::vector<Notification>{low, low, low}));
     ASSERT_TRUE(loop.pass(std::nullopt, 231s));
     EXPECT_EQ(link_->status().battery, std::nullopt);
 }
@@ -453,12 +447,12 @@ TEST_F(LoopTest, ASettingsChangeReplacesTheRecordButNotWhatIsHeld) {
     EXPECT_EQ(loop.state().config, changed);
     ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::button(0, false)), 2ms));
     ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::button(0, true)), 3ms));
-    EXPECT_EQ(host_.performed, (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
-                                            {CommandKind::ButtonUp, 0, 0, 0, 0},
-                                            {CommandKind::ButtonDown, 1, 0, 0, 0}}));
+    EXPECT_EQ(output_.performed, (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
+                                              {CommandKind::ButtonUp, 0, 0, 0, 0},
+                                              {CommandKind::ButtonDown, 1, 0, 0, 0}}));
     EXPECT_FALSE(loop.pass(EngineMessage::quit(), 4ms));
     loop.finish();
-    EXPECT_EQ(host_.performed.back(), (OutputCommand{CommandKind::ButtonUp, 1, 0, 0, 0}));
+    EXPECT_EQ(output_.performed.back(), (OutputCommand{CommandKind::ButtonUp, 1, 0, 0, 0}));
 }
 
 }  // namespace

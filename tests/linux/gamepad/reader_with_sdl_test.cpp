@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/controller/reader.hpp"
+#include "demo/virtual_pad.hpp"
 #include "linux/gamepad.hpp"
-#include "linux/virtual_pad.hpp"
 #include "linux/x_probe.hpp"
 
 namespace thumbrover {
