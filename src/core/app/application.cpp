@@ -121,24 +121,30 @@ void Application::start(MenuRefresh& menu) {
     UpdateStep& update_step =
         update_check_ ? static_cast<UpdateStep&>(*update_check_) : *no_update_check_;
     startup_ = std::make_unique<StartupCheckOrReport>(ports_.permission);
-    // Controllers are read on a thread of their own when the service announces news.
+    // Controllers are read on a thread of their own when the service announces news. A service
+    // that cannot announce (and may want its main thread) is polled by the tick, as before.
     const bool announcing =
         ports_.gamepad.watch([news = controller_news_](ControllerNews n) { news->post(n); });
-    reader_ = std::make_unique<ControllerReader>(
-        poll_, *controller_news_, announcing,
-        ControllerReaderDeps{steady_clock(),
-                             [](std::chrono::nanoseconds d) { std::this_thread::sleep_for(d); }});
-    read_elsewhere_ = std::make_unique<ReadElsewhere>();
-    try {
-        reader_thread_ = std::thread([this] {
-            name_this_thread("controller");
-            reader_->run();
-        });
-    } catch (const std::system_error&) {
-        fatal("failed to spawn thread");
+    ControllerPollStep* controller_step = &poll_;
+    if (announcing) {
+        reader_ = std::make_unique<ControllerReader>(
+            poll_, *controller_news_, true,
+            ControllerReaderDeps{steady_clock(), [](std::chrono::nanoseconds d) {
+                                     std::this_thread::sleep_for(d);
+                                 }});
+        read_elsewhere_ = std::make_unique<ReadElsewhere>();
+        controller_step = read_elsewhere_.get();
+        try {
+            reader_thread_ = std::thread([this] {
+                name_this_thread("controller");
+                reader_->run();
+            });
+        } catch (const std::system_error&) {
+            fatal("failed to spawn thread");
+        }
     }
     tick_ = std::make_unique<MainTick>(
-        TickParts{*startup_, *read_elsewhere_, update_step, menu, circle_}, steady_clock());
+        TickParts{*startup_, *controller_step, update_step, menu, circle_}, steady_clock());
     services_ = std::make_unique<ShellServices>(
         ShellServices{engine_, ports_.login_item, ports_.desktop, ports_.permission, *tick_, dir_,
                       circle_, ports_.notifier});
