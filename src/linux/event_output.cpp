@@ -10,11 +10,14 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <memory>
 #include <string_view>
 
+#include "core/circle/circle.hpp"
+#include "core/common/clock.hpp"
 #include "core/common/numeric.hpp"
 
 namespace thumbrover {
@@ -319,7 +322,59 @@ Result<void> X11EventOutput::move(std::int32_t dx, std::int32_t dy) {
     const int y = saturate_cast<std::int16_t>(dy);
     if (x == 0 && y == 0) return {};
     if (!XTestFakeRelativeMotionEvent(display_.get(), x, y, CurrentTime)) return failed();
+    follow_ring(x, y);
     return {};
+}
+
+std::optional<PointerTrack::Point> PointerTrack::after(int dx, int dy, int width, int height,
+                                                       std::uint64_t showing,
+                                                       std::chrono::nanoseconds now) {
+    if (!known_ || showing != showing_ || now < learnt_at_ || now - learnt_at_ >= kRelearn) {
+        return std::nullopt;
+    }
+    const long x = static_cast<long>(known_->x) + dx;
+    const long y = static_cast<long>(known_->y) + dy;
+    // The server stops the pointer at the edge, by an amount only it knows.
+    if (x < 0 || y < 0 || x >= width || y >= height) return std::nullopt;
+    known_ = Point{static_cast<int>(x), static_cast<int>(y)};
+    return known_;
+}
+
+void PointerTrack::learnt(Point at, std::uint64_t showing, std::chrono::nanoseconds now) {
+    known_ = at;
+    showing_ = showing;
+    learnt_at_ = now;
+}
+
+void X11EventOutput::follow_ring(int dx, int dy) {
+    const std::optional<RingTarget> ring = ring_target_cell().get();
+    if (!ring) {
+        track_.forget();
+        return;
+    }
+    Display* d = display_.get();
+    const int screen = DefaultScreen(d);
+    const std::chrono::nanoseconds now = steady_clock().now();
+    std::optional<PointerTrack::Point> at =
+        track_.after(dx, dy, DisplayWidth(d, screen), DisplayHeight(d, screen), ring->showing, now);
+    if (!at) {
+        // The one round trip: the server answers after it has applied the motion just posted.
+        Window root = 0;
+        Window child = 0;
+        int x = 0;
+        int y = 0;
+        int wx = 0;
+        int wy = 0;
+        unsigned mask = 0;
+        if (!XQueryPointer(d, DefaultRootWindow(d), &root, &child, &x, &y, &wx, &wy, &mask)) {
+            return;
+        }
+        at = PointerTrack::Point{x, y};
+        track_.learnt(*at, ring->showing, now);
+    }
+    XMoveWindow(d, static_cast<Window>(ring->window),
+                saturate_cast<int>(std::lround(at->x - ring->half_side)),
+                saturate_cast<int>(std::lround(at->y - ring->half_side)));
 }
 
 Result<void> X11EventOutput::scroll(std::int32_t vertical, std::int32_t horizontal) {

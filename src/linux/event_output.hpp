@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -87,6 +88,33 @@ class ModifierHolds {
 // down after the client that pressed it has gone, for the rest of the session. So destroying the
 // output releases whatever it still holds; after an engine that paired every press with its
 // release, that is nothing, and nothing is posted.
+// Where the pointer is, followed through the relative motions the output posts, so that the
+// steering ring can be moved along with it without asking the server each time. It is asked
+// afresh when unknown, for every new showing of the ring, after a motion the screen's edge may
+// have cut short, and once a second in case something else moved the pointer meanwhile.
+class PointerTrack {
+  public:
+    static constexpr std::chrono::seconds kRelearn{1};
+
+    struct Point {
+        int x = 0;
+        int y = 0;
+        friend bool operator==(const Point&, const Point&) = default;
+    };
+
+    // The position after a motion of (dx, dy) on a screen of width by height, or none when it
+    // has to be asked.
+    [[nodiscard]] std::optional<Point> after(int dx, int dy, int width, int height,
+                                             std::uint64_t showing, std::chrono::nanoseconds now);
+    void learnt(Point at, std::uint64_t showing, std::chrono::nanoseconds now);
+    void forget() { known_.reset(); }
+
+  private:
+    std::optional<Point> known_;
+    std::uint64_t showing_ = 0;
+    std::chrono::nanoseconds learnt_at_{0};
+};
+
 class X11EventOutput final : public EventOutput {
   public:
     // Fails with "the X display has no XTEST extension" or the display's own error.
@@ -125,8 +153,11 @@ class X11EventOutput final : public EventOutput {
     [[nodiscard]] Result<void> send_key(unsigned keycode, bool down);
     [[nodiscard]] Result<void> apply_modifiers();
     void drain_events();
+    // Moves the steering ring, when it shows, to where the motion just took the pointer.
+    void follow_ring(int dx, int dy);
 
     X11Display display_;
+    PointerTrack track_;
     ScrollCarry scroll_;
     ModifierHolds modifiers_;
     std::array<bool, kModifierCount> modifier_down_{};  // what the server was last told

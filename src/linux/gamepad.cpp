@@ -8,6 +8,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "core/common/diag.hpp"
 #include "linux/sdl_layout.hpp"
 
 namespace thumbrover {
@@ -139,7 +140,9 @@ std::vector<ControllerId> SdlGamepad::controllers() {
     }
     // Controllers opened only to look at them, never adopted, are not released by anyone else.
     std::erase_if(open_, [&](const auto& entry) {
-        return std::find(ids.begin(), ids.end(), entry.first) == ids.end();
+        const bool gone = std::find(ids.begin(), ids.end(), entry.first) == ids.end();
+        if (gone && watch_) watch_->forget_device(entry.first);
+        return gone;
     });
     return ids;
 }
@@ -155,6 +158,10 @@ _SDL_GameController* SdlGamepad::open(ControllerId id) {
         if (!SDL_IsGameController(index)) return nullptr;
         Controller controller(SDL_GameControllerOpen(index));
         if (!controller) return nullptr;
+        if (const char* node = SDL_GameControllerPath(controller.get());
+            watch_ && node != nullptr && *node != '\0') {
+            watch_->watch_device(id, node);
+        }
         return open_.emplace(id, std::move(controller)).first->second.get();
     }
     return nullptr;
@@ -242,6 +249,23 @@ Result<void> SdlGamepad::rumble_once(ControllerId id) {
 
 void SdlGamepad::release(ControllerId id) {
     open_.erase(id);
+    if (watch_) watch_->forget_device(id);
+}
+
+bool SdlGamepad::watch(std::function<void(ControllerNews)> news) {
+    auto started = GamepadWatch::start(std::move(news));
+    if (!started) {
+        diag(started.error());
+        return false;
+    }
+    watch_ = std::move(started).value();
+    for (const auto& [id, controller] : open_) {
+        if (const char* node = SDL_GameControllerPath(controller.get());
+            node != nullptr && *node != '\0') {
+            watch_->watch_device(id, node);
+        }
+    }
+    return true;
 }
 
 }  // namespace thumbrover

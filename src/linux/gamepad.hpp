@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/common/result.hpp"
+#include "linux/gamepad_watch.hpp"
 #include "linux/sdl_subsystem.hpp"
 #include "platform/gamepad.hpp"
 
@@ -41,7 +42,7 @@ namespace thumbrover {
 // Controllers through SDL's game-controller API and its standard mapping, which covers the
 // Xbox layout of every controller SDL knows: View is "back", Menu is "start", Xbox is "guide".
 // Identities are SDL's joystick instance ids, which SDL never hands out twice in a session.
-// Main thread only.
+// One thread only, apart from the announcements.
 class SdlGamepad final : public GamepadApi {
   public:
     // Fails when SDL's game-controller support cannot start.
@@ -61,6 +62,9 @@ class SdlGamepad final : public GamepadApi {
     void disable_home_gesture(ControllerId /*id*/) override {}
     Result<void> rumble_once(ControllerId id) override;
     void release(ControllerId id) override;
+    // The device nodes of the open controllers and the device folder announce; SDL's virtual
+    // controllers announce through `announce_virtual_controller`.
+    bool watch(std::function<void(ControllerNews)> news) override;
 
   private:
     struct Closer {
@@ -77,6 +81,7 @@ class SdlGamepad final : public GamepadApi {
     SdlGameControllerSubsystem subsystem_;
     std::filesystem::path sysfs_root_;
     std::map<ControllerId, Controller> open_;
+    std::unique_ptr<GamepadWatch> watch_;
 };
 
 }  // namespace thumbrover

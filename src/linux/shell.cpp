@@ -14,6 +14,7 @@
 #include "core/common/diag.hpp"
 #include "core/common/spawn.hpp"
 #include "core/engine/engine_loop.hpp"
+#include "core/engine/link.hpp"
 #include "core/settings/app_folder.hpp"
 #include "core/ui/access.hpp"
 #include "linux/cursor.hpp"
@@ -24,6 +25,7 @@
 #include "linux/system_services.hpp"
 #include "linux/windows.hpp"
 #include "linux/x11_display.hpp"
+#include "linux/x11_ring.hpp"
 #include "platform/shell.hpp"
 #include "qt/steering_circle.hpp"
 
@@ -130,6 +132,8 @@ int run_application(const QtShellOptions& options) {
         };
         listener.emplace([&windows] {
             if (windows != nullptr) windows->open_settings();
+            // The main tick may be asleep; the window's live rows want it.
+            wake_user_interface();
         });
     }
 
@@ -147,7 +151,15 @@ int run_application(const QtShellOptions& options) {
         diag("cannot read controllers: " + gamepad.error());
         return 1;
     }
-    QtOverlay overlay;
+    // A plain X window that the engine moves by its id along with the pointer and nobody hears
+    // of; the toolkit's window, which hears of every move, only where that cannot be had.
+    QtOverlay qt_overlay;
+    auto x11_overlay = X11Overlay::create();
+    if (!x11_overlay) {
+        diag("the steering ring follows the pointer less cheaply: " + x11_overlay.error());
+    }
+    Overlay& overlay =
+        x11_overlay ? static_cast<Overlay&>(**x11_overlay) : static_cast<Overlay&>(qt_overlay);
     const std::unique_ptr<Cursor> cursor = make_cursor();
     LinuxEnginePorts engine(notifier);
     static std::once_flag exit_hook;

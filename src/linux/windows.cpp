@@ -1,5 +1,7 @@
 #include "linux/windows.hpp"
 
+#include "core/engine/link.hpp"
+
 #include "core/settings/config_file.hpp"
 #include "core/ui/app_settings_effects.hpp"
 #include "linux/key_codes.hpp"

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,13 +29,25 @@ struct ControllerSnapshot {
     friend bool operator==(const ControllerSnapshot&, const ControllerSnapshot&) = default;
 };
 
+// What a controller service can tell its reader, as bits of one byte.
+enum class ControllerNews : std::uint8_t {
+    // A controller's input may have changed.
+    Input = 1,
+    // A controller may have come or gone.
+    Devices = 2,
+    // The engine asked for a rumble.
+    Feedback = 4,
+    // The reader is to end.
+    Stop = 8,
+};
+
 // Identifies one connected controller. The adapter keeps an identity stable for as long as that
 // controller stays connected and never hands the same identity to a different controller, so
 // comparing identities across polls tells whether the current controller is still there.
 using ControllerId = std::uint64_t;
 
-// The platform's game-controller service. Called on the main thread only, from the controller
-// poll; no method blocks.
+// The platform's game-controller service. Called from one thread only, the controller reader's,
+// except where a method says otherwise; no method blocks.
 class GamepadApi {
   public:
     virtual ~GamepadApi() = default;
@@ -66,6 +79,17 @@ class GamepadApi {
     // The poll has stopped using this controller (it vanished): drop whatever was opened for it,
     // haptics included. The identity is never passed again.
     virtual void release(ControllerId id) = 0;
+
+    // From now on, calls `news` with `Input` whenever a controller's state may have changed and
+    // with `Devices` whenever a controller may have come or gone, from any thread, until the
+    // service is destroyed: GameController's value-changed handlers and connect notifications,
+    // or descriptors that become readable. A call too many is harmless; a missed one leaves a
+    // change unread until the next. Returns false when the service cannot announce anything,
+    // and its reader then reads on a fixed timer.
+    virtual bool watch(std::function<void(ControllerNews)> news) {
+        (void)news;
+        return false;
+    }
 };
 
 }  // namespace thumbrover

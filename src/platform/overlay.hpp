@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -54,6 +55,9 @@ class CircleWindow {
     // while it shows, so it must be cheap. Where the window's level keeps it above everything
     // already, there is nothing to do.
     virtual void keep_on_top() {}
+    // The window system's id of the window when another thread's connection may move it (the
+    // engine's, along with the pointer it moves); 0 when it cannot.
+    [[nodiscard]] virtual std::uint64_t native_id() const { return 0; }
 };
 
 // Builds the ring window and tells where the pointer is. Main thread only.

@@ -1,6 +1,10 @@
 #include "qt/front_end.hpp"
 
 #include "core/app/application.hpp"
+
+#include <atomic>
+
+#include "core/engine/link.hpp"
 #include "qt/status_menu.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
@@ -22,22 +26,43 @@ int run_front_end(const AppPorts& ports, const QtShellOptions& options) {
                   [&app] { return app.update_offer(); });
     app.start(tray);
 
+    // The tick runs only while something needs it; the engine side wakes it for every change
+    // the user interface shows, and opening a window does too.
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     timer.setInterval(static_cast<int>(MainTick::kActiveInterval.count()));
-    QObject::connect(&timer, &QTimer::timeout, [&app, &timer] {
+    const auto run_tick = [&app, &timer] {
         MainTick& tick = app.tick();
         tick.tick();
-        const auto next = static_cast<int>(tick.interval().count());
-        if (timer.interval() != next) timer.setInterval(next);
-    });
+        if (const auto next = tick.interval()) {
+            const auto ms = static_cast<int>(next->count());
+            if (timer.interval() != ms || !timer.isActive()) timer.start(ms);
+        } else {
+            timer.stop();
+        }
+    };
+    QObject::connect(&timer, &QTimer::timeout, run_tick);
     timer.start();
+    std::atomic<bool> wake_pending{false};
+    set_user_interface_waker([&wake_pending, &run_tick] {
+        // Many changes before the main thread gets round to it make one tick.
+        if (wake_pending.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            qApp,
+            [&wake_pending, &run_tick] {
+                wake_pending = false;
+                run_tick();
+            },
+            Qt::QueuedConnection);
+    });
 
     if (options.on_started) QTimer::singleShot(0, qApp, [&] { options.on_started(tray); });
 
     QApplication::exec();
     timer.stop();
-    return app.finish();
+    const int status = app.finish();
+    set_user_interface_waker({});
+    return status;
 }
 
 }  // namespace thumbrover

@@ -117,8 +117,8 @@ bool QtCircleWindow::is_visible() const {
     return widget_->isVisible();
 }
 
-unsigned long QtCircleWindow::native_id() const {
-    return static_cast<unsigned long>(widget_->winId());
+std::uint64_t QtCircleWindow::native_id() const {
+    return static_cast<std::uint64_t>(widget_->winId());
 }
 
 std::unique_ptr<CircleWindow> QtOverlay::build_circle(const CircleShape& shape) {

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 
 #include "platform/overlay.hpp"
@@ -31,8 +32,8 @@ class QtCircleWindow final : public CircleWindow {
     // after the ring lands above it until the ring is raised again.
     void keep_on_top() override;
 
-    // The native window, for tests that look at it through X.
-    [[nodiscard]] unsigned long native_id() const;
+    // The native window: the engine moves it by this id, tests look at it through X.
+    [[nodiscard]] std::uint64_t native_id() const override;
 
   private:
     std::unique_ptr<QWidget> widget_;

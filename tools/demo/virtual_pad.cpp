@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/common/numeric.hpp"
+#include "linux/gamepad_watch.hpp"
 #include "linux/sdl_layout.hpp"
 
 namespace thumbrover {
@@ -67,6 +68,7 @@ Result<std::unique_ptr<VirtualPad>> VirtualPad::plug_in(const std::string& name)
     // SDL starts every raw axis at 0, which would be a half-pulled trigger.
     pad->set_axis(4, 0.0f);
     pad->set_axis(5, 0.0f);
+    announce_virtual_controller(ControllerNews::Devices);
     return pad;
 }
 
@@ -77,6 +79,7 @@ VirtualPad::~VirtualPad() {
 void VirtualPad::set_button(std::size_t index, bool pressed) {
     if (joystick_ == nullptr || index >= kSdlSnapshotButtons.size()) return;
     SDL_JoystickSetVirtualButton(joystick_, kSdlSnapshotButtons[index], pressed ? 1 : 0);
+    announce_virtual_controller(ControllerNews::Input);
 }
 
 void VirtualPad::set_axis(std::size_t index, float value) {
@@ -94,6 +97,7 @@ void VirtualPad::set_axis(std::size_t index, float value) {
         SDL_JoystickSetVirtualButton(joystick_, negative, value < 0.0f ? 1 : 0);
         SDL_JoystickSetVirtualButton(joystick_, positive, value > 0.0f ? 1 : 0);
     }
+    announce_virtual_controller(ControllerNews::Input);
 }
 
 void VirtualPad::unplug() {
@@ -107,6 +111,7 @@ void VirtualPad::unplug() {
             break;
         }
     }
+    announce_virtual_controller(ControllerNews::Devices);
 }
 
 }  // namespace thumbrover

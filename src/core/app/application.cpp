@@ -1,11 +1,13 @@
 #include "core/app/application.hpp"
 
+#include <chrono>
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
 #include "core/common/diag.hpp"
+#include "core/common/thread_name.hpp"
 #include "core/engine/engine_loop.hpp"
 #include "core/settings/app_folder.hpp"
 
@@ -16,6 +18,14 @@ namespace {
     diag(message);
     std::abort();
 }
+
+// The tick's controller step while the reader's thread reads the controller.
+class ReadElsewhere final : public ControllerPollStep {
+  public:
+    void poll_controller() override {}
+    [[nodiscard]] bool has_controller() const override { return false; }
+    [[nodiscard]] bool needs_ticks() const override { return false; }
+};
 
 // Demonstrations and tests must not reach the network, so there the release check is absent.
 class NoUpdateCheck final : public UpdateStep {
@@ -70,6 +80,8 @@ void perform_menu_action(MenuAction action, const MenuTargets& targets) {
         case MenuAction::None:
             break;
     }
+    // A window that opened wants the main tick for its live rows.
+    wake_user_interface();
 }
 
 Application::Application(AppPorts ports, const ShellOptions& options, MainLoop loop)
@@ -78,6 +90,7 @@ Application::Application(AppPorts ports, const ShellOptions& options, MainLoop l
       loop_(std::move(loop)),
       dir_(options.app_dir.empty() ? app_dir() : options.app_dir),
       poll_(ports.gamepad),
+      controller_news_(std::make_shared<ControllerNewsBox>()),
       circle_(ports.overlay, ports.cursor, steady_clock()) {
     if (options_.check_for_updates) {
         update_check_ = std::make_unique<UpdateCheck>(
@@ -92,7 +105,7 @@ Application::Application(AppPorts ports, const ShellOptions& options, MainLoop l
 }
 
 Application::~Application() {
-    if (engine_thread_.joinable()) (void)finish();
+    if (engine_thread_.joinable() || reader_thread_.joinable()) (void)finish();
 }
 
 void Application::perform(MenuAction action) {
@@ -109,8 +122,30 @@ void Application::start(MenuRefresh& menu) {
     UpdateStep& update_step =
         update_check_ ? static_cast<UpdateStep&>(*update_check_) : *no_update_check_;
     startup_ = std::make_unique<StartupCheckOrReport>(ports_.permission, options_.wording);
-    tick_ = std::make_unique<MainTick>(TickParts{*startup_, poll_, update_step, menu, circle_},
-                                       steady_clock());
+    // Controllers are read on a thread of their own when the service announces news. A service
+    // that cannot announce (and may want its main thread) is polled by the tick, as before.
+    const bool announcing =
+        ports_.gamepad.watch([news = controller_news_](ControllerNews n) { news->post(n); });
+    ControllerPollStep* controller_step = &poll_;
+    if (announcing) {
+        reader_ = std::make_unique<ControllerReader>(
+            poll_, *controller_news_, true,
+            ControllerReaderDeps{steady_clock(), [](std::chrono::nanoseconds d) {
+                                     std::this_thread::sleep_for(d);
+                                 }});
+        read_elsewhere_ = std::make_unique<ReadElsewhere>();
+        controller_step = read_elsewhere_.get();
+        try {
+            reader_thread_ = std::thread([this] {
+                name_this_thread("controller");
+                reader_->run();
+            });
+        } catch (const std::system_error&) {
+            fatal("failed to spawn thread");
+        }
+    }
+    tick_ = std::make_unique<MainTick>(
+        TickParts{*startup_, *controller_step, update_step, menu, circle_}, steady_clock());
     services_ = std::make_unique<ShellServices>(
         ShellServices{engine_, ports_.login_item, ports_.desktop, ports_.permission, *tick_, dir_,
                       circle_, ports_.notifier});
@@ -121,6 +156,7 @@ void Application::start(MenuRefresh& menu) {
     // its exit status. The thread is joined in `finish` only after that request, its last act.
     try {
         engine_thread_ = std::thread([this, end = loop_.end] {
+            name_this_thread("engine");
             EngineOptions engine_options;
             engine_options.app_dir = dir_;
             if (options_.lock) engine_options.lock = std::move(*options_.lock);
@@ -143,6 +179,10 @@ int Application::finish() {
     quit_flag().store(true);
     engine_.send_quit();
     if (engine_thread_.joinable()) engine_thread_.join();
+    if (reader_thread_.joinable()) {
+        controller_news_->post(ControllerNews::Stop);
+        reader_thread_.join();
+    }
     // The loop no longer ticks: put the arrow back and take the ring away ourselves.
     circle_.update_circle(false);
     return engine_status_.load();

@@ -12,6 +12,7 @@
 #include "core/app/tick.hpp"
 #include "core/circle/circle.hpp"
 #include "core/controller/poll.hpp"
+#include "core/controller/reader.hpp"
 #include "core/settings/app_folder.hpp"
 #include "core/ui/access.hpp"
 #include "core/ui/status_menu.hpp"
@@ -133,6 +134,11 @@ class Application {
     std::filesystem::path dir_;
     LinkedEngineRequests engine_;
     ControllerPoller poll_;
+    // Shared with the controller service, which may announce until it is destroyed, after this.
+    std::shared_ptr<ControllerNewsBox> controller_news_;
+    std::unique_ptr<ControllerReader> reader_;
+    std::unique_ptr<ControllerPollStep> read_elsewhere_;
+    std::thread reader_thread_;
     SteeringCircle circle_;
     std::unique_ptr<UpdateCheck> update_check_;
     std::unique_ptr<UpdateStep> no_update_check_;

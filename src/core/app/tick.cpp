@@ -31,14 +31,24 @@ void MainTick::choose_interval() {
     const auto visible = [](const LiveWindow* window) {
         return window != nullptr && window->is_visible();
     };
-    const bool active = parts_.controller.has_controller() ||
-                        circle_wanted_.load(std::memory_order_relaxed) ||
-                        visible(parts_.settings_window) || visible(parts_.setup_window);
-    const std::chrono::milliseconds next = active ? kActiveInterval : kIdleInterval;
+    std::optional<std::chrono::milliseconds> next;
+    const auto want = [&next](std::chrono::milliseconds interval) {
+        if (!next || interval < *next) next = interval;
+    };
+    if (parts_.controller.needs_ticks()) {
+        want(parts_.controller.has_controller() ? kActiveInterval : kIdleInterval);
+    }
+    if (circle_wanted_.load(std::memory_order_relaxed)) {
+        want(parts_.circle.follows_by_itself() ? kRingInterval : kActiveInterval);
+    }
+    if (visible(parts_.settings_window) || visible(parts_.setup_window)) want(kIdleInterval);
+    if (const auto update = parts_.update.wanted_interval()) want(*update);
     if (next == interval_) return;
     interval_ = next;
-    parts_.controller.set_polls_per_refresh(
-        static_cast<std::uint32_t>(kControllerLookInterval / interval_));
+    if (interval_) {
+        parts_.controller.set_polls_per_refresh(
+            static_cast<std::uint32_t>(kControllerLookInterval / *interval_));
+    }
 }
 
 void MainTick::refresh_if_due(LiveWindow* window, RefreshSchedule& schedule,

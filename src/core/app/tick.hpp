@@ -31,6 +31,8 @@ class ControllerPollStep {
     // How many polls pass between two looks for controllers, so that the look stays about every
     // 500 ms whatever the tick rate.
     virtual void set_polls_per_refresh(std::uint32_t /*polls*/) {}
+    // False when another thread reads the controller and the tick need not run for it at all.
+    [[nodiscard]] virtual bool needs_ticks() const { return true; }
 };
 
 class UpdateStep {
@@ -38,6 +40,10 @@ class UpdateStep {
     virtual ~UpdateStep() = default;
     // Advances the once-a-day release check; returns at once when there is nothing to do.
     virtual void advance_update() = 0;
+    // How soon it wants the next tick; none when it never needs one.
+    [[nodiscard]] virtual std::optional<std::chrono::milliseconds> wanted_interval() const {
+        return std::nullopt;
+    }
 };
 
 class MenuRefresh {
@@ -52,6 +58,8 @@ class CircleStep {
   public:
     virtual ~CircleStep() = default;
     virtual void update_circle(bool visible) = 0;
+    // Whether the shown ring follows the pointer without the tick (the engine moves it).
+    [[nodiscard]] virtual bool follows_by_itself() const { return false; }
 };
 
 // A window whose live rows (the permission state, the login checkbox, the controller row) follow
@@ -104,15 +112,19 @@ class MainTick {
     // visible settings and setup window at most every 500 ms.
     void tick();
 
-    // The full rate serves a controller, the ring and a window's live rows. With none of them
-    // there is nothing to read or draw, and a slow tick lets an idle machine sleep; the controller
-    // list is still looked at every 500 ms.
+    // The full rate serves a controller read by the tick and a ring the tick moves. A ring that
+    // follows the pointer by itself needs the tick only to keep the cursor hidden (a hide every
+    // 250 ms, so a tick well within that keeps it to 4 or 5 a second), a window only
+    // for its live rows, and a controller poll without a controller only to look for one every
+    // 500 ms. With none of them the tick stops: the shell runs it again when the engine link
+    // changes (the menu, the ring) or a window opens, so an idle program does not wake at all.
     static constexpr std::chrono::milliseconds kActiveInterval{4};
     static constexpr std::chrono::milliseconds kIdleInterval{100};
+    static constexpr std::chrono::milliseconds kRingInterval{50};
     static constexpr std::chrono::milliseconds kControllerLookInterval{500};
 
-    // When the shell should run the next tick, decided by the last one.
-    [[nodiscard]] std::chrono::milliseconds interval() const { return interval_; }
+    // When the shell should run the next tick, decided by the last one; none: not until woken.
+    [[nodiscard]] std::optional<std::chrono::milliseconds> interval() const { return interval_; }
 
     // The shell built a window (and hands it over) or learns of it: its interval starts now.
     void settings_window_built(LiveWindow& window);
@@ -129,7 +141,7 @@ class MainTick {
     void choose_interval();
 
     bool first_tick_ = true;
-    std::chrono::milliseconds interval_ = kActiveInterval;
+    std::optional<std::chrono::milliseconds> interval_ = kActiveInterval;
     RefreshSchedule settings_schedule_;
     RefreshSchedule setup_schedule_;
 };

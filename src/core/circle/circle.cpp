@@ -49,6 +49,26 @@ void set_circle_scale(float scale) {
     circle_scale_cell().set(scale);
 }
 
+void RingTargetCell::show(std::uint64_t window, double half_side) {
+    std::lock_guard lock(mutex_);
+    target_ = RingTarget{window, half_side, ++showings_};
+}
+
+void RingTargetCell::clear() {
+    std::lock_guard lock(mutex_);
+    target_.reset();
+}
+
+std::optional<RingTarget> RingTargetCell::get() const {
+    std::lock_guard lock(mutex_);
+    return target_;
+}
+
+RingTargetCell& ring_target_cell() {
+    static RingTargetCell cell;
+    return cell;
+}
+
 CursorHider::CursorHider(Cursor& cursor, const Clock& clock) : cursor_(cursor), clock_(clock) {}
 
 bool CursorHider::update(bool circle_visible) {
@@ -69,8 +89,8 @@ bool CursorHider::update(bool circle_visible) {
 }
 
 SteeringCircle::SteeringCircle(Overlay& overlay, Cursor& cursor, const Clock& clock,
-                               CircleScaleCell& scale)
-    : overlay_(overlay), scale_(scale), hider_(cursor, clock) {}
+                               CircleScaleCell& scale, RingTargetCell& target)
+    : overlay_(overlay), scale_(scale), target_(target), hider_(cursor, clock) {}
 
 void SteeringCircle::update_circle(bool visible) {
     if (visible) {
@@ -79,23 +99,43 @@ void SteeringCircle::update_circle(bool visible) {
             window_ = overlay_.build_circle(shape);
             side_ = shape.side;
         }
-        const ScreenPoint pointer = overlay_.pointer_location();
-        window_->move_to({pointer.x - side_ / 2.0, pointer.y - side_ / 2.0});
+        // Once shown, a ring the engine can move follows the pointer it posts; asking where the
+        // pointer is on every tick would be a round trip to the window system each time.
+        if (!following_) {
+            const ScreenPoint pointer = overlay_.pointer_location();
+            window_->move_to({pointer.x - side_ / 2.0, pointer.y - side_ / 2.0});
+        }
         const bool shown_now = !window_->is_visible();
-        if (shown_now) window_->show();
+        if (shown_now) {
+            window_->show();
+            if (const std::uint64_t id = window_->native_id(); id != 0) {
+                target_.show(id, side_ / 2.0);
+                following_ = true;
+            }
+        }
         // With the arrow hidden, a window stacked over the ring would leave no pointer at all;
         // the re-hide's pace is often enough to notice and cheap enough to do blindly.
         if (hider_.update(true) && !shown_now) window_->keep_on_top();
         return;
     }
-    if (window_ && window_->is_visible()) window_->hide();
+    if (window_ && window_->is_visible()) {
+        drop_target();
+        window_->hide();
+    }
     hider_.update(false);
+}
+
+void SteeringCircle::drop_target() {
+    if (!following_) return;
+    target_.clear();
+    following_ = false;
 }
 
 void SteeringCircle::change_circle_scale(float scale) {
     if (scale == scale_.get()) return;
     scale_.set(scale);
     if (window_) {
+        drop_target();
         window_->hide();
         window_.reset();
     }

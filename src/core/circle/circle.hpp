@@ -48,6 +48,33 @@ class CircleScaleCell {
 // Only stores the scale; the engine thread calls it when it starts.
 void set_circle_scale(float scale);
 
+// The ring as the engine thread sees it: the window to move along with every pointer motion it
+// posts, so that the ring follows without the main thread waking or asking where the pointer is.
+// The main thread sets it once the ring shows and clears it before the window hides or goes.
+struct RingTarget {
+    std::uint64_t window = 0;
+    double half_side = 0.0;
+    // Counts the showings: the ring was placed afresh, so where the pointer is must be learnt
+    // again.
+    std::uint64_t showing = 0;
+
+    friend bool operator==(const RingTarget&, const RingTarget&) = default;
+};
+
+class RingTargetCell {
+  public:
+    void show(std::uint64_t window, double half_side);
+    void clear();
+    [[nodiscard]] std::optional<RingTarget> get() const;
+
+  private:
+    mutable std::mutex mutex_;
+    std::optional<RingTarget> target_;
+    std::uint64_t showings_ = 0;
+};
+
+[[nodiscard]] RingTargetCell& ring_target_cell();
+
 // Keeps the arrow cursor hidden while the ring shows. Some systems show the cursor again on their
 // own (another application changing it, a display waking), so the hide is repeated every 250 ms;
 // every hide is counted and undone exactly as often, so the cursor always comes back.
@@ -81,18 +108,25 @@ class CircleScaleTarget {
 class SteeringCircle final : public CircleScaleTarget, public CircleStep {
   public:
     SteeringCircle(Overlay& overlay, Cursor& cursor, const Clock& clock,
-                   CircleScaleCell& scale = circle_scale_cell());
+                   CircleScaleCell& scale = circle_scale_cell(),
+                   RingTargetCell& target = ring_target_cell());
 
     // Called on every timer tick with the engine's wish.
     void update_circle(bool visible) override;
     void change_circle_scale(float scale) override;
 
     [[nodiscard]] bool has_window() const { return window_ != nullptr; }
+    // Whether the shown ring is moved by the engine, so the tick need not place it.
+    [[nodiscard]] bool follows_by_itself() const override { return following_; }
     [[nodiscard]] const CursorHider& cursor_hider() const { return hider_; }
 
   private:
+    void drop_target();
+
     Overlay& overlay_;
     CircleScaleCell& scale_;
+    RingTargetCell& target_;
+    bool following_ = false;
     CursorHider hider_;
     std::unique_ptr<CircleWindow> window_;
     double side_ = 0.0;

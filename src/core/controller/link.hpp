@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,6 +37,8 @@ class ControllerLink {
     [[nodiscard]] ControllerEvents& events() { return *events_; }
     // The next waiting request, without blocking.
     [[nodiscard]] std::optional<FeedbackRequest> next_request() { return feedback_.try_recv(); }
+    // Calls `listener` on the engine's thread after every request it sends.
+    void on_request(std::function<void()> listener) { feedback_.set_listener(std::move(listener)); }
 
   private:
     std::mutex mutex_;

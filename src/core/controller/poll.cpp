@@ -14,7 +14,10 @@ ControllerPoller::ControllerPoller(GamepadApi& api, ControllerSlots& slots)
 void ControllerPoller::poll(ControllerLink* link) {
     if (link == nullptr) return;
     const auto lock = link->lock();
-    if (tick_count_ % polls_per_refresh_ == 0) refresh(link->events());
+    if (refresh_requested_ || tick_count_ % polls_per_refresh_ == 0) {
+        refresh_requested_ = false;
+        refresh(link->events());
+    }
     ++tick_count_;
     drain_feedback(*link);
     send_changes(link->events());

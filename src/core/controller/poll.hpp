@@ -30,6 +30,8 @@ class ControllerPoller final : public ControllerPollStep {
     void set_polls_per_refresh(std::uint32_t polls) override {
         polls_per_refresh_ = polls == 0 ? 1 : polls;
     }
+    // The next linked poll looks for controllers (and reads the battery) whatever the count.
+    void request_refresh() { refresh_requested_ = true; }
 
   private:
     void refresh(ControllerEvents& events);
@@ -40,6 +42,7 @@ class ControllerPoller final : public ControllerPollStep {
     ControllerSlots& slots_;
     std::uint32_t tick_count_ = 0;
     std::uint32_t polls_per_refresh_ = kControllerRefreshPolls;
+    bool refresh_requested_ = false;
     std::optional<ControllerId> current_;
     // Set exactly when there is a current controller.
     std::optional<ControllerSnapshot> last_snapshot_;

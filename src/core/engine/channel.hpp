@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -19,6 +20,9 @@ struct ChannelState {
     std::condition_variable ready;
     std::deque<T> queue;
     bool receiver_alive = true;
+    // Told after every send, outside the lock: for a receiver whose thread waits on more than
+    // this channel.
+    std::shared_ptr<const std::function<void()>> listener;
 };
 
 }  // namespace detail
@@ -38,12 +42,15 @@ class Sender {
     // ignore that, since a message for an engine that has ended has nobody to act on it.
     bool send(T value) const {
         if (!state_) return false;
+        std::shared_ptr<const std::function<void()>> listener;
         {
             std::lock_guard lock(state_->mutex);
             if (!state_->receiver_alive) return false;
             state_->queue.push_back(std::move(value));
+            listener = state_->listener;
         }
         state_->ready.notify_one();
+        if (listener) (*listener)();
         return true;
     }
 
@@ -85,6 +92,15 @@ class Receiver {
         return pop_locked();
     }
 
+    // Waits for the oldest message at most `timeout`, or for as long as it takes without one.
+    [[nodiscard]] std::optional<T> recv(std::optional<std::chrono::nanoseconds> timeout) {
+        if (timeout) return recv_for(*timeout);
+        if (!state_) return std::nullopt;
+        std::unique_lock lock(state_->mutex);
+        state_->ready.wait(lock, [&] { return !state_->queue.empty(); });
+        return pop_locked();
+    }
+
     // Takes the oldest message without waiting (the main thread drains its channel this way).
     [[nodiscard]] std::optional<T> try_recv() {
         if (!state_) return std::nullopt;
@@ -94,6 +110,13 @@ class Receiver {
     }
 
     [[nodiscard]] bool connected() const { return state_ != nullptr; }
+
+    // Calls `listener` after every later send, on the sender's thread; it must not block.
+    void set_listener(std::function<void()> listener) {
+        if (!state_) return;
+        std::lock_guard lock(state_->mutex);
+        state_->listener = std::make_shared<const std::function<void()>>(std::move(listener));
+    }
 
   private:
     template <class U>
@@ -113,6 +136,7 @@ class Receiver {
         {
             std::lock_guard lock(state_->mutex);
             state_->receiver_alive = false;
+            state_->listener.reset();
             dropped.swap(state_->queue);
         }
         state_.reset();

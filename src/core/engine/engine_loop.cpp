@@ -1,9 +1,16 @@
 #include "core/engine/engine_loop.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <algorithm>
+
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <variant>
 
@@ -23,9 +30,78 @@ struct Overloaded : F... {
 template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
+// The write end of the pipe that wakes the engine for a quit signal. A signal handler may only
+// write, and the engine's wait listens to its channel alone, possibly without a timeout.
+std::atomic<int> quit_pipe_write{-1};
+
 extern "C" void on_quit_signal(int /*signal*/) {
     quit_flag().store(true);
+    const int saved_errno = errno;
+    if (const int fd = quit_pipe_write.load(); fd >= 0) {
+        const char byte = 1;
+        // A full pipe already holds a wake-up; the flag is set either way.
+        [[maybe_unused]] const auto written = ::write(fd, &byte, 1);
+    }
+    errno = saved_errno;
 }
+
+// Turns a byte in the quit pipe into a `Quit` message for the running engine. Its thread blocks
+// in `read` and costs nothing until a signal comes. Lives as long as the process, since a
+// signal can come at any time.
+class QuitSignalWaker {
+  public:
+    static QuitSignalWaker& instance() {
+        static QuitSignalWaker& waker = *new QuitSignalWaker();
+        return waker;
+    }
+
+    Result<void> start() {
+        std::lock_guard lock(mutex_);
+        if (started_) return {};
+        int fds[2] = {-1, -1};
+        if (::pipe(fds) != 0) return Error{errno_text(errno)};
+        read_end_.reset(fds[0]);
+        write_end_.reset(fds[1]);
+        for (const int fd : fds) {
+            if (::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) return Error{errno_text(errno)};
+        }
+        if (::fcntl(fds[1], F_SETFL, O_NONBLOCK) != 0) return Error{errno_text(errno)};
+        try {
+            std::thread([this] { run(); }).detach();
+        } catch (const std::system_error&) {
+            diag("failed to spawn thread");
+            std::abort();
+        }
+        quit_pipe_write.store(fds[1]);
+        started_ = true;
+        return {};
+    }
+
+    void set_target(EngineSender target) {
+        std::lock_guard lock(mutex_);
+        target_ = std::move(target);
+    }
+
+  private:
+    QuitSignalWaker() = default;
+
+    void run() {
+        for (;;) {
+            char bytes[16];
+            const auto n = ::read(read_end_.get(), bytes, sizeof bytes);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            std::lock_guard lock(mutex_);
+            target_.send(EngineMessage::quit());
+        }
+    }
+
+    std::mutex mutex_;
+    bool started_ = false;
+    UniqueFd read_end_;
+    UniqueFd write_end_;
+    EngineSender target_;
+};
 
 }  // namespace
 
@@ -38,15 +114,58 @@ EngineLoop::EngineLoop(LoopPorts ports, EngineState state, const std::filesystem
       link_(std::move(link)),
       enabled_(state_.enabled) {}
 
-EngineTime EngineLoop::wait_time() const {
-    return connected_ && enabled_ ? kActiveWait : kIdleWait;
+std::optional<EngineTime> EngineLoop::wait_time(EngineTime now) const {
+    std::optional<EngineTime> wait;
+    const auto until = [&](EngineTime due) {
+        const EngineTime left = due > now ? due - now : EngineTime{0};
+        if (!wait || left < *wait) wait = left;
+    };
+    // A clock that went backwards waits one interval, as a tick would be due no sooner.
+    const EngineTime next_tick =
+        now < last_loop_tick_ ? now + kTickInterval : last_loop_tick_ + kTickInterval;
+    if (sticks_move(state_)) {
+        until(next_tick);
+    } else if (const std::optional<EngineTime> timer = next_timer(state_)) {
+        until(std::max(*timer, next_tick));
+    }
+    if (connected_) until(next_battery_check_);
+    if (wait && *wait > kLongestWait) wait = kLongestWait;
+    return wait;
 }
 
-EngineTime EngineLoop::wait_time(EngineTime now) const {
-    const EngineTime wait = wait_time();
-    if (wait != kActiveWait || now < last_loop_tick_) return wait;
-    const EngineTime due = last_loop_tick_ + kTickInterval - now;
-    return std::clamp(due, EngineTime{0}, wait);
+bool sticks_move(const EngineState& state) {
+    if (!state.enabled) return false;
+    const Config& c = state.config;
+    const auto moves = [&c](StickRole role, float x, float y) {
+        if (role == StickRole::None) return false;
+        const Vec2 v = stick_vector(x, y, c.stick_deadzone, c.stick_curve);
+        return v.x != 0.0f || v.y != 0.0f;
+    };
+    return moves(c.left_stick, state.lx, state.ly) || moves(c.right_stick, state.rx, state.ry);
+}
+
+std::optional<EngineTime> next_timer(const EngineState& state) {
+    std::optional<EngineTime> next;
+    const auto at = [&next](EngineTime since, EngineTime span) {
+        const EngineTime due = since > EngineTime::max() - span ? EngineTime::max() : since + span;
+        if (!next || due < *next) next = due;
+    };
+    const Config& c = state.config;
+    if (state.xbox_press && !state.xbox_hold_fired) {
+        at(*state.xbox_press, ms_to_engine_time(c.xbox_hold_ms));
+    }
+    if (!state.enabled) return next;
+    for (std::size_t i = 0; i < kButtonCount; ++i) {
+        if (state.press_time[i]) at(*state.press_time[i], ms_to_engine_time(c.hold_ms));
+        if (state.repeat_time[i] && state.held_action[i]) at(*state.repeat_time[i], EngineTime{0});
+    }
+    if (state.switcher_deadline) at(*state.switcher_deadline, EngineTime{0});
+    if (state.circle_shown) at(state.last_motion, ms_to_engine_time(c.steering_idle_ms));
+    return next;
+}
+
+bool ticks_have_work(const EngineState& state) {
+    return sticks_move(state) || next_timer(state).has_value();
 }
 
 void EngineLoop::perform(CommandList commands) {
@@ -81,9 +200,28 @@ bool EngineLoop::pass(std::optional<EngineMessage> message, EngineTime now) {
                    message->payload);
         if (quit) return false;
     }
-    if (now >= last_loop_tick_ && now - last_loop_tick_ >= kTickInterval) {
-        perform(tick(state_, now));
-        last_loop_tick_ = now;
+    const bool interval_passed = now >= last_loop_tick_ && now - last_loop_tick_ >= kTickInterval;
+    if (sticks_move(state_)) {
+        if (interval_passed) {
+            // The first tick after a pause moves for one interval, not for the whole pause
+            // (which the step cap would still make a visible jump): motion starts as it does
+            // between ticks.
+            if (paused_ && now >= kTickInterval &&
+                (!state_.last_tick || now - *state_.last_tick > kTickInterval)) {
+                state_.last_tick = now - kTickInterval;
+            }
+            paused_ = false;
+            perform(tick(state_, now));
+            last_loop_tick_ = now;
+        }
+    } else {
+        paused_ = true;
+        // At rest, a tick only serves a timer, when it is due.
+        if (const std::optional<EngineTime> timer = next_timer(state_);
+            timer && now >= *timer && interval_passed) {
+            perform(tick(state_, now));
+            last_loop_tick_ = now;
+        }
     }
     battery_watch(now);
     return true;
@@ -106,6 +244,9 @@ void EngineLoop::finish() {
 }
 
 Result<void> install_quit_signals() {
+    if (auto waker = QuitSignalWaker::instance().start(); !waker) {
+        return Error{"could not register the quit signals: " + waker.error()};
+    }
     struct sigaction action {};
     action.sa_handler = on_quit_signal;
     sigemptyset(&action.sa_mask);
@@ -147,6 +288,7 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
 
     // The loop keeps `sender` for its whole life, so the channel never runs out of senders.
     auto [sender, receiver] = make_channel<EngineMessage>();
+    QuitSignalWaker::instance().set_target(sender);
     auto output = ports.create_event_output();
     if (!output) return fail(output.error());
     const std::unique_ptr<EventOutput> event_output = std::move(output).value();
@@ -164,13 +306,15 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     const auto zero = clock.now();
     while (!quit_flag().load()) {
         const auto before = clock.now() - zero;
-        auto message = receiver.recv_for(loop.wait_time(before));
+        auto message =
+            receiver.recv(loop.wait_time(before < EngineTime{0} ? EngineTime{0} : before));
         const auto elapsed = clock.now() - zero;
         if (!loop.pass(std::move(message), elapsed < EngineTime{0} ? EngineTime{0} : elapsed)) {
             break;
         }
     }
     loop.finish();
+    QuitSignalWaker::instance().set_target({});
     return 0;
 }
 

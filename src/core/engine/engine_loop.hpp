@@ -21,12 +21,11 @@
 
 namespace thumbrover {
 
-// While a controller is connected and the program is on, the loop wakes this often...
-inline constexpr EngineTime kActiveWait = std::chrono::milliseconds(8);
-// ...and otherwise only this often: an idle program should cost nothing.
-inline constexpr EngineTime kIdleWait = std::chrono::milliseconds(250);
 inline constexpr EngineTime kTickInterval = std::chrono::milliseconds(8);
 inline constexpr EngineTime kBatteryInterval = std::chrono::seconds(30);
+// A timer set absurdly far ahead (a hand-written hold of a year) still wakes the loop this often:
+// waits that long overflow the clock arithmetic of a condition variable.
+inline constexpr EngineTime kLongestWait = std::chrono::hours(1);
 
 inline constexpr std::string_view kCouldNotStart = "Thumbrover could not start";
 inline constexpr std::string_view kBatteryLowHeading = "Controller battery is low";
@@ -48,11 +47,11 @@ class EngineLoop final {
     EngineLoop(LoopPorts ports, EngineState state, const std::filesystem::path& app_dir,
                FeedbackSender feedback, std::shared_ptr<EngineLink> link);
 
-    // How long the next wait for a message may last.
-    [[nodiscard]] EngineTime wait_time() const;
-    // The same, cut short so that the wait ends when the next tick is due: a message between two
-    // ticks must not push the next tick, and the motion it asked for, a whole interval later.
-    [[nodiscard]] EngineTime wait_time(EngineTime now) const;
+    // How long the next wait for a message may last at `now`: until the next tick is due while
+    // ticks have work, or until the next battery look while a controller is connected; none
+    // means until a message comes. A message between two ticks must not push the next tick, and
+    // the motion it asked for, a whole interval later.
+    [[nodiscard]] std::optional<EngineTime> wait_time(EngineTime now) const;
 
     // Acts on the message the wait produced (if any), then the tick and the battery watch.
     // Returns false when the message was `Quit`; the caller then runs `finish`.
@@ -79,7 +78,19 @@ class EngineLoop final {
     EngineTime last_loop_tick_{0};
     EngineTime next_battery_check_{0};
     bool battery_low_notified_ = false;
+    // The last pass found nothing for a tick to do, so ticks stopped until something changes.
+    bool paused_ = true;
 };
+
+// Whether a tick would move the pointer or scroll: then ticks come every interval.
+[[nodiscard]] bool sticks_move(const EngineState& state);
+// When the earliest pending timer (hold, repeat, switcher, Xbox hold, steering-ring idle) is due;
+// none when no timer is pending. At rest, ticks come only then.
+[[nodiscard]] std::optional<EngineTime> next_timer(const EngineState& state);
+// Whether a tick could do anything at all. Ticks without work are skipped, which is what lets
+// the engine sleep while the controller rests; the commands are those of ticking throughout,
+// only a timer's comes when it is due rather than at the next tick after.
+[[nodiscard]] bool ticks_have_work(const EngineState& state);
 
 // Lets SIGTERM, SIGINT and SIGHUP (the terminal the program was started from closing) set
 // `quit_flag` and nothing else. Fails with the system's error.

@@ -21,6 +21,7 @@ void EngineLink::change(F&& f) {
         f(status_);
     }
     changes_.fetch_add(1, std::memory_order_acq_rel);
+    wake_user_interface();
 }
 
 void EngineLink::set_enabled(bool enabled) {
@@ -46,7 +47,10 @@ SetOnce<EngineLink>& link_cell() {
 }  // namespace
 
 bool publish_engine_link(std::shared_ptr<EngineLink> link) {
-    return link_cell().publish(std::move(link));
+    const bool published = link_cell().publish(std::move(link));
+    // The menu can be built now.
+    if (published) wake_user_interface();
+    return published;
 }
 
 EngineLink* published_engine_link() {
@@ -62,6 +66,33 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 std::atomic<bool>& quit_flag() {
     return g_quit;
+}
+
+namespace {
+
+struct WakerCell {
+    std::mutex mutex;
+    std::function<void()> waker;
+};
+
+WakerCell& waker_cell() {
+    // Never destroyed: the engine thread may still report a change while exit handlers run.
+    static WakerCell& cell = *new WakerCell();
+    return cell;
+}
+
+}  // namespace
+
+void set_user_interface_waker(std::function<void()> waker) {
+    WakerCell& cell = waker_cell();
+    std::lock_guard lock(cell.mutex);
+    cell.waker = std::move(waker);
+}
+
+void wake_user_interface() {
+    WakerCell& cell = waker_cell();
+    std::lock_guard lock(cell.mutex);
+    if (cell.waker) cell.waker();
 }
 
 std::atomic<bool>& steering_circle_visible() {

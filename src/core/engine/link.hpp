@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -67,6 +68,14 @@ class EngineLink final {
 bool publish_engine_link(std::shared_ptr<EngineLink> link);
 // Null until published.
 [[nodiscard]] EngineLink* published_engine_link();
+
+// The user interface's wake-up call, so that its thread need not look on a timer for what the
+// engine side changed. The front end sets it while its loop runs (and clears it, with an empty
+// function, before it goes); the engine side calls `wake_user_interface` after every change the
+// user interface shows: the status record and the steering-circle flag. Any thread; the waker
+// must return at once.
+void set_user_interface_waker(std::function<void()> waker);
+void wake_user_interface();
 
 // Set by SIGTERM and SIGINT; the engine loop ends when it sees it.
 [[nodiscard]] std::atomic<bool>& quit_flag();

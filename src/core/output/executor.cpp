@@ -50,6 +50,7 @@ void run_commands(std::span<const OutputCommand> commands, ExecutorContext& cont
                 break;
             case CommandKind::SteeringCircle:
                 context.circle_visible.store(command.p1 != 0, std::memory_order_relaxed);
+                wake_user_interface();
                 break;
             case CommandKind::SetEnabled:
                 set_enabled(command.p1 != 0, context);

@@ -178,6 +178,11 @@ std::uint64_t UpdateCheck::offer_revision() const noexcept {
     return shared_->revision.load(std::memory_order_acquire);
 }
 
+std::optional<std::chrono::milliseconds> UpdateCheck::wanted_interval() const {
+    if (check_in_flight()) return std::chrono::seconds(1);
+    return std::chrono::minutes(1);
+}
+
 bool UpdateCheck::check_in_flight() const noexcept {
     return shared_->in_flight.load(std::memory_order_acquire);
 }

@@ -62,6 +62,8 @@ class UpdateCheck final : public UpdateStep {
     // success (if any) a day old.
     void step();
     void advance_update() override { step(); }
+    // A check's answer is picked up within a second; otherwise the step looks once a minute.
+    [[nodiscard]] std::optional<std::chrono::milliseconds> wanted_interval() const override;
 
     // The release to offer in the menu, if any. Loads update.toml on first use.
     [[nodiscard]] std::optional<Release> current_offer();

@@ -203,8 +203,9 @@ TEST(TickPacing, SlowsDownOnlyWhenNothingNeedsTheFullRate) {
         {"nothing to read or draw", false, false, false, false, MainTick::kIdleInterval},
         {"a controller", true, false, false, false, MainTick::kActiveInterval},
         {"the ring", false, true, false, false, MainTick::kActiveInterval},
-        {"settings on screen", false, false, true, false, MainTick::kActiveInterval},
-        {"setup on screen", false, false, false, true, MainTick::kActiveInterval},
+        // A window's live rows refresh every 500 ms; a tenth of that keeps them on time.
+        {"settings on screen", false, false, true, false, MainTick::kIdleInterval},
+        {"setup on screen", false, false, false, true, MainTick::kIdleInterval},
     };
     for (const Case& c : cases) {
         ManualClock clock{100s};
@@ -221,6 +222,67 @@ TEST(TickPacing, SlowsDownOnlyWhenNothingNeedsTheFullRate) {
         tick.setup_window_built(setup);
         tick.tick();
         EXPECT_EQ(tick.interval(), c.interval) << c.what;
+    }
+}
+
+class ElsewherePoller final : public ControllerPollStep {
+  public:
+    void poll_controller() override {}
+    bool has_controller() const override { return false; }
+    bool needs_ticks() const override { return false; }
+};
+
+class PacedCircle final : public CircleStep {
+  public:
+    bool follows = false;
+    void update_circle(bool /*visible*/) override {}
+    bool follows_by_itself() const override { return follows; }
+};
+
+class PacedUpdate final : public UpdateStep {
+  public:
+    std::optional<std::chrono::milliseconds> wanted;
+    void advance_update() override {}
+    std::optional<std::chrono::milliseconds> wanted_interval() const override { return wanted; }
+};
+
+TEST(TickPacing, StopsWhenTheControllerIsReadElsewhereAndNothingElseNeedsIt) {
+    using std::chrono::milliseconds;
+    struct Case {
+        const char* what;
+        bool circle;
+        bool follows;
+        bool settings_visible;
+        std::optional<milliseconds> update;
+        std::optional<milliseconds> interval;
+    };
+    const Case cases[] = {
+        {"nothing at all", false, false, false, std::nullopt, std::nullopt},
+        {"a ring that follows by itself", true, true, false, std::nullopt, MainTick::kRingInterval},
+        {"a ring the tick moves", true, false, false, std::nullopt, MainTick::kActiveInterval},
+        {"a ring gone, its window kept", false, true, false, std::nullopt, std::nullopt},
+        {"settings on screen", false, false, true, std::nullopt, MainTick::kIdleInterval},
+        {"the update check's minute", false, false, false, milliseconds(60000),
+         milliseconds(60000)},
+        {"the soonest wins", true, true, false, milliseconds(1000), MainTick::kRingInterval},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ManualClock clock{100s};
+        Recorder rec;
+        ElsewherePoller poller;
+        PacedCircle circle;
+        circle.follows = c.follows;
+        PacedUpdate update;
+        update.wanted = c.update;
+        std::atomic<bool> wanted{c.circle};
+        FakeWindow settings{rec.calls, "settings"};
+        settings.visible = c.settings_visible;
+        MainTick tick{TickParts{rec, poller, update, rec, circle}, clock, [] { return nullptr; },
+                      wanted};
+        tick.settings_window_built(settings);
+        tick.tick();
+        EXPECT_EQ(tick.interval(), c.interval);
     }
 }
 

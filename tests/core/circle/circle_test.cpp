@@ -82,8 +82,39 @@ class SteeringCircleTest : public ::testing::Test {
     FakeOverlay overlay;
     CountingCursor cursor;
     CircleScaleCell scale;
-    SteeringCircle circle{overlay, cursor, clock, scale};
+    RingTargetCell target;
+    SteeringCircle circle{overlay, cursor, clock, scale, target};
 };
+
+TEST_F(SteeringCircleTest, ARingTheEngineCanMoveIsPlacedOnceAndThenLeftToIt) {
+    overlay.native = 77;
+    circle.update_circle(true);
+    EXPECT_EQ(overlay.log, (Lines{"build 36.000000", "move 82.000000,182.000000", "show"}));
+    EXPECT_EQ(target.get(), (RingTarget{77, 18.0, 1}));
+    EXPECT_TRUE(circle.follows_by_itself());
+    overlay.log.clear();
+    overlay.pointer = {10.5, -4.0};
+    for (int i = 0; i < 3; ++i) {
+        clock.t += 4ms;
+        circle.update_circle(true);
+    }
+    // No move and no question about the pointer while the engine moves it.
+    EXPECT_TRUE(overlay.log.empty());
+    EXPECT_EQ(overlay.pointer_queries, 1);
+
+    circle.update_circle(false);
+    EXPECT_EQ(target.get(), std::nullopt);
+    EXPECT_EQ(overlay.log, Lines{"hide"});
+    // Shown again: placed afresh, a new showing for the engine to learn the pointer anew.
+    circle.update_circle(true);
+    EXPECT_EQ(target.get(), (RingTarget{77, 18.0, 2}));
+    EXPECT_EQ(overlay.log, (Lines{"hide", "move -7.500000,-22.000000", "show"}));
+
+    // The window goes with a scale change: the engine must not move it any more.
+    circle.change_circle_scale(2.0f);
+    EXPECT_EQ(target.get(), std::nullopt);
+    EXPECT_FALSE(circle.follows_by_itself());
+}
 
 TEST_F(SteeringCircleTest, ShowsCentredOnThePointerAndFollowsIt) {
     circle.update_circle(true);

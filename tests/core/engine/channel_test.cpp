@@ -70,6 +70,31 @@ TEST(Channel, WaitingReceiverWakesForAMessageFromAnotherThread) {
     sender.join();
 }
 
+TEST(Channel, AReceiverWithoutATimeoutWaitsForTheNextMessage) {
+    auto [tx, rx] = make_channel<int>();
+    std::thread sender([tx = tx] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        tx.send(5);
+    });
+    EXPECT_EQ(rx.recv(std::nullopt), 5);
+    sender.join();
+    EXPECT_EQ(rx.recv(nanoseconds(0)), std::nullopt);
+}
+
+TEST(Channel, TheListenerHearsEverySendAfterItIsSetAndNoneAfterTheReceiverIsGone) {
+    auto [tx, rx] = make_channel<int>();
+    int heard = 0;
+    tx.send(1);
+    rx.set_listener([&heard] { ++heard; });
+    tx.send(2);
+    const Sender<int> copy = tx;
+    copy.send(3);
+    EXPECT_EQ(heard, 2);
+    { auto dropped = std::move(rx); }
+    EXPECT_FALSE(tx.send(4));
+    EXPECT_EQ(heard, 2);
+}
+
 TEST(EngineLink, CountsEveryChangeAndForgetsTheBatteryOnDisconnect) {
     EngineLink link(EngineSender{}, false);
     EXPECT_EQ(link.change_count(), 1u);

@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <csignal>
 #include <deque>
 #include <functional>
+#include <future>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -30,6 +36,7 @@ struct FakeHost {
     std::deque<std::optional<std::string>> batteries;
     std::optional<float> circle_scale;
     std::shared_ptr<EngineLink> link;
+    std::atomic<bool> linked{false};
     std::shared_ptr<ControllerLink> controller_link;
     EngineSender watcher_sender;
     std::function<void()> on_publish;
@@ -57,6 +64,7 @@ struct FakeHost {
         c.publish_engine_link = [this](std::shared_ptr<EngineLink> published) {
             link = std::move(published);
             if (on_publish) on_publish();
+            linked = true;
         };
         c.battery_text = [this] { return next_battery(); };
         c.set_circle_scale = [this](float scale) { circle_scale = scale; };
@@ -183,6 +191,30 @@ TEST(RunEngine, ALockTakenBeforeTheStartIsKeptUntilTheEnd) {
     EXPECT_TRUE(InstanceLock::acquire(dir.path()).ok()) << "let go at the end";
 }
 
+TEST(RunEngine, ASignalWakesALoopThatWaitsWithoutATimeout) {
+    testing::TempDir dir;
+    FakeHost host;
+    std::promise<int> ended;
+    std::future<int> status = ended.get_future();
+    std::thread engine([&] {
+        ended.set_value(
+            run_engine(host.ports, EngineOptions{dir.path(), &steady_clock(), host.cells()}));
+    });
+    // Nothing is connected and nothing is pending: the loop sleeps until a message comes.
+    while (!host.linked)
+        std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(::kill(::getpid(), SIGTERM), 0);
+    // Only a wake-up that never comes leaves this waiting; the deadline just stops a hang.
+    const bool woke = status.wait_for(60s) == std::future_status::ready;
+    if (!woke) {
+        host.watcher_sender.send(EngineMessage::quit());
+    }
+    engine.join();
+    EXPECT_TRUE(woke);
+    EXPECT_EQ(status.get(), 0);
+}
+
 TEST(RunEngine, ASecondInstanceIsRefused) {
     testing::TempDir dir;
     auto held = InstanceLock::acquire(dir.path());
@@ -261,10 +293,11 @@ class LoopTest : public ::testing::Test {
   protected:
     LoopTest() { link_ = std::make_shared<EngineLink>(EngineSender{}, true); }
 
-    EngineLoop make_loop(bool enabled) {
+    EngineLoop make_loop(bool enabled, Config config = {}) {
         return EngineLoop(LoopPorts{output_, desktop_, host_.ports.notifications,
                                     [this] { return host_.next_battery(); }},
-                          EngineState(Config{}, enabled), dir_.path(), FeedbackSender{}, link_);
+                          EngineState(std::move(config), enabled), dir_.path(), FeedbackSender{},
+                          link_);
     }
 
     testing::TempDir dir_;
@@ -274,40 +307,120 @@ class LoopTest : public ::testing::Test {
     std::shared_ptr<EngineLink> link_;
 };
 
-TEST_F(LoopTest, WaitsBrieflyOnlyWhileConnectedAndOn) {
-    EngineLoop loop = make_loop(true);
-    EXPECT_EQ(loop.wait_time(), 250ms);
-    ASSERT_TRUE(loop.pass(EngineMessage::connected(true), 0ms));
-    EXPECT_EQ(loop.wait_time(), 8ms);
-    ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::toggle()), 1ms));
-    EXPECT_FALSE(loop.enabled());
-    EXPECT_EQ(loop.wait_time(), 250ms);
-    ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::toggle()), 2ms));
-    EXPECT_EQ(loop.wait_time(), 8ms);
-    ASSERT_TRUE(loop.pass(EngineMessage::connected(false), 3ms));
-    EXPECT_EQ(loop.wait_time(), 250ms);
-
-    EngineLoop off = make_loop(false);
-    ASSERT_TRUE(off.pass(EngineMessage::connected(true), 0ms));
-    EXPECT_EQ(off.wait_time(), 250ms);
+// Builds the state a case needs through messages, as the controller would.
+EngineMessage axis(std::uint8_t index, float value) {
+    return EngineMessage::input(InputEvent::axis(index, value));
+}
+EngineMessage button(std::uint8_t index, bool pressed) {
+    return EngineMessage::input(InputEvent::button(index, pressed));
 }
 
-TEST_F(LoopTest, AnActiveWaitEndsWhenTheNextTickIsDue) {
-    EngineLoop loop = make_loop(true);
-    ASSERT_TRUE(loop.pass(EngineMessage::connected(true), 0ms));
-    ASSERT_TRUE(loop.pass(std::nullopt, 8ms));  // the first tick
+TEST_F(LoopTest, WaitsUntilTheNextMessageOrTheNextDueTimerAndNothingElse) {
+    constexpr std::uint8_t kButtonY = 3;
+    constexpr std::uint8_t kButtonXbox = 8;
     struct Case {
+        const char* what;
+        bool enabled;
+        std::vector<EngineMessage> messages;  // handled at 0, 1, 2 ... ms
         std::chrono::milliseconds now;
-        std::chrono::milliseconds wait;
+        std::optional<std::chrono::milliseconds> wait;
+        StickRole right = StickRole::Scroll;
+        std::uint64_t hold_ms = 400;
     };
-    for (const Case& c :
-         {Case{8ms, 8ms}, Case{11ms, 5ms}, Case{16ms, 0ms}, Case{30ms, 0ms}, Case{5ms, 8ms}}) {
-        SCOPED_TRACE(c.now.count());
+    std::vector<Case> cases;
+    cases.push_back({"nothing at all", true, {}, 5ms, std::nullopt});
+    cases.push_back({"connected: the next battery look", true,
+                     script(EngineMessage::connected(true)), 1000ms, 29000ms});
+    cases.push_back(
+        {"a stick inside its dead zone", true, script(axis(0, 0.05f)), 5ms, std::nullopt});
+    cases.push_back({"a stick off centre: the next tick", true, script(axis(0, 0.5f)), 3ms, 5ms});
+    cases.push_back({"a stick off centre, tick overdue", true, script(axis(0, 0.5f)), 30ms, 0ms});
+    cases.push_back({"the scroll stick off centre", true, script(axis(3, -0.8f)), 1ms, 7ms});
+    cases.push_back({"a stick without a role", true, script(axis(2, 0.9f)), 1ms, std::nullopt,
+                     StickRole::None});
+    // At rest a timer wakes the engine exactly when due: 400 ms hold, 1000 ms Xbox hold.
+    cases.push_back(
+        {"a press waiting for its hold", true, script(button(kButtonY, true)), 2ms, 398ms});
+    cases.push_back({"the Xbox button held", true, script(button(kButtonXbox, true)), 2ms, 998ms});
+    cases.push_back({"a hold a year away still wakes within the hour", true,
+                     script(button(kButtonY, true)), 2ms, std::chrono::hours(1), StickRole::Scroll,
+                     365ULL * 24 * 3600 * 1000});
+    cases.push_back({"a hold beyond the clock's range", true, script(button(kButtonY, true)), 2ms,
+                     std::chrono::hours(1), StickRole::Scroll, UINT64_MAX});
+    cases.push_back(
+        {"off: a stick moves nothing", false, script(axis(0, 0.5f)), 3ms, std::nullopt});
+    cases.push_back({"off: the Xbox button still counts", false, script(button(kButtonXbox, true)),
+                     3ms, 997ms});
+    cases.push_back({"a click pressed and let go", true, script(button(0, true), button(0, false)),
+                     4ms, std::nullopt});
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Config config;
+        config.right_stick = c.right;
+        config.hold_ms = c.hold_ms;
+        config.buttons[button_index(Button::Y)].hold = Action(ActionKind::Mute);
+        EngineLoop loop = make_loop(c.enabled, config);
+        std::chrono::milliseconds at{0};
+        for (EngineMessage& m : c.messages) {
+            ASSERT_TRUE(loop.pass(std::move(m), at));
+            at += 1ms;
+        }
         EXPECT_EQ(loop.wait_time(c.now), c.wait);
     }
-    // Idle waits are not cut short: nothing moves between their ticks.
-    ASSERT_TRUE(loop.pass(EngineMessage::connected(false), 9ms));
-    EXPECT_EQ(loop.wait_time(12ms), 250ms);
+}
+
+TEST_F(LoopTest, TheFirstTickAfterAPauseComesAtOnceWithOneTicksStep) {
+    Config config;
+    EngineLoop loop = make_loop(true, config);
+    // Long idle: no tick ran, none was due.
+    ASSERT_TRUE(loop.pass(std::nullopt, 5s));
+    EXPECT_EQ(loop.state().last_tick, std::nullopt);
+    ASSERT_TRUE(loop.pass(axis(0, 1.0f), 5s + 3ms));
+    EXPECT_EQ(loop.state().last_tick, 5s + 3ms);
+
+    // What the engine does for exactly one tick's step from the same state.
+    EngineState reference(config, true);
+    (void)handle_input(reference, InputEvent::axis(0, 1.0f), 5s + 3ms);
+    reference.last_tick = 5s + 3ms - kTickInterval;
+    const CommandList one_step = tick(reference, 5s + 3ms);
+    ASSERT_FALSE(one_step.empty());
+    ASSERT_EQ(one_step.front().kind, CommandKind::Move);
+    ASSERT_FALSE(output_.performed.empty());
+    EXPECT_EQ(output_.performed.front(), one_step.front());
+    // The step cap's distance would have been a visible jump.
+    EngineState capped(config, true);
+    (void)handle_input(capped, InputEvent::axis(0, 1.0f), 5s + 3ms);
+    capped.last_tick = 5s;
+    EXPECT_NE(tick(capped, 5s + 3ms).front(), one_step.front());
+
+    // Then every 8 ms again, with the ordinary step.
+    EXPECT_EQ(loop.wait_time(5s + 4ms), 7ms);
+    ASSERT_TRUE(loop.pass(std::nullopt, 5s + 11ms));
+    EXPECT_EQ(loop.state().last_tick, 5s + 11ms);
+}
+
+TEST_F(LoopTest, AtRestTheRingsIdleTimerTicksWhenDueAndMotionAfterItStartsAtOnce) {
+    Config config;
+    config.steering_idle_ms = 20;
+    EngineLoop loop = make_loop(true, config);
+    ASSERT_TRUE(loop.pass(axis(0, 1.0f), 10ms));  // ticks at once, and shows the ring
+    EXPECT_EQ(loop.state().last_tick, 10ms);
+    ASSERT_TRUE(loop.state().circle_shown);
+    ASSERT_TRUE(loop.pass(axis(0, 0.0f), 12ms));
+    // No ticks every 8 ms while only the ring waits to go: one, when its idle time is up.
+    EXPECT_EQ(loop.wait_time(12ms), 18ms);
+    ASSERT_TRUE(loop.pass(std::nullopt, 29ms));
+    EXPECT_EQ(loop.state().last_tick, 10ms);
+    ASSERT_TRUE(loop.pass(std::nullopt, 30ms));
+    EXPECT_EQ(loop.state().last_tick, 30ms);
+    EXPECT_FALSE(loop.state().circle_shown);
+    EXPECT_EQ(loop.wait_time(30ms), std::nullopt);
+    // Moving again within one interval of that tick: the next tick comes when due, not at once.
+    ASSERT_TRUE(loop.pass(axis(0, 1.0f), 33ms));
+    EXPECT_EQ(loop.state().last_tick, 30ms);
+    EXPECT_EQ(loop.wait_time(33ms), 5ms);
+    ASSERT_TRUE(loop.pass(std::nullopt, 38ms));
+    EXPECT_EQ(loop.state().last_tick, 38ms);
 }
 
 TEST_F(LoopTest, TicksAtMostEvery8msAfterAnyMessageOrTimeOut) {
@@ -316,6 +429,7 @@ TEST_F(LoopTest, TicksAtMostEvery8msAfterAnyMessageOrTimeOut) {
         std::chrono::milliseconds now;
         std::optional<std::chrono::milliseconds> last_tick;
     };
+    // The stick is held over from 8 ms on, so every tick has work.
     const Step steps[] = {
         {0ms, std::nullopt}, {7ms, std::nullopt}, {8ms, 8ms},     {15ms, 8ms},
         {16ms, 16ms},        {300ms, 300ms},      {301ms, 300ms},
@@ -323,10 +437,25 @@ TEST_F(LoopTest, TicksAtMostEvery8msAfterAnyMessageOrTimeOut) {
     for (const auto& s : steps) {
         // A message or a time-out, alternately: both reach the tick.
         std::optional<EngineMessage> message;
-        if (s.now.count() % 2 == 0) message = EngineMessage::input(InputEvent::mouse_moved());
+        if (s.now == 8ms) {
+            message = axis(0, 1.0f);
+        } else if (s.now.count() % 2 == 0) {
+            message = EngineMessage::input(InputEvent::mouse_moved());
+        }
         ASSERT_TRUE(loop.pass(std::move(message), s.now));
         EXPECT_EQ(loop.state().last_tick, s.last_tick) << s.now.count();
     }
+}
+
+TEST_F(LoopTest, TicksWithoutWorkAreSkippedAndChangeNothing) {
+    EngineLoop loop = make_loop(true);
+    ASSERT_TRUE(loop.pass(EngineMessage::connected(true), 0ms));
+    for (const std::chrono::milliseconds now : {8ms, 16ms, 250ms, 10000ms}) {
+        ASSERT_TRUE(loop.pass(std::nullopt, now));
+        ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::mouse_moved()), now + 1ms));
+    }
+    EXPECT_EQ(loop.state().last_tick, std::nullopt);
+    EXPECT_TRUE(output_.performed.empty());
 }
 
 TEST_F(LoopTest, NotifiesOncePerSpellOfLowBatteryReadings) {

@@ -197,3 +197,44 @@ TEST(ModifierHolds, AKeyStaysDownWhileAnyHoldIsOutstanding) {
 
 }  // namespace
 }  // namespace thumbrover
+
+namespace thumbrover {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(PointerTrack, FollowsExactMotionsAndAsksWhenItCannotKnow) {
+    using Point = PointerTrack::Point;
+    struct Step {
+        const char* what;
+        int dx;
+        int dy;
+        std::uint64_t showing;
+        std::chrono::nanoseconds now;
+        std::optional<Point> expected;
+        std::optional<Point> learn;  // what the server answers when asked
+    };
+    const Step steps[] = {
+        {"unknown at first", 5, 5, 1, 0ms, std::nullopt, Point{100, 100}},
+        {"a motion inside the screen", 10, -4, 1, 8ms, Point{110, 96}, std::nullopt},
+        {"another", -110, 0, 1, 16ms, Point{0, 96}, std::nullopt},
+        {"past the left edge: cut short by the server", -1, 0, 1, 24ms, std::nullopt, Point{0, 96}},
+        {"past the bottom edge", 0, 700, 1, 32ms, std::nullopt, Point{0, 599}},
+        {"inside again", 3, -9, 1, 40ms, Point{3, 590}, std::nullopt},
+        {"a new showing of the ring", 1, 1, 2, 48ms, std::nullopt, Point{50, 50}},
+        {"within the second", 1, 1, 2, 1047ms, Point{51, 51}, std::nullopt},
+        {"a second after it was asked", 1, 1, 2, 1048ms, std::nullopt, Point{70, 70}},
+        {"a clock gone backwards", 1, 1, 2, 10ms, std::nullopt, std::nullopt},
+    };
+    PointerTrack track;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        EXPECT_EQ(track.after(s.dx, s.dy, 800, 600, s.showing, s.now), s.expected);
+        if (s.learn) track.learnt(*s.learn, s.showing, s.now);
+    }
+    track.forget();
+    EXPECT_EQ(track.after(0, 0, 800, 600, 2, 1049ms), std::nullopt);
+}
+
+}  // namespace
+}  // namespace thumbrover

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
+#include "core/circle/circle.hpp"
+#include "linux/event_output.hpp"
+#include "linux/x11_ring.hpp"
 #include "qt/qt_app.hpp"
 
 #include <QCoreApplication>
@@ -87,27 +92,40 @@ TEST(RenderCircle, TinyShapeStillShowsItsDot) {
     EXPECT_EQ(image.pixelColor(4, 4), QColor(Qt::white));
 }
 
-class CircleOnScreen : public ::testing::Test {
+// Both ring windows: the plain X one the program uses and the toolkit's, its fallback.
+class CircleOnScreen : public ::testing::TestWithParam<const char*> {
   protected:
-    void SetUp() override { testing::qt_app(); }
+    void SetUp() override {
+        testing::qt_app();
+        if (std::string_view(GetParam()) == "x11") {
+            auto created = X11Overlay::create();
+            ASSERT_TRUE(created.ok()) << created.error();
+            overlay_ = std::move(created).value();
+        } else {
+            overlay_ = std::make_unique<QtOverlay>();
+        }
+    }
+    Overlay& overlay() { return *overlay_; }
 
     bool settle(const std::function<bool()>& done) {
         return testing::wait_until(done, 5s, [] { QCoreApplication::processEvents(); });
     }
+
+    std::unique_ptr<Overlay> overlay_;
 };
 
-TEST_F(CircleOnScreen, ShowsOnlyRingAndDotWithoutACompositorAndLetsClicksThrough) {
+INSTANTIATE_TEST_SUITE_P(Windows, CircleOnScreen, ::testing::Values("x11", "qt"));
+
+TEST_P(CircleOnScreen, ShowsOnlyRingAndDotWithoutACompositorAndLetsClicksThrough) {
     XProbe probe(100, 100, 400, 400, kProbeColour);
-    QtOverlay overlay;
-    auto circle = overlay.build_circle(shape_36());
-    auto* window = dynamic_cast<QtCircleWindow*>(circle.get());
-    ASSERT_NE(window, nullptr);
+    auto circle = overlay().build_circle(shape_36());
     EXPECT_FALSE(circle->is_visible());
 
     circle->move_to({200.0, 200.0});
     circle->show();
     EXPECT_TRUE(circle->is_visible());
-    const Window id = window->native_id();
+    const auto id = static_cast<Window>(circle->native_id());
+    ASSERT_NE(id, 0UL);
     ASSERT_TRUE(settle([&] { return probe.viewable(id); }));
     ASSERT_TRUE(settle([&] { return probe.pixel(200 + 32, 200 + 18) == kWhite; }));
     const auto where = probe.geometry(id);
@@ -140,14 +158,13 @@ TEST_F(CircleOnScreen, ShowsOnlyRingAndDotWithoutACompositorAndLetsClicksThrough
     EXPECT_EQ(probe.pixel(232, 218), kProbeColour);
 }
 
-TEST_F(CircleOnScreen, FollowsMovesAndReportsThePointer) {
+TEST_P(CircleOnScreen, FollowsMovesAndReportsThePointer) {
     XProbe probe(0, 0, 600, 600, kProbeColour);
-    QtOverlay overlay;
     probe.warp_pointer(301, 207);
-    EXPECT_EQ(overlay.pointer_location(), (ScreenPoint{301.0, 207.0}));
+    EXPECT_EQ(overlay().pointer_location(), (ScreenPoint{301.0, 207.0}));
 
-    auto circle = overlay.build_circle(shape_36());
-    const Window id = dynamic_cast<QtCircleWindow&>(*circle).native_id();
+    auto circle = overlay().build_circle(shape_36());
+    const auto id = static_cast<Window>(circle->native_id());
     circle->show();
     for (const ScreenPoint to : {ScreenPoint{10.4, 20.6}, ScreenPoint{500.0, 400.0}}) {
         circle->move_to(to);
@@ -163,10 +180,9 @@ TEST_F(CircleOnScreen, FollowsMovesAndReportsThePointer) {
     QCoreApplication::processEvents();
 }
 
-TEST_F(CircleOnScreen, KeepingOnTopRaisesItAboveWhatWasMappedLater) {
-    QtOverlay overlay;
-    auto circle = overlay.build_circle(shape_36());
-    const Window id = dynamic_cast<QtCircleWindow&>(*circle).native_id();
+TEST_P(CircleOnScreen, KeepingOnTopRaisesItAboveWhatWasMappedLater) {
+    auto circle = overlay().build_circle(shape_36());
+    const auto id = static_cast<Window>(circle->native_id());
     circle->move_to({300.0, 300.0});
     circle->show();
     XProbe watcher(0, 0, 10, 10, kProbeColour);
@@ -180,6 +196,41 @@ TEST_F(CircleOnScreen, KeepingOnTopRaisesItAboveWhatWasMappedLater) {
     EXPECT_TRUE(settle([&] { return menu.mapped_top_levels().back() == id; }));
     EXPECT_TRUE(settle([&] { return menu.pixel(300 + 32, 300 + 18) == kWhite; }));
     circle->hide();
+}
+
+TEST_P(CircleOnScreen, TheEnginesOutputMovesTheShownRingWithEveryMotionItPosts) {
+    XProbe probe(0, 0, 800, 600, kProbeColour);
+    auto circle = overlay().build_circle(shape_36());
+    const auto id = static_cast<Window>(circle->native_id());
+    auto output = X11EventOutput::create();
+    ASSERT_TRUE(output.ok()) << output.error();
+    probe.warp_pointer(300, 300);
+    circle->show();
+    RingTargetCell& target = ring_target_cell();
+    target.show(circle->native_id(), 18.0);
+    struct Step {
+        int dx;
+        int dy;
+        int x;  // where the ring's corner ends up: the pointer less half the side
+        int y;
+    };
+    for (const Step s : {Step{10, 5, 292, 287}, Step{1, 1, 293, 288}, Step{-800, 0, -18, 288},
+                         Step{4, -2, -14, 286}}) {
+        ASSERT_TRUE((*output)->perform({CommandKind::Move, 0, 0, s.dx, s.dy}).ok());
+        EXPECT_TRUE(settle([&] {
+            const auto g = probe.geometry(id);
+            return g && g->x == s.x && g->y == s.y;
+        })) << "did not reach "
+            << s.x << "," << s.y;
+    }
+    // Hidden: the engine leaves it alone.
+    target.clear();
+    circle->hide();
+    ASSERT_TRUE((*output)->perform({CommandKind::Move, 0, 0, 50, 50}).ok());
+    EXPECT_TRUE(settle([&] { return probe.pointer().x == 54; }));
+    const auto g = probe.geometry(id);
+    ASSERT_TRUE(g.has_value());
+    EXPECT_EQ(g->x, -14);
 }
 
 }  // namespace

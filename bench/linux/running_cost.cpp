@@ -1,0 +1,391 @@
+// The running cost of the whole program, in this process, in the current X display, with SDL's
+// virtual controller:
+// - CPU, wake-ups (voluntary context switches) and preemptions (involuntary ones) per thread,
+//   and resident memory, in three states: no controller; a controller connected with its sticks
+//   at rest; steering;
+// - latency from a controller change to the X server seeing its effect: the left stick leaving
+//   rest until the pointer moved, and A pressed until the click.
+// Run it inside scripts/with-virtual-display (scripts/bench does).
+//   bench_running_cost [seconds per state, default 10] [latency samples, default 1000]
+// On a shared machine the CPU figures move with the load; the wake-up counts are steadier.
+
+#include <pthread.h>
+#include <stdlib.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/app/linked_engine.hpp"
+#include "core/engine/link.hpp"
+#include "demo/virtual_pad.hpp"
+#include "linux/shell.hpp"
+#include "qt/status_menu.hpp"
+
+// Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
+#include <QApplication>
+#include <QMetaObject>
+
+// Xlib after Qt: its macros (Bool, Status, None) would otherwise clash with Qt's names.
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <poll.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+constexpr std::size_t kAxisLeftX = 0;
+constexpr std::size_t kButtonA = 0;
+// The benchmark's own threads carry this prefix and are left out of the program's totals.
+constexpr std::string_view kBenchPrefix = "bench-";
+
+std::string first_line(const fs::path& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+long status_field(const fs::path& status_file, std::string_view field) {
+    std::ifstream in(status_file);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(field.size()));
+    return 0;
+}
+
+struct ThreadUsage {
+    std::string name;
+    double cpu_seconds = 0.0;
+    long voluntary = 0;
+    long involuntary = 0;
+};
+
+// Every thread of this process by id. CPU time comes from schedstat (nanoseconds on a CPU),
+// which is far finer than the clock ticks of getrusage.
+std::map<long, ThreadUsage> thread_usage() {
+    std::map<long, ThreadUsage> threads;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc/self/task", ec)) {
+        const long tid = std::stol(entry.path().filename().string());
+        ThreadUsage usage;
+        usage.name = tid == ::getpid() ? "main" : first_line(entry.path() / "comm");
+        const std::string schedstat = first_line(entry.path() / "schedstat");
+        if (!schedstat.empty()) usage.cpu_seconds = std::stod(schedstat) / 1e9;
+        usage.voluntary = status_field(entry.path() / "status", "voluntary_ctxt_switches:");
+        usage.involuntary = status_field(entry.path() / "status", "nonvoluntary_ctxt_switches:");
+        threads.emplace(tid, std::move(usage));
+    }
+    return threads;
+}
+
+double resident_mib() {
+    return static_cast<double>(status_field("/proc/self/status", "VmRSS:")) / 1024.0;
+}
+
+struct ThreadFigures {
+    std::string name;
+    double cpu_percent = 0.0;
+    double wakeups = 0.0;
+    double preemptions = 0.0;
+};
+
+struct StateFigures {
+    std::string state;
+    std::vector<ThreadFigures> threads;
+    ThreadFigures total{"program"};
+    double resident = 0.0;
+};
+
+// Measures over `length` while this thread sleeps.
+StateFigures measure(const std::string& state, std::chrono::seconds length) {
+    const auto before = thread_usage();
+    const auto t0 = Clock::now();
+    std::this_thread::sleep_for(length);
+    const auto after = thread_usage();
+    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    StateFigures figures{state, {}, {"program"}, resident_mib()};
+    for (const auto& [tid, now] : after) {
+        ThreadUsage start;
+        if (const auto it = before.find(tid); it != before.end()) start = it->second;
+        ThreadFigures f{now.name, 100.0 * (now.cpu_seconds - start.cpu_seconds) / wall,
+                        static_cast<double>(now.voluntary - start.voluntary) / wall,
+                        static_cast<double>(now.involuntary - start.involuntary) / wall};
+        if (f.cpu_percent < 0.005 && f.wakeups < 0.05 && f.preemptions < 0.05) continue;
+        if (!now.name.starts_with(kBenchPrefix)) {
+            figures.total.cpu_percent += f.cpu_percent;
+            figures.total.wakeups += f.wakeups;
+            figures.total.preemptions += f.preemptions;
+        }
+        figures.threads.push_back(std::move(f));
+    }
+    std::sort(figures.threads.begin(), figures.threads.end(),
+              [](const ThreadFigures& a, const ThreadFigures& b) { return a.wakeups > b.wakeups; });
+    return figures;
+}
+
+void print_state(const StateFigures& s) {
+    std::printf("\n%s: %.3f%% of a core, %.1f wake-ups/s, %.1f preemptions/s, %.1f MiB resident\n",
+                s.state.c_str(), s.total.cpu_percent, s.total.wakeups, s.total.preemptions,
+                s.resident);
+    for (const ThreadFigures& t : s.threads)
+        std::printf("  %-18s %7.3f%% CPU  %8.1f wake-ups/s  %7.1f preemptions/s\n", t.name.c_str(),
+                    t.cpu_percent, t.wakeups, t.preemptions);
+}
+
+double percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    const auto at = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+    return values[std::min(at, values.size() - 1)];
+}
+
+void print_latency(const char* what, const std::vector<double>& ms, int asked) {
+    if (ms.empty()) {
+        std::printf("  %s: never seen\n", what);
+        return;
+    }
+    std::printf("  %s (%zu of %d samples): median %.2f ms, p99 %.2f ms, max %.2f ms\n", what,
+                ms.size(), asked, percentile(ms, 0.5), percentile(ms, 0.99), percentile(ms, 1.0));
+}
+
+void on_main(const std::function<void()>& f) {
+    QMetaObject::invokeMethod(qApp, f, Qt::BlockingQueuedConnection);
+}
+
+// What the X server did with the program's input, as raw XInput2 events on a connection of our
+// own: waiting for them blocks instead of asking the server over and over, which would steal
+// the CPU the program under measurement needs.
+class RawInputListener {
+  public:
+    RawInputListener() : display_(XOpenDisplay(nullptr)) {
+        if (display_ == nullptr) return;
+        int event = 0;
+        int error = 0;
+        if (!XQueryExtension(display_, "XInputExtension", &opcode_, &event, &error)) return;
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(bits, XI_RawMotion);
+        XISetMask(bits, XI_RawButtonPress);
+        XISetMask(bits, XI_RawButtonRelease);
+        XIEventMask mask{XIAllMasterDevices, sizeof(bits), bits};
+        XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
+        XSync(display_, False);
+        ready_ = true;
+    }
+    ~RawInputListener() {
+        if (display_ != nullptr) XCloseDisplay(display_);
+    }
+    RawInputListener(const RawInputListener&) = delete;
+    RawInputListener& operator=(const RawInputListener&) = delete;
+
+    [[nodiscard]] bool ready() const { return ready_; }
+
+    void warp(int x, int y) {
+        XWarpPointer(display_, 0, DefaultRootWindow(display_), 0, 0, 0, 0, x, y);
+        XSync(display_, False);
+    }
+
+    void drain() {
+        while (XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+        }
+    }
+
+    // When the next raw event of `type` arrived, or none by `deadline`.
+    std::optional<Clock::time_point> wait_for(int type, Clock::time_point deadline) {
+        for (;;) {
+            while (XPending(display_) > 0) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                if (event.xcookie.type == GenericEvent && event.xcookie.extension == opcode_ &&
+                    event.xcookie.evtype == type)
+                    return Clock::now();
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) return std::nullopt;
+            pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+            ::poll(&fd, 1, static_cast<int>(left.count()) + 1);
+        }
+    }
+
+  private:
+    Display* display_;
+    int opcode_ = 0;
+    bool ready_ = false;
+};
+
+struct Latencies {
+    std::vector<double> stick;
+    std::vector<double> button;
+};
+
+double ms_between(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// Each sample starts from a rest long enough for the program to settle; the rest varies so that
+// changes land at every phase of whatever timers run.
+Latencies measure_latency(thumbrover::VirtualPad& pad, int samples) {
+    Latencies out;
+    RawInputListener x;
+    if (!x.ready()) {
+        std::fprintf(stderr, "bench: no XInput2 on the display\n");
+        return out;
+    }
+    const auto rest = [](int i) { return std::chrono::milliseconds(60 + (i * 7) % 13); };
+    for (int i = 0; i < samples; ++i) {
+        x.warp(960, 540);
+        std::this_thread::sleep_for(rest(i));
+        x.drain();
+        Clock::time_point changed;
+        on_main([&] {
+            pad.set_axis(kAxisLeftX, 1.0f);
+            changed = Clock::now();
+        });
+        const auto moved = x.wait_for(XI_RawMotion, changed + 1s);
+        on_main([&] { pad.set_axis(kAxisLeftX, 0.0f); });
+        if (moved) out.stick.push_back(ms_between(changed, *moved));
+    }
+    for (int i = 0; i < samples; ++i) {
+        std::this_thread::sleep_for(rest(i));
+        x.drain();
+        Clock::time_point pressed;
+        on_main([&] {
+            pad.set_button(kButtonA, true);
+            pressed = Clock::now();
+        });
+        const auto clicked = x.wait_for(XI_RawButtonPress, pressed + 1s);
+        on_main([&] { pad.set_button(kButtonA, false); });
+        if (clicked) out.button.push_back(ms_between(pressed, *clicked));
+        (void)x.wait_for(XI_RawButtonRelease, Clock::now() + 1s);
+    }
+    return out;
+}
+
+std::string load_average() {
+    return first_line("/proc/loadavg");
+}
+
+void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, std::chrono::seconds length,
+                      int samples) {
+    pthread_setname_np(pthread_self(), "bench-driver");
+    std::printf("machine load at start (1, 5, 15 min): %s\n", load_average().c_str());
+    std::fflush(stdout);
+    std::vector<StateFigures> states;
+    std::this_thread::sleep_for(2s);
+    states.push_back(measure("no controller", length));
+
+    on_main([&] {
+        auto plugged = thumbrover::VirtualPad::plug_in();
+        if (plugged) pad = std::move(plugged).value();
+    });
+    if (!pad) {
+        std::fprintf(stderr, "bench: no virtual controller\n");
+        return;
+    }
+    const auto connected = [] {
+        const thumbrover::EngineLink* link = thumbrover::published_engine_link();
+        return link != nullptr && link->status().connected;
+    };
+    const auto deadline = Clock::now() + 10s;
+    while (!connected() && Clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    if (!connected()) {
+        std::fprintf(stderr, "bench: the virtual controller was not picked up\n");
+        return;
+    }
+    // Past the ring's idle time and the first battery look.
+    std::this_thread::sleep_for(3s);
+    states.push_back(measure("controller connected, at rest", length));
+
+    // The stick held over, reversed twice a second so that the pointer never rests at an edge.
+    std::atomic<bool> steering{true};
+    std::thread mover([&] {
+        pthread_setname_np(pthread_self(), "bench-mover");
+        float direction = 0.6f;
+        while (steering) {
+            on_main([&] { pad->set_axis(kAxisLeftX, direction); });
+            direction = -direction;
+            std::this_thread::sleep_for(500ms);
+        }
+        on_main([&] { pad->set_axis(kAxisLeftX, 0.0f); });
+    });
+    std::this_thread::sleep_for(1s);
+    states.push_back(measure("steering", length));
+    steering = false;
+    mover.join();
+    std::this_thread::sleep_for(2s);
+
+    std::printf("latency: %d samples each...\n", samples);
+    std::fflush(stdout);
+    const Latencies latencies = measure_latency(*pad, samples);
+
+    std::printf(
+        "\nFigures per state (one core = 100%%; wake-ups are voluntary context switches, "
+        "preemptions involuntary ones)\n");
+    for (const StateFigures& s : states)
+        print_state(s);
+    std::printf("\nLatency, from the controller's change until the X server has the result\n");
+    print_latency("stick leaves rest -> pointer moved", latencies.stick, samples);
+    print_latency("A pressed -> click", latencies.button, samples);
+    std::printf("\nmachine load at end (1, 5, 15 min): %s\n", load_average().c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::chrono::seconds length{10};
+    int samples = 1000;
+    if (argc > 1) length = std::chrono::seconds(std::max(1, std::atoi(argv[1])));
+    if (argc > 2) samples = std::max(1, std::atoi(argv[2]));
+    if (std::getenv("DISPLAY") == nullptr) {
+        std::fprintf(stderr, "bench: needs an X display (scripts/with-virtual-display)\n");
+        return 2;
+    }
+    // A private settings folder, so the measurement neither reads nor changes the user's.
+    std::string pattern = (fs::temp_directory_path() / "thumbrover-bench.XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return 1;
+    const fs::path home = pattern;
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+
+    static int qt_argc = 1;
+    static char qt_name[] = "bench_running_cost";
+    static char* qt_argv[] = {qt_name, nullptr};
+    QApplication app(qt_argc, qt_argv);
+    std::unique_ptr<thumbrover::VirtualPad> pad;
+    std::thread driver;
+    thumbrover::QtShellOptions options;
+    options.check_for_updates = false;
+    options.on_started = [&](thumbrover::TrayMenu&) {
+        driver = std::thread([&] {
+            run_measurements(pad, length, samples);
+            while (thumbrover::published_engine_link() == nullptr)
+                std::this_thread::sleep_for(10ms);
+            thumbrover::LinkedEngineRequests().send_quit();
+        });
+    };
+    const int status = thumbrover::run_application(options);
+    if (driver.joinable()) driver.join();
+    pad.reset();
+    std::error_code ec;
+    fs::remove_all(home, ec);
+    return status;
+}

@@ -1,0 +1,234 @@
+#include "core/controller/reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/controller/link.hpp"
+#include "core/controller/slots.hpp"
+#include "test_support.hpp"
+
+namespace thumbrover {
+namespace {
+
+using namespace std::chrono_literals;
+using Lines = std::vector<std::string>;
+
+// One controller (id 1) that is there once plugged, with counts of what the reader asked.
+class FakeGamepad final : public GamepadApi {
+  public:
+    bool plugged = false;
+    ControllerSnapshot state;
+    int list_queries = 0;
+    int rumbles = 0;
+
+    std::vector<ControllerId> controllers() override {
+        ++list_queries;
+        if (!plugged) return {};
+        return {1};
+    }
+    bool has_extended_profile(ControllerId /*id*/) override { return plugged; }
+    std::optional<ControllerSnapshot> read(ControllerId /*id*/) override {
+        if (!plugged) return std::nullopt;
+        return state;
+    }
+    std::optional<std::string> vendor_name(ControllerId /*id*/) override { return "pad"; }
+    std::optional<float> battery_level(ControllerId /*id*/) override { return std::nullopt; }
+    void disable_home_gesture(ControllerId /*id*/) override {}
+    Result<void> rumble_once(ControllerId /*id*/) override {
+        ++rumbles;
+        return {};
+    }
+    void release(ControllerId /*id*/) override {}
+};
+
+class RecordingEvents final : public ControllerEvents {
+  public:
+    explicit RecordingEvents(Lines& log) : log_(log) {}
+    void connected(bool is_connected) override {
+        log_.push_back(is_connected ? "connected" : "disconnected");
+    }
+    void button_changed(std::uint8_t index, bool pressed) override {
+        log_.push_back("button " + std::to_string(index) + (pressed ? " down" : " up"));
+    }
+    void axis_changed(std::uint8_t index, float value) override {
+        log_.push_back("axis " + std::to_string(index) + " " + std::to_string(value));
+    }
+    void controller_gone() override { log_.push_back("gone"); }
+
+  private:
+    Lines& log_;
+};
+
+class ReaderTest : public ::testing::Test {
+  protected:
+    ReaderTest() {
+        auto [sender, receiver] = make_channel<FeedbackRequest>();
+        feedback = std::move(sender);
+        link = std::make_unique<ControllerLink>(std::make_unique<RecordingEvents>(sent),
+                                                std::move(receiver));
+    }
+
+    ControllerReader make_reader(bool announcing) {
+        return ControllerReader(
+            poller, news, announcing,
+            ControllerReaderDeps{clock,
+                                 [this](std::chrono::nanoseconds d) {
+                                     slept.push_back(d);
+                                     clock.t += d;
+                                 },
+                                 [this] { return linked ? link.get() : nullptr; }});
+    }
+
+    // One step of the reader after `posted`; what the engine heard from it.
+    Lines step(ControllerReader& reader, ControllerNews posted) {
+        sent.clear();
+        news.post(posted);
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(reader.step());
+        ::testing::internal::GetCapturedStderr();
+        return sent;
+    }
+
+    testing::ManualClock clock{100s};
+    FakeGamepad pad;
+    ControllerSlots slots;
+    ControllerPoller poller{pad, slots};
+    ControllerNewsBox news;
+    FeedbackSender feedback;
+    std::unique_ptr<ControllerLink> link;
+    bool linked = true;
+    Lines sent;
+    std::vector<std::chrono::nanoseconds> slept;
+};
+
+TEST_F(ReaderTest, WaitsOnlyAsLongAsSomethingCanBeDue) {
+    struct Case {
+        const char* what;
+        bool linked;
+        bool announcing;
+        bool plugged;
+        std::chrono::nanoseconds since_adoption;
+        std::optional<std::chrono::nanoseconds> wait;
+    };
+    const Case cases[] = {
+        {"no engine yet", false, true, false, 0s, 10ms},
+        {"a service without news is polled", true, false, true, 0s, 4ms},
+        {"no controller: only news", true, true, false, 0s, std::nullopt},
+        {"a controller: the next battery look", true, true, true, 3s, 7s},
+        {"a battery look overdue", true, true, true, 12s, 0s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeGamepad fake;
+        fake.plugged = c.plugged;
+        ControllerSlots own_slots;
+        ControllerPoller own_poller(fake, own_slots);
+        ControllerNewsBox own_news;
+        ControllerReader reader(own_poller, own_news, c.announcing,
+                                ControllerReaderDeps{clock, [](std::chrono::nanoseconds) {},
+                                                     [&] { return link.get(); }});
+        if (c.linked) {
+            own_news.post(ControllerNews::Devices);
+            ::testing::internal::CaptureStderr();
+            ASSERT_TRUE(reader.step());
+            ::testing::internal::GetCapturedStderr();
+        }
+        EXPECT_EQ(reader.wait_time(clock.now() + c.since_adoption), c.wait);
+    }
+}
+
+TEST_F(ReaderTest, ChangesReachTheEngineWhenAnnouncedAndControllersAreLookedForOnDeviceNews) {
+    ControllerReader reader = make_reader(true);
+    EXPECT_EQ(step(reader, ControllerNews::Input), Lines{});
+    EXPECT_EQ(pad.list_queries, 1);  // the first look, once the engine is there
+
+    pad.plugged = true;
+    pad.state.axes[0] = 0.5f;
+    clock.t += 10ms;
+    // Input news alone does not look for controllers: nothing is read yet.
+    EXPECT_EQ(step(reader, ControllerNews::Input), Lines{});
+    EXPECT_EQ(pad.list_queries, 1);
+    clock.t += 10ms;
+    EXPECT_EQ(step(reader, ControllerNews::Devices), (Lines{"connected", "axis 0 0.500000"}));
+    EXPECT_EQ(pad.list_queries, 2);
+
+    pad.state.buttons[0] = true;
+    clock.t += 10ms;
+    EXPECT_EQ(step(reader, ControllerNews::Input), Lines{"button 0 down"});
+    EXPECT_EQ(pad.list_queries, 2);
+    EXPECT_TRUE(slept.empty());
+
+    // Unplugged: the node's end is announced as device news.
+    pad.plugged = false;
+    clock.t += 10ms;
+    EXPECT_EQ(step(reader, ControllerNews::Devices), (Lines{"disconnected", "gone"}));
+}
+
+TEST_F(ReaderTest, AStreamOfNewsIsReadAtMostEveryFourMilliseconds) {
+    ControllerReader reader = make_reader(true);
+    pad.plugged = true;
+    (void)step(reader, ControllerNews::Devices);
+    struct Case {
+        std::chrono::nanoseconds after;
+        std::optional<std::chrono::nanoseconds> slept;
+    };
+    for (const Case& c :
+         {Case{1ms, 3ms}, Case{4ms, std::nullopt}, Case{3500us, 500us}, Case{50ms, std::nullopt}}) {
+        slept.clear();
+        clock.t += c.after;
+        (void)step(reader, ControllerNews::Input);
+        if (c.slept) {
+            EXPECT_EQ(slept, std::vector<std::chrono::nanoseconds>{*c.slept});
+        } else {
+            EXPECT_TRUE(slept.empty()) << c.after.count();
+        }
+    }
+}
+
+TEST_F(ReaderTest, TheBatteryIsLookedAtEveryTenSecondsWhileAControllerIsThere) {
+    ControllerReader reader = make_reader(true);
+    pad.plugged = true;
+    (void)step(reader, ControllerNews::Devices);
+    const int after_adoption = pad.list_queries;
+    clock.t += 9s;
+    (void)step(reader, ControllerNews::Input);
+    EXPECT_EQ(pad.list_queries, after_adoption);
+    clock.t += 1s;
+    (void)step(reader, ControllerNews::Input);
+    EXPECT_EQ(pad.list_queries, after_adoption + 1);
+}
+
+TEST_F(ReaderTest, ARumbleRequestWakesTheReaderOnceTheEngineIsLinked) {
+    linked = false;
+    ControllerReader reader = make_reader(true);
+    pad.plugged = true;
+    // No engine yet: nothing is read, and the reader looks for the link again soon.
+    EXPECT_EQ(step(reader, ControllerNews::Input), Lines{});
+    EXPECT_EQ(reader.wait_time(clock.now()), ControllerReader::kLinkLook);
+    linked = true;
+    clock.t += 10ms;
+    EXPECT_EQ(step(reader, ControllerNews::Input), Lines{"connected"});
+
+    feedback.send(FeedbackRequest::Rumble);
+    clock.t += 10ms;
+    // The request itself posted the news this step waits for.
+    sent.clear();
+    ASSERT_TRUE(reader.step());
+    EXPECT_EQ(pad.rumbles, 1);
+}
+
+TEST_F(ReaderTest, StopEndsTheReaderEvenWhenPostedWithOtherNews) {
+    ControllerReader reader = make_reader(true);
+    news.post(ControllerNews::Input);
+    news.post(ControllerNews::Stop);
+    EXPECT_FALSE(reader.step());
+    EXPECT_EQ(pad.list_queries, 0);
+}
+
+}  // namespace
+}  // namespace thumbrover
