@@ -3,7 +3,7 @@
 #   make test   set up, build and run every test
 PRESET ?= default
 
-.PHONY: all deps build run test test-asan bench demo install format clean
+.PHONY: all deps build run test test-asan bench demo bundle install format clean
 
 all: build
 
@@ -31,11 +31,18 @@ bench: build
 demo: build
 	@scripts/with-virtual-display build/thumbroverctl demo
 
+# macOS: a self-contained Thumbrover.app (Qt copied in by macdeployqt), signed ad hoc again since
+# macdeployqt changes the bundle.
+bundle: build
+	@macdeployqt build/Thumbrover.app
+	@codesign --force --deep --sign - build/Thumbrover.app
+	@echo "build/Thumbrover.app is ready"
+
 install: build
 	@cmake --install build
 
 format:
-	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i
+	@git ls-files '*.cpp' '*.hpp' '*.mm' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-asan
+	@rm -rf build build-asan build-macos-check
