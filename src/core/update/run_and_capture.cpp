@@ -32,10 +32,15 @@ struct Pipe {
 // with its standard descriptors closed.
 Result<Pipe> make_pipe() {
     std::array<int, 2> fds{};
-    // Created close-on-exec at once: another thread spawning a process in between must not
-    // carry our pipe away, or the end of the stream would never come.
-    if (::pipe2(fds.data(), O_CLOEXEC) != 0) return Error{errno_text(errno)};
+    // pipe and then close-on-exec, since macOS has no pipe2. Another thread that spawns in
+    // between closes every inherited descriptor in its child (close_inherited_descriptors) once it
+    // has listed them, so at worst a short-lived child it starts holds the write end a moment
+    // longer, and the capture's deadline still ends the wait.
+    if (::pipe(fds.data()) != 0) return Error{errno_text(errno)};
     std::array<UniqueFd, 2> ends{UniqueFd(fds[0]), UniqueFd(fds[1])};
+    for (const UniqueFd& end : ends) {
+        if (::fcntl(end.get(), F_SETFD, FD_CLOEXEC) != 0) return Error{errno_text(errno)};
+    }
     for (UniqueFd& end : ends) {
         if (end.get() > STDERR_FILENO) continue;
         UniqueFd moved(::fcntl(end.get(), F_DUPFD_CLOEXEC, 3));
@@ -49,13 +54,13 @@ Result<Pipe> make_pipe() {
 // blocks them (for example SIGPIPE, which servers and toolkits often ignore).
 void set_default_signals(posix_spawnattr_t* attributes) {
     sigset_t defaults;
-    ::sigemptyset(&defaults);
+    sigemptyset(&defaults);
     for (const int signal_number :
          {SIGPIPE, SIGCHLD, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
-        ::sigaddset(&defaults, signal_number);
+        sigaddset(&defaults, signal_number);
     }
     sigset_t unblocked;
-    ::sigemptyset(&unblocked);
+    sigemptyset(&unblocked);
     ::posix_spawnattr_setsigdefault(attributes, &defaults);
     ::posix_spawnattr_setsigmask(attributes, &unblocked);
     ::posix_spawnattr_setflags(attributes,
