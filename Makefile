@@ -2,8 +2,11 @@
 #   make run    set up, build and run Thumbrover (a self-demonstration when there is no display)
 #   make test   set up, build and run every test
 PRESET ?= default
+BUILD_DIR ?= build
+PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan bench demo bundle install format clean
+.PHONY: all deps build run test test-asan test-tsan test-package bench demo bundle install uninstall \
+	package format clean
 
 all: build
 
@@ -20,10 +23,19 @@ run: build
 test: build
 	@scripts/test $(PRESET)
 
+# The unit and integration tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 	@scripts/test asan
+
+# The core's threads (engine channel and loop, controller poll, settings writer, process reaping,
+# update check) under ThreadSanitizer; without address randomisation, which on newer kernels
+# leaves ThreadSanitizer no room for its shadow memory.
+test-tsan: deps
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan
+	@setarch "$$(uname -m)" -R scripts/test tsan
 
 bench: build
 	@scripts/bench
@@ -38,11 +50,25 @@ bundle: build
 	@codesign --force --deep --sign - build/Thumbrover.app
 	@echo "build/Thumbrover.app is ready"
 
-install: build
-	@cmake --install build
+# Copies what `make` built; it never configures or compiles, so `sudo make install` leaves no
+# file of root's in the build folder beyond the list of what it installed.
+install:
+	@scripts/install $(BUILD_DIR) $(PREFIX)
+
+uninstall:
+	@scripts/uninstall $(BUILD_DIR)
+
+# A Debian package of the default (Release) build, for `sudo apt install ./build/thumbrover_*.deb`.
+package: build
+	@cd build && cpack -G DEB
+
+# Builds the package, installs it with apt, starts the installed program once and removes it
+# again. Needs root (or sudo): it changes the system's packages.
+test-package: package
+	@scripts/test-package build
 
 format:
 	@git ls-files '*.cpp' '*.hpp' '*.mm' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-asan build-macos-check
+	@rm -rf build build-asan build-tsan build-macos-check

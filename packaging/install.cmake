@@ -1,11 +1,50 @@
-# Desktop integration for Linux: application menu entry, icon and a systemd user unit.
+# What `make install` and the Debian package put where (prefix /usr/local, or /usr in the package):
+#   bin/thumbrover, bin/thumbroverctl              the program and its companion tool
+#   share/applications/thumbrover.desktop          the application menu entry
+#   share/icons/hicolor/scalable/apps/thumbrover.svg
+#   lib/systemd/user/thumbrover.service            `systemctl --user enable --now thumbrover`
+install(TARGETS thumbrover thumbroverctl
+        BUNDLE DESTINATION .
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(NOT APPLE)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/thumbrover.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/icons/thumbrover.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-  configure_file(${CMAKE_SOURCE_DIR}/packaging/thumbrover.service
-                 ${CMAKE_BINARY_DIR}/thumbrover.service @ONLY)
-  install(FILES ${CMAKE_BINARY_DIR}/thumbrover.service
-          DESTINATION ${CMAKE_INSTALL_PREFIX}/lib/systemd/user)
+  # The unit names the program by its installed path, which is known only when installing: the
+  # package installs under /usr whatever the build was configured with. Written straight to its
+  # place, so that `sudo make install` creates nothing in the build folder.
+  install(CODE "
+    set(THUMBROVER_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    set(unit \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/thumbrover.service\")
+    file(READ \"${CMAKE_SOURCE_DIR}/packaging/thumbrover.service\" text)
+    string(CONFIGURE \"\${text}\" text @ONLY)
+    message(STATUS \"Installing: \$ENV{DESTDIR}\${unit}\")
+    file(WRITE \"\$ENV{DESTDIR}\${unit}\" \"\${text}\")
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${unit}\")
+  ")
+
+  # `make package`: a Debian package for `apt install ./thumbrover_*.deb`.
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGE_NAME thumbrover)
+  set(CPACK_PACKAGE_VENDOR "Thumbrover")
+  set(CPACK_PACKAGE_CONTACT "Thumbrover maintainers <maintainers@thumbrover.app>")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "game controller as mouse and media remote")
+  set(CPACK_PACKAGE_DESCRIPTION
+      "Thumbrover turns a game controller with the Xbox layout into a mouse and media remote: one\n"
+      "stick moves the pointer, the other scrolls, and each of 17 inputs performs a configurable\n"
+      "action when pressed and another when held. It lives in the system tray of an X11 desktop.")
+  set(CPACK_PACKAGE_HOMEPAGE_URL "https://thumbrover.app")
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # The shared libraries come from dpkg-shlibdeps; what is only loaded or started at run time is
+  # named here: Qt's X11 platform plugin, curl with the certificates for the update check, and
+  # xdg-open for files and download pages.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, curl, ca-certificates, xdg-utils")
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session")
+  include(CPack)
 endif()

@@ -17,10 +17,9 @@ namespace {
 
 constexpr const char* kEventError = "could not create an input event";
 
-enum ModifierSlot : std::size_t { kCtrl = 0, kShift = 1, kAlt = 2, kMeta = 3 };
-constexpr std::uint8_t kMetaKind = 20;
-constexpr std::array<std::uint32_t, 4> kModifierKeysyms = {XK_Control_L, XK_Shift_L, XK_Alt_L,
-                                                           XK_Super_L};
+// By modifier slot: Ctrl, Shift, Alt, Meta.
+constexpr std::array<std::uint32_t, kModifierCount> kModifierKeysyms = {XK_Control_L, XK_Shift_L,
+                                                                        XK_Alt_L, XK_Super_L};
 
 constexpr unsigned kWheelUp = 4;
 constexpr unsigned kWheelDown = 5;
@@ -41,68 +40,67 @@ Result<void> failed() {
 
 }  // namespace
 
-std::optional<std::uint32_t> keysym_for_key(std::uint8_t kind, std::uint8_t parameter) {
-    switch (kind) {
-        case 0:
+std::optional<std::uint32_t> keysym_for_key(const Key& key) {
+    switch (key.kind) {
+        case KeyKind::Up:
             return XK_Up;
-        case 1:
+        case KeyKind::Down:
             return XK_Down;
-        case 2:
+        case KeyKind::Left:
             return XK_Left;
-        case 3:
+        case KeyKind::Right:
             return XK_Right;
-        case 4:
+        case KeyKind::Esc:
             return XK_Escape;
-        case 5:
+        case KeyKind::Tab:
             return XK_Tab;
-        case 6:
+        case KeyKind::Enter:
             return XK_Return;
-        case 7:
+        case KeyKind::Space:
             return XK_space;
-        case 8:
+        case KeyKind::Backspace:
             return XK_BackSpace;
-        case 9:
+        case KeyKind::Delete:
             return XK_Delete;
-        case 10:
+        case KeyKind::Home:
             return XK_Home;
-        case 11:
+        case KeyKind::End:
             return XK_End;
-        case 12:
+        case KeyKind::PageUp:
             return XK_Page_Up;
-        case 13:
+        case KeyKind::PageDown:
             return XK_Page_Down;
-        case 14:
-            if (parameter < 'a' || parameter > 'z') return std::nullopt;
-            return XK_a + (parameter - 'a');
-        case 15:
-            if (parameter > 9) return std::nullopt;
-            return XK_0 + parameter;
-        case 16:
-            if (parameter < 1 || parameter > 12) return std::nullopt;
-            return XK_F1 + (parameter - 1);
-        case 17:
+        case KeyKind::Letter:
+            if (key.param < 'a' || key.param > 'z') return std::nullopt;
+            return XK_a + (key.param - 'a');
+        case KeyKind::Digit:
+            if (key.param > 9) return std::nullopt;
+            return XK_0 + key.param;
+        case KeyKind::F:
+            if (key.param < 1 || key.param > 12) return std::nullopt;
+            return XK_F1 + (key.param - 1);
+        case KeyKind::Ctrl:
             return XK_Control_L;
-        case 18:
+        case KeyKind::Shift:
             return XK_Shift_L;
-        case 19:
+        case KeyKind::Alt:
             return XK_Alt_L;
-        case 20:
+        case KeyKind::Meta:
             return XK_Super_L;
-        case 21:
+        case KeyKind::PlayPause:
             return XF86XK_AudioPlay;
-        case 22:
+        case KeyKind::NextTrack:
             return XF86XK_AudioNext;
-        case 23:
+        case KeyKind::PreviousTrack:
             return XF86XK_AudioPrev;
-        case 24:
+        case KeyKind::VolumeUp:
             return XF86XK_AudioRaiseVolume;
-        case 25:
+        case KeyKind::VolumeDown:
             return XF86XK_AudioLowerVolume;
-        case 26:
+        case KeyKind::Mute:
             return XF86XK_AudioMute;
-        default:
-            return std::nullopt;
     }
+    return std::nullopt;
 }
 
 std::optional<unsigned> x_button_for(std::uint8_t button) {
@@ -127,23 +125,23 @@ WheelClicks ScrollCarry::add(std::int32_t vertical, std::int32_t horizontal) {
     return clicks;
 }
 
-void ModifierHolds::hold(std::uint8_t kind) {
-    if (is_modifier_kind(kind)) ++counts_[kind - 17u];
+void ModifierHolds::hold(KeyKind kind) {
+    if (is_modifier(kind)) ++counts_[modifier_slot(kind)];
 }
 
-void ModifierHolds::release(std::uint8_t kind) {
-    if (is_modifier_kind(kind) && counts_[kind - 17u] > 0) --counts_[kind - 17u];
+void ModifierHolds::release(KeyKind kind) {
+    if (is_modifier(kind) && counts_[modifier_slot(kind)] > 0) --counts_[modifier_slot(kind)];
 }
 
-bool ModifierHolds::held(std::uint8_t kind) const {
-    return is_modifier_kind(kind) && counts_[kind - 17u] > 0;
+bool ModifierHolds::held(KeyKind kind) const {
+    return is_modifier(kind) && counts_[modifier_slot(kind)] > 0;
 }
 
 ModifierHolds::Pressed ModifierHolds::pressed() const {
     Pressed p{};
     for (std::size_t i = 0; i < p.size(); ++i)
         p[i] = counts_[i] > 0;
-    p[kAlt] = p[kAlt] || switcher_;
+    p[modifier_slot(KeyKind::Alt)] = p[modifier_slot(KeyKind::Alt)] || switcher_;
     return p;
 }
 
@@ -284,15 +282,21 @@ Result<void> X11EventOutput::button(std::uint8_t which, bool down) {
 }
 
 Result<void> X11EventOutput::key(std::uint8_t kind, std::uint8_t parameter, bool down) {
-    if (is_modifier_kind(kind)) {
+    const auto decoded = key_from_bytes(kind, parameter);
+    if (!decoded) return failed();
+    return key(*decoded, down);
+}
+
+Result<void> X11EventOutput::key(const Key& key, bool down) {
+    if (key.modifier()) {
         if (down) {
-            modifiers_.hold(kind);
+            modifiers_.hold(key.kind);
         } else {
-            modifiers_.release(kind);
+            modifiers_.release(key.kind);
         }
         return apply_modifiers();
     }
-    const auto keysym = keysym_for_key(kind, parameter);
+    const auto keysym = keysym_for_key(key);
     if (!keysym) return failed();
     auto stroke = stroke_for(*keysym);
     if (!stroke) return Error{stroke.error()};
@@ -333,7 +337,7 @@ Result<void> X11EventOutput::launcher() {
     // held.
     auto keycode = keycode_for(XK_Super_L);
     if (!keycode) return Error{keycode.error()};
-    const bool held = modifier_down_[kMeta];
+    const bool held = modifier_down_[modifier_slot(KeyKind::Meta)];
     auto first = send_key(*keycode, !held);
     if (!first) return first;
     return send_key(*keycode, held);

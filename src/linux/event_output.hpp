@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/bindings/keys.hpp"
 #include "core/common/result.hpp"
 #include "core/output/command.hpp"
 #include "linux/x11_display.hpp"
@@ -16,16 +17,9 @@ namespace thumbrover {
 
 // ---- Decisions that need no X server (kept apart so that they are tested on their own) ----
 
-// The X keysym a key of the shared vocabulary stands for (kind 0..26, parameter as the key
-// carries it), or none for a kind or parameter outside the vocabulary. Command is the Super key;
-// the media keys are the XF86Audio keysyms desktops bind to their players and mixers.
-[[nodiscard]] std::optional<std::uint32_t> keysym_for_key(std::uint8_t kind,
-                                                          std::uint8_t parameter);
-
-// Ctrl, Shift, Alt and Meta: the keys that stay held while others are tapped.
-[[nodiscard]] constexpr bool is_modifier_kind(std::uint8_t kind) {
-    return kind >= 17 && kind <= 20;
-}
+// The X keysym a key stands for, or none for a parameter outside the vocabulary. Command is the
+// Super key; the media keys are the XF86Audio keysyms desktops bind to their players and mixers.
+[[nodiscard]] std::optional<std::uint32_t> keysym_for_key(const Key& key);
 
 // The X pointer button for the engine's mouse button (0 left, 1 right, 2 middle).
 [[nodiscard]] std::optional<unsigned> x_button_for(std::uint8_t button);
@@ -58,21 +52,22 @@ class ScrollCarry {
     std::int64_t horizontal_ = 0;
 };
 
-// Which modifier keys must be down: one slot per modifier kind (Ctrl, Shift, Alt, Meta). A key is
+// Which modifier keys must be down: one slot per modifier (Ctrl, Shift, Alt, Meta). A key is
 // down while any hold of it is outstanding, so pressing Shift twice and releasing it once keeps it
 // down; the switcher's hold of Alt counts as one more hold of Alt.
 class ModifierHolds {
   public:
-    using Pressed = std::array<bool, 4>;
+    using Pressed = std::array<bool, kModifierCount>;
 
-    void hold(std::uint8_t kind);
-    void release(std::uint8_t kind);  // releases one hold; releasing an unheld key changes nothing
+    // Keys that are not modifiers are ignored.
+    void hold(KeyKind kind);
+    void release(KeyKind kind);  // releases one hold; releasing an unheld key changes nothing
     void set_switcher(bool held) { switcher_ = held; }
-    [[nodiscard]] bool held(std::uint8_t kind) const;
+    [[nodiscard]] bool held(KeyKind kind) const;
     [[nodiscard]] Pressed pressed() const;
 
   private:
-    std::array<int, 4> counts_{};
+    std::array<int, kModifierCount> counts_{};
     bool switcher_ = false;
 };
 
@@ -119,6 +114,7 @@ class X11EventOutput final : public EventOutput {
     [[nodiscard]] Result<void> scroll(std::int32_t vertical, std::int32_t horizontal);
     [[nodiscard]] Result<void> button(std::uint8_t button, bool down);
     [[nodiscard]] Result<void> key(std::uint8_t kind, std::uint8_t parameter, bool down);
+    [[nodiscard]] Result<void> key(const Key& key, bool down);
     [[nodiscard]] Result<void> tap_keysym(std::uint32_t keysym);
     [[nodiscard]] Result<void> launcher();
     [[nodiscard]] Result<void> send_key(unsigned keycode, bool down);
@@ -128,9 +124,9 @@ class X11EventOutput final : public EventOutput {
     X11Display display_;
     ScrollCarry scroll_;
     ModifierHolds modifiers_;
-    std::array<bool, 4> modifier_down_{};  // what the server was last told, per modifier kind
-    std::array<bool, 3> button_down_{};    // X buttons 1..3
-    std::vector<unsigned> keys_down_;      // other keys held by KeyDown, by keycode
+    std::array<bool, kModifierCount> modifier_down_{};  // what the server was last told
+    std::array<bool, 3> button_down_{};                 // X buttons 1..3
+    std::vector<unsigned> keys_down_;                   // other keys held by KeyDown, by keycode
     struct Stroke {
         unsigned keycode = 0;
         std::uint32_t plain_level = 0;    // keysym of the key without Shift

@@ -25,8 +25,8 @@ class DbusNotifier final : public Notifier {
     void notify(std::string_view heading, std::string_view body) override;
 
     // Waits until every queued notification has been handed to the bus (or reported on standard
-    // error). For tests and for an orderly exit.
-    void flush();
+    // error).
+    void flush() override;
 
   private:
     struct Message {

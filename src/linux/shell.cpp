@@ -1,39 +1,27 @@
 #include "linux/shell.hpp"
 
-#include "core/engine/engine_loop.hpp"
-
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <memory>
-#include <thread>
 
-#include "core/circle/circle.hpp"
 #include "core/common/diag.hpp"
 #include "core/common/spawn.hpp"
-#include "core/controller/poll.hpp"
 #include "core/settings/app_folder.hpp"
-#include "core/shell/actions.hpp"
-#include "core/shell/linked_engine.hpp"
-#include "core/update/update_check.hpp"
 #include "linux/cursor.hpp"
-#include "linux/engine_host.hpp"
+#include "linux/engine_ports.hpp"
 #include "linux/gamepad.hpp"
-#include "linux/linux_windows.hpp"
 #include "linux/notifier.hpp"
 #include "linux/single_instance.hpp"
-#include "linux/status_menu.hpp"
-#include "linux/steering_circle.hpp"
 #include "linux/system_services.hpp"
+#include "linux/windows.hpp"
 #include "linux/x11_display.hpp"
 #include "platform/shell.hpp"
+#include "qt/steering_circle.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>
-#include <QMetaObject>
-#include <QTimer>
 
 namespace thumbrover {
 namespace {
@@ -47,32 +35,6 @@ namespace {
 bool on_main_thread() {
     return ::syscall(SYS_gettid) == ::getpid();
 }
-
-class WindowsStartupCheck final : public StartupCheck {
-  public:
-    explicit WindowsStartupCheck(InputPermission& permission) : permission_(permission) {}
-    void set(ShellWindows* windows) { windows_ = windows; }
-    void run_startup_check() override {
-        if (windows_ != nullptr) {
-            windows_->run_startup_check();
-            return;
-        }
-        // Without a Setup window there is nothing to open, but the line still tells whether
-        // input can be posted at all.
-        diag(permission_.granted() ? "Accessibility access granted"
-                                   : "Accessibility access missing, the pointer will not move");
-    }
-
-  private:
-    InputPermission& permission_;
-    ShellWindows* windows_ = nullptr;
-};
-
-// Demonstrations and tests must not reach the network, so there the release check is absent.
-class NoUpdateCheck final : public UpdateStep {
-  public:
-    void advance_update() override {}
-};
 
 // Without XFixes the arrow cannot be hidden; the ring still shows, above it.
 class VisibleCursor final : public Cursor {
@@ -88,15 +50,9 @@ std::unique_ptr<Cursor> make_cursor() {
     return std::make_unique<VisibleCursor>();
 }
 
-std::optional<UpdateOffer> offer_of(std::optional<Release> release) {
-    if (!release) return std::nullopt;
-    return UpdateOffer{std::move(release->version), std::move(release->url),
-                       std::move(release->notes)};
-}
-
 }  // namespace
 
-int run_application(const ShellOptions& options) {
+int run_application(const QtShellOptions& options) {
     if (!on_main_thread()) fatal("Thumbrover must start on the main thread");
 
     static int qt_argc = 1;
@@ -123,12 +79,12 @@ int run_application(const ShellOptions& options) {
     // A tray program has no main window: closing its last window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const std::filesystem::path dir = options.app_dir.empty() ? app_dir() : options.app_dir;
+    QtShellOptions run = options;
+    if (run.app_dir.empty()) run.app_dir = app_dir();
     // Started again while running: the running copy shows its Settings window instead.
-    if (hand_over_to_running_copy(dir)) return 1;
+    if (hand_over_to_running_copy(run.app_dir)) return 0;
 
     DbusNotifier notifier;
-    LinkedEngineRequests engine;
     auto login_item = XdgLoginItem::from_environment();
     LinuxDesktop desktop([](const std::string& program, const std::vector<std::string>& args) {
         return spawn_detached(program, args);
@@ -142,104 +98,24 @@ int run_application(const ShellOptions& options) {
         diag("cannot read controllers: " + gamepad.error());
         return 1;
     }
-    ControllerPoller poll(**gamepad);
-
     QtOverlay overlay;
     const std::unique_ptr<Cursor> cursor = make_cursor();
-    SteeringCircle circle(overlay, *cursor, steady_clock());
+    LinuxEnginePorts engine(notifier);
 
-    std::unique_ptr<UpdateCheck> update_check;
-    NoUpdateCheck no_update_check;
-    if (options.check_for_updates)
-        update_check = std::make_unique<UpdateCheck>(
-            UpdateCheckDeps{.state_file = dir / update_state_file_name,
-                            .clock = nullptr,
-                            .wall_now = {},
-                            .fetch = {},
-                            .start_thread = {}});
-    UpdateStep& update_step = update_check ? static_cast<UpdateStep&>(*update_check)
-                                           : static_cast<UpdateStep&>(no_update_check);
-
-    std::unique_ptr<ShellWindows> windows;
-    TrayMenu tray(
-        [&](MenuAction action) {
-            switch (action) {
-                case MenuAction::Toggle:
-                    toggle_action(engine);
-                    break;
-                case MenuAction::Quit:
-                    quit_action(engine);
-                    break;
-                case MenuAction::OpenSettings:
-                    if (windows) windows->open_settings();
-                    break;
-                case MenuAction::OpenButtons:
-                    if (windows) windows->open_buttons();
-                    break;
-                case MenuAction::OpenSetup:
-                    if (windows) windows->open_setup();
-                    break;
-                case MenuAction::OpenUpdate:
-                    if (update_check) open_update(*update_check, desktop);
-                    break;
-                case MenuAction::None:
-                    break;
-            }
-        },
-        [&] { return update_check ? offer_of(update_check->current_offer()) : std::nullopt; });
-
-    WindowsStartupCheck startup(permission);
-    MainTick tick(TickParts{startup, poll, update_step, tray, circle}, steady_clock());
-    ShellServices services{engine, login_item, desktop, permission, tick, dir, circle, notifier};
-    if (options.make_windows) windows = options.make_windows(services);
-    startup.set(windows.get());
-
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(static_cast<int>(MainTick::kActiveInterval.count()));
-    QObject::connect(&timer, &QTimer::timeout, [&tick, &timer] {
-        tick.tick();
-        const auto next = static_cast<int>(tick.interval().count());
-        if (timer.interval() != next) timer.setInterval(next);
-    });
-    timer.start();
-
-    // The engine ends the program: when its body returns, the event loop is asked to stop with
-    // its exit status. The thread is joined below only after that request, its last act.
-    LinuxEngineHost host(notifier);
-    std::atomic<int> engine_status{0};
-    std::thread engine_thread;
-    try {
-        engine_thread = std::thread([&host, &notifier, &engine_status, dir] {
-            const int status = run_engine(host, EngineOptions{.app_dir = dir});
-            engine_status = status;
-            // A start failure's notification must leave before the process does.
-            notifier.flush();
-            QMetaObject::invokeMethod(
-                qApp, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
-        });
-    } catch (const std::system_error&) {
-        fatal("failed to spawn thread");
-    }
-
-    if (options.on_started) QTimer::singleShot(0, qApp, [&] { options.on_started(tray); });
-
-    QApplication::exec();
-    timer.stop();
-    // Normally the loop ended because the engine did. When something else ended it (the session
-    // closing), the engine is told to finish too, so it still lets go of every held button and
-    // key before the process ends.
-    quit_flag().store(true);
-    engine.send_quit();
-    engine_thread.join();
-    // The loop no longer ticks: put the arrow back and take the ring away ourselves.
-    circle.update_circle(false);
-    return engine_status.load();
+    return run_front_end(AppPorts{.notifier = notifier,
+                                  .login_item = login_item,
+                                  .desktop = desktop,
+                                  .permission = permission,
+                                  .gamepad = **gamepad,
+                                  .overlay = overlay,
+                                  .cursor = *cursor,
+                                  .engine = engine},
+                         run);
 }
 
 int run_shell(int /*argc*/, char** /*argv*/) {
-    ShellOptions options;
-    options.make_windows = make_linux_windows;
+    QtShellOptions options;
+    options.make_windows = make_windows;
     return run_application(options);
 }
 

@@ -55,9 +55,10 @@ class SettingsRequestListener final : public QObject {
 
 // Called at start, before the engine takes the lock: when another copy runs for the same
 // application folder and shows its Settings window, prints "Thumbrover is already running" and
-// returns true; the caller then ends with status 1, with no notification, since the user sees
-// the running copy's window. Otherwise nothing is printed and the start goes on (a copy that did
-// not answer is then reported by the engine's own start-up as usual).
+// returns true; the caller then ends with status 0 and no notification: the user sees the running
+// copy's window, which is what the start asked for (and a service manager that restarts a failed
+// start must not start it again and again). Otherwise nothing is printed and the start goes on (a
+// copy that did not answer is then reported by the engine's own start-up as usual).
 [[nodiscard]] bool hand_over_to_running_copy(const std::filesystem::path& app_dir);
 
 }  // namespace thumbrover

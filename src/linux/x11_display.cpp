@@ -65,8 +65,4 @@ Result<void> X11Display::sync_errors() const {
                  "." + std::to_string(e.minor) + ")"};
 }
 
-void X11Display::clear_errors() noexcept {
-    t_error.reset();
-}
-
 }  // namespace thumbrover

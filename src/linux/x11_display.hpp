@@ -37,9 +37,6 @@ class X11Display {
     // Xlib's own handler would end the process on such an error; ours only records it.
     [[nodiscard]] Result<void> sync_errors() const;
 
-    // Forgets any error recorded for this thread without asking the server.
-    static void clear_errors() noexcept;
-
   private:
     struct Closer {
         void operator()(_XDisplay* display) const noexcept;

@@ -199,8 +199,9 @@ Result<void> MacEventOutput::button_release(std::uint8_t button) {
 }
 
 Result<void> MacEventOutput::key(std::uint8_t kind, std::uint8_t param, bool down) {
-    if (kind >= kKeyKindCount) return event_failed();
-    const Key id(static_cast<KeyKind>(kind), param);
+    const std::optional<Key> decoded = key_from_bytes(kind, param);
+    if (!decoded) return event_failed();
+    const Key id = *decoded;
     const std::optional<MacKey> mac = mac_key(id);
     if (!mac) return event_failed();
     switch (mac->key_class) {

@@ -16,6 +16,10 @@ class Notifier {
   public:
     virtual ~Notifier() = default;
     virtual void notify(std::string_view heading, std::string_view body) = 0;
+    // Waits until every notification asked for so far has left the process (or was reported on
+    // standard error), so that one sent just before the program ends is not lost. Returns at once
+    // for a notifier that never queues.
+    virtual void flush() {}
 };
 
 }  // namespace thumbrover

@@ -16,12 +16,12 @@
 #include <memory>
 #include <thread>
 
+#include "core/app/linked_engine.hpp"
 #include "core/engine/link.hpp"
 #include "core/settings/config.hpp"
-#include "core/shell/linked_engine.hpp"
+#include "demo/virtual_pad.hpp"
 #include "linux/shell.hpp"
-#include "linux/status_menu.hpp"
-#include "linux/virtual_pad.hpp"
+#include "qt/status_menu.hpp"
 #include "test_support.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.

@@ -1,5 +1,7 @@
 #include "core/bindings/buttons.hpp"
 
+#include "core/common/text.hpp"
+
 namespace thumbrover {
 namespace {
 
@@ -91,10 +93,10 @@ Result<void> apply_button_entry(Bindings& bindings, std::string_view key, std::s
     const bool hold = name.ends_with(kHoldSuffix);
     if (hold) name.remove_suffix(kHoldSuffix.size());
     const std::optional<Button> button = button_from_key(name);
-    if (!button) return Error{"unknown button `" + std::string(key) + "`"};
+    if (!button) return Error{"unknown button `" + clipped_echo(key) + "`"};
     std::optional<Action> action = parse_action(value);
     if (!action)
-        return Error{"unknown action `" + std::string(value) + "` for `" + std::string(key) + "`"};
+        return Error{"unknown action `" + clipped_echo(value) + "` for `" + std::string(key) + "`"};
     Binding& binding = binding_of(bindings, *button);
     (hold ? binding.hold : binding.press) = std::move(*action);
     return {};

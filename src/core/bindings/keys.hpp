@@ -95,6 +95,25 @@ struct Key {
     }
 };
 
+// The key that an output command's kind and parameter bytes name, decoded once so that every
+// event output works with `Key` alone. None for bytes outside the vocabulary: a kind above 26, a
+// letter outside 'a'..'z', a digit above 9 or a function key outside 1..12.
+[[nodiscard]] constexpr std::optional<Key> key_from_bytes(std::uint8_t kind, std::uint8_t param) {
+    if (kind >= kKeyKindCount) return std::nullopt;
+    const auto k = static_cast<KeyKind>(kind);
+    if (k == KeyKind::Letter && (param < 'a' || param > 'z')) return std::nullopt;
+    if (k == KeyKind::Digit && param > 9) return std::nullopt;
+    if (k == KeyKind::F && (param < 1 || param > 12)) return std::nullopt;
+    return Key(k, param);
+}
+
+// The place of a modifier among Ctrl, Shift, Alt and Meta (0..3), for tables kept per modifier.
+// `kind` must be a modifier.
+inline constexpr std::size_t kModifierCount = 4;
+[[nodiscard]] constexpr std::size_t modifier_slot(KeyKind kind) {
+    return static_cast<std::size_t>(key_kind_number(kind) - key_kind_number(KeyKind::Ctrl));
+}
+
 // A key pressed while the modifiers are held. Built through `make_shortcut` or `parse_shortcut`,
 // `modifiers` is sorted ascending, holds no duplicates, only modifier keys and never `key` itself.
 struct Shortcut {

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <optional>
 
+#include "core/app/tick.hpp"
 #include "core/common/clock.hpp"
-#include "core/shell/tick.hpp"
 #include "platform/overlay.hpp"
 
 namespace thumbrover {

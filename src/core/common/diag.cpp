@@ -16,7 +16,9 @@ void set_program_name(const char* name) {
     g_program_name.store(name);
 }
 
-std::string_view program_name() { return g_program_name.load(); }
+std::string_view program_name() {
+    return g_program_name.load();
+}
 
 void diag(std::string_view message) {
     std::string line;

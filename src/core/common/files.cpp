@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <system_error>
 
 namespace thumbrover {
@@ -17,7 +20,9 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     return *this;
 }
 
-UniqueFd::~UniqueFd() { reset(); }
+UniqueFd::~UniqueFd() {
+    reset();
+}
 
 int UniqueFd::release() noexcept {
     const int fd = fd_;
@@ -35,6 +40,24 @@ std::string errno_text(int error_number) {
 }
 
 namespace {
+
+bool all_digits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The writing process's id when `file_name` is a temporary file of ours for `name`.
+std::optional<std::string_view> temporary_file_owner(std::string_view file_name,
+                                                     std::string_view name) {
+    const std::string prefix = "." + std::string(name) + ".tmp-";
+    if (!file_name.starts_with(prefix)) return std::nullopt;
+    const std::string_view rest = file_name.substr(prefix.size());
+    const auto dash = rest.find('-');
+    if (dash == std::string_view::npos) return std::nullopt;
+    const std::string_view pid = rest.substr(0, dash);
+    if (!all_digits(pid) || !all_digits(rest.substr(dash + 1))) return std::nullopt;
+    return pid;
+}
 
 Error read_error(const std::filesystem::path& path, const std::string& reason) {
     return Error{"could not read " + path.string() + ": " + reason};
@@ -72,12 +95,20 @@ std::filesystem::path real_target(const std::filesystem::path& path) {
 
 }  // namespace
 
-Result<std::string> read_file(const std::filesystem::path& path, std::size_t max_bytes) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+Result<std::string> read_file(const std::filesystem::path& path, std::size_t max_bytes,
+                              FileKinds kinds) {
+    // Opening a FIFO waits for a writer unless it is opened without blocking; for a regular file
+    // the flag changes nothing.
+    const int flags = O_RDONLY | O_CLOEXEC | (kinds == FileKinds::RegularOnly ? O_NONBLOCK : 0);
+    UniqueFd fd(::open(path.c_str(), flags));
+    // A socket, or a device with nothing behind it, cannot be opened at all.
+    if (!fd.valid() && errno == ENXIO) return read_error(path, std::string(kNotRegularFile));
     if (!fd.valid()) return read_error(path, errno_text(errno));
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return read_error(path, errno_text(errno));
     if (S_ISDIR(st.st_mode)) return read_error(path, errno_text(EISDIR));
+    if (kinds == FileKinds::RegularOnly && !S_ISREG(st.st_mode))
+        return read_error(path, std::string(kNotRegularFile));
     std::string text;
     char buffer[16384];
     for (;;) {
@@ -88,11 +119,39 @@ Result<std::string> read_file(const std::filesystem::path& path, std::size_t max
         }
         if (n == 0) break;
         if (text.size() + static_cast<size_t>(n) > max_bytes)
-            return read_error(path, "the file is larger than " + std::to_string(max_bytes) +
-                                        " bytes");
+            return read_error(path,
+                              "the file is larger than " + std::to_string(max_bytes) + " bytes");
         text.append(buffer, static_cast<size_t>(n));
     }
     return text;
+}
+
+bool is_not_regular_file_error(std::string_view error) {
+    return error.starts_with("could not read ") && error.ends_with(kNotRegularFile);
+}
+
+std::string write_failure_reason(std::string_view error, const std::filesystem::path& path) {
+    const std::string prefix = "could not write " + path.string() + ": ";
+    if (error.starts_with(prefix)) error.remove_prefix(prefix.size());
+    return std::string(error);
+}
+
+std::size_t remove_stale_temporary_files(const std::filesystem::path& dir,
+                                         std::initializer_list<std::string_view> names) {
+    const std::string own_pid = std::to_string(::getpid());
+    std::size_t removed = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        const std::string file_name = entry.path().filename().string();
+        for (const std::string_view name : names) {
+            const auto owner = temporary_file_owner(file_name, name);
+            if (!owner || *owner == own_pid) continue;
+            std::error_code kind_error;
+            if (!entry.is_regular_file(kind_error) || entry.is_symlink(kind_error)) continue;
+            if (std::filesystem::remove(entry.path(), kind_error)) ++removed;
+        }
+    }
+    return removed;
 }
 
 Result<void> write_file_atomically(const std::filesystem::path& path, std::string_view contents) {
@@ -115,10 +174,10 @@ Result<void> write_file_atomically(const std::filesystem::path& path, std::strin
     std::string temp_name;
     UniqueFd fd;
     for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
-        temp_name = (folder / ("." + target.filename().string() + ".tmp-" +
-                               std::to_string(::getpid()) + "-" +
-                               std::to_string(counter.fetch_add(1))))
-                        .string();
+        temp_name =
+            (folder / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
+                       "-" + std::to_string(counter.fetch_add(1))))
+                .string();
         fd.reset(::open(temp_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (!fd.valid() && errno != EEXIST) return write_error(path, errno_text(errno));
     }

@@ -15,7 +15,7 @@ struct Error {
 
 template <class T>
 class [[nodiscard]] Result {
-public:
+  public:
     Result(T value) : v_(std::in_place_index<0>, std::move(value)) {}
     Result(Error error) : v_(std::in_place_index<1>, std::move(error)) {}
 
@@ -32,13 +32,13 @@ public:
     T& operator*() & { return value(); }
     const T& operator*() const& { return value(); }
 
-private:
+  private:
     std::variant<T, Error> v_;
 };
 
 template <>
 class [[nodiscard]] Result<void> {
-public:
+  public:
     Result() = default;
     Result(Error error) : error_(std::move(error.message)), failed_(true) {}
 
@@ -46,7 +46,7 @@ public:
     explicit operator bool() const { return ok(); }
     [[nodiscard]] const std::string& error() const { return error_; }
 
-private:
+  private:
     std::string error_;
     bool failed_ = false;
 };

@@ -1,8 +1,13 @@
 #pragma once
 
-#include <spawn.h>
+// Every child process the program starts goes through here, so that each one starts the same
+// way: no descriptor of ours but the standard ones, default signal dispositions, an empty signal
+// mask, and a reaper that never lets it linger as a zombie.
 
+#include <chrono>
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,18 +25,11 @@ struct SpawnOptions {
 
 // Starts `program` (searched in PATH when it holds no slash) with `args` after the program name,
 // without a shell and without waiting for it. Standard input and output, the environment and the
-// working folder are inherited; no other descriptor of this process reaches the child, and the
-// child starts with the default signal dispositions and an empty signal mask. A detached thread
-// waits for the child so that it never lingers as a zombie. Fails with the system's error text
-// (for example "No such file or directory") when the program cannot be started.
+// working folder are inherited. A detached thread waits for the child. Fails with the system's
+// error text (for example "No such file or directory") when the program cannot be started.
 [[nodiscard]] Result<void> spawn_detached(const std::string& program,
                                           const std::vector<std::string>& args,
                                           const SpawnOptions& options = {});
-
-// Adds to `actions` the closing of every descriptor of this process, above standard error, that
-// is not close-on-exec, so that descriptors of linked libraries never leak into a child. Returns
-// 0, or the error number when an action cannot be added. For helpers that spawn on their own.
-[[nodiscard]] int close_inherited_descriptors(posix_spawn_file_actions_t* actions);
 
 // The way a caller starts a child process; injectable so that callers are tested without one.
 using Spawner = std::function<Result<void>(
@@ -39,5 +37,36 @@ using Spawner = std::function<Result<void>(
 
 // A Spawner that calls spawn_detached.
 [[nodiscard]] Spawner system_spawner();
+
+struct CaptureLimits {
+    // Beyond this much standard output the child is killed: the caller would not use more.
+    std::size_t max_stdout = 64 * 1024;
+    // Standard error beyond this is read and dropped, so the child never blocks on a full pipe.
+    std::size_t max_stderr = 64 * 1024;
+    // A child still running after this long is killed; none means wait as long as it takes.
+    std::optional<std::chrono::milliseconds> timeout;
+};
+
+struct Captured {
+    std::string out;
+    std::string err;
+    // Exactly one of these describes how the child ended.
+    std::optional<int> exit_status;
+    std::optional<int> signal;
+    bool stdout_overflow = false;  // killed because of max_stdout
+    bool timed_out = false;        // killed because of timeout
+
+    [[nodiscard]] bool succeeded() const {
+        return exit_status == 0 && !stdout_overflow && !timed_out;
+    }
+};
+
+// Runs a program found on PATH with the given arguments (no shell), standard input from
+// /dev/null, and waits for it while collecting its standard output and standard error. The
+// child inherits no descriptor of ours besides the three standard ones, and is always reaped.
+// Fails only when the program cannot be started, with the system's error text.
+[[nodiscard]] Result<Captured> run_and_capture(const std::string& program,
+                                               const std::vector<std::string>& arguments,
+                                               const CaptureLimits& limits = {});
 
 }  // namespace thumbrover

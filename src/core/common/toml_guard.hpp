@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include <toml++/toml.h>
+
 namespace thumbrover {
 
 // Where a text holds a character the packaged TOML parser cannot be trusted with: 1-based line
@@ -47,5 +49,34 @@ enum class TomlPlace {
 
 inline constexpr std::string_view kTomlHazardMessage =
     "unexpected non-ASCII character outside a string or comment";
+
+// Where and why a TOML text was refused: 1-based line and column, and the message.
+struct TomlProblem {
+    std::size_t line = 1;
+    std::size_t column = 1;
+    std::string message;
+};
+
+// A parsed TOML text, or the problem that stopped it.
+struct TomlReading {
+    toml::table table;
+    std::optional<TomlProblem> problem;
+
+    [[nodiscard]] bool ok() const { return !problem; }
+};
+
+// How deep keys, tables and arrays may nest; no file of ours needs more than three levels.
+inline constexpr int kMaxTomlNesting = 256;
+// How many keys, tables, arrays and array elements a text may hold. The parser spends about a
+// hundred bytes on each, so a text of nothing but table headers would cost many times its size;
+// a settings file holds about forty.
+inline constexpr std::size_t kMaxTomlItems = 10000;
+
+// The one way every file of ours is parsed. toml++ caps the nesting of arrays and inline tables
+// but not of dotted keys and table headers, and tens of thousands of key parts ("a.a.a...")
+// overflow its stack while it builds or frees the tables; such texts, those with more items than
+// the cap above, and those with a hazard above are refused before the parser sees them. A UTF-8
+// byte-order mark at the start is skipped. Never throws.
+[[nodiscard]] TomlReading parse_toml(std::string_view text);
 
 }  // namespace thumbrover

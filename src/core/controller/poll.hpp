@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/app/tick.hpp"
 #include "core/controller/link.hpp"
 #include "core/controller/slots.hpp"
-#include "core/shell/tick.hpp"
 #include "platform/gamepad.hpp"
 
 namespace thumbrover {

@@ -9,6 +9,7 @@
 
 #include "core/common/diag.hpp"
 #include "core/common/files.hpp"
+#include "core/controller/engine_events.hpp"
 #include "core/settings/app_folder.hpp"
 #include "core/settings/config_file.hpp"
 
@@ -28,11 +29,11 @@ extern "C" void on_quit_signal(int /*signal*/) {
 
 }  // namespace
 
-EngineLoop::EngineLoop(EngineHost& host, EngineState state, std::filesystem::path app_dir,
+EngineLoop::EngineLoop(LoopPorts ports, EngineState state, const std::filesystem::path& app_dir,
                        FeedbackSender feedback, std::shared_ptr<EngineLink> link)
-    : host_(host),
+    : ports_(std::move(ports)),
       state_(std::move(state)),
-      app_dir_(std::move(app_dir)),
+      enabled_file_(app_dir / "enabled"),
       feedback_(std::move(feedback)),
       link_(std::move(link)),
       enabled_(state_.enabled) {}
@@ -50,8 +51,13 @@ EngineTime EngineLoop::wait_time(EngineTime now) const {
 
 void EngineLoop::perform(CommandList commands) {
     if (commands.empty()) return;
-    PerformContext context{enabled_, app_dir_, feedback_, *link_};
-    host_.run_commands(std::move(commands), context);
+    ExecutorContext context{.output = ports_.output,
+                            .desktop = ports_.desktop,
+                            .enabled = enabled_,
+                            .enabled_file = enabled_file_,
+                            .feedback = feedback_,
+                            .link = link_.get()};
+    run_commands(commands, context);
 }
 
 bool EngineLoop::pass(std::optional<EngineMessage> message, EngineTime now) {
@@ -85,9 +91,9 @@ bool EngineLoop::pass(std::optional<EngineMessage> message, EngineTime now) {
 
 void EngineLoop::battery_watch(EngineTime now) {
     if (!connected_ || now < next_battery_check_) return;
-    std::optional<std::string> text = host_.battery_text();
+    std::optional<std::string> text = ports_.battery_text();
     const bool low = text == "Low";
-    if (low && !battery_low_notified_) host_.notify(kBatteryLowHeading, kBatteryLowBody);
+    if (low && !battery_low_notified_) ports_.notifier.notify(kBatteryLowHeading, kBatteryLowBody);
     battery_low_notified_ = low;
     link_->set_battery(std::move(text));
     next_battery_check_ =
@@ -111,24 +117,27 @@ Result<void> install_quit_signals() {
     return {};
 }
 
-int run_engine(EngineHost& host, const EngineOptions& options) {
+int run_engine(EnginePorts& ports, const EngineOptions& options) {
     const std::filesystem::path& dir = options.app_dir;
+    const EngineCells& cells = options.cells;
+    Notifier& notifier = ports.notifier();
     const auto fail = [&](const std::string& error) {
         diag(error);
-        host.notify(kCouldNotStart, error);
+        notifier.notify(kCouldNotStart, error);
         return 1;
     };
 
     if (auto made = create_app_dir(dir); !made) return fail(made.error());
     auto lock = InstanceLock::acquire(dir);
     if (!lock) return fail(lock.error());
+    remove_stale_saves(dir);
 
     Config config = load_config_at_start(
-        config_path(dir), [&host](const std::string& heading, const std::string& body) {
-            host.notify(heading, body);
+        config_path(dir), [&notifier](const std::string& heading, const std::string& body) {
+            notifier.notify(heading, body);
         });
     steering_circle_visible().store(false);
-    host.set_circle_scale(config.circle_scale);
+    cells.set_circle_scale(config.circle_scale);
     const bool enabled = read_enabled(dir);
 
     quit_flag().store(false);
@@ -136,14 +145,18 @@ int run_engine(EngineHost& host, const EngineOptions& options) {
 
     // The loop keeps `sender` for its whole life, so the channel never runs out of senders.
     auto [sender, receiver] = make_channel<EngineMessage>();
-    if (auto output = host.create_event_output(); !output) return fail(output.error());
+    auto output = ports.create_event_output();
+    if (!output) return fail(output.error());
+    const std::unique_ptr<EventOutput> event_output = std::move(output).value();
+    const std::unique_ptr<DesktopActions> desktop = ports.create_desktop_actions();
     auto [feedback_sender, feedback_receiver] = make_channel<FeedbackRequest>();
-    host.publish_controller_link(sender, std::move(feedback_receiver));
-    host.start_mouse_watcher(sender);
+    cells.publish_controller_link(make_controller_link(sender, std::move(feedback_receiver)));
+    cells.start_mouse_watcher(ports.create_mouse_source(), sender);
     auto link = std::make_shared<EngineLink>(sender, enabled);
-    host.publish_engine_link(link);
+    cells.publish_engine_link(link);
 
-    EngineLoop loop(host, EngineState(std::move(config), enabled), dir, std::move(feedback_sender),
+    EngineLoop loop(LoopPorts{*event_output, *desktop, notifier, cells.battery_text},
+                    EngineState(std::move(config), enabled), dir, std::move(feedback_sender),
                     std::move(link));
     const Clock& clock = *options.clock;
     const auto zero = clock.now();

@@ -2,14 +2,21 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
+#include "core/circle/circle.hpp"
 #include "core/common/clock.hpp"
+#include "core/controller/link.hpp"
+#include "core/controller/slots.hpp"
 #include "core/engine/engine.hpp"
 #include "core/engine/link.hpp"
 #include "core/engine/messages.hpp"
-#include "platform/engine_host.hpp"
+#include "core/output/executor.hpp"
+#include "core/watcher/watcher.hpp"
+#include "platform/engine_ports.hpp"
 
 namespace thumbrover {
 
@@ -24,11 +31,20 @@ inline constexpr std::string_view kCouldNotStart = "Thumbrover could not start";
 inline constexpr std::string_view kBatteryLowHeading = "Controller battery is low";
 inline constexpr std::string_view kBatteryLowBody = "Charge it or change the batteries soon.";
 
+// What the loop acts through: the objects the engine made from the platform's ports at start,
+// and where it reads the controller's battery.
+struct LoopPorts {
+    EventOutput& output;
+    DesktopActions& desktop;
+    Notifier& notifier;
+    std::function<std::optional<std::string>()> battery_text;
+};
+
 // The engine loop's passes, apart from waiting and reading the clock, so that each rule can be
 // driven with chosen messages and times.
 class EngineLoop final {
   public:
-    EngineLoop(EngineHost& host, EngineState state, std::filesystem::path app_dir,
+    EngineLoop(LoopPorts ports, EngineState state, const std::filesystem::path& app_dir,
                FeedbackSender feedback, std::shared_ptr<EngineLink> link);
 
     // How long the next wait for a message may last.
@@ -52,9 +68,9 @@ class EngineLoop final {
     void perform(CommandList commands);
     void battery_watch(EngineTime now);
 
-    EngineHost& host_;
+    LoopPorts ports_;
     EngineState state_;
-    std::filesystem::path app_dir_;
+    std::filesystem::path enabled_file_;
     FeedbackSender feedback_;
     std::shared_ptr<EngineLink> link_;
     bool connected_ = false;
@@ -67,14 +83,38 @@ class EngineLoop final {
 // Lets SIGTERM and SIGINT set `quit_flag` and nothing else. Fails with the system's error.
 [[nodiscard]] Result<void> install_quit_signals();
 
+// Where the engine thread hands out what it made at start, and the process-wide state it reads.
+// The process's own cells and threads by default; tests keep them to themselves.
+struct EngineCells {
+    std::function<void(std::shared_ptr<ControllerLink>)> publish_controller_link =
+        [](std::shared_ptr<ControllerLink> link) {
+            thumbrover::publish_controller_link(std::move(link));
+        };
+    std::function<void(std::shared_ptr<EngineLink>)> publish_engine_link =
+        [](std::shared_ptr<EngineLink> link) { thumbrover::publish_engine_link(std::move(link)); };
+    std::function<void(std::unique_ptr<MouseMotionSource>, EngineSender)> start_mouse_watcher =
+        [](std::unique_ptr<MouseMotionSource> source, EngineSender sender) {
+            thumbrover::start_mouse_watcher(std::move(source), std::move(sender));
+        };
+    std::function<std::optional<std::string>()> battery_text = [] {
+        return thumbrover::battery_text();
+    };
+    std::function<void(float)> set_circle_scale = [](float scale) {
+        thumbrover::set_circle_scale(scale);
+    };
+};
+
 struct EngineOptions {
     std::filesystem::path app_dir;
     const Clock* clock = &steady_clock();
+    EngineCells cells = {};
 };
 
-// The engine thread's body: the start-up sequence, the loop until `Quit` or a signal, and the
-// end sequence. Returns the process's exit status: 0 after a normal end, 1 after a start failure
-// (already reported on standard error and as a notification).
-[[nodiscard]] int run_engine(EngineHost& host, const EngineOptions& options);
+// The engine thread's body: the start-up sequence (making the event output, the desktop actions
+// and the real-mouse watcher from `ports`, publishing the controller and engine links), the loop
+// until `Quit` or a signal, and the end sequence. Returns the process's exit status: 0 after a
+// normal end, 1 after a start failure (already reported on standard error and as a
+// notification).
+[[nodiscard]] int run_engine(EnginePorts& ports, const EngineOptions& options);
 
 }  // namespace thumbrover

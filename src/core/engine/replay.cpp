@@ -292,6 +292,7 @@ Result<void> run_replay(std::string_view scenario, EngineState& state, std::stri
         const std::size_t eol = scenario.find('\n');
         const std::string_view line = scenario.substr(0, eol);
         scenario = eol == std::string_view::npos ? std::string_view() : scenario.substr(eol + 1);
+        if (line == kReplayOutputMarker) break;
         if (auto result = replay.line(line); !result) {
             return Error{"line " + std::to_string(number) + ": " +
                          without_controls(result.error())};

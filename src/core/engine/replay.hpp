@@ -12,13 +12,16 @@
 
 namespace thumbrover {
 
+inline constexpr std::string_view kReplayOutputMarker = "--- output";
+
 // Runs a timed scenario through the engine functions, exactly as the loop would call them, and
 // appends one line per returned command to `out`: "TIME KIND P1 P2 A B", TIME in milliseconds.
 //
 // Scenario lines: "TIME OP ARGS"; blank lines and lines starting with "#" are skipped. OPs:
 // button N down|up, axis N VALUE, mouse, gone, toggle, tick, ticks END STEP, release-all,
-// set KEY = VALUE. On the first malformed line this stops with "line N: ...", `out` keeping the
-// output of the lines before it.
+// set KEY = VALUE. A line "--- output" ends the scenario (scenario files keep the expected output
+// below it). On the first malformed line this stops with "line N: ...", `out` keeping the output
+// of the lines before it.
 [[nodiscard]] Result<void> run_replay(std::string_view scenario, EngineState& state,
                                       std::string& out);
 

@@ -2,9 +2,8 @@
 #include <sstream>
 #include <string>
 
-#include <toml++/toml.h>
-
 #include "core/common/files.hpp"
+#include "core/common/text.hpp"
 #include "core/common/toml_guard.hpp"
 #include "core/engine/replay.hpp"
 #include "core/settings/config_file.hpp"
@@ -15,18 +14,15 @@ namespace thumbrover {
 // exactly what a hand-edited settings file would.
 Result<Config> config_with_setting(const Config& config, std::string_view key,
                                    std::string_view value) {
-    const std::string setting = "`" + std::string(key) + " = " + std::string(value) + "`";
-    if (const auto hazard = find_toml_hazard(value))
-        return Error{"invalid setting " + setting + ": " + hazard->message};
-    toml::table document;
-    toml::table assignment;
-    try {
-        document = toml::parse(config_to_text(config));
-        assignment = toml::parse("value = " + std::string(value));
-    } catch (const toml::parse_error& e) {
-        return Error{"invalid setting " + setting + ": " + std::string(e.description())};
-    }
-    const toml::node* node = assignment.get("value");
+    const std::string setting = "`" + clipped_echo(key) + " = " + clipped_echo(value) + "`";
+    TomlReading assignment = parse_toml("value = " + std::string(value));
+    if (assignment.problem)
+        return Error{"invalid setting " + setting + ": " + assignment.problem->message};
+    TomlReading current = parse_toml(config_to_text(config));
+    if (current.problem)
+        return Error{"invalid setting " + setting + ": " + current.problem->message};
+    toml::table& document = current.table;
+    const toml::node* node = assignment.table.get("value");
     if (node == nullptr) return Error{"invalid setting " + setting};
 
     toml::table* target = &document;
@@ -61,9 +57,23 @@ Result<Config> config_with_setting(const Config& config, std::string_view key,
     return parsed;
 }
 
-}  // namespace thumbrover
+namespace {
 
-namespace thumbrover {
+constexpr std::string_view kReplayUsage =
+    "usage: thumbroverctl replay [--config FILE] [--off] [SCENARIO]\n";
+
+constexpr std::string_view kReplayHelp =
+    "Runs the input engine on a timed scenario (a file, or standard input when SCENARIO is\n"
+    "absent or \"-\") and prints one line per command it would send: TIME KIND P1 P2 A B.\n"
+    "\n"
+    "  --config FILE  use the settings of FILE instead of the defaults\n"
+    "  --off          start switched off\n"
+    "\n"
+    "Scenario lines are \"TIME OP ARGS\" with OP one of: button N down|up, axis N VALUE, mouse,\n"
+    "gone, toggle, tick, ticks END STEP, release-all, set KEY = VALUE. A line \"--- output\"\n"
+    "ends the scenario; what follows it is not read.\n";
+
+}  // namespace
 
 CommandOutcome run_replay_command(std::span<const std::string_view> args,
                                   const std::function<Result<std::string>()>& read_stdin) {
@@ -71,6 +81,12 @@ CommandOutcome run_replay_command(std::span<const std::string_view> args,
     const auto fail = [&](const std::string& message) {
         outcome.status = 1;
         outcome.err += "thumbroverctl: " + message + "\n";
+        return outcome;
+    };
+    const auto refuse = [&](const std::string& message) {
+        fail(message);
+        outcome.status = 2;
+        outcome.err += kReplayUsage;
         return outcome;
     };
     std::optional<std::string_view> config_file;
@@ -81,15 +97,16 @@ CommandOutcome run_replay_command(std::span<const std::string_view> args,
         if (arg == "--off") {
             off = true;
         } else if (arg == "--config") {
-            if (i + 1 >= args.size()) return fail("`--config` needs a settings file");
+            if (i + 1 >= args.size()) return refuse("`--config` needs a settings file");
             config_file = args[++i];
         } else if (arg.starts_with("--config=")) {
             config_file = arg.substr(9);
+        } else if (arg == "--help" || arg == "-h") {
+            return {0, std::string(kReplayUsage) + std::string(kReplayHelp), ""};
         } else if (arg.size() > 1 && arg.front() == '-') {
-            return fail("unknown option `" + std::string(arg) +
-                        "`; usage: thumbroverctl replay [--config FILE] [--off] [SCENARIO]");
+            return refuse("unknown option `" + std::string(arg) + "`");
         } else if (scenario_file) {
-            return fail("only one scenario can be replayed at a time");
+            return refuse("only one scenario can be replayed at a time");
         } else {
             scenario_file = arg;
         }
@@ -104,9 +121,10 @@ CommandOutcome run_replay_command(std::span<const std::string_view> args,
         config = reading.config;
     }
 
-    Result<std::string> scenario = (!scenario_file || *scenario_file == "-")
-                                       ? read_stdin()
-                                       : read_file(std::filesystem::path(*scenario_file));
+    Result<std::string> scenario =
+        (!scenario_file || *scenario_file == "-")
+            ? read_stdin()
+            : read_file(std::filesystem::path(*scenario_file), 16 * 1024 * 1024, FileKinds::Any);
     if (!scenario) return fail(scenario.error());
 
     EngineState state(std::move(config), !off);

@@ -14,7 +14,8 @@ void set_enabled(bool on, ExecutorContext& context) {
     if (const Result<void> written =
             write_file_atomically(context.enabled_file, on ? "true" : "false");
         !written)
-        diag("could not save state: " + written.error());
+        diag("could not save state: " +
+             write_failure_reason(written.error(), context.enabled_file));
     if (context.link != nullptr) context.link->set_enabled(on);
 }
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/shell/engine_requests.hpp"
+#include "core/app/engine_requests.hpp"
 #include "platform/system_services.hpp"
 
 namespace thumbrover {

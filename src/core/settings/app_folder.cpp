@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -9,6 +10,9 @@
 #include <cstdlib>
 #include <string>
 #include <system_error>
+
+#include "core/bindings/unicode_text.hpp"
+#include "core/common/diag.hpp"
 
 namespace thumbrover {
 namespace {
@@ -32,14 +36,6 @@ bool running_on_macos() {
     struct utsname name {};
     if (::uname(&name) != 0) return false;
     return std::string_view(name.sysname) == "Darwin";
-}
-
-std::string_view trim_blanks(std::string_view text) {
-    constexpr std::string_view blanks = " \t\n\r\f\v";
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
 }
 
 }  // namespace
@@ -70,10 +66,27 @@ Result<void> create_app_dir(const fs::path& dir) {
     return {};
 }
 
+void remove_stale_saves(const fs::path& dir) {
+    (void)remove_stale_temporary_files(
+        dir, {"config.toml", "config.toml.bak", "update.toml", "enabled", "setup-done"});
+}
+
 Result<InstanceLock> InstanceLock::acquire(const fs::path& dir) {
     const fs::path path = dir / "lock";
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!fd.valid()) return Error{"could not open " + path.string() + ": " + errno_text(errno)};
+    const auto not_regular = [&] {
+        return Error{"could not open " + path.string() + ": " + std::string(kNotRegularFile)};
+    };
+    // Without O_NONBLOCK, a FIFO put in its place would hold the start until a reader came.
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666));
+    if (!fd.valid()) {
+        // The error a FIFO or socket without a reader gives.
+        if (errno == ENXIO) return not_regular();
+        return Error{"could not open " + path.string() + ": " + errno_text(errno)};
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return Error{"could not open " + path.string() + ": " + errno_text(errno)};
+    if (!S_ISREG(st.st_mode)) return not_regular();
     int rc = 0;
     do {
         rc = ::flock(fd.get(), LOCK_EX | LOCK_NB);
@@ -87,8 +100,13 @@ Result<InstanceLock> InstanceLock::acquire(const fs::path& dir) {
 
 bool read_enabled(const fs::path& dir) {
     auto text = read_file(dir / "enabled", 4096);
-    if (!text) return true;
-    return trim_blanks(*text) != "false";
+    if (!text) {
+        // A missing file is the usual case and says nothing; a FIFO or device there is odd
+        // enough to mention.
+        if (is_not_regular_file_error(text.error())) diag(text.error());
+        return true;
+    }
+    return unicode_text::trim(*text) != "false";
 }
 
 Result<void> write_enabled(const fs::path& dir, bool enabled) {

@@ -26,6 +26,11 @@ namespace thumbrover {
 // folder is fine. Fails with "could not create {path}: {reason}".
 [[nodiscard]] Result<void> create_app_dir(const std::filesystem::path& dir);
 
+// Removes what a copy that died while saving left in the folder: temporary files of its own
+// files (settings, update record, state files). Called at start while holding the lock, so no
+// other copy is writing there.
+void remove_stale_saves(const std::filesystem::path& dir);
+
 // The single-instance lock: an exclusive flock on `{dir}/lock`, held for the lifetime of this
 // object. The lock dies with the process, so a stale file left by a crash blocks nobody.
 class InstanceLock final {
@@ -45,7 +50,7 @@ class InstanceLock final {
 inline constexpr std::string_view kAlreadyRunning = "Thumbrover is already running";
 
 // The remembered on/off state. A missing or unreadable file means on; only the text "false"
-// (white space around it ignored) means off.
+// (Unicode white space around it ignored) means off.
 [[nodiscard]] bool read_enabled(const std::filesystem::path& dir);
 // Writes "true" or "false" without a line feed, crash-safely. Callers print
 // "could not save state: {error}" on failure.

@@ -3,6 +3,8 @@
 #include <string>
 #include <utility>
 
+#include "core/common/text.hpp"
+
 namespace thumbrover {
 
 std::string_view stick_role_name(StickRole role) {
@@ -20,7 +22,7 @@ std::string_view stick_role_name(StickRole role) {
 Result<StickRole> parse_stick_role(std::string_view text) {
     for (StickRole role : {StickRole::Pointer, StickRole::Scroll, StickRole::None})
         if (text == stick_role_name(role)) return role;
-    return Error{"unknown variant `" + std::string(text) +
+    return Error{"unknown variant `" + clipped_echo(text) +
                  "`, expected one of `pointer`, `scroll`, `none`"};
 }
 

@@ -29,11 +29,18 @@ CommandOutcome run_config_command(std::span<const std::string_view> args,
     if (command == "--help" || command == "-h" || command == "help")
         return {0, std::string(kUsage), ""};
     if (command == "defaults") {
+        if (rest.size() == 1 && (rest[0] == "--help" || rest[0] == "-h"))
+            return {0, std::string(kUsage), ""};
         if (!rest.empty()) return usage("`config defaults` takes no arguments");
         return {0, config_to_text(Config{}), ""};
     }
     if (command != "check" && command != "normalize")
         return usage("unknown subcommand `" + std::string(command) + "`");
+    for (const std::string_view arg : rest) {
+        if (arg == "--help" || arg == "-h") return {0, std::string(kUsage), ""};
+        if (arg.size() > 1 && arg.front() == '-')
+            return usage("unknown option `" + std::string(arg) + "`");
+    }
     if (rest.size() > 1)
         return usage("`config " + std::string(command) + "` takes at most one FILE");
 

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <toml++/toml.h>
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -20,6 +19,7 @@
 #include "core/common/diag.hpp"
 #include "core/common/files.hpp"
 #include "core/common/numeric.hpp"
+#include "core/common/text.hpp"
 #include "core/common/toml_guard.hpp"
 #include "core/settings/app_folder.hpp"
 
@@ -235,7 +235,7 @@ std::string describe(const toml::node& node) {
     if (const auto* v = node.as_integer()) return "integer `" + std::to_string(v->get()) + "`";
     if (const auto* v = node.as_floating_point())
         return "floating point `" + format_decimal(v->get()) + "`";
-    if (const auto* v = node.as_string()) return "string " + debug_quoted(v->get());
+    if (const auto* v = node.as_string()) return "string " + debug_quoted(clipped_echo(v->get()));
     if (const auto* v = node.as_boolean())
         return std::string("boolean `") + (v->get() ? "true" : "false") + "`";
     if (node.is_array()) return "sequence";
@@ -253,34 +253,11 @@ struct ReadError {
     std::string message;
 };
 
-// Keys and values are quoted in the report as read, but a diagnostic is one line and must not
-// carry terminal control sequences, so control characters are shown escaped.
-std::string one_line(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (byte < 0x20 || byte == 0x7f) {
-            char buffer[16];
-            std::snprintf(buffer, sizeof buffer, "\\u{%x}", static_cast<unsigned>(byte));
-            out += buffer;
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
 std::string report(const ReadError& e) {
     std::string out =
         "line " + std::to_string(e.where.line) + ", column " + std::to_string(e.where.column);
     if (!e.key.empty()) out += ", key `" + e.key + "`";
+    // Keys and values are quoted in the report as read; the diagnostic must stay one line.
     return one_line(out + ": " + e.message);
 }
 
@@ -349,7 +326,8 @@ std::optional<ReadError> read_buttons(const toml::node& node, Bindings& out) {
             const std::string_view stem =
                 name.ends_with("_hold") ? std::string_view(name).substr(0, name.size() - 5) : name;
             if (!button_from_key(stem))
-                return ReadError{key->source().begin, {}, "unknown button `" + name + "`"};
+                return ReadError{
+                    key->source().begin, {}, "unknown button `" + clipped_echo(name) + "`"};
             return type_error("buttons." + name, *value, "a string");
         }
         auto applied = apply_button_entry(out, name, text->get());
@@ -397,38 +375,13 @@ std::optional<ReadError> read_table(const toml::table& root, Config& config) {
             error = read_buttons(*node, config.buttons);
         }
         if (!known)
-            return ReadError{
-                key->source().begin,
-                {},
-                "unknown field `" + name + "`, expected " + std::string(kExpectedFields)};
+            return ReadError{key->source().begin,
+                             {},
+                             "unknown field `" + clipped_echo(name) + "`, expected " +
+                                 std::string(kExpectedFields)};
         if (error) return error;
     }
     return std::nullopt;
-}
-
-// toml++ caps the nesting of arrays and inline tables but not of dotted keys and table headers,
-// and tens of thousands of key parts ("a.a.a...") overflow its stack. No settings file needs
-// more than a few key parts, dots or brackets on one line, so longer runs are refused before
-// the text reaches the parser.
-constexpr int kMaxNestingPerLine = 256;
-
-std::optional<ReadError> too_deeply_nested(std::string_view text) {
-    std::size_t count_line = 0;
-    int count = 0;
-    const auto found = find_in_toml(text, [&](const TomlSpot& spot, TomlPlace place) {
-        const char c = text[spot.index];
-        if (place != TomlPlace::Bare || (c != '.' && c != '{' && c != '[')) return false;
-        if (spot.line != count_line) {
-            count_line = spot.line;
-            count = 0;
-        }
-        return ++count > kMaxNestingPerLine;
-    });
-    if (!found) return std::nullopt;
-    return ReadError{{static_cast<toml::source_index>(found->line),
-                      static_cast<toml::source_index>(found->index - found->line_start + 1)},
-                     {},
-                     "nested more than " + std::to_string(kMaxNestingPerLine) + " levels deep"};
 }
 
 // The errno text inside read_file's "could not read {path}: {reason}".
@@ -468,26 +421,20 @@ std::string config_to_text(const Config& config) {
 }
 
 Result<Config> parse_config(std::string_view text) {
-    if (auto error = too_deeply_nested(text)) return Error{report(*error)};
-    if (const auto hazard = find_toml_hazard(text)) {
-        const toml::source_position where{static_cast<toml::source_index>(hazard->line),
-                                          static_cast<toml::source_index>(hazard->column)};
-        return Error{report(ReadError{where, {}, hazard->message})};
-    }
-    toml::table root;
-    try {
-        root = toml::parse(text);
-    } catch (const toml::parse_error& e) {
-        return Error{report(ReadError{e.source().begin, {}, std::string(e.description())})};
+    TomlReading parsed = parse_toml(text);
+    if (parsed.problem) {
+        const toml::source_position where{static_cast<toml::source_index>(parsed.problem->line),
+                                          static_cast<toml::source_index>(parsed.problem->column)};
+        return Error{report(ReadError{where, {}, std::move(parsed.problem->message)})};
     }
     Config config;
-    if (auto error = read_table(root, config)) return Error{report(*error)};
+    if (auto error = read_table(parsed.table, config)) return Error{report(*error)};
     return config;
 }
 
 ConfigReading read_config(const fs::path& file) {
     ConfigReading reading;
-    auto text = read_file(file);
+    auto text = read_file(file, kMaxConfigBytes);
     if (!text) {
         struct stat st {};
         // A folder on the way that is a file also means there is no settings file yet.
@@ -561,7 +508,7 @@ Config load_config_at_start(const NotifyFunction& notify) {
 }
 
 Result<void> backup_mistaken_config(const fs::path& file) {
-    auto text = read_file(file);
+    auto text = read_file(file, kMaxConfigBytes);
     if (!text) return Error{text.error()};
     fs::path backup = file;
     backup += ".bak";

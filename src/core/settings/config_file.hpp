@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -9,6 +10,10 @@
 #include "core/settings/config.hpp"
 
 namespace thumbrover {
+
+// The largest settings file read. A real one is about 2 KB; anything near this size was not
+// meant as settings, and refusing it unread keeps its cost small.
+inline constexpr std::size_t kMaxConfigBytes = 1024 * 1024;
 
 // `{dir}/config.toml`; without an argument, in `app_dir()`.
 [[nodiscard]] std::filesystem::path config_path(const std::filesystem::path& dir);

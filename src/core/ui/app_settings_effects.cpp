@@ -2,8 +2,10 @@
 
 #include <utility>
 
+#include "core/common/files.hpp"
 #include "core/engine/messages.hpp"
-#include "core/ui/settings_file.hpp"
+#include "core/settings/config_file.hpp"
+#include "core/settings/settings_file.hpp"
 
 namespace thumbrover {
 
@@ -13,7 +15,7 @@ AppSettingsEffects::AppSettingsEffects(std::filesystem::path file, CircleScaleTa
       circle_(circle),
       notifier_(notifier),
       link_(std::move(link)),
-      writer_([this](const Config& config) { return save_window_settings(file_, config); },
+      writer_([this](const Config& config) { return write(config); },
               [this](const Result<void>& outcome) {
                   failures_.report(outcome,
                                    [this](std::string_view heading, std::string_view body) {
@@ -24,7 +26,42 @@ AppSettingsEffects::AppSettingsEffects(std::filesystem::path file, CircleScaleTa
 Config AppSettingsEffects::load() {
     // A window opening right after a change must read that change back, not the file before it.
     writer_.flush();
-    return load_window_settings(file_);
+    auto text = read_file(file_, kMaxConfigBytes);
+    {
+        const std::lock_guard lock(known_mutex_);
+        settled_text_ = text ? std::optional(*text) : std::nullopt;
+    }
+    if (!text) return Config{};
+    auto config = parse_config(*text);
+    return config ? std::move(config).value() : Config{};
+}
+
+std::optional<Config> AppSettingsEffects::changed_underneath() {
+    auto text = read_file(file_, kMaxConfigBytes);
+    if (!text || known_text(*text)) return std::nullopt;
+    auto config = parse_config(*text);
+    if (!config) return std::nullopt;
+    const std::lock_guard lock(known_mutex_);
+    settled_text_ = std::move(*text);
+    return std::move(config).value();
+}
+
+bool AppSettingsEffects::known_text(const std::string& text) {
+    const std::lock_guard lock(known_mutex_);
+    return text == settled_text_ || text == in_flight_text_;
+}
+
+Result<void> AppSettingsEffects::write(const Config& config) {
+    std::string text = config_to_text(config);
+    {
+        const std::lock_guard lock(known_mutex_);
+        in_flight_text_ = text;
+    }
+    Result<void> written = save_window_settings(file_, config);
+    const std::lock_guard lock(known_mutex_);
+    if (written) settled_text_ = std::move(text);
+    in_flight_text_.reset();
+    return written;
 }
 
 Result<void> AppSettingsEffects::save(const Config& config) {

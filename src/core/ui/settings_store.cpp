@@ -18,8 +18,16 @@ void SettingsStore::reload() {
     cache_ = effects_.load();
 }
 
+Config& SettingsStore::to_change() {
+    if (cache_) {
+        if (std::optional<Config> edited = effects_.changed_underneath())
+            cache_ = std::move(*edited);
+    }
+    return cache();
+}
+
 double SettingsStore::set_number(const SliderSpec& slider, double value) {
-    Config& config = cache();
+    Config& config = to_change();
     slider.write(config, value);
     const double stored = slider.read(config);
     apply();
@@ -27,24 +35,24 @@ double SettingsStore::set_number(const SliderSpec& slider, double value) {
 }
 
 void SettingsStore::restore_defaults() {
-    thumbrover::restore_default_settings(cache());
+    thumbrover::restore_default_settings(to_change());
     apply();
 }
 
 void SettingsStore::set_binding(Button button, BindingSide side, Action action) {
-    Binding& binding = binding_of(cache().buttons, button);
+    Binding& binding = binding_of(to_change().buttons, button);
     (side == BindingSide::Press ? binding.press : binding.hold) = std::move(action);
     apply();
 }
 
 void SettingsStore::set_stick_role(Stick stick, StickRole role) {
-    Config& config = cache();
+    Config& config = to_change();
     (stick == Stick::Left ? config.left_stick : config.right_stick) = role;
     apply();
 }
 
 void SettingsStore::restore_default_buttons() {
-    thumbrover::restore_default_buttons(cache());
+    thumbrover::restore_default_buttons(to_change());
     apply();
 }
 

@@ -7,7 +7,7 @@
 #include "core/bindings/buttons.hpp"
 #include "core/common/result.hpp"
 #include "core/settings/config.hpp"
-#include "core/ui/settings_writer.hpp"
+#include "core/settings/settings_writer.hpp"
 #include "core/ui/sliders.hpp"
 
 namespace thumbrover {
@@ -25,6 +25,11 @@ class SettingsEffects {
     // Replaces the settings file. The error is one line without the program prefix, such as
     // "could not write {path}: {reason}".
     [[nodiscard]] virtual Result<void> save(const Config& config) = 0;
+    // The file's settings when something other than this store has changed the file since the
+    // store last loaded or saved it (a hand edit saved while a window is open). None when the
+    // file holds what the store knows, is missing or unreadable, or has a mistake: the next save
+    // keeps a file with a mistake as a backup before it replaces it.
+    [[nodiscard]] virtual std::optional<Config> changed_underneath() { return std::nullopt; }
     // Hands the scale to the steering circle, which rebuilds only when it differs.
     virtual void change_circle_scale(float scale) = 0;
     // Sends a ConfigChanged message with this copy to the engine; dropped while the engine link
@@ -39,7 +44,9 @@ enum class Stick : std::uint8_t { Left = 0, Right = 1 };
 
 // The user interface's own copy of the settings and the one way a window changes them. The copy
 // is loaded on first use; after every change it is saved, the circle scale is handed on and the
-// engine gets a copy, in that order. A change that cannot be saved still takes effect.
+// engine gets a copy, in that order. A change that cannot be saved still takes effect. When the
+// file was edited by hand since the copy was taken, the copy is taken afresh before the change,
+// so that a change touches only its own setting and never undoes the edit.
 class SettingsStore final {
   public:
     explicit SettingsStore(SettingsEffects& effects) : effects_(effects) {}
@@ -62,6 +69,8 @@ class SettingsStore final {
 
   private:
     Config& cache();
+    // The copy a change is made to: the cache, refreshed first when the file changed under it.
+    Config& to_change();
     void apply();
 
     SettingsEffects& effects_;

@@ -1,6 +1,7 @@
 #include "core/ui/setup_window.hpp"
 
 #include "core/common/diag.hpp"
+#include "core/common/files.hpp"
 #include "core/settings/app_folder.hpp"
 
 namespace thumbrover {
@@ -48,7 +49,8 @@ bool setup_startup_check(bool trusted_now, TrustAtStart& at_start,
 
 void finish_setup(const std::filesystem::path& app_dir) {
     if (Result<void> written = write_setup_done(app_dir); !written)
-        diag("could not remember finished setup: " + written.error());
+        diag("could not remember finished setup: " +
+             write_failure_reason(written.error(), app_dir / "setup-done"));
 }
 
 }  // namespace thumbrover

@@ -3,8 +3,8 @@
 #include <chrono>
 
 #include "core/bindings/unicode_text.hpp"
-#include "core/update/run_and_capture.hpp"
-#include "core/update/text.hpp"
+#include "core/common/spawn.hpp"
+#include "core/common/text.hpp"
 
 namespace thumbrover {
 namespace {

@@ -1,9 +1,9 @@
 #include "core/update/stored_state.hpp"
 
-#include <toml++/toml.h>
 #include <sstream>
 #include <system_error>
 
+#include "core/common/diag.hpp"
 #include "core/common/files.hpp"
 #include "core/common/toml_guard.hpp"
 
@@ -23,13 +23,9 @@ std::optional<std::string> string_at(const toml::table& table, std::string_view 
 }  // namespace
 
 StoredUpdate stored_update_from_toml(std::string_view text) {
-    if (find_toml_hazard(text)) return {};
-    toml::table document;
-    try {
-        document = toml::parse(text);
-    } catch (const toml::parse_error&) {
-        return {};
-    }
+    TomlReading parsed = parse_toml(text);
+    if (!parsed.ok()) return {};
+    const toml::table& document = parsed.table;
 
     StoredUpdate stored;
     if (const toml::node* node = document.get("checked_at")) {
@@ -67,7 +63,10 @@ std::string stored_update_to_toml(const StoredUpdate& stored) {
 
 StoredUpdate load_stored_update(const std::filesystem::path& path) {
     auto text = read_file(path, max_file_bytes);
-    if (!text) return {};
+    if (!text) {
+        if (is_not_regular_file_error(text.error())) diag(text.error());
+        return {};
+    }
     return stored_update_from_toml(*text);
 }
 

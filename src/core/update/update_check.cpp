@@ -8,10 +8,10 @@
 #include <utility>
 
 #include "core/common/diag.hpp"
+#include "core/common/text.hpp"
 #include "core/services/services.hpp"
 #include "core/settings/app_folder.hpp"
 #include "core/update/fetch.hpp"
-#include "core/update/text.hpp"
 #include "core/update/version.hpp"
 
 namespace thumbrover {

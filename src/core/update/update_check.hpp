@@ -8,9 +8,9 @@
 #include <optional>
 #include <string_view>
 
+#include "core/app/tick.hpp"
 #include "core/common/clock.hpp"
 #include "core/common/result.hpp"
-#include "core/shell/tick.hpp"
 #include "core/update/release.hpp"
 #include "core/update/stored_state.hpp"
 #include "platform/system_services.hpp"

@@ -159,6 +159,27 @@ TEST(Keys, OrderIsByKindThenParameter) {
     EXPECT_EQ(key_kind_number(KeyKind::Mute), 26);
 }
 
+// Every output command's key bytes are decoded here once; a byte pair outside the vocabulary
+// must never become a key an event output would post.
+TEST(Keys, CommandBytesDecodeToTheVocabularyOnly) {
+    const struct {
+        std::uint8_t kind;
+        std::uint8_t param;
+        std::optional<Key> key;
+    } cases[] = {
+        {0, 0, Key(KeyKind::Up)},    {4, 77, Key(KeyKind::Esc)},  {14, 'a', Key::letter('a')},
+        {14, 'z', Key::letter('z')}, {14, 'A', std::nullopt},     {14, '{', std::nullopt},
+        {14, 0, std::nullopt},       {15, 0, Key::digit(0)},      {15, 9, Key::digit(9)},
+        {15, 10, std::nullopt},      {16, 1, Key::function(1)},   {16, 12, Key::function(12)},
+        {16, 0, std::nullopt},       {16, 13, std::nullopt},      {17, 0, Key(KeyKind::Ctrl)},
+        {20, 0, Key(KeyKind::Meta)}, {26, 0, Key(KeyKind::Mute)}, {27, 0, std::nullopt},
+        {255, 'a', std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(key_from_bytes(c.kind, c.param), c.key)
+            << "kind " << int{c.kind} << " parameter " << int{c.param};
+}
+
 TEST(Keys, TableIsInKindOrder) {
     const auto& table = key_kinds();
     for (std::size_t i = 0; i < table.size(); ++i)

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <thread>
 
 #include "test_support.hpp"
 
@@ -78,6 +81,53 @@ TEST(ReadFile, ReadsLimitsAndReports) {
     auto folder = read_file(dir.path());
     ASSERT_FALSE(folder.ok());
     EXPECT_NE(folder.error().find("Is a directory"), std::string::npos);
+}
+
+// A pipe stays readable for tools that ask for any kind of file: `replay <(...)` must still work.
+TEST(ReadFile, AnyKindReadsAPipeToItsEnd) {
+    TempDir dir;
+    const fs::path fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] { std::ofstream(fifo) << "0 toggle\n"; });
+    auto text = read_file(fifo, 1024, FileKinds::Any);
+    writer.join();
+    ASSERT_TRUE(text.ok()) << text.error();
+    EXPECT_EQ(*text, "0 toggle\n");
+    auto refused = read_file(fifo);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error(), "could not read " + fifo.string() + ": not a regular file");
+    EXPECT_TRUE(is_not_regular_file_error(refused.error()));
+}
+
+TEST(RemoveStaleTemporaryFiles, RemovesOnlyOurOwnNamingLeftByOtherProcesses) {
+    const std::string own = std::to_string(::getpid());
+    const struct {
+        std::string name;
+        bool removed;
+    } cases[] = {
+        {".config.toml.tmp-123-0", true},
+        {".update.toml.tmp-99-17", true},
+        {".enabled.tmp-5-0", true},
+        {".config.toml.tmp-" + own + "-3", false},  // a save of this process, under way
+        {".config.toml.tmp-12x-0", false},
+        {".config.toml.tmp-12-", false},
+        {"config.toml.tmp-1-2", false},
+        {".other.toml.tmp-1-2", false},
+        {".config.toml", false},
+        {"config.toml", false},
+    };
+    TempDir dir;
+    for (const auto& c : cases)
+        testing::put(dir / c.name, "x");
+    fs::create_directory(dir / ".enabled.tmp-6-0");
+    fs::create_symlink(dir / "config.toml", dir / ".config.toml.tmp-7-0");
+
+    EXPECT_EQ(remove_stale_temporary_files(dir.path(), {"config.toml", "update.toml", "enabled"}),
+              3u);
+    for (const auto& c : cases)
+        EXPECT_EQ(fs::exists(dir / c.name), !c.removed) << c.name;
+    EXPECT_TRUE(fs::is_directory(dir / ".enabled.tmp-6-0")) << "only files are ours";
+    EXPECT_TRUE(fs::is_symlink(dir / ".config.toml.tmp-7-0")) << "only files are ours";
 }
 
 }  // namespace

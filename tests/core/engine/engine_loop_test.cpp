@@ -10,6 +10,7 @@
 
 #include "core/common/files.hpp"
 #include "core/settings/app_folder.hpp"
+#include "fakes/engine_ports.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -17,68 +18,52 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct Notification {
-    std::string heading;
-    std::string body;
-    friend bool operator==(const Notification&, const Notification&) = default;
-};
+using fakes::Notification;
 
-// Records every call; performs `SetEnabled` the way the executor does, so the loop's wait
-// follows it.
-class FakeHost final : public EngineHost {
-  public:
-    Result<void> create_event_output() override {
-        calls.push_back("create_event_output");
-        if (output_error) return Error{*output_error};
-        return {};
-    }
-    void publish_controller_link(EngineSender sender, FeedbackReceiver feedback) override {
-        calls.push_back("publish_controller_link");
-        feedback_receiver = std::move(feedback);
-        for (auto& message : script)
-            sender.send(std::move(message));
-        script.clear();
-    }
-    void start_mouse_watcher(EngineSender sender) override {
-        calls.push_back("start_mouse_watcher");
-        watcher_sender = std::move(sender);
-    }
-    std::optional<std::string> battery_text() override {
+// The ports as fakes, and the process-wide cells kept to the test: the script goes to the
+// engine's sender as soon as the watcher would get it, the battery readings come from a list.
+// `ports.calls` lists the factories and the hand-overs in the order they happened.
+struct FakeHost {
+    fakes::FakeEnginePorts ports;
+    std::vector<EngineMessage> script;
+    std::deque<std::optional<std::string>> batteries;
+    std::optional<float> circle_scale;
+    std::shared_ptr<EngineLink> link;
+    std::shared_ptr<ControllerLink> controller_link;
+    EngineSender watcher_sender;
+
+    [[nodiscard]] std::optional<std::string> next_battery() {
         if (batteries.empty()) return std::nullopt;
         auto text = batteries.front();
         batteries.pop_front();
         return text;
     }
-    void set_circle_scale(float scale) override { circle_scale = scale; }
-    void notify(std::string_view heading, std::string_view body) override {
-        notifications.push_back({std::string(heading), std::string(body)});
-    }
-    void run_commands(CommandList commands, PerformContext& context) override {
-        for (const auto& c : commands) {
-            performed.push_back(c);
-            if (c.kind == CommandKind::SetEnabled) {
-                context.enabled = c.p1 != 0;
-                context.link.set_enabled(context.enabled);
-            }
-            if (c.kind == CommandKind::SteeringCircle) steering_circle_visible().store(c.p1 != 0);
-            if (c.kind == CommandKind::ButtonDown && raise_on_button_down) std::raise(SIGTERM);
-        }
-    }
-    void publish_engine_link(std::shared_ptr<EngineLink> published) override {
-        link = std::move(published);
+    [[nodiscard]] EngineCells cells() {
+        EngineCells c;
+        c.publish_controller_link = [this](std::shared_ptr<ControllerLink> published) {
+            ports.calls.emplace_back("publish_controller_link");
+            controller_link = std::move(published);
+        };
+        c.start_mouse_watcher = [this](std::unique_ptr<MouseMotionSource> source,
+                                       EngineSender sender) {
+            ports.calls.emplace_back(source ? "start_mouse_watcher" : "no mouse source");
+            for (auto& message : script)
+                sender.send(std::move(message));
+            script.clear();
+            watcher_sender = std::move(sender);
+        };
+        c.publish_engine_link = [this](std::shared_ptr<EngineLink> published) {
+            link = std::move(published);
+        };
+        c.battery_text = [this] { return next_battery(); };
+        c.set_circle_scale = [this](float scale) { circle_scale = scale; };
+        return c;
     }
 
-    std::vector<std::string> calls;
-    std::optional<std::string> output_error;
-    std::vector<EngineMessage> script;
-    std::deque<std::optional<std::string>> batteries;
-    std::optional<float> circle_scale;
-    std::vector<Notification> notifications;
-    CommandList performed;
-    bool raise_on_button_down = false;
-    std::shared_ptr<EngineLink> link;
-    FeedbackReceiver feedback_receiver;
-    EngineSender watcher_sender;
+    [[nodiscard]] const CommandList& performed() const { return ports.output.performed; }
+    [[nodiscard]] std::vector<Notification> notifications() const {
+        return ports.notifications.shown();
+    }
 };
 
 // Each reading is 1 ms after the previous one.
@@ -98,7 +83,7 @@ struct EngineRun {
 EngineRun run(FakeHost& host, const std::filesystem::path& dir) {
     StepClock clock;
     ::testing::internal::CaptureStderr();
-    const int status = run_engine(host, EngineOptions{dir, &clock});
+    const int status = run_engine(host.ports, EngineOptions{dir, &clock, host.cells()});
     return {status, ::testing::internal::GetCapturedStderr()};
 }
 
@@ -118,14 +103,15 @@ TEST(RunEngine, StartsInOrderAndEndsOnQuitReleasingWhatItHolds) {
     const EngineRun result = run(host, dir.path());
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(host.calls,
-              (std::vector<std::string>{"create_event_output", "publish_controller_link",
+    EXPECT_EQ(host.ports.calls,
+              (std::vector<std::string>{"create_event_output", "create_desktop_actions",
+                                        "publish_controller_link", "create_mouse_source",
                                         "start_mouse_watcher"}));
     EXPECT_EQ(host.circle_scale, 1.5f);
     EXPECT_FALSE(steering_circle_visible().load());
     EXPECT_TRUE(std::filesystem::exists(dir / "config.toml"));
-    EXPECT_EQ(host.performed, (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
-                                           {CommandKind::ButtonUp, 0, 0, 0, 0}}));
+    EXPECT_EQ(host.performed(), (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
+                                             {CommandKind::ButtonUp, 0, 0, 0, 0}}));
     ASSERT_TRUE(host.link);
     EXPECT_EQ(host.link->status(), (EngineStatus{std::nullopt, true, true}));
     // The engine is gone: its channel refuses messages and its lock is free again.
@@ -136,15 +122,17 @@ TEST(RunEngine, StartsInOrderAndEndsOnQuitReleasingWhatItHolds) {
 TEST(RunEngine, ASignalEndsTheLoopThroughTheSameEndSequence) {
     testing::TempDir dir;
     FakeHost host;
-    host.raise_on_button_down = true;
+    host.ports.output.on_perform = [](const OutputCommand& c) {
+        if (c.kind == CommandKind::ButtonDown) std::raise(SIGTERM);
+    };
     host.script = script(EngineMessage::input(InputEvent::button(0, true)),
                          EngineMessage::input(InputEvent::button(1, true)));
     const EngineRun result = run(host, dir.path());
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(quit_flag().load());
     // The second message is never handled: the loop ends in the pass that saw the signal.
-    EXPECT_EQ(host.performed, (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
-                                           {CommandKind::ButtonUp, 0, 0, 0, 0}}));
+    EXPECT_EQ(host.performed(), (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
+                                             {CommandKind::ButtonUp, 0, 0, 0, 0}}));
 }
 
 TEST(RunEngine, ASecondInstanceIsRefused) {
@@ -155,23 +143,23 @@ TEST(RunEngine, ASecondInstanceIsRefused) {
     const EngineRun result = run(host, dir.path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "thumbrover: Thumbrover is already running\n");
-    EXPECT_EQ(host.notifications, (std::vector<Notification>{{"Thumbrover could not start",
-                                                              "Thumbrover is already running"}}));
-    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(host.notifications(), (std::vector<Notification>{{"Thumbrover could not start",
+                                                                "Thumbrover is already running"}}));
+    EXPECT_TRUE(host.ports.calls.empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "config.toml"));
 }
 
 TEST(RunEngine, AFailedEventOutputFailsTheStart) {
     testing::TempDir dir;
     FakeHost host;
-    host.output_error = "could not create an event source";
+    host.ports.output_error = "could not create an event source";
     const EngineRun result = run(host, dir.path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "thumbrover: could not create an event source\n");
-    EXPECT_EQ(host.notifications,
+    EXPECT_EQ(host.notifications(),
               (std::vector<Notification>{
                   {"Thumbrover could not start", "could not create an event source"}}));
-    EXPECT_EQ(host.calls, std::vector<std::string>{"create_event_output"});
+    EXPECT_EQ(host.ports.calls, std::vector<std::string>{"create_event_output"});
 }
 
 TEST(RunEngine, AnUncreatableFolderFailsTheStart) {
@@ -181,8 +169,8 @@ TEST(RunEngine, AnUncreatableFolderFailsTheStart) {
     const EngineRun result = run(host, dir / "file" / "thumbrover");
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.err.starts_with("thumbrover: ")) << result.err;
-    ASSERT_EQ(host.notifications.size(), 1u);
-    EXPECT_EQ(host.notifications[0].heading, "Thumbrover could not start");
+    ASSERT_EQ(host.notifications().size(), 1u);
+    EXPECT_EQ(host.notifications()[0].heading, "Thumbrover could not start");
 }
 
 TEST(RunEngine, TheEnabledFileDecidesTheStartingState) {
@@ -216,8 +204,8 @@ TEST(RunEngine, ASettingsMistakeIsReportedAndTheDefaultsUsed) {
     const EngineRun result = run(host, dir.path());
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(host.circle_scale, 1.5f);
-    ASSERT_EQ(host.notifications.size(), 1u);
-    EXPECT_EQ(host.notifications[0].heading, "Thumbrover settings have a mistake");
+    ASSERT_EQ(host.notifications().size(), 1u);
+    EXPECT_EQ(host.notifications()[0].heading, "Thumbrover settings have a mistake");
     EXPECT_FALSE(result.err.empty());
 }
 
@@ -226,12 +214,15 @@ class LoopTest : public ::testing::Test {
     LoopTest() { link_ = std::make_shared<EngineLink>(EngineSender{}, true); }
 
     EngineLoop make_loop(bool enabled) {
-        return EngineLoop(host_, EngineState(Config{}, enabled), dir_.path(), FeedbackSender{},
-                          link_);
+        return EngineLoop(LoopPorts{output_, desktop_, host_.ports.notifications,
+                                    [this] { return host_.next_battery(); }},
+                          EngineState(Config{}, enabled), dir_.path(), FeedbackSender{}, link_);
     }
 
     testing::TempDir dir_;
     FakeHost host_;
+    fakes::RecordingOutput output_;
+    fakes::RecordingDesktopActions desktop_;
     std::shared_ptr<EngineLink> link_;
 };
 
@@ -297,22 +288,22 @@ TEST_F(LoopTest, NotifiesOncePerSpellOfLowBatteryReadings) {
         Notification{"Controller battery is low", "Charge it or change the batteries soon."};
 
     ASSERT_TRUE(loop.pass(EngineMessage::connected(true), 0s));  // checks at once: Low
-    EXPECT_EQ(host_.notifications.size(), 1u);
+    EXPECT_EQ(host_.notifications().size(), 1u);
     EXPECT_EQ(link_->status().battery, "Low");
     ASSERT_TRUE(loop.pass(std::nullopt, 29s));  // not due yet
     EXPECT_EQ(host_.batteries.size(), 5u);
     ASSERT_TRUE(loop.pass(std::nullopt, 30s));  // Low again: no second notification
-    EXPECT_EQ(host_.notifications.size(), 1u);
+    EXPECT_EQ(host_.notifications().size(), 1u);
     ASSERT_TRUE(loop.pass(std::nullopt, 60s));  // 75%
     EXPECT_EQ(link_->status().battery, "75%");
     ASSERT_TRUE(loop.pass(std::nullopt, 90s));  // Low after a good reading: notify
-    EXPECT_EQ(host_.notifications.size(), 2u);
+    EXPECT_EQ(host_.notifications().size(), 2u);
     ASSERT_TRUE(loop.pass(EngineMessage::connected(false), 100s));
     EXPECT_EQ(link_->status().battery, std::nullopt);
     ASSERT_TRUE(loop.pass(std::nullopt, 200s));  // not connected: no reading
     EXPECT_EQ(host_.batteries.size(), 2u);
     ASSERT_TRUE(loop.pass(EngineMessage::connected(true), 201s));  // reconnection re-arms
-    EXPECT_EQ(host_.notifications, (std::vector<Notification>{low, low, low}));
+    EXPECT_EQ(host_.notifications(), (std::vector<Notification>{low, low, low}));
     ASSERT_TRUE(loop.pass(std::nullopt, 231s));
     EXPECT_EQ(link_->status().battery, std::nullopt);
 }
@@ -327,12 +318,12 @@ TEST_F(LoopTest, ASettingsChangeReplacesTheRecordButNotWhatIsHeld) {
     EXPECT_EQ(loop.state().config, changed);
     ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::button(0, false)), 2ms));
     ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::button(0, true)), 3ms));
-    EXPECT_EQ(host_.performed, (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
-                                            {CommandKind::ButtonUp, 0, 0, 0, 0},
-                                            {CommandKind::ButtonDown, 1, 0, 0, 0}}));
+    EXPECT_EQ(output_.performed, (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
+                                              {CommandKind::ButtonUp, 0, 0, 0, 0},
+                                              {CommandKind::ButtonDown, 1, 0, 0, 0}}));
     EXPECT_FALSE(loop.pass(EngineMessage::quit(), 4ms));
     loop.finish();
-    EXPECT_EQ(host_.performed.back(), (OutputCommand{CommandKind::ButtonUp, 1, 0, 0, 0}));
+    EXPECT_EQ(output_.performed.back(), (OutputCommand{CommandKind::ButtonUp, 1, 0, 0, 0}));
 }
 
 }  // namespace

@@ -108,6 +108,27 @@ TEST(Replay, ReportsTheFirstMalformedLineAfterTheOutputBeforeIt) {
     }
 }
 
+TEST(Replay, StopsAtTheOutputLineOfAScenarioFile) {
+    struct Case {
+        std::string_view scenario;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"0 toggle\n--- output\n0 SetEnabled 0 0 0 0\n", true},
+        {"0 toggle\n--- output\nnot a scenario line at all\n", true},
+        {"0 toggle\n--- output", true},
+        {"0 toggle\n--- outputs\n", false},
+        {"0 toggle\n --- output\n", false},
+    };
+    for (const auto& c : cases) {
+        EngineState state(Config{}, true);
+        std::string out;
+        const auto result = run_replay(c.scenario, state, out);
+        EXPECT_EQ(result.ok(), c.ok) << c.scenario;
+        EXPECT_EQ(out, "0 SetEnabled 0 0 0 0\n0 Rumble 0 0 0 0\n") << c.scenario;
+    }
+}
+
 TEST(Replay, ATickRunOmitsTimesAfterItsEnd) {
     EngineState state(Config{}, true);
     state.switcher_deadline = nanoseconds(25'000'000);
@@ -141,12 +162,32 @@ TEST(Replay, SetChangesOnlyTheNamedSetting) {
     EXPECT_EQ(out, "");
 }
 
+TEST(Replay, SetRefusesAValueNestedTooDeepInsteadOfCrashing) {
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "a.";
+    const std::pair<std::string, std::string> cases[] = {
+        {"{ " + deep + "a = 1 }", "nested more than 256 levels deep"},
+        {std::string(300, '[') + std::string(300, ']'), "nested more than 256 levels deep"},
+    };
+    for (const auto& [value, reason] : cases) {
+        const auto changed = config_with_setting(Config{}, "pointer_speed", value);
+        ASSERT_FALSE(changed.ok());
+        EXPECT_TRUE(changed.error().starts_with("invalid setting `pointer_speed = "));
+        EXPECT_TRUE(changed.error().ends_with(": " + reason)) << changed.error().substr(0, 80);
+    }
+}
+
 TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
     testing::TempDir dir;
     ASSERT_TRUE(write_file_atomically(dir / "s.scenario", "0 button 0 down\n").ok());
     ASSERT_TRUE(write_file_atomically(dir / "right.toml", "[buttons]\na = \"right-click\"\n").ok());
     ASSERT_TRUE(write_file_atomically(dir / "bad.toml", "hold_ms = -1\n").ok());
+    ASSERT_TRUE(write_file_atomically(dir / "expected.scenario",
+                                      "0 button 0 down\n--- output\n0 ButtonDown 0 0 0 0\n")
+                    .ok());
     const std::string scenario = (dir / "s.scenario").string();
+    const std::string expected_after = (dir / "expected.scenario").string();
     const std::string right = (dir / "right.toml").string();
     const std::string bad = (dir / "bad.toml").string();
     const std::string missing = (dir / "missing.toml").string();
@@ -158,7 +199,10 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
         int status;
         std::string_view out;
         std::string err_start;
+        bool help = false;
     };
+    constexpr std::string_view kUsage =
+        "usage: thumbroverctl replay [--config FILE] [--off] [SCENARIO]\n";
     const Case cases[] = {
         {{scenario}, 0, "0 ButtonDown 0 0 0 0\n", ""},
         {{"--config", right, scenario}, 0, "0 ButtonDown 1 0 0 0\n", ""},
@@ -167,15 +211,23 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
         {{"--off", "-"}, 0, "0 SetEnabled 1 0 0 0\n0 Rumble 0 0 0 0\n", ""},
         {{"--config", bad, scenario}, 1, "", "thumbroverctl: " + bad + ": "},
         {{"--config", missing, scenario}, 1, "", "thumbroverctl: " + missing + ": "},
-        {{"--config"}, 1, "", "thumbroverctl: `--config` needs a settings file"},
-        {{"--fast"}, 1, "", "thumbroverctl: unknown option `--fast`"},
-        {{scenario, scenario}, 1, "", "thumbroverctl: only one scenario"},
+        {{"--config"}, 2, "", "thumbroverctl: `--config` needs a settings file\nusage: "},
+        {{"--fast"}, 2, "", "thumbroverctl: unknown option `--fast`\nusage: "},
+        {{scenario, "--fast"}, 2, "", "thumbroverctl: unknown option `--fast`\nusage: "},
+        {{scenario, scenario}, 2, "", "thumbroverctl: only one scenario"},
+        {{"--off", "--help", "--fast"}, 0, "", "", true},
+        {{"-h"}, 0, "", "", true},
+        {{expected_after}, 0, "0 ButtonDown 0 0 0 0\n", ""},
         {{no_scenario}, 1, "", "thumbroverctl: could not read"},
     };
     for (const auto& c : cases) {
         const auto outcome = run_replay_command(c.args, stdin_text);
         EXPECT_EQ(outcome.status, c.status) << outcome.err;
-        EXPECT_EQ(outcome.out, c.out);
+        if (c.help) {
+            EXPECT_TRUE(outcome.out.starts_with(kUsage)) << outcome.out;
+        } else {
+            EXPECT_EQ(outcome.out, c.out);
+        }
         EXPECT_TRUE(outcome.err.starts_with(c.err_start)) << outcome.err;
         if (c.status != 0) {
             EXPECT_TRUE(outcome.err.ends_with("\n"));

@@ -10,6 +10,13 @@
 #include "fuzz/targets.hpp"
 
 namespace thumbrover::fuzz {
+
+// Tests print their parameter with a failure and in the test list: its name, not its bytes.
+// Beside the type, where argument-dependent lookup finds it.
+void PrintTo(const NamedTarget& target, std::ostream* os) {
+    *os << target.name;
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -81,6 +88,42 @@ TEST(FuzzTargets, KnownInputsAreTakenOrRefused) {
         const Outcome outcome = c.target(c.input);
         EXPECT_EQ(outcome.finding, "") << c.input;
         EXPECT_EQ(outcome.accepted, c.accepted) << c.input;
+    }
+}
+
+std::string repeated(std::string_view piece, std::size_t times) {
+    std::string out;
+    out.reserve(piece.size() * times);
+    for (std::size_t i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
+
+// Inputs too large to keep as corpus files: the deep ones once overflowed the parser's stack.
+TEST(FuzzTargets, DeepAndLargeInputsKeepTheirPromises) {
+    const std::string deep_key = repeated("a.", 100000) + "a";
+    const std::vector<std::string> inputs = {
+        deep_key + " = 1\n",
+        "[" + deep_key + "]\n",
+        "[[" + deep_key + "]]\n",
+        "x = { " + deep_key + " = 1 }\n",
+        "checked_at = 5\n" + deep_key + " = 1\n",
+        "x = " + repeated("[", 100000) + "\n",
+        "x = " + repeated("{ a = ", 100000) + "\n",
+        "x = [" + repeated("[1], ", 100000) + "]\n",
+        [] {
+            std::string headers;
+            for (int i = 0; headers.size() < 16 * 1024 * 1024; ++i)
+                headers += "[t" + std::to_string(i) + "]\n";
+            return headers;
+        }(),
+    };
+    for (const Target target : {&fuzz_settings, &fuzz_stored_update}) {
+        for (const std::string& input : inputs) {
+            const Outcome outcome = target(input);
+            EXPECT_EQ(outcome.finding, "") << input.substr(0, 40);
+            EXPECT_FALSE(outcome.accepted) << input.substr(0, 40);
+        }
     }
 }
 

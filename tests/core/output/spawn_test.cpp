@@ -11,6 +11,7 @@
 #include <fstream>
 #include <future>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,54 @@ TEST(SpawnDetached, ChildDoesNotInheritTheCallersBlockedSignals) {
     ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     ASSERT_TRUE(f.started.ok()) << f.started.error();
     EXPECT_EQ(f.exit_status, 128 + SIGTERM);
+}
+
+// The standard signals (1 to 31) that a /proc/PID/status text shows ignored or blocked. The C
+// library keeps signals 32 and 33 for itself, and no program can change them.
+std::string signal_masks(const std::string& status) {
+    std::string masks;
+    std::istringstream lines(status);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("SigIgn:") && !line.starts_with("SigBlk:")) continue;
+        const unsigned long long bits = std::stoull(line.substr(7), nullptr, 16);
+        masks += line.substr(0, 7) + std::to_string(bits & 0x7fffffffULL) + "\n";
+    }
+    return masks;
+}
+
+// Both ways of starting a child give it the same start: whatever this process ignores or
+// blocks, the child ignores and blocks nothing.
+TEST(ChildProcesses, StartWithNoSignalIgnoredOrBlockedHoweverTheyAreStarted) {
+    if (!std::filesystem::exists("/proc/self/status")) GTEST_SKIP() << "needs /proc";
+    TempDir dir;
+    const auto out = dir / "status";
+    const std::string clean = "SigBlk:0\nSigIgn:0\n";
+
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction old_xfsz {};
+    struct sigaction old_ttou {};
+    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &old_xfsz), 0);
+    ASSERT_EQ(::sigaction(SIGTTOU, &ignore, &old_ttou), 0);
+    sigset_t block;
+    sigset_t previous;
+    sigemptyset(&block);
+    sigaddset(&block, SIGUSR2);
+    sigaddset(&block, SIGWINCH);
+    ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &block, &previous), 0);
+
+    const auto captured = run_and_capture("cat", {"/proc/self/status"});
+    const Finished detached = run("cp", {"/proc/self/status", out.string()});
+
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    ::sigaction(SIGXFSZ, &old_xfsz, nullptr);
+    ::sigaction(SIGTTOU, &old_ttou, nullptr);
+
+    ASSERT_TRUE(captured.ok()) << captured.error();
+    EXPECT_EQ(signal_masks(captured->out), clean) << "run_and_capture";
+    ASSERT_TRUE(detached.started.ok()) << detached.started.error();
+    ASSERT_EQ(detached.exit_status, 0);
+    EXPECT_EQ(signal_masks(slurp(out)), clean) << "spawn_detached";
 }
 
 }  // namespace

@@ -6,28 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "fakes/engine_requests.hpp"
+#include "fakes/system_services.hpp"
+
 namespace thumbrover {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-class FakeLoginItem final : public LoginItem {
-  public:
-    bool system_state = false;
-    std::optional<std::string> refusal;
-    Lines calls;
-
-    bool enabled() override {
-        calls.push_back("enabled?");
-        return system_state;
-    }
-    Result<void> set_enabled(bool on) override {
-        calls.push_back(on ? "register" : "unregister");
-        if (refusal) return Error{*refusal};
-        system_state = on;
-        return {};
-    }
-};
+using fakes::FakeDesktop;
+using fakes::FakeLoginItem;
+using fakes::RecordingEngine;
 
 TEST(ToggleLoginItem, TheBoxKeepsTheClickWhenTheSystemAgreesAndShowsTheTruthOtherwise) {
     struct Case {
@@ -56,7 +45,7 @@ TEST(ToggleLoginItem, TheBoxKeepsTheClickWhenTheSystemAgreesAndShowsTheTruthOthe
     };
     for (const Case& c : cases) {
         FakeLoginItem item;
-        item.system_state = c.system_before;
+        item.on = c.system_before;
         item.refusal = c.refusal;
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(toggle_login_item(item, c.clicked), c.shown_after);
@@ -64,35 +53,6 @@ TEST(ToggleLoginItem, TheBoxKeepsTheClickWhenTheSystemAgreesAndShowsTheTruthOthe
         EXPECT_EQ(item.calls, c.calls);
     }
 }
-
-class FakeDesktop final : public Desktop {
-  public:
-    std::optional<std::filesystem::path> bundle;
-    std::optional<std::filesystem::path> executable;
-    std::optional<std::string> failure;
-    Lines started;
-
-    Result<void> open(const std::string& target) override {
-        started.push_back("open [" + target + "]");
-        if (failure) return Error{*failure};
-        return {};
-    }
-    Result<void> start_shell(const std::string& command, const std::string& argument0) override {
-        started.push_back("sh -c [" + command + "] [" + argument0 + "]");
-        if (failure) return Error{*failure};
-        return {};
-    }
-    std::string restart_command() const override { return "sleep 1; exec \"$0\""; }
-    std::optional<std::filesystem::path> bundle_path() const override { return bundle; }
-    std::optional<std::filesystem::path> executable_path() const override { return executable; }
-};
-
-class RecordingEngine final : public EngineRequests {
-  public:
-    Lines sent;
-    void send_toggle() override { sent.push_back("Toggle"); }
-    void send_quit() override { sent.push_back("Quit"); }
-};
 
 TEST(OpenWithSystem, PassesTheTargetWholeAndReportsAnOpenerThatWillNotStart) {
     FakeDesktop desktop;

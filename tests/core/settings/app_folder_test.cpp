@@ -146,9 +146,23 @@ TEST(Enabled, OnlyTheWordFalseSwitchesOff) {
         bool enabled;
     };
     const Case cases[] = {
-        {std::nullopt, true},   {"false", false}, {"false\n", false}, {"  false  ", false},
-        {"\tfalse\r\n", false}, {"true", true},   {"", true},         {"FALSE", true},
-        {"False", true},        {"0", true},      {"no", true},       {"false false", true},
+        {std::nullopt, true},
+        {"false", false},
+        {"false\n", false},
+        {"  false  ", false},
+        {"\tfalse\r\n", false},
+        {"true", true},
+        {"", true},
+        {"FALSE", true},
+        {"False", true},
+        {"0", true},
+        {"no", true},
+        {"false false", true},
+        // White space is Unicode's: a no-break space or an ideographic space counts, a
+        // zero-width space (a format character) does not.
+        {"false\u00a0", false},
+        {"\u3000false\u2028", false},
+        {"false\u200b", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.content.value_or("<missing>"));

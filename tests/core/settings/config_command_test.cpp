@@ -85,8 +85,13 @@ TEST_F(ConfigCommand, MistakesAndUnreadableFilesFailWithTheReport) {
 }
 
 TEST_F(ConfigCommand, WrongUsageExitsWithTwo) {
-    const std::vector<std::vector<std::string_view>> cases = {
-        {}, {"frobnicate"}, {"defaults", "x"}, {"check", "a", "b"}, {"normalize", "a", "b"}};
+    const std::vector<std::vector<std::string_view>> cases = {{},
+                                                              {"frobnicate"},
+                                                              {"defaults", "x"},
+                                                              {"check", "a", "b"},
+                                                              {"normalize", "a", "b"},
+                                                              {"check", "--strict"},
+                                                              {"normalize", "-q", "a"}};
     for (const auto& args : cases) {
         const CommandOutcome o = run(args);
         EXPECT_EQ(o.status, 2);
@@ -94,7 +99,16 @@ TEST_F(ConfigCommand, WrongUsageExitsWithTwo) {
         EXPECT_TRUE(o.err.starts_with("thumbroverctl: ")) << o.err;
         EXPECT_NE(o.err.find("usage: thumbroverctl config"), std::string::npos);
     }
-    EXPECT_EQ(run({"--help"}).status, 0);
+    for (const std::vector<std::string_view>& help :
+         {std::vector<std::string_view>{"--help"}, {"check", "--help"}, {"defaults", "-h"}}) {
+        const CommandOutcome o = run(help);
+        EXPECT_EQ(o.status, 0);
+        EXPECT_TRUE(o.out.starts_with("usage: thumbroverctl config")) << o.out;
+        EXPECT_EQ(o.err, "");
+    }
+    // A file named like an option stays reachable the usual way.
+    put(tmp_ / "-dash.toml", "");
+    EXPECT_EQ(run({"check", (tmp_ / "-dash.toml").string()}).status, 0);
 }
 
 }  // namespace

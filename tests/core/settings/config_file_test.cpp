@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/common/text.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -427,22 +428,138 @@ TEST(ConfigMistakes, DeeplyDottedKeysAreRefusedBeforeTheyReachTheParser) {
     }
 }
 
+// Breadth is not depth: a long line of values or keys is refused, if at all, for what it says.
+TEST(ConfigMistakes, WideButShallowTextsAreNotReportedAsNesting) {
+    std::string inline_keys;
+    for (int i = 0; i < 300; ++i)
+        inline_keys += (i == 0 ? " k" : ", k") + std::to_string(i) + ".v = 1";
+    const std::pair<std::string, std::string> cases[] = {
+        {"x = [" + repeated("[1], ", 1000) + "]\n",
+         std::string("line 1, column 1: unknown field `x`, expected ") + kExpected},
+        {"pointer_speed = [" + repeated("1.5, ", 1000) + "]\n",
+         "line 1, column 17, key `pointer_speed`: invalid type: sequence, expected f32"},
+        {"[buttons]\na = {" + inline_keys + " }\n",
+         "line 2, column 5, key `buttons.a`: invalid type: map, expected a string"},
+    };
+    for (const auto& [text, report] : cases) {
+        auto config = parse_config(text);
+        ASSERT_FALSE(config.ok());
+        EXPECT_EQ(config.error(), report);
+    }
+}
+
+// What refusing a text costs stays small however large it is: the parse stops counting at ten
+// thousand items, and a message repeats at most the start of a huge value or name.
+TEST(ConfigMistakes, HugeTextsAreRefusedCheaplyWithShortReports) {
+    std::string headers;
+    headers.reserve(16 * 1024 * 1024 + 16);
+    for (int i = 0; headers.size() < 16 * 1024 * 1024; ++i)
+        headers += "[t" + std::to_string(i) + "]\n";
+    // Clipping does not depend on the size; a megabyte keeps the test quick.
+    const std::string huge(1024 * 1024, 'x');
+    const std::string clipped(kMaxEchoBytes, 'x');
+    std::string pairs;
+    for (int i = 0; i < 20000; ++i)
+        pairs += "k" + std::to_string(i) + " = 1\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {headers, "line 10001, column 1: more than 10000 keys, tables and values"},
+        {pairs, "line 10001, column 8: more than 10000 keys, tables and values"},
+        {"x = [" + repeated("1, ", 20000) + "]\n",
+         "line 1, column 30001: more than 10000 keys, tables and values"},
+        {"left_stick = \"" + huge + "\"\n",
+         "line 1, column 14, key `left_stick`: unknown variant `" + clipped +
+             "\u2026`, expected one of `pointer`, `scroll`, `none`"},
+        {"hold_ms = \"" + huge + "\"\n",
+         "line 1, column 11, key `hold_ms`: invalid type: string \"" + clipped +
+             "\u2026\", expected u64"},
+        {huge + " = 1\n",
+         "line 1, column 1: unknown field `" + clipped + "\u2026`, expected " + kExpected},
+        {"[buttons]\na = \"" + huge + "\"\n",
+         "line 2, column 5: unknown action `" + clipped + "\u2026` for `a`"},
+    };
+    for (const auto& [text, report] : cases) {
+        auto config = parse_config(text);
+        ASSERT_FALSE(config.ok());
+        EXPECT_EQ(config.error(), report);
+    }
+}
+
+// toml++ words a repeated quoted key with a garbled name; the report gives it as written.
+TEST(ConfigMistakes, ARepeatedKeyIsNamedAsWritten) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\"ababc\" = 1\n\"ababc\" = 2\n",
+         "line 2, column 11: Error while parsing key-value pair: cannot redefine existing "
+         "integer '\"ababc\"'"},
+        {"'ab' = 1\n'ab'\t= 2\n",
+         "line 2, column 8: Error while parsing key-value pair: cannot redefine existing integer "
+         "''ab''"},
+        {"[buttons]\n\"a\" = \"mute\"\n\"a\" = \"mute\"\n",
+         "line 3, column 7: Error while parsing key-value pair: cannot redefine existing string "
+         "'\"a\"'"},
+        {"x = { \"k\" = 1, \"k\" = 2 }\n",
+         "line 1, column 22: Error while parsing key-value pair: cannot redefine existing integer "
+         "'\"k\"'"},
+        {"[\"x y\"]\n[\"x y\"]\n",
+         "line 2, column 1: Error while parsing table header: cannot redefine existing table "
+         "'\"x y\"'"},
+        {"hold_ms = 1\nhold_ms = 2\n",
+         "line 2, column 11: Error while parsing key-value pair: cannot redefine existing integer "
+         "'hold_ms'"},
+    };
+    for (const auto& [text, report] : cases) {
+        auto config = parse_config(text);
+        ASSERT_FALSE(config.ok());
+        EXPECT_EQ(config.error(), report);
+    }
+}
+
+// Some editors save UTF-8 with a byte-order mark; only at the very start is it not a mistake.
+TEST(ConfigFile, AByteOrderMarkAtTheStartIsSkipped) {
+    Config faster;
+    faster.pointer_speed = 900.0f;
+    const std::string mark = "\xEF\xBB\xBF";
+    auto marked = parse_config(mark + "pointer_speed = 900.0\n");
+    ASSERT_TRUE(marked.ok()) << marked.error();
+    EXPECT_EQ(*marked, faster);
+    auto only_mark = parse_config(mark);
+    ASSERT_TRUE(only_mark.ok()) << only_mark.error();
+    EXPECT_EQ(*only_mark, Config{});
+    auto located = parse_config(mark + "hold_ms = -1\n");
+    ASSERT_FALSE(located.ok());
+    EXPECT_TRUE(located.error().starts_with("line 1, column 11, key `hold_ms`")) << located.error();
+    EXPECT_FALSE(parse_config("hold_ms = 1\n" + mark + "\n").ok());
+    EXPECT_FALSE(parse_config(mark + mark + "hold_ms = 1\n").ok());
+}
+
+TEST(ConfigFile, AFileMuchLargerThanSettingsIsRefusedUnread) {
+    testing::TempDir dir;
+    const auto file = dir / "config.toml";
+    std::string text = config_to_text(Config{});
+    while (text.size() <= kMaxConfigBytes)
+        text += "# padding\n";
+    testing::put(file, text);
+    const ConfigReading reading = read_config(file);
+    EXPECT_EQ(reading.status, ConfigStatus::Unreadable);
+    EXPECT_EQ(reading.problem, "the file is larger than 1048576 bytes");
+}
+
 TEST(ConfigMistakes, DotsInStringsAndCommentsAreNotNesting) {
     const std::string dots = repeated(".", 1000);
-    const std::string variant =
-        std::string("unknown variant `") + dots + "`, expected one of `pointer`, `scroll`, `none`";
+    // The report repeats only the start of a long value.
+    const auto variant = [](const std::string& value) {
+        return "unknown variant `" + clipped_echo(value) +
+               "`, expected one of `pointer`, `scroll`, `none`";
+    };
     const std::pair<std::string, std::string> cases[] = {
         {"# " + dots + "\nleft_stick = \"" + dots + "\"\n",
-         "line 2, column 14, key `left_stick`: " + variant},
-        {"left_stick = '" + dots + "'\n", "line 1, column 14, key `left_stick`: " + variant},
+         "line 2, column 14, key `left_stick`: " + variant(dots)},
+        {"left_stick = '" + dots + "'\n", "line 1, column 14, key `left_stick`: " + variant(dots)},
         {"left_stick = \"\"\"" + dots + "\"\"\"\n",
-         "line 1, column 14, key `left_stick`: " + variant},
+         "line 1, column 14, key `left_stick`: " + variant(dots)},
         {"left_stick = \"\\\"" + dots + "\"\n",
-         "line 1, column 14, key `left_stick`: unknown variant `\"" + dots +
-             "`, expected one of `pointer`, `scroll`, `none`"},
+         "line 1, column 14, key `left_stick`: " + variant("\"" + dots)},
         {"left_stick = \"\"\"\n" + dots + "\n" + dots + "\"\"\"\n",
-         "line 1, column 14, key `left_stick`: unknown variant `" + dots + "\\n" + dots +
-             "`, expected one of `pointer`, `scroll`, `none`"},
+         "line 1, column 14, key `left_stick`: " + variant(dots + "\n" + dots)},
     };
     for (const auto& [text, report] : cases) {
         auto config = parse_config(text);

@@ -3,32 +3,29 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "core/bindings/actions.hpp"
 #include "core/engine/messages.hpp"
-#include "core/ui/settings_file.hpp"
+#include "core/settings/settings_file.hpp"
+#include "fakes/circle.hpp"
+#include "fakes/notifier.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
 namespace {
 
 using testing::put;
+using testing::slurp;
 namespace fs = std::filesystem;
 using thumbrover::testing::TempDir;
 
-struct RecordingCircle final : CircleScaleTarget {
-    std::vector<float> scales;
-    void change_circle_scale(float scale) override { scales.push_back(scale); }
-};
-
-struct RecordingNotifier final : Notifier {
-    std::vector<std::string> notices;
-    void notify(std::string_view heading, std::string_view body) override {
-        notices.push_back(std::string(heading) + " | " + std::string(body));
-    }
-};
+using fakes::RecordingCircle;
+using fakes::RecordingNotifier;
 
 // The ConfigChanged records waiting in the engine's channel.
 std::vector<Config> received(EngineReceiver& receiver) {
@@ -67,7 +64,7 @@ TEST(AppSettingsEffects, AWindowChangeReachesFileCircleAndEngine) {
     EXPECT_EQ(load_window_settings(file), expected);
     EXPECT_EQ(circle.scales, std::vector<float>{2.5f});
     EXPECT_EQ(received(receiver), std::vector<Config>{expected});
-    EXPECT_TRUE(notifier.notices.empty());
+    EXPECT_TRUE(notifier.shown().empty());
 }
 
 TEST(AppSettingsEffects, ChangesBeforeTheEngineLinkExistAreDropped) {
@@ -109,14 +106,92 @@ TEST(AppSettingsEffects, AChangeThatCannotBeSavedIsStillAppliedAndShownOnce) {
 
     EXPECT_NE(errors.find("thumbrover: could not write " + file.string() + ": "),
               std::string::npos);
-    ASSERT_EQ(notifier.notices.size(), 1u);
-    EXPECT_TRUE(notifier.notices[0].starts_with(
-        "Thumbrover could not save your settings | Could not write "))
-        << notifier.notices[0];
+    ASSERT_EQ(notifier.texts().size(), 1u);
+    EXPECT_TRUE(notifier.texts()[0].starts_with(
+        "Thumbrover could not save your settings / Could not write "))
+        << notifier.texts()[0];
     const std::vector<Config> sent = received(receiver);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[1].pointer_speed, 1300.0f);
     EXPECT_EQ(circle.scales.size(), 2u);
+}
+
+std::string replaced(std::string text, std::string_view from, std::string_view to) {
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+struct HandEditCase {
+    std::string name;
+    // Turns the file's text into what the user saved from the editor; nullopt deletes it.
+    std::function<std::optional<std::string>(const std::string&)> edit;
+    Config expected;                    // in the file, the store and the engine afterwards
+    std::optional<std::string> backup;  // what config.toml.bak holds afterwards
+};
+
+// A window is open with the settings loaded; the user edits the file by hand and saves it, then
+// moves the left stick's pop-up. The change must land on top of the hand edit.
+TEST(AppSettingsEffects, AHandEditSavedWhileAWindowIsOpenSurvivesTheNextChange) {
+    Config before;
+    before.pointer_speed = 1200.0f;
+    Config edited = before;
+    edited.pointer_speed = 1000.0f;
+    edited.hold_ms = 250;
+    edited.buttons[button_index(Button::A)].press = *parse_action("mute");
+    edited.left_stick = StickRole::None;
+    Config kept = before;
+    kept.left_stick = StickRole::None;
+
+    const std::string mistaken = "pointer_speed = 1000.0\npointer_sped = 5\n";
+    const std::vector<HandEditCase> cases = {
+        {"edit applied",
+         [](const std::string& text) -> std::optional<std::string> {
+             std::string out = replaced(text, "pointer_speed = 1200.0", "pointer_speed = 1000.0");
+             out = replaced(out, "hold_ms = 400", "hold_ms = 250");
+             return replaced(out, "a = \"left-click\"", "a = \"mute\"");
+         },
+         edited, std::nullopt},
+        {"edit with a mistake kept aside",
+         [&](const std::string&) -> std::optional<std::string> { return mistaken; }, kept,
+         mistaken},
+        {"file deleted", [](const std::string&) -> std::optional<std::string> { return {}; }, kept,
+         std::nullopt},
+    };
+    for (const HandEditCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const fs::path file = dir / "config.toml";
+        RecordingCircle circle;
+        RecordingNotifier notifier;
+        auto [sender, receiver] = make_channel<EngineMessage>();
+        EngineLink link(sender, true);
+        AppSettingsEffects effects(file, circle, notifier, [&link] { return &link; });
+        SettingsStore store(effects);
+        store.set_number(slider_specs()[0], 1200.0);
+        effects.flush();
+        (void)received(receiver);
+
+        const auto text = c.edit(slurp(file));
+        if (text)
+            put(file, *text);
+        else
+            fs::remove(file);
+        ::testing::internal::CaptureStderr();
+        store.set_stick_role(Stick::Left, StickRole::None);
+        effects.flush();
+        (void)::testing::internal::GetCapturedStderr();
+
+        EXPECT_EQ(load_window_settings(file), c.expected);
+        EXPECT_EQ(store.get(), c.expected);
+        EXPECT_EQ(received(receiver), std::vector<Config>{c.expected});
+        const fs::path backup = dir / "config.toml.bak";
+        EXPECT_EQ(fs::exists(backup), c.backup.has_value());
+        if (c.backup) {
+            EXPECT_EQ(slurp(backup), *c.backup);
+        }
+    }
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "core/common/files.hpp"
-#include "core/update/run_and_capture.hpp"
+#include "core/common/spawn.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -89,6 +89,11 @@ struct FetchFailure {
 };
 
 class FetchFailures : public ::testing::TestWithParam<FetchFailure> {};
+
+// Tests print their parameter with a failure and in the test list: its name, not its bytes.
+void PrintTo(const FetchFailure& c, std::ostream* os) {
+    *os << c.name;
+}
 
 TEST_P(FetchFailures, GiveTheExactErrorText) {
     FakeCurl curl;

@@ -37,6 +37,11 @@ struct BadJson {
 
 class ReleaseJsonErrors : public ::testing::TestWithParam<BadJson> {};
 
+// Tests print their parameter with a failure and in the test list: its name, not its bytes.
+void PrintTo(const BadJson& c, std::ostream* os) {
+    *os << c.name;
+}
+
 TEST_P(ReleaseJsonErrors, GivesTheExactText) {
     const auto release = release_from_json(GetParam().json);
     ASSERT_FALSE(release);
@@ -83,6 +88,11 @@ struct Validation {
 };
 
 class ReleaseValidation : public ::testing::TestWithParam<Validation> {};
+
+// Tests print their parameter with a failure and in the test list: its name, not its bytes.
+void PrintTo(const Validation& c, std::ostream* os) {
+    *os << c.name;
+}
 
 TEST_P(ReleaseValidation, RefusesWhatMustNotBeOffered) {
     const auto valid = validate_release(GetParam().release);

@@ -56,11 +56,23 @@ struct Reading {
 
 class StoredUpdateReading : public ::testing::TestWithParam<Reading> {};
 
+// Tests print their parameter with a failure and in the test list: its name, not its bytes.
+void PrintTo(const Reading& c, std::ostream* os) {
+    *os << c.name;
+}
+
 TEST_P(StoredUpdateReading, AcceptsTheRecordOrForgetsEverything) {
     EXPECT_EQ(stored_update_from_toml(GetParam().text), GetParam().expected);
 }
 
 const Release some_release{"0.2.0", "https://a/b", "n"};
+
+std::string deep_dotted_key() {
+    std::string key;
+    for (int i = 0; i < 100000; ++i)
+        key += "a.";
+    return key + "a";
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, StoredUpdateReading,
@@ -89,7 +101,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "checked_at = 7\n[latest]\nversion = 2\nurl = \"https://a/b\"\nnotes = \"\"\n",
                 {}},
         Reading{"NotUtf8", "checked_at = 7\n# \xff\xfe\n", {}},
-        Reading{"Binary", std::string("\0\x01\x02garbage", 10), {}}),
+        Reading{"Binary", std::string("\0\x01\x02garbage", 10), {}},
+        // A key of 100 000 parts once took the parser's stack, and the program with it, at
+        // every start.
+        Reading{"DottedKeyNestedTooDeep", "checked_at = 7\n" + deep_dotted_key() + " = 1\n", {}},
+        Reading{"HeaderNestedTooDeep", "checked_at = 7\n[" + deep_dotted_key() + "]\n", {}}),
     [](const auto& param_info) { return param_info.param.name; });
 
 TEST(StoredUpdateFile, SavesIntoMissingFoldersAndLoadsBack) {

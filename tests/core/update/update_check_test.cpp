@@ -16,6 +16,7 @@
 
 #include "core/common/files.hpp"
 #include "core/settings/app_folder.hpp"
+#include "fakes/system_services.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -348,7 +349,7 @@ TEST(UpdateOffer, ErrorsFromTheNetworkStayOnOneLine) {
     CaptureStderr();
     h.finish_checks();
     EXPECT_EQ(GetCapturedStderr(),
-              "thumbrover: could not check for updates: bad version 1\\x1b[2J 2\n");
+              "thumbrover: could not check for updates: bad version 1\\u{1b}[2J\\n2\n");
 }
 
 TEST(UpdateSchedule, AFetchThatThrowsCountsAsAFailedAttempt) {
@@ -366,27 +367,7 @@ TEST(UpdateSchedule, AFetchThatThrowsCountsAsAFailedAttempt) {
     EXPECT_TRUE(h.started.empty());
 }
 
-class FakeDesktop final : public Desktop {
-  public:
-    Result<void> open(const std::string& target) override {
-        opened.push_back(target);
-        if (fail) return Error{"No such file or directory"};
-        return {};
-    }
-    Result<void> start_shell(const std::string&, const std::string&) override {
-        return Error{"not used"};
-    }
-    [[nodiscard]] std::string restart_command() const override { return {}; }
-    [[nodiscard]] std::optional<std::filesystem::path> bundle_path() const override {
-        return std::nullopt;
-    }
-    [[nodiscard]] std::optional<std::filesystem::path> executable_path() const override {
-        return std::nullopt;
-    }
-
-    std::vector<std::string> opened;
-    bool fail = false;
-};
+using fakes::FakeDesktop;
 
 TEST(OpenUpdate, OpensTheOfferedPageOrNothing) {
     Harness h;
@@ -415,7 +396,7 @@ TEST(OpenUpdate, ReportsAnOpenerThatCannotStart) {
     h.store(StoredUpdate{start_wall_seconds, newer});
     UpdateCheck check(h.deps());
     FakeDesktop desktop;
-    desktop.fail = true;
+    desktop.failure = "No such file or directory";
     CaptureStderr();
     open_update(check, desktop);
     EXPECT_EQ(GetCapturedStderr(),

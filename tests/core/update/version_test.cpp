@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,11 @@ struct VersionCase {
 };
 
 class VersionParsing : public ::testing::TestWithParam<VersionCase> {};
+
+// Tests print their parameter with a failure and in the test list: the text, not its bytes.
+void PrintTo(const VersionCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.text);
+}
 
 TEST_P(VersionParsing, ReadsOrRefuses) {
     const VersionCase& c = GetParam();
@@ -45,7 +51,14 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"18446744073709551616", std::nullopt},
         VersionCase{"99999999999999999999", std::nullopt}, VersionCase{"1.0x10", std::nullopt},
         VersionCase{"١.٢", std::nullopt}, VersionCase{"1.2.3 beta", std::nullopt},
-        VersionCase{"beta-1.2", std::nullopt}));
+        VersionCase{"beta-1.2", std::nullopt}),
+    [](const ::testing::TestParamInfo<VersionCase>& param_info) {
+        // Unique by the index; readable by the text, with what a test name cannot hold as "_".
+        std::string name = std::to_string(param_info.index) + "_";
+        for (const char c : param_info.param.text.substr(0, 24))
+            name += std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_';
+        return name;
+    });
 
 TEST(VersionOrder, ComparesMajorThenMinorThenPatch) {
     EXPECT_LT((Version{0, 1, 0}), (Version{0, 2, 0}));

@@ -1,6 +1,7 @@
 #include "core/watcher/watcher.hpp"
 
 #include "core/engine/messages.hpp"
+#include "fakes/mouse_watcher.hpp"
 #include "test_support.hpp"
 
 #include <gtest/gtest.h>
@@ -49,32 +50,7 @@ TEST(MotionFilter, ASteadyStreamOfOwnMotionNeverReports) {
     }
 }
 
-// A motion source that plays a script: start answers, then motions, each advancing the clock.
-class ScriptedSource final : public MouseMotionSource {
-  public:
-    ScriptedSource(ManualClock& clock, std::vector<std::string>& log) : clock_(clock), log_(log) {}
-
-    std::deque<WatchStart> starts;
-    std::deque<std::pair<nanoseconds, MotionOrigin>> motions;
-
-    WatchStart start() override {
-        log_.push_back("start");
-        const WatchStart answer = starts.front();
-        starts.pop_front();
-        return answer;
-    }
-    std::optional<MotionOrigin> next_motion() override {
-        if (motions.empty()) return std::nullopt;
-        const auto [gap, origin] = motions.front();
-        motions.pop_front();
-        clock_.t += gap;
-        return origin;
-    }
-
-  private:
-    ManualClock& clock_;
-    std::vector<std::string>& log_;
-};
+using fakes::ScriptedSource;
 
 struct WatcherRun {
     ManualClock clock{10s};
@@ -121,25 +97,21 @@ TEST(MouseWatcher, GivesUpWithoutRetryingWhenWatchingCannotWork) {
     EXPECT_EQ(w.errors, "thumbrover: cannot watch the real mouse\n");
 }
 
-// The detached thread really runs the watcher and reaches the caller's sender.
-class BlockingSource final : public MouseMotionSource {
-  public:
-    WatchStart start() override { return WatchStart::Watching; }
-    std::optional<MotionOrigin> next_motion() override {
-        if (sent_++ == 0) return MotionOrigin::Real;
-        return std::nullopt;
-    }
-
-  private:
-    int sent_ = 0;
-};
+// The detached thread really runs the watcher and reaches the caller's sender: one real motion,
+// then the stream ends.
+std::unique_ptr<MouseMotionSource> one_real_motion() {
+    auto source = std::make_unique<ScriptedSource>();
+    source->starts = {WatchStart::Watching};
+    source->motions = {{nanoseconds(0), MotionOrigin::Real}};
+    return source;
+}
 
 TEST(MouseWatcher, StartRunsOnItsOwnThread) {
     std::mutex mutex;
     std::condition_variable done;
     int reports = 0;
     ::testing::internal::CaptureStderr();
-    start_mouse_watcher(std::make_unique<BlockingSource>(), [&] {
+    start_mouse_watcher(one_real_motion(), [&] {
         std::lock_guard lock(mutex);
         ++reports;
         done.notify_one();
@@ -156,7 +128,7 @@ TEST(MouseWatcher, StartRunsOnItsOwnThread) {
 TEST(MouseWatcher, ReportsReachTheEngineAsMouseMoved) {
     auto [sender, receiver] = make_channel<EngineMessage>();
     ::testing::internal::CaptureStderr();
-    start_mouse_watcher(std::make_unique<BlockingSource>(), sender);
+    start_mouse_watcher(one_real_motion(), sender);
     const std::optional<EngineMessage> got = receiver.recv_for(10s);
     std::this_thread::sleep_for(50ms);
     (void)::testing::internal::GetCapturedStderr();

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -26,7 +29,16 @@ using namespace std::chrono_literals;
 // The real program in a process of its own, with a private home and its standard error kept.
 class Started {
   public:
-    Started(const std::vector<std::string>& args, const std::vector<std::string>& unset = {}) {
+    // With `home`, it shares that private home (and so the application folder) instead of a
+    // fresh one of its own; `prepare` gets the application folder, created, before it starts.
+    Started(const std::vector<std::string>& args, const std::vector<std::string>& unset = {},
+            const std::filesystem::path& home = {},
+            const std::function<void(const std::filesystem::path&)>& prepare = {})
+        : home_(home.empty() ? own_home_.path() : home) {
+        if (prepare) {
+            std::filesystem::create_directories(app_dir());
+            prepare(app_dir());
+        }
         std::vector<std::string> env_text;
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e;
@@ -37,8 +49,8 @@ class Started {
                 drop = drop || u == name;
             if (!drop) env_text.push_back(entry);
         }
-        env_text.push_back("HOME=" + home_.path().string());
-        env_text.push_back("XDG_CONFIG_HOME=" + (home_.path() / ".config").string());
+        env_text.push_back("HOME=" + home_.string());
+        env_text.push_back("XDG_CONFIG_HOME=" + (home_ / ".config").string());
         std::vector<char*> env;
         for (std::string& e : env_text)
             env.push_back(e.data());
@@ -54,6 +66,8 @@ class Started {
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, stdout_path().c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, stderr_path().c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), env.data()) != 0)
@@ -81,22 +95,82 @@ class Started {
         auto text = read_file(stderr_path());
         return text ? *text : std::string();
     }
-    [[nodiscard]] std::filesystem::path app_dir() const {
-        return home_.path() / ".config" / "thumbrover";
+    [[nodiscard]] std::filesystem::path app_dir() const { return home_ / ".config" / "thumbrover"; }
+    [[nodiscard]] const std::filesystem::path& home() const { return home_; }
+    [[nodiscard]] std::string output() const {
+        auto text = read_file(stdout_path());
+        return text ? *text : std::string();
     }
 
   private:
-    [[nodiscard]] std::filesystem::path stderr_path() const { return home_.path() / "stderr"; }
+    [[nodiscard]] std::filesystem::path stderr_path() const { return own_home_ / "stderr"; }
+    [[nodiscard]] std::filesystem::path stdout_path() const { return own_home_ / "stdout"; }
 
-    testing::TempDir home_;
+    testing::TempDir own_home_;
+    std::filesystem::path home_;
     pid_t pid_ = -1;
     std::optional<int> status_;
 };
+
+bool session_bus_name_has_owner() {
+    FILE* answer = ::popen(
+        "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+        "org.freedesktop.DBus.NameHasOwner string:app.thumbrover.Thumbrover 2>/dev/null",
+        "r");
+    if (answer == nullptr) return false;
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, answer) != nullptr)
+        text += buffer;
+    ::pclose(answer);
+    return text.find("boolean true") != std::string::npos;
+}
 
 TEST(Process, RestoreCursorEndsAtOnceWithoutStartingAnything) {
     Started program({"--restore-cursor"});
     EXPECT_EQ(program.wait(5s), 0);
     EXPECT_FALSE(std::filesystem::exists(program.app_dir() / "lock")) << "no lock taken";
+}
+
+TEST(Process, OptionsAreAnsweredBeforeAnythingIsCreated) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out_start;
+        std::string err_start;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, "usage: thumbrover [--help | --version]\n", ""},
+        {{"--version"}, 0, "thumbrover ", ""},
+        {{"--bogus"}, 2, "", "thumbrover: unknown option `--bogus`\nusage: thumbrover "},
+        {{"--help", "-x"}, 2, "", "thumbrover: unknown option `-x`\n"},
+        {{"show"}, 2, "", "thumbrover: unexpected argument `show`\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        Started program(c.args);
+        EXPECT_EQ(program.wait(5s), c.status) << program.errors();
+        EXPECT_TRUE(program.output().starts_with(c.out_start)) << program.output();
+        EXPECT_TRUE(program.errors().starts_with(c.err_start)) << program.errors();
+        EXPECT_FALSE(std::filesystem::exists(program.home() / ".config"))
+            << "nothing of the program's own is created";
+    }
+}
+
+TEST(Process, ASecondCopyHandsOverToTheRunningOneAndEndsWell) {
+    Started first({});
+    ASSERT_TRUE(testing::wait_until(
+        [&] { return std::filesystem::exists(first.app_dir() / "config.toml"); }, 10s))
+        << first.errors();
+    // The running copy answers on the session bus once its windows exist.
+    ASSERT_TRUE(testing::wait_until(session_bus_name_has_owner, 10s)) << first.errors();
+    Started second({}, {}, first.home());
+    const std::optional<int> second_status = second.wait(10s);
+    const std::string second_errors = second.errors();
+    EXPECT_EQ(second_status, 0) << second_errors;
+    EXPECT_THAT(second_errors, ::testing::HasSubstr("thumbrover: Thumbrover is already running\n"));
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait(5s), 0) << first.errors();
 }
 
 TEST(Process, WithoutAnXDisplayItSaysSoAndEnds) {
@@ -117,6 +191,40 @@ TEST(Process, TerminationAndInterruptEndItNormally) {
         program.signal(signal_number);
         EXPECT_EQ(program.wait(5s), 0) << program.errors();
     }
+}
+
+TEST(Process, StartsWithAnUpdateRecordNestedTooDeepAndTakesItForNone) {
+    Started program({}, {}, {}, [](const std::filesystem::path& dir) {
+        std::string key;
+        for (int i = 0; i < 100000; ++i)
+            key += "a.";
+        ASSERT_TRUE(write_file_atomically(dir / "update.toml", key + "a = 1\n"));
+    });
+    ASSERT_TRUE(testing::wait_until(
+        [&] { return std::filesystem::exists(program.app_dir() / "config.toml"); }, 10s))
+        << program.errors();
+    // The record is read on the first ticks of the user interface, right after the engine starts.
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_FALSE(program.wait(0ms).has_value()) << program.errors();
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.wait(5s), 0) << program.errors();
+}
+
+TEST(Process, StartsAndEndsWithFifosInPlaceOfItsFiles) {
+    Started program({}, {}, {}, [](const std::filesystem::path& dir) {
+        for (const char* name : {"config.toml", "update.toml", "enabled"})
+            ASSERT_EQ(::mkfifo((dir / name).c_str(), 0600), 0) << name;
+    });
+    const auto said = [&](const std::string& name) {
+        return program.errors().find((program.app_dir() / name).string() +
+                                     ": not a regular file") != std::string::npos;
+    };
+    ASSERT_TRUE(testing::wait_until(
+        [&] { return said("config.toml") && said("enabled") && said("update.toml"); }, 10s))
+        << program.errors();
+    ASSERT_FALSE(program.wait(0ms).has_value()) << program.errors();
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.wait(5s), 0) << program.errors();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/notifier.hpp"
 #include "linux/desktop_actions.hpp"
 
 namespace thumbrover {
@@ -18,25 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class RecordingNotifier final : public Notifier {
-  public:
-    void notify(std::string_view heading, std::string_view body) override {
-        std::lock_guard lock(mutex_);
-        shown_.emplace_back(std::string(heading) + " / " + std::string(body));
-        changed_.notify_all();
-    }
-    // The notifications once there are `count`, or what came within the time.
-    std::vector<std::string> wait_for(std::size_t count, std::chrono::milliseconds timeout) {
-        std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, timeout, [&] { return shown_.size() >= count; });
-        return shown_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::string> shown_;
-};
+using fakes::RecordingNotifier;
 
 struct SpawnCall {
     std::string program;

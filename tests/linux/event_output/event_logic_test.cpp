@@ -54,15 +54,26 @@ TEST(KeysymForKey, MapsTheVocabularyAndRefusesWhatIsOutsideIt) {
         {255, 0, std::nullopt},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(keysym_for_key(c.kind, c.parameter), c.keysym)
+        const auto key = key_from_bytes(c.kind, c.parameter);
+        EXPECT_EQ(key ? keysym_for_key(*key) : std::nullopt, c.keysym)
             << "kind " << int{c.kind} << " parameter " << int{c.parameter};
     }
 }
 
-TEST(KeysymForKey, OnlyCtrlShiftAltAndMetaAreModifiers) {
-    for (int kind = 0; kind < 256; ++kind) {
-        EXPECT_EQ(is_modifier_kind(static_cast<std::uint8_t>(kind)), kind >= 17 && kind <= 20)
-            << kind;
+TEST(ModifierHolds, OnlyCtrlShiftAltAndMetaTakeASlot) {
+    const std::pair<KeyKind, ModifierHolds::Pressed> modifiers[] = {
+        {KeyKind::Ctrl, {true, false, false, false}},
+        {KeyKind::Shift, {false, true, false, false}},
+        {KeyKind::Alt, {false, false, true, false}},
+        {KeyKind::Meta, {false, false, false, true}},
+    };
+    for (std::uint8_t kind = 0; kind < kKeyKindCount; ++kind) {
+        ModifierHolds holds;
+        holds.hold(static_cast<KeyKind>(kind));
+        ModifierHolds::Pressed expected{};
+        for (const auto& [modifier, pressed] : modifiers)
+            if (modifier == static_cast<KeyKind>(kind)) expected = pressed;
+        EXPECT_EQ(holds.pressed(), expected) << int{kind};
     }
 }
 
@@ -154,10 +165,10 @@ TEST(ScrollCarry, AnEnormousAmountIsBoundedAndNotCarried) {
 }
 
 TEST(ModifierHolds, AKeyStaysDownWhileAnyHoldIsOutstanding) {
-    constexpr std::uint8_t ctrl = 17;
-    constexpr std::uint8_t shift = 18;
-    constexpr std::uint8_t alt = 19;
-    constexpr std::uint8_t meta = 20;
+    constexpr KeyKind ctrl = KeyKind::Ctrl;
+    constexpr KeyKind shift = KeyKind::Shift;
+    constexpr KeyKind alt = KeyKind::Alt;
+    constexpr KeyKind meta = KeyKind::Meta;
     ModifierHolds holds;
     EXPECT_EQ(holds.pressed(), (ModifierHolds::Pressed{false, false, false, false}));
 
@@ -180,7 +191,7 @@ TEST(ModifierHolds, AKeyStaysDownWhileAnyHoldIsOutstanding) {
 
     holds.hold(ctrl);
     holds.hold(meta);
-    holds.hold(4);  // not a modifier: ignored
+    holds.hold(KeyKind::Esc);  // not a modifier: ignored
     EXPECT_EQ(holds.pressed(), (ModifierHolds::Pressed{true, false, false, true}));
 }
 

@@ -4,31 +4,16 @@
 #include <vector>
 
 #include "core/controller/poll.hpp"
+#include "demo/virtual_pad.hpp"
+#include "fakes/controller_events.hpp"
 #include "linux/gamepad.hpp"
-#include "linux/virtual_pad.hpp"
 
 namespace thumbrover {
 namespace {
 
 // The controller poll run against SDL and a virtual controller, as the main thread's timer runs
 // it: what the engine would hear, in order.
-class RecordingEvents final : public ControllerEvents {
-  public:
-    explicit RecordingEvents(std::vector<std::string>& log) : log_(log) {}
-    void connected(bool is_connected) override {
-        log_.push_back(is_connected ? "connected" : "disconnected");
-    }
-    void button_changed(std::uint8_t index, bool pressed) override {
-        log_.push_back("button " + std::to_string(index) + (pressed ? " down" : " up"));
-    }
-    void axis_changed(std::uint8_t index, float value) override {
-        log_.push_back("axis " + std::to_string(index) + " " + std::to_string(value));
-    }
-    void controller_gone() override { log_.push_back("gone"); }
-
-  private:
-    std::vector<std::string>& log_;
-};
+using fakes::RecordingEvents;
 
 class PollWithSdlTest : public ::testing::Test {
   protected:
@@ -71,14 +56,15 @@ TEST_F(PollWithSdlTest, AdoptsReadsAndLetsGoOfAVirtualController) {
     poll_through_refresh();
     EXPECT_EQ(poller_->current(), pad->id());
     EXPECT_EQ(slots_.name(), "Thumbrover Virtual Pad");
-    EXPECT_EQ(log_, (std::vector<std::string>{"connected", "button 0 down", "axis 1 -1.000000"}));
+    EXPECT_EQ(log_,
+              (std::vector<std::string>{"Connected true", "Button 0 down", "Axis 1 -1.000000"}));
 
     log_.clear();
     pad->set_button(0, false);
     pad->set_axis(1, 0.0f);
     poller_->poll(link_.get());
     poller_->poll(link_.get());
-    EXPECT_EQ(log_, (std::vector<std::string>{"button 0 up", "axis 1 0.000000"}));
+    EXPECT_EQ(log_, (std::vector<std::string>{"Button 0 up", "Axis 1 0.000000"}));
 
     log_.clear();
     feedback_.send(FeedbackRequest::Rumble);
@@ -87,7 +73,7 @@ TEST_F(PollWithSdlTest, AdoptsReadsAndLetsGoOfAVirtualController) {
 
     pad->unplug();
     poll_through_refresh();
-    EXPECT_EQ(log_, (std::vector<std::string>{"disconnected", "gone"}));
+    EXPECT_EQ(log_, (std::vector<std::string>{"Connected false", "ControllerGone"}));
     EXPECT_EQ(poller_->current(), std::nullopt);
     EXPECT_EQ(slots_.name(), std::nullopt);
 }
@@ -101,14 +87,14 @@ TEST_F(PollWithSdlTest, ASecondControllerTakesOverOnlyWhenTheFirstIsGone) {
 
     second->set_button(3, true);
     poll_through_refresh();
-    EXPECT_EQ(log_, std::vector<std::string>{"connected"});
+    EXPECT_EQ(log_, std::vector<std::string>{"Connected true"});
 
     log_.clear();
     first->unplug();
     poll_through_refresh();
     EXPECT_EQ(poller_->current(), second->id());
-    EXPECT_EQ(log_,
-              (std::vector<std::string>{"disconnected", "gone", "connected", "button 3 down"}));
+    EXPECT_EQ(log_, (std::vector<std::string>{"Connected false", "ControllerGone", "Connected true",
+                                              "Button 3 down"}));
 }
 
 }  // namespace

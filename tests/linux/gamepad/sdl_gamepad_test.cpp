@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "demo/virtual_pad.hpp"
 #include "linux/gamepad.hpp"
-#include "linux/virtual_pad.hpp"
 
 namespace thumbrover {
 namespace {

@@ -81,6 +81,11 @@ struct CommandCase {
 
 class PerCommand : public ::testing::TestWithParam<CommandCase> {};
 
+// Tests print their parameter with a failure and in the test list: its name, not its bytes.
+void PrintTo(const CommandCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 TEST_P(PerCommand, PostsExactlyTheseEvents) {
     const CommandCase& c = GetParam();
     RecordingSink sink;

@@ -1,0 +1,81 @@
+#include "core/cli/command_line.hpp"
+
+#include <string>
+
+namespace thumbrover {
+namespace {
+
+constexpr std::string_view kProgramUsage = "usage: thumbrover [--help | --version]\n";
+
+constexpr std::string_view kProgramHelp =
+    "Turns a game controller into a mouse and media remote. It runs in the system tray; starting\n"
+    "it again while it runs shows the running copy's Settings window.\n"
+    "\n"
+    "options:\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n"
+    "\n"
+    "Settings are kept in $XDG_CONFIG_HOME/thumbrover/config.toml (~/.config/thumbrover);\n"
+    "`thumbroverctl config check` finds mistakes in it.\n";
+
+constexpr std::string_view kCtlUsage = "usage: thumbroverctl [--help | --version] COMMAND [ARGS]\n";
+
+constexpr std::string_view kCtlHelp =
+    "\n"
+    "commands:\n"
+    "  config defaults          print the default settings file\n"
+    "  config check [FILE]      check a settings file for mistakes\n"
+    "  config normalize [FILE]  print a settings file as the program would write it\n"
+    "  replay [--config FILE] [--off] [SCENARIO]\n"
+    "                           run the input engine on a timed scenario\n"
+    "  demo [SCRIPT]            run the program with a scripted virtual controller\n"
+    "\n"
+    "`thumbroverctl COMMAND --help` describes one command.\n";
+
+bool is_help(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+CommandOutcome refused(std::string_view program, std::string_view problem, std::string_view usage) {
+    return {2, "", std::string(program) + ": " + std::string(problem) + "\n" + std::string(usage)};
+}
+
+std::string quoted(std::string_view arg) {
+    return "`" + std::string(arg) + "`";
+}
+
+}  // namespace
+
+std::optional<CommandOutcome> program_command_line(std::span<const std::string_view> args) {
+    if (args.empty()) return std::nullopt;
+    // The restart path passes it alone; whatever follows is not looked at.
+    if (args[0] == "--restore-cursor") return CommandOutcome{};
+    bool help = false;
+    for (const std::string_view arg : args) {
+        if (is_help(arg)) {
+            help = true;
+        } else if (arg != "--version") {
+            const bool option = arg.size() > 1 && arg.front() == '-';
+            return refused("thumbrover",
+                           (option ? "unknown option " : "unexpected argument ") + quoted(arg),
+                           kProgramUsage);
+        }
+    }
+    if (help) return CommandOutcome{0, std::string(kProgramUsage) + std::string(kProgramHelp), ""};
+    return CommandOutcome{0, "thumbrover " THUMBROVER_VERSION "\n", ""};
+}
+
+std::optional<CommandOutcome> ctl_command_line(std::span<const std::string_view> args) {
+    if (args.empty()) return refused("thumbroverctl", "a command is needed", kCtlUsage);
+    const std::string_view first = args[0];
+    if (is_help(first) || first == "help")
+        return CommandOutcome{0, std::string(kCtlUsage) + std::string(kCtlHelp), ""};
+    if (first == "--version")
+        return CommandOutcome{0, "thumbroverctl " THUMBROVER_VERSION "\n", ""};
+    if (first == "config" || first == "replay" || first == "demo") return std::nullopt;
+    if (first.size() > 1 && first.front() == '-')
+        return refused("thumbroverctl", "unknown option " + quoted(first), kCtlUsage);
+    return refused("thumbroverctl", "unknown command " + quoted(first), kCtlUsage);
+}
+
+}  // namespace thumbrover

@@ -1,0 +1,233 @@
+#include "qt/buttons_window.hpp"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include "qt/key_codes.hpp"
+#include "qt/window_widgets.hpp"
+
+namespace thumbrover {
+namespace {
+
+constexpr int kPopupWidth = 230;
+constexpr int kLabelWidth = 150;
+
+QComboBox* make_popup(QWidget* parent) {
+    auto* popup = new QComboBox(parent);
+    popup->setMinimumWidth(kPopupWidth);
+    popup->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    return popup;
+}
+
+}  // namespace
+
+ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key)
+    : model_(store), unshifted_key_(std::move(unshifted_key)) {
+    setWindowTitle(qt_text(buttons_texts::kTitle));
+    setWindowIcon(application_icon());
+    setObjectName(QStringLiteral("buttons_window"));
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(24, 20, 24, 20);
+    column->setSpacing(8);
+    column->setSizeConstraint(QLayout::SetFixedSize);
+    column->addWidget(make_note(buttons_texts::kNote, 626, this));
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(8);
+    int row = 0;
+    const auto stick_row = [&](std::string_view title, std::int64_t tag) {
+        auto* label = new QLabel(mnemonic_free(title), this);
+        label->setMinimumWidth(kLabelWidth);
+        auto* popup = make_popup(this);
+        for (const std::string_view item : stick_choice_titles())
+            popup->addItem(qt_text(item));
+        label->setBuddy(popup);
+        connect(popup, &QComboBox::activated, this,
+                [this, tag](int index) { apply(model_.stick_changed(tag, index)); });
+        grid->addWidget(label, row, 0);
+        grid->addWidget(popup, row, 1);
+        ++row;
+        return popup;
+    };
+    left_stick_ = stick_row(buttons_texts::kLeftStick, kLeftStickTag);
+    right_stick_ = stick_row(buttons_texts::kRightStick, kRightStickTag);
+    grid->addWidget(make_separator(626, this), row++, 0, 1, 3);
+    grid->addWidget(make_heading(buttons_texts::kPressHeading, 12, this), row, 1);
+    grid->addWidget(make_heading(buttons_texts::kHoldHeading, 12, this), row, 2);
+    ++row;
+    for (const Button button : all_buttons()) {
+        auto* label = new QLabel(mnemonic_free(button_label(button)), this);
+        label->setMinimumWidth(kLabelWidth);
+        grid->addWidget(label, row, 0);
+        for (const BindingSide side : {BindingSide::Press, BindingSide::Hold}) {
+            const std::int64_t tag = binding_tag(button, side);
+            if (!binding_slot(tag)) {
+                auto* note = make_note(buttons_texts::kXboxHoldNote, kPopupWidth, this);
+                note->setMinimumWidth(kPopupWidth);
+                grid->addWidget(note, row, 2);
+                continue;
+            }
+            auto* popup = make_popup(this);
+            popup->setObjectName(QStringLiteral("binding_%1").arg(tag));
+            connect(popup, &QComboBox::activated, this,
+                    [this, tag](int index) { apply(model_.binding_changed(tag, index)); });
+            if (side == BindingSide::Press) label->setBuddy(popup);
+            grid->addWidget(popup, row, side == BindingSide::Press ? 1 : 2);
+            popups_[static_cast<std::size_t>(tag)] = popup;
+        }
+        ++row;
+    }
+    column->addLayout(grid);
+
+    prompt_ = new QLabel(this);
+    prompt_->setWordWrap(true);
+    prompt_->setTextFormat(Qt::PlainText);
+    prompt_->hide();
+    column->addWidget(prompt_);
+
+    auto* restore = new QPushButton(mnemonic_free(buttons_texts::kRestoreDefaultButtons), this);
+    connect(restore, &QPushButton::clicked, this,
+            [this] { apply(model_.restore_default_buttons()); });
+    auto* restore_row = new QHBoxLayout;
+    restore_row->addWidget(restore);
+    restore_row->addStretch(1);
+    column->addLayout(restore_row);
+
+    model_.refresh();
+    rebuild_popups();
+}
+
+ButtonsWindow::~ButtonsWindow() {
+    stop_watching_keys();
+}
+
+void ButtonsWindow::open() {
+    model_.open();
+    rebuild_popups();
+    show_window(*this);
+}
+
+QComboBox* ButtonsWindow::binding_popup(std::int64_t tag) const {
+    if (tag < 0 || static_cast<std::size_t>(tag) >= popups_.size()) return nullptr;
+    return popups_[static_cast<std::size_t>(tag)];
+}
+
+QComboBox* ButtonsWindow::stick_popup(Stick stick) const {
+    return stick == Stick::Left ? left_stick_ : right_stick_;
+}
+
+void ButtonsWindow::apply(ButtonsWindowModel::Update update) {
+    switch (update) {
+        case ButtonsWindowModel::Update::Nothing:
+            return;
+        case ButtonsWindowModel::Update::Popups:
+            rebuild_popups();
+            return;
+        case ButtonsWindowModel::Update::CaptureStarted:
+            stop_watching_keys();
+            // The key that chose "Other key or shortcut…" in an open pop-up (Return, Space) is
+            // still being delivered; watching from the next turn of the event loop keeps it from
+            // becoming the captured key.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (model_.capturing()) start_watching_keys();
+                },
+                Qt::QueuedConnection);
+            prompt_->setText(qt_text(model_.prompt()));
+            prompt_->show();
+            return;
+        case ButtonsWindowModel::Update::PromptChanged:
+            prompt_->setText(qt_text(model_.prompt()));
+            return;
+        case ButtonsWindowModel::Update::CaptureEnded:
+            stop_watching_keys();
+            prompt_->clear();
+            prompt_->hide();
+            rebuild_popups();
+            return;
+    }
+}
+
+void ButtonsWindow::rebuild_popups() {
+    for (std::size_t tag = 0; tag < popups_.size(); ++tag) {
+        QComboBox* popup = popups_[tag];
+        const ButtonsWindowModel::Popup* model =
+            model_.binding_popup(static_cast<std::int64_t>(tag));
+        if (popup == nullptr || model == nullptr) continue;
+        const QSignalBlocker quiet(popup);
+        popup->clear();
+        for (const Choice& choice : model->choices) {
+            if (choice.kind == ChoiceKind::Separator) {
+                popup->insertSeparator(popup->count());
+            } else {
+                popup->addItem(qt_text(choice.title));
+            }
+        }
+        popup->setCurrentIndex(static_cast<int>(model->selected));
+    }
+    for (const Stick stick : {Stick::Left, Stick::Right}) {
+        QComboBox* popup = stick_popup(stick);
+        const QSignalBlocker quiet(popup);
+        popup->setCurrentIndex(static_cast<int>(model_.stick_selection(stick)));
+    }
+}
+
+void ButtonsWindow::start_watching_keys() {
+    if (watching_keys_) return;
+    qApp->installEventFilter(this);
+    watching_keys_ = true;
+}
+
+void ButtonsWindow::stop_watching_keys() {
+    if (!watching_keys_) return;
+    qApp->removeEventFilter(this);
+    watching_keys_ = false;
+}
+
+bool ButtonsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (!watching_keys_ || !model_.capturing()) return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+        // Accepting the override keeps window and menu shortcuts from firing; the key press
+        // that follows is the capture's.
+        case QEvent::ShortcutOverride:
+            event->accept();
+            return true;
+        case QEvent::KeyPress: {
+            const auto& key = static_cast<const QKeyEvent&>(*event);
+            if (!key.isAutoRepeat()) key_pressed(key);
+            return true;
+        }
+        case QEvent::KeyRelease:
+            return true;
+        default:
+            return QWidget::eventFilter(watched, event);
+    }
+}
+
+void ButtonsWindow::key_pressed(const QKeyEvent& event) {
+    const auto code = static_cast<std::uint32_t>(event.key());
+    if (is_modifier_only_key(code)) return;
+    const std::uint32_t unshifted =
+        event.modifiers().testFlag(Qt::ShiftModifier) && unshifted_key_ ? unshifted_key_(event) : 0;
+    const KeyPress press = key_press_for_qt(code, event.modifiers(), unshifted);
+    apply(model_.key_captured(press, &key_for_qt_key));
+}
+
+void ButtonsWindow::hideEvent(QHideEvent* event) {
+    // A capture belongs to the open window; keys typed elsewhere later must not bind anything.
+    apply(model_.cancel_capture());
+    QWidget::hideEvent(event);
+}
+
+}  // namespace thumbrover

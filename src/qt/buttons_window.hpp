@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+#include "core/ui/buttons_window.hpp"
+#include "core/ui/settings_store.hpp"
+#include "qt/key_codes.hpp"
+
+class QComboBox;
+class QKeyEvent;
+class QLabel;
+
+namespace thumbrover {
+
+// "Customize Buttons": a role pop-up per stick and a press and a hold pop-up per button, with key
+// capture for any other key or shortcut. What the pop-ups list, select and do comes from the
+// buttons window model; this is its view. A capture watches the application's key presses only
+// while it runs. Main thread only.
+class ButtonsWindow final : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key = {});
+    ~ButtonsWindow() override;
+
+    // Re-reads the settings file, rebuilds every pop-up and brings the window to the front.
+    void open();
+
+    // Null for the Xbox button's hold, which has no pop-up.
+    [[nodiscard]] QComboBox* binding_popup(std::int64_t tag) const;
+    [[nodiscard]] QComboBox* stick_popup(Stick stick) const;
+    [[nodiscard]] QLabel* prompt_label() const { return prompt_; }
+    [[nodiscard]] bool capturing() const { return model_.capturing(); }
+    [[nodiscard]] const ButtonsWindowModel& model() const { return model_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void apply(ButtonsWindowModel::Update update);
+    void rebuild_popups();
+    void start_watching_keys();
+    void stop_watching_keys();
+    void key_pressed(const QKeyEvent& event);
+
+    ButtonsWindowModel model_;
+    UnshiftedKey unshifted_key_;
+    std::array<QComboBox*, kBindingTagCount> popups_{};
+    QComboBox* left_stick_ = nullptr;
+    QComboBox* right_stick_ = nullptr;
+    QLabel* prompt_ = nullptr;
+    bool watching_keys_ = false;
+};
+
+}  // namespace thumbrover

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+
+#include "core/app/application.hpp"
+
+namespace thumbrover {
+
+class TrayMenu;
+
+// A run of the program as the Qt front end has it: the application's options, and what to do
+// once the event loop runs.
+struct QtShellOptions : ShellOptions {
+    // Runs on the main thread once the event loop runs, with the tray menu (the demo drives its
+    // script from here).
+    std::function<void(TrayMenu&)> on_started;
+};
+
+// Runs the application in Qt's event loop: the tray menu, the steering ring's window and the
+// main-thread timer, until the engine ends. The QApplication must exist. Returns the engine's
+// exit status. Main thread only.
+[[nodiscard]] int run_front_end(const AppPorts& ports, const QtShellOptions& options);
+
+}  // namespace thumbrover

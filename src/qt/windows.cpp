@@ -1,0 +1,93 @@
+#include "qt/windows.hpp"
+
+#include <QApplication>
+#include <utility>
+
+#include "core/common/diag.hpp"
+#include "core/controller/slots.hpp"
+#include "core/services/services.hpp"
+#include "core/settings/config_file.hpp"
+#include "core/ui/setup_window.hpp"
+#include "qt/buttons_window.hpp"
+#include "qt/settings_window.hpp"
+#include "qt/setup_window.hpp"
+
+namespace thumbrover {
+
+QtWindows::QtWindows(WindowServices services) : services_(std::move(services)) {
+    if (!services_.controller_name) services_.controller_name = [] { return controller_name(); };
+    if (!services_.battery_text) services_.battery_text = [] { return battery_text(); };
+    // The program lives in the tray: closing its last window must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+QtWindows::~QtWindows() = default;
+
+void QtWindows::settle() {
+    if (services_.settle_settings_file) services_.settle_settings_file();
+}
+
+void QtWindows::open_settings() {
+    if (!settings_) {
+        settings_ = std::make_unique<SettingsWindow>(
+            services_.store, services_.login_item, services_.permission, services_.trust,
+            SettingsWindowActions{
+                .open_buttons = [this] { open_buttons(); },
+                .open_setup = [this] { open_setup(); },
+                .open_privacy_settings = [this] { open_input_settings(); },
+                .open_config_file = [this] { open_config_file(); },
+            });
+        if (on_settings_built) on_settings_built(*settings_);
+    }
+    settle();
+    settings_->open();
+}
+
+void QtWindows::open_buttons() {
+    if (!buttons_)
+        buttons_ = std::make_unique<ButtonsWindow>(services_.store, services_.unshifted_key);
+    settle();
+    buttons_->open();
+}
+
+void QtWindows::open_setup() {
+    if (!setup_) {
+        setup_ = std::make_unique<SetupWindow>(
+            services_.app_dir, services_.login_item, services_.permission, services_.trust,
+            SetupWindowSources{services_.controller_name, services_.battery_text},
+            SetupWindowActions{
+                .open_input_settings = [this] { open_input_settings(); },
+                .open_bluetooth = [this] { open_bluetooth(); },
+                .restart = [this] { restart(); },
+            });
+        if (on_setup_built) on_setup_built(*setup_);
+    }
+    setup_->open();
+}
+
+void QtWindows::run_startup_check() {
+    if (setup_startup_check(services_.permission.granted(), services_.trust, services_.app_dir))
+        open_setup();
+}
+
+void QtWindows::open_input_settings() {
+    // Posting input on X11 needs no grant the user could give in a settings panel; asking lets
+    // a platform that does have one show its prompt.
+    services_.permission.request();
+}
+
+void QtWindows::open_bluetooth() {
+    if (auto started = services_.desktop.start_shell(services_.bluetooth_command, "thumbrover");
+        !started)
+        diag("could not open the Bluetooth settings: " + started.error());
+}
+
+void QtWindows::open_config_file() {
+    open_with_system(services_.desktop, config_path(services_.app_dir).string());
+}
+
+void QtWindows::restart() {
+    restart_program(services_.desktop, services_.engine);
+}
+
+}  // namespace thumbrover

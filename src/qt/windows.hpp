@@ -1,0 +1,88 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/app/actions.hpp"
+#include "core/app/application.hpp"
+#include "core/app/engine_requests.hpp"
+#include "core/app/tick.hpp"
+#include "core/ui/access.hpp"
+#include "core/ui/settings_store.hpp"
+#include "platform/system_services.hpp"
+#include "qt/key_codes.hpp"
+
+namespace thumbrover {
+
+class ButtonsWindow;
+class SettingsWindow;
+class SetupWindow;
+
+// What the three windows need from the rest of the program.
+struct WindowServices {
+    SettingsStore& store;
+    LoginItem& login_item;
+    InputPermission& permission;
+    Desktop& desktop;
+    EngineRequests& engine;
+    std::filesystem::path app_dir;
+    TrustAtStart& trust = trust_at_start();
+    // The connected controller's name and battery text; the process's controller slots unless
+    // a test supplies its own.
+    std::function<std::optional<std::string>()> controller_name;
+    std::function<std::optional<std::string>()> battery_text;
+    // Called before a window re-reads the settings file, so that changes still being written
+    // (the settings file is written in the background) are in it.
+    std::function<void()> settle_settings_file;
+    // The platform's shell line that opens its Bluetooth settings.
+    std::string bluetooth_command;
+    // The platform's reading of the keyboard layout for key captures; none: no Shift is undone.
+    UnshiftedKey unshifted_key;
+};
+
+// The Settings, Customize Buttons and Setup windows, each built on its first
+// opening and kept (closing only hides it). The shell's tick calls `run_startup_check` on its
+// first tick; `on_settings_built` / `on_setup_built` tell it when a window with live rows exists,
+// so it can refresh them (`MainTick::settings_window_built`). Main thread only.
+class QtWindows final : public ShellWindows, public SettingsOpener {
+  public:
+    explicit QtWindows(WindowServices services);
+    ~QtWindows() override;
+    QtWindows(const QtWindows&) = delete;
+    QtWindows& operator=(const QtWindows&) = delete;
+
+    void open_settings() override;
+    void open_buttons() override;
+    void open_setup() override;
+
+    // Records the permission at start, reports it, and opens Setup when the permission is
+    // missing or setup was never finished.
+    void run_startup_check() override;
+
+    // What the windows' buttons do outside them.
+    void open_input_settings();
+    void open_bluetooth();
+    void open_config_file();
+    void restart();
+
+    std::function<void(LiveWindow&)> on_settings_built;
+    std::function<void(LiveWindow&)> on_setup_built;
+
+    // Null until first opened.
+    [[nodiscard]] SettingsWindow* settings_window() const { return settings_.get(); }
+    [[nodiscard]] ButtonsWindow* buttons_window() const { return buttons_.get(); }
+    [[nodiscard]] SetupWindow* setup_window() const { return setup_.get(); }
+
+  private:
+    void settle();
+
+    WindowServices services_;
+    std::unique_ptr<SettingsWindow> settings_;
+    std::unique_ptr<ButtonsWindow> buttons_;
+    std::unique_ptr<SetupWindow> setup_;
+};
+
+}  // namespace thumbrover

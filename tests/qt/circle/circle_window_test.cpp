@@ -1,0 +1,167 @@
+#include "qt/steering_circle.hpp"
+
+#include <gtest/gtest.h>
+
+#include "qt/qt_app.hpp"
+
+#include <QCoreApplication>
+
+// Xlib after Qt: its macros (None, KeyPress, ...) would otherwise clash with Qt's names.
+#include <X11/extensions/XTest.h>
+
+#include "linux/x_probe.hpp"
+
+namespace thumbrover {
+namespace {
+
+using testing::XProbe;
+using namespace std::chrono_literals;
+
+// The ring at circle scale 1.5: side 36, ring width 3.24, ring radius 16.02, dot radius 2.52.
+CircleShape shape_36() {
+    CircleShape shape;
+    shape.side = 36.0;
+    shape.layers = {CircleLayer{17.02, 5.24, Shade::Black, std::nullopt},
+                    CircleLayer{16.02, 3.24, Shade::White, std::nullopt},
+                    CircleLayer{3.52, 0.0, Shade::Black, Shade::Black},
+                    CircleLayer{2.52, 0.0, Shade::White, Shade::White}};
+    return shape;
+}
+
+constexpr unsigned long kWhite = 0xFFFFFF;
+constexpr unsigned long kBlack = 0x000000;
+constexpr unsigned long kProbeColour = 0x3366CC;
+
+// Anti-aliasing may leave a channel a step or two off at the edges of a layer.
+bool near(unsigned long colour, unsigned long expected) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        const long a = static_cast<long>((colour >> shift) & 0xFF);
+        const long b = static_cast<long>((expected >> shift) & 0xFF);
+        if (std::abs(a - b) > 8) return false;
+    }
+    return true;
+}
+
+// Points of the 36-point ring, as offsets from its window's corner, and what each should be.
+struct Spot {
+    const char* what;
+    int x;
+    int y;
+    std::optional<unsigned long> colour;  // none: see-through
+};
+const Spot kSpots[] = {
+    {"middle of the white ring (right)", 32, 18, kWhite},
+    {"middle of the white ring (top)", 18, 3, kWhite},
+    {"black outline outside the ring", 34, 18, kBlack},
+    {"dot", 18, 18, kWhite},
+    {"between dot and ring", 25, 18, std::nullopt},
+    {"corner", 1, 1, std::nullopt},
+    {"just outside the ring", 35, 18, std::nullopt},
+};
+
+TEST(RenderCircle, PaintsWhiteRingAndDotOutlinedInBlackAndNothingElse) {
+    const QImage image = render_circle(shape_36());
+    ASSERT_EQ(image.width(), 36);
+    ASSERT_EQ(image.height(), 36);
+    for (const Spot& spot : kSpots) {
+        SCOPED_TRACE(spot.what);
+        const QColor c = image.pixelColor(spot.x, spot.y);
+        if (spot.colour) {
+            EXPECT_GE(c.alpha(), 250);
+            EXPECT_TRUE(near(c.rgb() & 0xFFFFFFU, *spot.colour)) << std::hex << c.rgb();
+        } else {
+            EXPECT_LT(c.alpha(), 128);
+        }
+    }
+}
+
+TEST(RenderCircle, TinyShapeStillShowsItsDot) {
+    CircleShape shape;
+    shape.side = 8.0;
+    shape.layers = {CircleLayer{4.2, 4.0, Shade::Black, std::nullopt},
+                    CircleLayer{3.2, 2.0, Shade::White, std::nullopt},
+                    CircleLayer{2.5, 0.0, Shade::Black, Shade::Black},
+                    CircleLayer{1.5, 0.0, Shade::White, Shade::White}};
+    const QImage image = render_circle(shape);
+    ASSERT_EQ(image.width(), 8);
+    EXPECT_EQ(image.pixelColor(4, 4), QColor(Qt::white));
+}
+
+class CircleOnScreen : public ::testing::Test {
+  protected:
+    void SetUp() override { testing::qt_app(); }
+
+    bool settle(const std::function<bool()>& done) {
+        return testing::wait_until(done, 5s, [] { QCoreApplication::processEvents(); });
+    }
+};
+
+TEST_F(CircleOnScreen, ShowsOnlyRingAndDotWithoutACompositorAndLetsClicksThrough) {
+    XProbe probe(100, 100, 400, 400, kProbeColour);
+    QtOverlay overlay;
+    auto circle = overlay.build_circle(shape_36());
+    auto* window = dynamic_cast<QtCircleWindow*>(circle.get());
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(circle->is_visible());
+
+    circle->move_to({200.0, 200.0});
+    circle->show();
+    EXPECT_TRUE(circle->is_visible());
+    const Window id = window->native_id();
+    ASSERT_TRUE(settle([&] { return probe.viewable(id); }));
+    ASSERT_TRUE(settle([&] { return probe.pixel(200 + 32, 200 + 18) == kWhite; }));
+    const auto where = probe.geometry(id);
+    ASSERT_TRUE(where.has_value());
+    EXPECT_EQ(where->x, 200);
+    EXPECT_EQ(where->y, 200);
+    EXPECT_EQ(where->width, 36);
+
+    for (const Spot& spot : kSpots) {
+        SCOPED_TRACE(spot.what);
+        const unsigned long seen = probe.pixel(200 + spot.x, 200 + spot.y);
+        EXPECT_TRUE(near(seen, spot.colour.value_or(kProbeColour))) << std::hex << seen;
+    }
+
+    // A click right on the white ring goes to the window beneath.
+    Display* d = probe.display();
+    probe.clear();
+    XTestFakeMotionEvent(d, -1, 200 + 32, 200 + 18, CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XSync(d, False);
+    const auto press = probe.wait_for(
+        [](const testing::ProbeEvent& e) { return e.type == ButtonPress && e.button == 1; }, 5s);
+    ASSERT_TRUE(press.has_value()) << "the ring took the click";
+    EXPECT_EQ(press->x_root, 232);
+
+    circle->hide();
+    EXPECT_FALSE(circle->is_visible());
+    ASSERT_TRUE(settle([&] { return !probe.viewable(id); }));
+    EXPECT_EQ(probe.pixel(232, 218), kProbeColour);
+}
+
+TEST_F(CircleOnScreen, FollowsMovesAndReportsThePointer) {
+    XProbe probe(0, 0, 600, 600, kProbeColour);
+    QtOverlay overlay;
+    probe.warp_pointer(301, 207);
+    EXPECT_EQ(overlay.pointer_location(), (ScreenPoint{301.0, 207.0}));
+
+    auto circle = overlay.build_circle(shape_36());
+    const Window id = dynamic_cast<QtCircleWindow&>(*circle).native_id();
+    circle->show();
+    for (const ScreenPoint to : {ScreenPoint{10.4, 20.6}, ScreenPoint{500.0, 400.0}}) {
+        circle->move_to(to);
+        ASSERT_TRUE(settle([&] {
+            const auto g = probe.geometry(id);
+            return g && g->x == static_cast<short>(std::lround(to.x)) &&
+                   g->y == static_cast<short>(std::lround(to.y));
+        })) << "did not reach "
+            << to.x << "," << to.y;
+    }
+    // Garbage coordinates must not be undefined behaviour; the window just goes somewhere.
+    circle->move_to({std::nan(""), 1e300});
+    QCoreApplication::processEvents();
+}
+
+}  // namespace
+}  // namespace thumbrover

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFont>
+#include <QLabel>
+#include <QMenu>
+#include <QSlider>
+#include <cstdlib>
+#include <string>
+
+#include "qt/buttons_window.hpp"
+#include "qt/settings_window.hpp"
+#include "qt/setup_window.hpp"
+#include "qt/status_menu.hpp"
+#include "window_test_support.hpp"
+
+namespace thumbrover::testing {
+namespace {
+
+// Every control of a shown window gets at least the room its text needs: nothing is clipped,
+// whatever the font size, and nothing sticks out of the window.
+void expect_nothing_clipped(QWidget& window, const std::string& what) {
+    QApplication::processEvents();
+    const QRect inside = window.rect();
+    for (QWidget* child : window.findChildren<QWidget*>()) {
+        if (!child->isVisibleTo(&window) || child->isWindow()) continue;
+        const QString name =
+            child->metaObject()->className() + QStringLiteral(" ") +
+            (qobject_cast<QLabel*>(child)            ? qobject_cast<QLabel*>(child)->text()
+             : qobject_cast<QAbstractButton*>(child) ? qobject_cast<QAbstractButton*>(child)->text()
+                                                     : child->objectName());
+        SCOPED_TRACE(what + ": " + name.toStdString());
+        const QRect area(child->mapTo(&window, QPoint(0, 0)), child->size());
+        EXPECT_TRUE(inside.contains(area)) << "outside the window";
+        auto* label = qobject_cast<QLabel*>(child);
+        if (label != nullptr && label->wordWrap()) {
+            EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+        } else if (label != nullptr || qobject_cast<QAbstractButton*>(child) != nullptr ||
+                   qobject_cast<QComboBox*>(child) != nullptr) {
+            EXPECT_GE(child->width(), child->minimumSizeHint().width());
+            EXPECT_GE(child->height(), child->minimumSizeHint().height());
+        }
+    }
+}
+
+// The screenshots in the README are taken here (scripts/screenshots sets the folder), so they
+// always show the windows as they are built.
+void save_screenshot(QWidget& window, const char* name) {
+    const char* folder = std::getenv("THUMBROVER_SCREENSHOT_DIR");
+    if (folder == nullptr || *folder == '\0') return;
+    const QString path = QString::fromLocal8Bit(folder) + QStringLiteral("/") +
+                         QString::fromLatin1(name) + QStringLiteral(".png");
+    EXPECT_TRUE(window.grab().save(path)) << path.toStdString();
+}
+
+class LayoutTest : public WindowsTest, public ::testing::WithParamInterface<double> {
+  protected:
+    void SetUp() override {
+        original_ = QApplication::font();
+        QFont font = original_;
+        font.setPointSizeF(original_.pointSizeF() * GetParam());
+        QApplication::setFont(font);
+        controller_name_ = "Xbox Wireless Controller";
+        battery_ = "85%";
+    }
+    void TearDown() override { QApplication::setFont(original_); }
+
+    [[nodiscard]] bool normal_size() const { return GetParam() == 1.0; }
+
+    QFont original_;
+};
+
+TEST_P(LayoutTest, SettingsWindow) {
+    windows_.open_settings();
+    SettingsWindow& window = *windows_.settings_window();
+    expect_nothing_clipped(window, "settings");
+    if (normal_size()) save_screenshot(window, "settings");
+}
+
+TEST_P(LayoutTest, ButtonsWindow) {
+    windows_.open_buttons();
+    ButtonsWindow& window = *windows_.buttons_window();
+    expect_nothing_clipped(window, "buttons");
+    if (normal_size()) save_screenshot(window, "buttons");
+}
+
+TEST_P(LayoutTest, SetupWindow) {
+    windows_.open_setup();
+    SetupWindow& window = *windows_.setup_window();
+    expect_nothing_clipped(window, "setup");
+    if (normal_size()) save_screenshot(window, "setup");
+}
+
+// The tray menu as the README shows it: on, with a controller and its battery.
+TEST(TrayMenuPicture, ShowsTheStatusAndEveryCommand) {
+    windows_app();
+    auto [sender, receiver] = make_channel<EngineMessage>();
+    EngineLink link(std::move(sender), true);
+    link.set_connected(true);
+    link.set_battery("85%");
+    TrayMenu tray([](MenuAction) {}, [] { return std::optional<UpdateOffer>(); });
+    tray.refresh_menu(link);
+    ASSERT_NE(tray.menu(), nullptr);
+    QMenu& menu = *tray.menu();
+    menu.adjustSize();
+    EXPECT_GE(menu.actions().size(), 5);
+    for (QAction* action : menu.actions()) {
+        if (action->isSeparator()) continue;
+        EXPECT_GE(menu.actionGeometry(action).width(),
+                  menu.fontMetrics().horizontalAdvance(action->text().remove(u'&')))
+            << action->text().toStdString();
+    }
+    save_screenshot(menu, "tray-menu");
+}
+
+INSTANTIATE_TEST_SUITE_P(FontSizes, LayoutTest, ::testing::Values(1.0, 1.6),
+                         [](const ::testing::TestParamInfo<double>& param) {
+                             return param.param == 1.0 ? std::string("Normal")
+                                                       : std::string("Large");
+                         });
+
+}  // namespace
+}  // namespace thumbrover::testing

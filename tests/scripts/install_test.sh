@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# `make install` copies the built, stripped programs and the desktop files and touches nothing
+# else in the build folder; `make uninstall` removes exactly those files again; without a build,
+# install says what to do instead of building.  install_test.sh SOURCE_DIR BUILD_DIR
+set -uo pipefail
+src=$1
+bin=$2
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+tmp=$(mktemp -d)
+had_manifest=0
+[[ -e $bin/install_manifest.txt ]] && had_manifest=1 && cp -p "$bin/install_manifest.txt" "$tmp/manifest"
+cleanup() {
+    if [[ $had_manifest -eq 1 ]]; then cp -p "$tmp/manifest" "$bin/install_manifest.txt"; else rm -f "$bin/install_manifest.txt"; fi
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+root=$tmp/root
+prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$bin/CMakeCache.txt")
+
+touch "$tmp/before"
+sleep 1
+DESTDIR=$root "$src/scripts/install" "$bin" >"$tmp/log" 2>&1 || fail "install failed: $(tail -n3 "$tmp/log")"
+# ctest keeps its own log under Testing/ while this runs.
+changed=$(find "$bin" -mindepth 1 -path "$bin/Testing" -prune -o -newer "$tmp/before" ! -name install_manifest.txt -print | head -n5)
+[[ -z $changed ]] || fail "install changed the build folder: $changed"
+
+for file in bin/thumbrover bin/thumbroverctl share/applications/thumbrover.desktop \
+    share/icons/hicolor/scalable/apps/thumbrover.svg lib/systemd/user/thumbrover.service; do
+    [[ -f $root$prefix/$file ]] || fail "not installed: $prefix/$file"
+done
+for program in thumbrover thumbroverctl; do
+    [[ -x $root$prefix/bin/$program ]] || continue
+    readelf -S "$root$prefix/bin/$program" | grep -q '\.symtab' && fail "$program is not stripped"
+done
+grep -qx "ExecStart=$prefix/bin/thumbrover" "$root$prefix/lib/systemd/user/thumbrover.service" ||
+    fail "the unit does not start $prefix/bin/thumbrover"
+[[ $("$root$prefix/bin/thumbrover" --version) == "thumbrover "* ]] || fail "the installed program does not run"
+
+touch "$root$prefix/bin/not-ours"
+DESTDIR=$root "$src/scripts/uninstall" "$bin" >"$tmp/log" 2>&1 || fail "uninstall failed: $(tail -n3 "$tmp/log")"
+left=$(find "$root" -type f ! -name not-ours)
+[[ -z $left ]] || fail "uninstall left: $left"
+[[ -e $root$prefix/bin/not-ours ]] || fail "uninstall removed a file it had not installed"
+
+# Without a build it refuses, and builds nothing.
+mkdir "$tmp/empty"
+if "$src/scripts/install" "$tmp/empty" >"$tmp/log" 2>&1; then
+    fail "install without a build succeeded"
+fi
+grep -q '^thumbrover: .*run `make` first' "$tmp/log" || fail "install without a build said: $(cat "$tmp/log")"
+[[ -z $(ls -A "$tmp/empty") ]] || fail "install without a build wrote into the folder"
+exit $((failures > 0))

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# scripts/test: runs ctest once (a failed test is never run again), hands back its exit status,
+# and removes its private home whatever the outcome.  test_script_test.sh SOURCE_DIR BUILD_DIR
+set -uo pipefail
+src=$1
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+stub=$(mktemp -d)
+trap 'rm -rf "$stub"' EXIT
+# Stands in for ctest: notes its arguments and leaves a file in the private home, as a test would.
+cat >"$stub/ctest" <<'STUB'
+#!/bin/sh
+printf '%s\n' "$@" >"$RECORD_DIR/args"
+printf '%s\n' "$HOME" >"$RECORD_DIR/home"
+mkdir -p "$HOME/.config/thumbrover" && echo x >"$HOME/.config/thumbrover/config.toml" || exit 99
+exit "$STUB_STATUS"
+STUB
+chmod +x "$stub/ctest"
+
+for status in 0 1 8; do
+    tmp=$(mktemp -d)
+    record=$(mktemp -d)
+    TMPDIR=$tmp PATH="$stub:$PATH" RECORD_DIR=$record STUB_STATUS=$status \
+        "$src/scripts/test" somepreset -R Something >/dev/null 2>&1
+    got=$?
+    [[ $got -eq $status ]] || fail "ctest ended with $status, scripts/test with $got"
+    home=$(cat "$record/home" 2>/dev/null)
+    [[ $home == "$tmp"/* ]] || fail "the tests did not run in a private home under TMPDIR: '$home'"
+    [[ -e $home ]] && fail "the private home $home was left behind (ctest status $status)"
+    leftovers=$(ls -A "$tmp")
+    [[ -z $leftovers ]] || fail "left behind in TMPDIR: $leftovers"
+    grep -qx -- '--preset' "$record/args" && grep -qx somepreset "$record/args" ||
+        fail "the preset was not passed on: $(tr '\n' ' ' <"$record/args")"
+    grep -qx -- '-R' "$record/args" || fail "extra ctest arguments were not passed on"
+    grep -q -- 'repeat' "$record/args" && fail "a failed test is run again: $(tr '\n' ' ' <"$record/args")"
+    rm -rf "$tmp" "$record"
+done
+exit $((failures > 0))

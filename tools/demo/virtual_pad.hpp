@@ -1,0 +1,57 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/common/result.hpp"
+#include "linux/sdl_subsystem.hpp"
+#include "platform/gamepad.hpp"
+
+struct _SDL_Joystick;
+
+namespace thumbrover {
+
+// A controller with the Xbox layout that exists only inside this process: SDL's virtual joystick,
+// which SDL maps as a game controller like a real one. It plays the user's part in the tests and
+// in the demonstration. Values are given in the engine's terms (snapshot indices, -1..1 sticks
+// with y positive downward) and reach readers at SDL's next update.
+class VirtualPad {
+  public:
+    // Plugs it in. Fails with SDL's reason.
+    [[nodiscard]] static Result<std::unique_ptr<VirtualPad>> plug_in(
+        const std::string& name = "Thumbrover Virtual Pad");
+
+    VirtualPad(const VirtualPad&) = delete;
+    VirtualPad& operator=(const VirtualPad&) = delete;
+    ~VirtualPad();
+
+    // Its identity as SdlGamepad reports it.
+    [[nodiscard]] ControllerId id() const { return id_; }
+
+    // Button by snapshot index: 0 A, 1 B, 2 X, 3 Y, 4/5 bumpers, 6 View, 7 Menu, 8 Xbox,
+    // 9/10 stick clicks.
+    void set_button(std::size_t index, bool pressed);
+    // Axis by snapshot index: 0..3 sticks (-1..1, y down), 4/5 triggers (0..1), 6/7 D-pad (the
+    // sign picks the direction; zero releases both).
+    void set_axis(std::size_t index, float value);
+
+    // Pulls the plug; readers see it gone at their next update. Afterwards setters do nothing.
+    void unplug();
+
+    // Rumbles started on it so far (a rumble's stop does not count).
+    [[nodiscard]] int rumbles() const { return rumbles_->load(); }
+
+  private:
+    VirtualPad(SdlGameControllerSubsystem subsystem, std::shared_ptr<std::atomic<int>> rumbles)
+        : subsystem_(std::move(subsystem)), rumbles_(std::move(rumbles)) {}
+
+    SdlGameControllerSubsystem subsystem_;
+    std::shared_ptr<std::atomic<int>> rumbles_;
+    std::string name_;
+    _SDL_Joystick* joystick_ = nullptr;
+    ControllerId id_ = 0;
+};
+
+}  // namespace thumbrover
