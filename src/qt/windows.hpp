@@ -41,6 +41,9 @@ struct WindowServices {
     std::string bluetooth_command;
     // The platform's reading of the keyboard layout for key captures; none: no Shift is undone.
     UnshiftedKey unshifted_key;
+    // The platform's link to the settings pane that grants the input permission; empty where
+    // there is no such pane (asking is then all the program can do).
+    std::string input_settings_pane;
 };
 
 // The Settings, Customize Buttons and Setup windows, each built on its first

@@ -5,6 +5,7 @@
 #include "macos/app_shell.hpp"
 #include "macos/cursor.hpp"
 #include "macos/desktop_actions.hpp"
+#include "macos/engine_ports.hpp"
 #include "macos/event_poster.hpp"
 #include "macos/gamepad.hpp"
 #include "macos/mouse_watcher.hpp"
@@ -45,6 +46,10 @@ int main() {
     OsascriptNotifier notifier;
     MacDesktopActions actions(notifier);
     (void)actions.show_overview();
+    MacEnginePorts ports(notifier);
+    (void)ports.create_event_output();
+    (void)ports.create_desktop_actions();
+    (void)ports.create_mouse_source();
     std::printf("%d %d\n", output.ok() ? 1 : 0, symbol ? symbol->width : 0);
     return 0;
 }

@@ -149,5 +149,45 @@ TEST_F(SetupWindowTest, TheStartupCheckOpensTheWindowOnlyWhenSomethingIsMissing)
     }
 }
 
+TEST_F(SetupWindowTest, OpeningTheInputSettingsAsksFirstThenOpensThePlatformsPane) {
+    const struct {
+        const char* what;
+        std::string pane;
+        std::vector<std::string> opened;
+    } cases[] = {
+        {"no pane on this platform", "", {}},
+        {"a settings pane",
+         "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility",
+         {"x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fakes::FakeDesktop desktop;
+        fakes::FakePermission permission;
+        // The system lists the program in the pane only after it asked, so the pane opens after.
+        std::size_t opened_before_request = 99;
+        permission.on_request = [&] { opened_before_request = desktop.opened.size(); };
+        TempDir folder;
+        TrustAtStart trust;
+        QtWindows windows(WindowServices{.store = store_,
+                                         .login_item = login_,
+                                         .permission = permission,
+                                         .desktop = desktop,
+                                         .engine = engine_,
+                                         .app_dir = folder.path(),
+                                         .trust = trust,
+                                         .controller_name = {},
+                                         .battery_text = {},
+                                         .settle_settings_file = {},
+                                         .bluetooth_command = {},
+                                         .unshifted_key = {},
+                                         .input_settings_pane = c.pane});
+        windows.open_input_settings();
+        EXPECT_EQ(permission.requests, 1);
+        EXPECT_EQ(opened_before_request, 0u);
+        EXPECT_EQ(desktop.opened, c.opened);
+    }
+}
+
 }  // namespace
 }  // namespace thumbrover::testing
