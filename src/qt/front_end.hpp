@@ -4,10 +4,11 @@
 
 #include "core/app/application.hpp"
 
+class QIcon;
+
 namespace thumbrover {
 
 class TrayMenu;
-class QIcon;
 
 // A run of the program as the Qt front end has it: the application's options, and what to do
 // once the event loop runs.
