@@ -35,6 +35,7 @@ class AppWindows final : public ShellWindows {
               .settle_settings_file = [this] { effects_.flush(); },
               .bluetooth_command = kBluetoothCommand,
               .unshifted_key = x11_unshifted_key,
+              .input_settings_pane = {},
           }),
           listener_([this] { windows_.open_settings(); }) {
         MainTick& tick = services.tick;

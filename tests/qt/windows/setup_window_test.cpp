@@ -134,7 +134,8 @@ TEST_F(SetupWindowTest, TheStartupCheckOpensTheWindowOnlyWhenSomethingIsMissing)
                                          .battery_text = {},
                                          .settle_settings_file = {},
                                          .bluetooth_command = {},
-                                         .unshifted_key = {}});
+                                         .unshifted_key = {},
+                                         .input_settings_pane = {}});
         LiveWindow* built = nullptr;
         windows.on_setup_built = [&built](LiveWindow& window) { built = &window; };
         windows.run_startup_check();

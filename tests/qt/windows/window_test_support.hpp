@@ -122,6 +122,7 @@ class WindowsTest : public ::testing::Test {
         .settle_settings_file = [this] { effects_.flush(); },
         .bluetooth_command = "exec bluetooth-settings",
         .unshifted_key = {},
+        .input_settings_pane = {},
     }};
     std::optional<std::string> controller_name_;
     std::optional<std::string> battery_;
