@@ -30,7 +30,7 @@ if(NOT APPLE)
   set(CPACK_PACKAGE_VENDOR "Thumbrover")
   set(CPACK_PACKAGE_CONTACT "Thumbrover maintainers <maintainers@thumbrover.app>")
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "game controller as mouse and media remote")
-  set(CPACK_PACKAGE_DESCRIPTION
+  string(CONCAT CPACK_PACKAGE_DESCRIPTION
       "Thumbrover turns a game controller with the Xbox layout into a mouse and media remote: one\n"
       "stick moves the pointer, the other scrolls, and each of 17 inputs performs a configurable\n"
       "action when pressed and another when held. It lives in the system tray of an X11 desktop.")

@@ -1,5 +1,6 @@
 #include "linux/engine_ports.hpp"
 
+#include "core/common/diag.hpp"
 #include "linux/desktop_actions.hpp"
 #include "linux/event_output.hpp"
 #include "linux/mouse_watcher.hpp"
@@ -9,6 +10,10 @@ namespace thumbrover {
 Result<std::unique_ptr<EventOutput>> LinuxEnginePorts::create_event_output() {
     auto output = X11EventOutput::create();
     if (!output) return Error{output.error()};
+    // The X server keeps what a run posted held down after that run is gone (killed, crashed),
+    // in every application, until someone lets go of it.
+    if ((*output)->release_left_held() > 0)
+        diag("let go of keys and buttons an earlier run left held down");
     return std::unique_ptr<EventOutput>(std::move(output).value());
 }
 

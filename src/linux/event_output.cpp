@@ -3,12 +3,17 @@
 #include <X11/XF86keysym.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XI2.h>
+#include <X11/extensions/XInput.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <memory>
+#include <string_view>
 
 #include "core/common/numeric.hpp"
 
@@ -193,6 +198,78 @@ void X11EventOutput::release_all() {
         button_down_[i] = false;
     }
     XFlush(d);
+}
+
+namespace {
+
+// The devices XTEST posts through for the core pointer and keyboard, which are the ones this
+// output's requests go to.
+constexpr std::string_view kCoreXtestPointer = "Virtual core XTEST pointer";
+constexpr std::string_view kCoreXtestKeyboard = "Virtual core XTEST keyboard";
+
+struct HeldDown {
+    std::vector<unsigned> buttons;
+    std::vector<unsigned> keycodes;
+};
+
+// The numbers whose bits are set in an X state bitmap (bit n of the map stands for number n).
+void add_set_bits(const char* bits, int bytes, std::vector<unsigned>& into) {
+    for (int byte = 0; byte < bytes; ++byte) {
+        const auto value = static_cast<unsigned char>(bits[byte]);
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if ((value & (1u << bit)) != 0) into.push_back(static_cast<unsigned>(byte) * 8 + bit);
+    }
+}
+
+HeldDown held_on_core_xtest_devices(Display* d) {
+    HeldDown held;
+    int count = 0;
+    const std::unique_ptr<XIDeviceInfo, decltype(&XIFreeDeviceInfo)> devices(
+        XIQueryDevice(d, XIAllDevices, &count), &XIFreeDeviceInfo);
+    for (int i = 0; devices && i < count; ++i) {
+        const XIDeviceInfo& info = devices.get()[i];
+        const std::string_view name = info.name != nullptr ? info.name : "";
+        if (name != kCoreXtestPointer && name != kCoreXtestKeyboard) continue;
+        const auto close_device = [d](XDevice* device) { XCloseDevice(d, device); };
+        const std::unique_ptr<XDevice, decltype(close_device)> device(
+            XOpenDevice(d, static_cast<XID>(info.deviceid)), close_device);
+        if (!device) continue;
+        const std::unique_ptr<XDeviceState, decltype(&XFreeDeviceState)> state(
+            XQueryDeviceState(d, device.get()), &XFreeDeviceState);
+        if (!state) continue;
+        const auto* cls = reinterpret_cast<const unsigned char*>(state->data);
+        for (int c = 0; c < state->num_classes; ++c) {
+            const auto* any = reinterpret_cast<const XInputClass*>(cls);
+            if (any->c_class == KeyClass) {
+                const auto* keys = reinterpret_cast<const XKeyState*>(any);
+                add_set_bits(keys->keys, static_cast<int>(sizeof keys->keys), held.keycodes);
+            } else if (any->c_class == ButtonClass) {
+                const auto* buttons = reinterpret_cast<const XButtonState*>(any);
+                add_set_bits(buttons->buttons, static_cast<int>(sizeof buttons->buttons),
+                             held.buttons);
+            }
+            if (any->length == 0) break;
+            cls += any->length;
+        }
+    }
+    return held;
+}
+
+}  // namespace
+
+int X11EventOutput::release_left_held() {
+    Display* d = display_.get();
+    const HeldDown held = held_on_core_xtest_devices(d);
+    int released = 0;
+    for (const unsigned button : held.buttons) {
+        if (button == 0) continue;
+        released += XTestFakeButtonEvent(d, button, False, CurrentTime) ? 1 : 0;
+    }
+    for (const unsigned keycode : held.keycodes)
+        released += XTestFakeKeyEvent(d, keycode, False, CurrentTime) ? 1 : 0;
+    XFlush(d);
+    (void)display_.sync_errors();
+    return released;
 }
 
 Result<void> X11EventOutput::perform(const OutputCommand& command) {

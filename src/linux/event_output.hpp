@@ -103,6 +103,11 @@ class X11EventOutput final : public EventOutput {
     // Lets go of every key, modifier and button this output holds.
     void release_all();
 
+    // Lets go of every key and button still down on the XTEST devices this output posts through.
+    // A run that was killed or crashed leaves what it held down for the rest of the session; the
+    // next run calls this at its start. Returns how many it let go of.
+    int release_left_held();
+
     // The keycode that produces the keysym, giving a spare keycode that keysym when the keymap
     // has none. Exposed for the tests of keymaps without media keys.
     [[nodiscard]] Result<unsigned> keycode_for(std::uint32_t keysym);

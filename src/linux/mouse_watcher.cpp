@@ -4,6 +4,8 @@
 #include <X11/extensions/XInput2.h>
 #include <poll.h>
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 
 namespace thumbrover {
@@ -17,6 +19,19 @@ bool ends_with(std::string_view text, std::string_view tail) {
 
 bool is_xtest_device_name(std::string_view name) {
     return ends_with(name, "XTEST pointer") || ends_with(name, "XTEST keyboard");
+}
+
+bool raw_motion_moves_pointer(std::span<const unsigned char> mask,
+                              std::span<const double> raw_values) {
+    // Values come in axis order, one for each bit set, so axis 1's is second only after axis 0's.
+    std::size_t value = 0;
+    for (std::size_t axis = 0; axis < 2 && axis < mask.size() * 8; ++axis) {
+        if ((mask[0] & (1u << axis)) == 0) continue;
+        if (value >= raw_values.size()) return false;
+        if (raw_values[value] != 0.0) return true;
+        ++value;
+    }
+    return false;
 }
 
 void MotionSources::learn(const std::vector<InputDeviceInfo>& devices) {
@@ -99,7 +114,13 @@ X11MouseWatcher::Waited X11MouseWatcher::wait_motion(
         if (!XGetEventData(d, cookie)) continue;
         std::optional<int> source;
         if (cookie->evtype == XI_RawMotion) {
-            source = static_cast<const XIRawEvent*>(cookie->data)->sourceid;
+            const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
+            const auto mask_len = static_cast<std::size_t>(std::max(raw->valuators.mask_len, 0));
+            std::size_t set = 0;
+            for (std::size_t i = 0; i < mask_len; ++i)
+                set += static_cast<std::size_t>(std::popcount(raw->valuators.mask[i]));
+            if (raw_motion_moves_pointer({raw->valuators.mask, mask_len}, {raw->raw_values, set}))
+                source = raw->sourceid;
         } else if (cookie->evtype == XI_HierarchyChanged) {
             sources_.learn(list_devices());
         }

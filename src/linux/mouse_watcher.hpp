@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +18,12 @@ namespace thumbrover {
 // program posts arrives ("Virtual core XTEST pointer", and "<master> XTEST pointer" for every
 // further master pointer).
 [[nodiscard]] bool is_xtest_device_name(std::string_view name);
+
+// Whether a raw motion event moves the pointer: axis 0 or 1 changes. `mask` is the event's
+// valuator bit mask and `raw_values` holds one value for each bit set, in axis order. Wheels and
+// touchpads scroll through further axes, and a scroll is not the user taking the mouse.
+[[nodiscard]] bool raw_motion_moves_pointer(std::span<const unsigned char> mask,
+                                            std::span<const double> raw_values);
 
 struct InputDeviceInfo {
     int id = 0;
@@ -46,6 +53,8 @@ class X11MouseWatcher final : public MouseMotionSource {
 
     // NotAllowedYet while no X display can be opened; Failed when the server lacks XInput 2.
     [[nodiscard]] WatchStart start() override;
+    // There is no permission to wait for on X11, only a display that cannot be reached yet.
+    [[nodiscard]] std::string_view waiting_for() const override { return "the X display"; }
     [[nodiscard]] std::optional<MotionOrigin> next_motion() override;
 
     enum class Wait { Motion, TimedOut, Ended };

@@ -3,12 +3,19 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "core/common/diag.hpp"
 #include "core/common/spawn.hpp"
+#include "core/engine/engine_loop.hpp"
 #include "core/settings/app_folder.hpp"
+#include "core/ui/access.hpp"
 #include "linux/cursor.hpp"
 #include "linux/engine_ports.hpp"
 #include "linux/gamepad.hpp"
@@ -50,6 +57,21 @@ std::unique_ptr<Cursor> make_cursor() {
     return std::make_unique<VisibleCursor>();
 }
 
+// Set while the engine thread's body runs.
+std::atomic<bool> g_engine_running{false};
+
+// The toolkit ends the process itself, from the main thread, when its X connection breaks (the
+// session ending). Exit handlers then tear down what the engine thread may still be using, so
+// the engine is first asked to finish: it lets go of what it holds where the display still
+// takes it. A stuck engine cannot keep the process from ending for long.
+extern "C" void let_the_engine_finish() {
+    if (!g_engine_running.load()) return;
+    quit_flag().store(true);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (g_engine_running.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
 }  // namespace
 
 int run_application(const QtShellOptions& options) {
@@ -74,6 +96,8 @@ int run_application(const QtShellOptions& options) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
         owned_app = std::make_unique<QApplication>(qt_argc, qt_argv);
     }
+    // Losing the display ends the program the way a quit does.
+    set_display_lost_action([] { quit_flag().store(true); });
     QApplication::setApplicationName(QStringLiteral("Thumbrover"));
     QApplication::setDesktopFileName(QStringLiteral("thumbrover"));
     // A tray program has no main window: closing its last window must not end it.
@@ -81,8 +105,33 @@ int run_application(const QtShellOptions& options) {
 
     QtShellOptions run = options;
     if (run.app_dir.empty()) run.app_dir = app_dir();
-    // Started again while running: the running copy shows its Settings window instead.
-    if (hand_over_to_running_copy(run.app_dir)) return 0;
+    run.wording = kXDisplayWording;
+    // The lock is taken here and handed to the engine rather than only looked at: a copy that
+    // took it for a look and let it go could make one started at the same moment fail to take it.
+    // Whatever goes wrong here, the engine's start-up takes it again and reports why.
+    if (create_app_dir(run.app_dir).ok()) {
+        auto taken = InstanceLock::acquire(run.app_dir);
+        if (taken) {
+            run.lock = std::make_shared<InstanceLock>(std::move(taken).value());
+        } else if (taken.error() == kAlreadyRunning && hand_over_to_running_copy()) {
+            // Started again while running: the running copy shows its Settings window instead.
+            return 0;
+        }
+    }
+    // Only the copy holding the lock answers as the running copy, and only one with windows
+    // to show.
+    ShellWindows* windows = nullptr;
+    std::optional<SettingsRequestListener> listener;
+    if (run.lock && run.make_windows) {
+        run.make_windows = [make = run.make_windows, &windows](ShellServices& services) {
+            auto made = make(services);
+            windows = made.get();
+            return made;
+        };
+        listener.emplace([&windows] {
+            if (windows != nullptr) windows->open_settings();
+        });
+    }
 
     DbusNotifier notifier;
     auto login_item = XdgLoginItem::from_environment();
@@ -101,16 +150,22 @@ int run_application(const QtShellOptions& options) {
     QtOverlay overlay;
     const std::unique_ptr<Cursor> cursor = make_cursor();
     LinuxEnginePorts engine(notifier);
+    static std::once_flag exit_hook;
+    std::call_once(exit_hook, [] { std::atexit(let_the_engine_finish); });
+    g_engine_running = true;
+    run.engine_ended = [] { g_engine_running = false; };
 
-    return run_front_end(AppPorts{.notifier = notifier,
-                                  .login_item = login_item,
-                                  .desktop = desktop,
-                                  .permission = permission,
-                                  .gamepad = **gamepad,
-                                  .overlay = overlay,
-                                  .cursor = *cursor,
-                                  .engine = engine},
-                         run);
+    const int status = run_front_end(AppPorts{.notifier = notifier,
+                                              .login_item = login_item,
+                                              .desktop = desktop,
+                                              .permission = permission,
+                                              .gamepad = **gamepad,
+                                              .overlay = overlay,
+                                              .cursor = *cursor,
+                                              .engine = engine},
+                                     run);
+    g_engine_running = false;
+    return status;
 }
 
 int run_shell(int /*argc*/, char** /*argv*/) {

@@ -3,9 +3,11 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusReply>
 #include <QEventLoop>
 #include <QTimer>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "core/common/diag.hpp"
@@ -20,15 +22,23 @@ SettingsRequestListener::SettingsRequestListener(std::function<void()> show_sett
         diag("no session bus, so starting Thumbrover again cannot show its settings");
         return;
     }
+    const auto cannot_offer = [this](const QString& reason) {
+        diag("could not offer " + service_.toStdString() +
+             " on the session bus: " + reason.toStdString());
+    };
     if (!bus_.registerObject(QString::fromLatin1(kInstancePath), this,
                              QDBusConnection::ExportScriptableSlots)) {
-        diag("could not offer " + service_.toStdString() + " on the session bus");
+        cannot_offer(QStringLiteral("another object is already offered at ") +
+                     QString::fromLatin1(kInstancePath));
         return;
     }
-    if (!bus_.registerService(service_)) {
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+        bus_.interface()->registerService(service_, QDBusConnectionInterface::QueueService,
+                                          QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid() || reply.value() == QDBusConnectionInterface::ServiceNotRegistered) {
         bus_.unregisterObject(QString::fromLatin1(kInstancePath));
-        diag("could not offer " + service_.toStdString() +
-             " on the session bus: " + bus_.lastError().message().toStdString());
+        cannot_offer(reply.isValid() ? QStringLiteral("the bus refused the name")
+                                     : reply.error().message());
         return;
     }
     listening_ = true;
@@ -42,11 +52,6 @@ SettingsRequestListener::~SettingsRequestListener() {
 
 void SettingsRequestListener::ShowSettings() {
     if (show_settings_) show_settings_();
-}
-
-bool instance_lock_held(const std::filesystem::path& app_dir) {
-    auto lock = InstanceLock::acquire(app_dir);
-    return !lock && lock.error() == kAlreadyRunning;
 }
 
 bool ask_running_copy_to_show_settings(QDBusConnection bus, QString service,
@@ -65,9 +70,16 @@ bool ask_running_copy_to_show_settings(QDBusConnection bus, QString service,
     return watcher.isFinished() && !watcher.isError();
 }
 
-bool hand_over_to_running_copy(const std::filesystem::path& app_dir) {
-    if (!instance_lock_held(app_dir)) return false;
-    if (!ask_running_copy_to_show_settings(QDBusConnection::sessionBus())) return false;
+bool hand_over_to_running_copy(QDBusConnection bus, QString service,
+                               std::chrono::milliseconds patience) {
+    if (!bus.isConnected()) return false;
+    // A copy that took the lock a moment ago offers the name only once it has built its windows.
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (!bus.interface()->isServiceRegistered(service).value()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (!ask_running_copy_to_show_settings(bus, service)) return false;
     diag(kAlreadyRunning);
     return true;
 }

@@ -77,10 +77,6 @@ bool entry_switched_on(const std::string& text) {
     return true;
 }
 
-struct DisplayCloser {
-    void operator()(Display* display) const { XCloseDisplay(display); }
-};
-
 }  // namespace
 
 std::string autostart_entry(const fs::path& executable) {
@@ -181,14 +177,13 @@ bool X11InputPermission::granted() {
     const std::string display_name = name == nullptr ? std::string() : std::string(name);
     if (checked_display_ == display_name) return granted_;
     checked_display_ = display_name;
-    init_xlib_threads();
-    const std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
+    const auto display = X11Display::open();
     int event_base = 0;
     int error_base = 0;
     int major = 0;
     int minor = 0;
-    granted_ = display &&
-               XTestQueryExtension(display.get(), &event_base, &error_base, &major, &minor) == True;
+    granted_ = display.ok() && XTestQueryExtension(display->get(), &event_base, &error_base, &major,
+                                                   &minor) == True;
     return granted_;
 }
 

@@ -3,7 +3,6 @@
 #include "core/settings/config_file.hpp"
 #include "core/ui/app_settings_effects.hpp"
 #include "linux/key_codes.hpp"
-#include "linux/single_instance.hpp"
 #include "qt/windows.hpp"
 
 namespace thumbrover {
@@ -35,9 +34,11 @@ class AppWindows final : public ShellWindows {
               .settle_settings_file = [this] { effects_.flush(); },
               .bluetooth_command = kBluetoothCommand,
               .unshifted_key = x11_unshifted_key,
+              .wording = kXDisplayWording,
+              // The desktop's screen keyboard (or Onboard) opens on request here, unlike on macOS.
+              .offered = OfferedActions{.on_screen_keyboard = true},
               .input_settings_pane = {},
-          }),
-          listener_([this] { windows_.open_settings(); }) {
+          }) {
         MainTick& tick = services.tick;
         windows_.on_settings_built = [&tick](LiveWindow& window) {
             tick.settings_window_built(window);
@@ -57,7 +58,6 @@ class AppWindows final : public ShellWindows {
     AppSettingsEffects effects_;
     SettingsStore store_;
     QtWindows windows_;
-    SettingsRequestListener listener_;
 };
 
 }  // namespace

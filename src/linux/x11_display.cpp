@@ -2,10 +2,14 @@
 
 #include <X11/Xlib.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <string>
+
+#include "core/common/diag.hpp"
 
 namespace thumbrover {
 namespace {
@@ -26,18 +30,52 @@ int record_error(Display* /*display*/, XErrorEvent* event) {
     return 0;
 }
 
+std::atomic<void (*)()> g_display_lost_action{nullptr};
+std::atomic<bool> g_display_lost{false};
+
+// Xlib's own handler calls exit() from whichever thread noticed the lost connection. At the end of
+// a session several threads notice at once, and two exits running the same exit handlers crash
+// the program just as it should let go of what it holds. Ours only tells the program, once.
+int on_lost_connection(Display* /*display*/) {
+    if (!g_display_lost.exchange(true)) {
+        diag("lost the connection to the X display");
+        if (auto* action = g_display_lost_action.load()) action();
+    }
+    return 0;
+}
+
+// Xlib ends the process after the handler above returns unless the display has a handler of its
+// own for that step; returning from it leaves the connection marked broken, so that every later
+// call on it returns at once.
+void keep_running(Display* /*display*/, void* /*data*/) {}
+
 void install_error_handler() {
     init_xlib_threads();
-    // Installed again at every open: a toolkit that set its own handler in between would otherwise
-    // bring back the default one, which ends the process on the first error.
+    // Installed again at every open: a toolkit that set its own handlers in between would
+    // otherwise bring back ones that end the process.
     XSetErrorHandler(record_error);
+    XSetIOErrorHandler(on_lost_connection);
 }
 
 }  // namespace
 
+void set_display_lost_action(void (*action)()) {
+    g_display_lost_action.store(action);
+}
+
+bool x_display_lost() {
+    return g_display_lost.load();
+}
+
 void init_xlib_threads() {
     static std::once_flag once;
-    std::call_once(once, [] { XInitThreads(); });
+    std::call_once(once, [] {
+        XInitThreads();
+        // A write to a connection whose server has gone raises SIGPIPE, which would end the
+        // process before any handler learns of the lost display. Children get it back
+        // (spawning restores every signal's default).
+        ::signal(SIGPIPE, SIG_IGN);
+    });
 }
 
 void X11Display::Closer::operator()(_XDisplay* display) const noexcept {
@@ -53,6 +91,7 @@ Result<X11Display> X11Display::open() {
         if (name != nullptr && *name != '\0') message.append(" ").append(name);
         return Error{message};
     }
+    XSetIOErrorExitHandler(display, keep_running, nullptr);
     return X11Display(display);
 }
 

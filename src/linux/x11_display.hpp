@@ -10,18 +10,26 @@ struct _XDisplay;
 
 namespace thumbrover {
 
+// Makes Xlib safe to use from several threads, and a broken connection a failed write rather
+// than SIGPIPE. Xlib requires this before any other Xlib call of the process, so the shell calls
+// it before the toolkit opens its own connection; every later call does nothing.
+void init_xlib_threads();
+
+// What the program does once it learns that the X display has gone away (the session ending, the
+// server stopping): the shell sets it to end the program in order. Called at most once, on
+// whichever thread noticed first, so it must only set flags.
+void set_display_lost_action(void (*action)());
+// Whether any connection of ours has found the display gone.
+[[nodiscard]] bool x_display_lost();
+
 // One connection to the X server, closed on destruction. Each adapter owns its own connection and
 // uses it from one thread only, so no Xlib locking is shared between the engine, the main thread
 // and the watcher.
-// Makes Xlib safe to use from several threads. Xlib requires this before any other Xlib call of
-// the process, so the shell calls it before the toolkit opens its own connection; every later
-// call does nothing.
-void init_xlib_threads();
-
 class X11Display {
   public:
-    // Opens the display named by DISPLAY. Fails with "cannot open the X display"
-    // (followed by its name when one is set).
+    // Opens the display named by DISPLAY. Once the display has gone away, calls on the connection
+    // fail quietly instead of ending the process, whatever thread makes them. Fails with "cannot
+    // open the X display" (followed by its name when one is set).
     [[nodiscard]] static Result<X11Display> open();
 
     X11Display(X11Display&&) noexcept = default;

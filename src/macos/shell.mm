@@ -113,6 +113,8 @@ class AppWindows final : public ShellWindows {
               .settle_settings_file = [this] { effects_.flush(); },
               .bluetooth_command = kBluetoothCommand,
               .unshifted_key = unshifted_mac_key,
+              .wording = kAccessibilityWording,
+              .offered = {},
               .input_settings_pane = std::string(kAccessibilityPaneLink),
           }) {
         MainTick& tick = services.tick;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 
 namespace thumbrover {
 
@@ -22,6 +23,9 @@ class MouseMotionSource {
 
     // Starts listening. Only listens: motion is never changed, delayed or swallowed.
     [[nodiscard]] virtual WatchStart start() = 0;
+
+    // What `start` waits for while it answers NotAllowedYet, as the waiting line names it.
+    [[nodiscard]] virtual std::string_view waiting_for() const { return "Accessibility access"; }
 
     // Blocks until the next motion and tells where it came from. Returns none only when the
     // stream has ended for good (the connection to the window system is gone). Call only after

@@ -49,6 +49,11 @@ class CircleWindow {
     virtual void show() = 0;
     virtual void hide() = 0;
     [[nodiscard]] virtual bool is_visible() const = 0;
+    // Puts it above whatever was stacked over it since it was shown (a menu, a window mapped
+    // later), so the user never loses both the arrow and the ring. Called about every 250 ms
+    // while it shows, so it must be cheap. Where the window's level keeps it above everything
+    // already, there is nothing to do.
+    virtual void keep_on_top() {}
 };
 
 // Builds the ring window and tells where the pointer is. Main thread only.

@@ -29,8 +29,9 @@ QComboBox* make_popup(QWidget* parent) {
 
 }  // namespace
 
-ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key)
-    : model_(store), unshifted_key_(std::move(unshifted_key)) {
+ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
+                             OfferedActions offered)
+    : model_(store, offered), unshifted_key_(std::move(unshifted_key)) {
     setWindowTitle(qt_text(buttons_texts::kTitle));
     setWindowIcon(application_icon());
     setObjectName(QStringLiteral("buttons_window"));

@@ -21,7 +21,9 @@ class ButtonsWindow final : public QWidget {
     Q_OBJECT
 
   public:
-    explicit ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key = {});
+    // `offered`: the actions this platform can carry out beyond the common ones.
+    explicit ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key = {},
+                           OfferedActions offered = {});
     ~ButtonsWindow() override;
 
     // Re-reads the settings file, rebuilds every pop-up and brings the window to the front.

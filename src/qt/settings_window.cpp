@@ -27,10 +27,11 @@ QString widest_value_text(const SliderSpec& spec) {
 
 SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
                                InputPermission& permission, TrustAtStart& trust,
-                               SettingsWindowActions actions)
+                               SettingsWindowActions actions, const PermissionWording& wording)
     : store_(store),
       login_item_(login_item),
       permission_(permission),
+      wording_(wording),
       trust_(trust),
       actions_(std::move(actions)) {
     setWindowTitle(qt_text(settings_texts::kTitle));
@@ -178,7 +179,7 @@ void SettingsWindow::show_rows(const std::array<SliderRow, kSliderCount>& rows) 
 
 void SettingsWindow::refresh_live_rows() {
     const SettingsSystemRows rows =
-        settings_system_rows(permission_.granted(), trust_.get(), login_item_.enabled());
+        settings_system_rows(permission_.granted(), trust_.get(), login_item_.enabled(), wording_);
     set_checked_quietly(*login_, rows.login_checked);
     access_symbol_->set_symbol(rows.access.symbol);
     access_text_->setText(qt_text(rows.access.text));

@@ -35,8 +35,10 @@ class SettingsWindow final : public QWidget, public LiveWindow {
     Q_OBJECT
 
   public:
+    // `wording`: how the platform speaks of its permission to post input.
     SettingsWindow(SettingsStore& store, LoginItem& login_item, InputPermission& permission,
-                   TrustAtStart& trust, SettingsWindowActions actions);
+                   TrustAtStart& trust, SettingsWindowActions actions,
+                   const PermissionWording& wording);
 
     // Re-reads the settings file, refreshes every control and brings the window to the front.
     void open();
@@ -62,6 +64,7 @@ class SettingsWindow final : public QWidget, public LiveWindow {
     SettingsStore& store_;
     LoginItem& login_item_;
     InputPermission& permission_;
+    const PermissionWording& wording_;
     TrustAtStart& trust_;
     SettingsWindowActions actions_;
 

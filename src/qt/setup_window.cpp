@@ -49,10 +49,12 @@ void call(const std::function<void()>& action) {
 
 SetupWindow::SetupWindow(std::filesystem::path app_dir, LoginItem& login_item,
                          InputPermission& permission, TrustAtStart& trust,
-                         SetupWindowSources sources, SetupWindowActions actions)
+                         SetupWindowSources sources, SetupWindowActions actions,
+                         const PermissionWording& wording)
     : app_dir_(std::move(app_dir)),
       login_item_(login_item),
       permission_(permission),
+      wording_(wording),
       trust_(trust),
       sources_(std::move(sources)),
       actions_(std::move(actions)) {
@@ -73,7 +75,7 @@ SetupWindow::SetupWindow(std::filesystem::path app_dir, LoginItem& login_item,
     column->addWidget(make_separator(440, this));
 
     const StatusRow access =
-        make_status_row(this, setup_texts::kAccessibility, setup_texts::kOpenSettings);
+        make_status_row(this, wording_.setup_title, setup_texts::kOpenSettings);
     access_symbol_ = access.symbol;
     access_detail_ = access.detail;
     access_button_ = access.button;
@@ -124,10 +126,11 @@ void SetupWindow::open() {
 }
 
 void SetupWindow::refresh_live_rows() {
-    const SetupRows rows = setup_rows(
-        permission_.granted(), trust_,
-        sources_.controller_name ? sources_.controller_name() : std::nullopt,
-        sources_.battery_text ? sources_.battery_text() : std::nullopt, login_item_.enabled());
+    const SetupRows rows =
+        setup_rows(permission_.granted(), trust_,
+                   sources_.controller_name ? sources_.controller_name() : std::nullopt,
+                   sources_.battery_text ? sources_.battery_text() : std::nullopt,
+                   login_item_.enabled(), wording_);
     access_symbol_->set_symbol(rows.access.symbol);
     access_detail_->setText(qt_text(rows.access.detail));
     access_button_->setVisible(rows.access.open_settings_visible);

@@ -37,8 +37,10 @@ class SetupWindow final : public QDialog, public LiveWindow {
     Q_OBJECT
 
   public:
+    // `wording`: how the platform speaks of its permission to post input.
     SetupWindow(std::filesystem::path app_dir, LoginItem& login_item, InputPermission& permission,
-                TrustAtStart& trust, SetupWindowSources sources, SetupWindowActions actions);
+                TrustAtStart& trust, SetupWindowSources sources, SetupWindowActions actions,
+                const PermissionWording& wording);
 
     // Refreshes every row and brings the window to the front.
     void open();
@@ -62,6 +64,7 @@ class SetupWindow final : public QDialog, public LiveWindow {
     std::filesystem::path app_dir_;
     LoginItem& login_item_;
     InputPermission& permission_;
+    const PermissionWording& wording_;
     TrustAtStart& trust_;
     SetupWindowSources sources_;
     SetupWindowActions actions_;

@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -90,13 +91,21 @@ QtCircleWindow::QtCircleWindow(const CircleShape& shape)
 QtCircleWindow::~QtCircleWindow() = default;
 
 void QtCircleWindow::move_to(ScreenPoint origin) {
-    widget_->move(saturate_cast<int>(std::round(origin.x)),
-                  saturate_cast<int>(std::round(origin.y)));
+    // X positions windows with 16-bit coordinates; a position near the int limits would also
+    // overflow Qt's own arithmetic on the window's rectangle.
+    const auto coordinate = [](double value) {
+        return std::clamp(saturate_cast<int>(std::round(value)), -32768, 32767);
+    };
+    widget_->move(coordinate(origin.x), coordinate(origin.y));
 }
 
 void QtCircleWindow::show() {
     widget_->show();
     // Override-redirect windows are not stacked by the window manager; raise it ourselves.
+    widget_->raise();
+}
+
+void QtCircleWindow::keep_on_top() {
     widget_->raise();
 }
 

@@ -27,6 +27,9 @@ class QtCircleWindow final : public CircleWindow {
     void show() override;
     void hide() override;
     [[nodiscard]] bool is_visible() const override;
+    // Override-redirect windows are not stacked by the window manager: a menu or window mapped
+    // after the ring lands above it until the ring is raised again.
+    void keep_on_top() override;
 
     // The native window, for tests that look at it through X.
     [[nodiscard]] unsigned long native_id() const;

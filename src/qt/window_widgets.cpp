@@ -2,10 +2,15 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QFont>
+#include <QGuiApplication>
+#include <QKeySequence>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <cmath>
 
@@ -240,9 +245,28 @@ void set_checked_quietly(QCheckBox& box, bool checked) {
 }
 
 void show_window(QWidget& window) {
+    static constexpr const char* kPlaced = "thumbrover_placed";
+    if (!window.property(kPlaced).toBool()) {
+        window.adjustSize();
+        QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+        if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+        if (screen != nullptr) {
+            QRect frame = window.frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            window.move(frame.topLeft());
+        }
+        window.setProperty(kPlaced, true);
+    }
     window.show();
     window.raise();
     window.activateWindow();
+}
+
+void add_window_shortcuts(QWidget& window, std::function<void()> quit) {
+    auto* quit_shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), &window);
+    QObject::connect(quit_shortcut, &QShortcut::activated, &window, std::move(quit));
+    auto* close_shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), &window);
+    QObject::connect(close_shortcut, &QShortcut::activated, &window, [&window] { window.close(); });
 }
 
 }  // namespace thumbrover

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <string_view>
 
 #include "core/ui/access.hpp"
@@ -68,6 +69,12 @@ class StatusSymbolLabel final : public QLabel {
 void set_checked_quietly(QCheckBox& box, bool checked);
 
 // Brings a window to the front on every desktop that allows it: shown, raised and activated.
+// The first time, it is placed in the middle of the screen the pointer is on; later it opens
+// wherever the user left it.
 void show_window(QWidget& window);
+
+// The keyboard shortcuts every window of the program answers: Ctrl+Q runs `quit`, Ctrl+W closes
+// (hides) the window. Text fields keep Qt's own Cut, Copy, Paste, Select All and Undo keys.
+void add_window_shortcuts(QWidget& window, std::function<void()> quit);
 
 }  // namespace thumbrover

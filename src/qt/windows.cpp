@@ -11,6 +11,7 @@
 #include "qt/buttons_window.hpp"
 #include "qt/settings_window.hpp"
 #include "qt/setup_window.hpp"
+#include "qt/window_widgets.hpp"
 
 namespace thumbrover {
 
@@ -36,7 +37,9 @@ void QtWindows::open_settings() {
                 .open_setup = [this] { open_setup(); },
                 .open_privacy_settings = [this] { open_input_settings(); },
                 .open_config_file = [this] { open_config_file(); },
-            });
+            },
+            services_.wording);
+        add_window_shortcuts(*settings_, [this] { services_.engine.send_quit(); });
         if (on_settings_built) on_settings_built(*settings_);
     }
     settle();
@@ -44,8 +47,11 @@ void QtWindows::open_settings() {
 }
 
 void QtWindows::open_buttons() {
-    if (!buttons_)
-        buttons_ = std::make_unique<ButtonsWindow>(services_.store, services_.unshifted_key);
+    if (!buttons_) {
+        buttons_ = std::make_unique<ButtonsWindow>(services_.store, services_.unshifted_key,
+                                                   services_.offered);
+        add_window_shortcuts(*buttons_, [this] { services_.engine.send_quit(); });
+    }
     settle();
     buttons_->open();
 }
@@ -59,14 +65,17 @@ void QtWindows::open_setup() {
                 .open_input_settings = [this] { open_input_settings(); },
                 .open_bluetooth = [this] { open_bluetooth(); },
                 .restart = [this] { restart(); },
-            });
+            },
+            services_.wording);
+        add_window_shortcuts(*setup_, [this] { services_.engine.send_quit(); });
         if (on_setup_built) on_setup_built(*setup_);
     }
     setup_->open();
 }
 
 void QtWindows::run_startup_check() {
-    if (setup_startup_check(services_.permission.granted(), services_.trust, services_.app_dir))
+    if (setup_startup_check(services_.permission.granted(), services_.trust, services_.app_dir,
+                            services_.wording))
         open_setup();
 }
 

@@ -41,9 +41,13 @@ struct WindowServices {
     std::string bluetooth_command;
     // The platform's reading of the keyboard layout for key captures; none: no Shift is undone.
     UnshiftedKey unshifted_key;
+    // How the permission to post input is named, and what the user is told to do about it.
+    PermissionWording wording = kAccessibilityWording;
+    // The actions this platform can carry out beyond the common ones.
+    OfferedActions offered = {};
     // The platform's link to the settings pane that grants the input permission; empty where
     // there is no such pane (asking is then all the program can do).
-    std::string input_settings_pane;
+    std::string input_settings_pane = {};
 };
 
 // The Settings, Customize Buttons and Setup windows, each built on its first

@@ -120,7 +120,7 @@ class ProgramRun {
         static QApplication* app = new QApplication(argc, argv);
         (void)app;
         std::thread driver;
-        ShellOptions options;
+        QtShellOptions options;
         options.check_for_updates = false;
         options.on_started = [&](TrayMenu& tray) {
             tray_ = &tray;

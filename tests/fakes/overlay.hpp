@@ -26,6 +26,7 @@ class FakeWindow final : public CircleWindow {
         log_.push_back("hide");
     }
     bool is_visible() const override { return visible_; }
+    void keep_on_top() override { log_.push_back("keep on top"); }
 
   private:
     Lines& log_;

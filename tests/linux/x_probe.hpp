@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -70,6 +71,28 @@ inline PointerPosition query_pointer(Display* d) {
     PointerPosition p;
     XQueryPointer(d, DefaultRootWindow(d), &root_return, &child, &p.x, &p.y, &wx, &wy, &p.mask);
     return p;
+}
+
+// What the X server shows held down, as any application would see it: the pointer's buttons and
+// modifiers, and every key down on any keyboard. Empty when nothing is, otherwise for example
+// "button 1, button 3, key 37".
+inline std::string held_down(Display* d) {
+    std::string held;
+    const auto add = [&held](const std::string& what) {
+        if (!held.empty()) held += ", ";
+        held += what;
+    };
+    const unsigned int mask = query_pointer(d).mask;
+    for (unsigned int button = 1; button <= 5; ++button)
+        if ((mask & (Button1Mask << (button - 1))) != 0) add("button " + std::to_string(button));
+    char keys[32] = {};
+    XQueryKeymap(d, keys);
+    for (unsigned int code = 0; code < 256; ++code)
+        if ((static_cast<unsigned char>(keys[code / 8]) & (1u << (code % 8))) != 0)
+            add("key " + std::to_string(code));
+    // Modifiers show up as keys too; a modifier mask without any key down means a latched or
+    // locked state, which is not ours to judge.
+    return held;
 }
 
 class XProbe {

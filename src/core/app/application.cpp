@@ -27,7 +27,8 @@ class NoUpdateCheck final : public UpdateStep {
 
 class Application::StartupCheckOrReport final : public StartupCheck {
   public:
-    explicit StartupCheckOrReport(InputPermission& permission) : permission_(permission) {}
+    StartupCheckOrReport(InputPermission& permission, const PermissionWording& wording)
+        : permission_(permission), wording_(wording) {}
     void set(ShellWindows* windows) { windows_ = windows; }
     void run_startup_check() override {
         if (windows_ != nullptr) {
@@ -36,12 +37,12 @@ class Application::StartupCheckOrReport final : public StartupCheck {
         }
         // Without a Setup window there is nothing to open, but the line still tells whether
         // input can be posted at all.
-        diag(permission_.granted() ? "Accessibility access granted"
-                                   : "Accessibility access missing, the pointer will not move");
+        diag(permission_.granted() ? wording_.log_granted : wording_.log_missing);
     }
 
   private:
     InputPermission& permission_;
+    const PermissionWording& wording_;
     ShellWindows* windows_ = nullptr;
 };
 
@@ -107,7 +108,7 @@ std::optional<UpdateOffer> Application::update_offer() {
 void Application::start(MenuRefresh& menu) {
     UpdateStep& update_step =
         update_check_ ? static_cast<UpdateStep&>(*update_check_) : *no_update_check_;
-    startup_ = std::make_unique<StartupCheckOrReport>(ports_.permission);
+    startup_ = std::make_unique<StartupCheckOrReport>(ports_.permission, options_.wording);
     tick_ = std::make_unique<MainTick>(TickParts{*startup_, poll_, update_step, menu, circle_},
                                        steady_clock());
     services_ = std::make_unique<ShellServices>(
@@ -120,7 +121,11 @@ void Application::start(MenuRefresh& menu) {
     // its exit status. The thread is joined in `finish` only after that request, its last act.
     try {
         engine_thread_ = std::thread([this, end = loop_.end] {
-            const int status = run_engine(ports_.engine, EngineOptions{.app_dir = dir_});
+            EngineOptions engine_options;
+            engine_options.app_dir = dir_;
+            if (options_.lock) engine_options.lock = std::move(*options_.lock);
+            const int status = run_engine(ports_.engine, std::move(engine_options));
+            if (options_.engine_ended) options_.engine_ended();
             engine_status_ = status;
             // A start failure's notification must leave before the process does.
             ports_.notifier.flush();

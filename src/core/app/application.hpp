@@ -12,6 +12,8 @@
 #include "core/app/tick.hpp"
 #include "core/circle/circle.hpp"
 #include "core/controller/poll.hpp"
+#include "core/settings/app_folder.hpp"
+#include "core/ui/access.hpp"
 #include "core/ui/status_menu.hpp"
 #include "core/update/update_check.hpp"
 #include "platform/engine_ports.hpp"
@@ -59,6 +61,13 @@ struct ShellOptions {
     bool check_for_updates = true;
     // Builds the windows once the application's services exist; none: no windows.
     std::function<std::unique_ptr<ShellWindows>(ShellServices&)> make_windows;
+    // How the platform names its permission to post input (the start-up line without windows).
+    PermissionWording wording = kAccessibilityWording;
+    // The single-instance lock when the front end has taken it already (it answers on the session
+    // bus as the running copy only while it holds it); none: the engine takes it.
+    std::shared_ptr<InstanceLock> lock;
+    // Called on the engine thread as soon as the engine's body has returned.
+    std::function<void()> engine_ended;
 };
 
 // The platform's objects the application is wired from. All of them outlive it.

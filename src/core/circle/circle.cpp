@@ -51,20 +51,21 @@ void set_circle_scale(float scale) {
 
 CursorHider::CursorHider(Cursor& cursor, const Clock& clock) : cursor_(cursor), clock_(clock) {}
 
-void CursorHider::update(bool circle_visible) {
+bool CursorHider::update(bool circle_visible) {
     if (circle_visible) {
         const std::chrono::nanoseconds now = clock_.now();
         // A clock reading earlier than the last hide also waits, rather than hiding on every
         // tick.
-        if (last_hide_ && now - *last_hide_ < kRehideInterval) return;
+        if (last_hide_ && now - *last_hide_ < kRehideInterval) return false;
         cursor_.hide();
         ++hide_count_;
         last_hide_ = now;
-        return;
+        return true;
     }
     for (; hide_count_ > 0; --hide_count_)
         cursor_.show();
     last_hide_.reset();
+    return false;
 }
 
 SteeringCircle::SteeringCircle(Overlay& overlay, Cursor& cursor, const Clock& clock,
@@ -80,11 +81,15 @@ void SteeringCircle::update_circle(bool visible) {
         }
         const ScreenPoint pointer = overlay_.pointer_location();
         window_->move_to({pointer.x - side_ / 2.0, pointer.y - side_ / 2.0});
-        if (!window_->is_visible()) window_->show();
-    } else if (window_ && window_->is_visible()) {
-        window_->hide();
+        const bool shown_now = !window_->is_visible();
+        if (shown_now) window_->show();
+        // With the arrow hidden, a window stacked over the ring would leave no pointer at all;
+        // the re-hide's pace is often enough to notice and cheap enough to do blindly.
+        if (hider_.update(true) && !shown_now) window_->keep_on_top();
+        return;
     }
-    hider_.update(visible);
+    if (window_ && window_->is_visible()) window_->hide();
+    hider_.update(false);
 }
 
 void SteeringCircle::change_circle_scale(float scale) {

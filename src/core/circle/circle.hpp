@@ -57,7 +57,8 @@ class CursorHider {
 
     CursorHider(Cursor& cursor, const Clock& clock);
 
-    void update(bool circle_visible);
+    // Returns whether it hid the cursor (again) just now.
+    bool update(bool circle_visible);
     [[nodiscard]] std::uint32_t hide_count() const { return hide_count_; }
 
   private:

@@ -50,8 +50,10 @@ void ControllerPoller::refresh(ControllerEvents& events) {
     // Starting from all-zero makes the first poll report every pressed button and every axis
     // off centre, so the engine learns the controller's state without a special message.
     last_snapshot_ = ControllerSnapshot{};
-    events.connected(true);
+    // The engine reads the battery as soon as it hears of the connection; a level stored after
+    // that would show as unknown, and a low one go unwarned, until its next check 30 s later.
     slots_.set_battery(api_.battery_level(id));
+    events.connected(true);
 }
 
 void ControllerPoller::drain_feedback(ControllerLink& link) {

@@ -109,7 +109,7 @@ Result<void> install_quit_signals() {
     struct sigaction action {};
     action.sa_handler = on_quit_signal;
     sigemptyset(&action.sa_mask);
-    for (const int signal_number : {SIGTERM, SIGINT}) {
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
         if (::sigaction(signal_number, &action, nullptr) != 0) {
             return Error{"could not register the quit signals: " + errno_text(errno)};
         }
@@ -117,7 +117,7 @@ Result<void> install_quit_signals() {
     return {};
 }
 
-int run_engine(EnginePorts& ports, const EngineOptions& options) {
+int run_engine(EnginePorts& ports, EngineOptions options) {
     const std::filesystem::path& dir = options.app_dir;
     const EngineCells& cells = options.cells;
     Notifier& notifier = ports.notifier();
@@ -128,7 +128,8 @@ int run_engine(EnginePorts& ports, const EngineOptions& options) {
     };
 
     if (auto made = create_app_dir(dir); !made) return fail(made.error());
-    auto lock = InstanceLock::acquire(dir);
+    Result<InstanceLock> lock =
+        options.lock ? Result<InstanceLock>(std::move(*options.lock)) : InstanceLock::acquire(dir);
     if (!lock) return fail(lock.error());
     remove_stale_saves(dir);
 
@@ -140,7 +141,8 @@ int run_engine(EnginePorts& ports, const EngineOptions& options) {
     cells.set_circle_scale(config.circle_scale);
     const bool enabled = read_enabled(dir);
 
-    quit_flag().store(false);
+    // A quit asked for before this point (the session ending while the program starts) still
+    // counts: the shell may already be waiting for this thread to end.
     if (auto installed = install_quit_signals(); !installed) return fail(installed.error());
 
     // The loop keeps `sender` for its whole life, so the channel never runs out of senders.

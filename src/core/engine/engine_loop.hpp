@@ -15,6 +15,7 @@
 #include "core/engine/link.hpp"
 #include "core/engine/messages.hpp"
 #include "core/output/executor.hpp"
+#include "core/settings/app_folder.hpp"
 #include "core/watcher/watcher.hpp"
 #include "platform/engine_ports.hpp"
 
@@ -80,7 +81,8 @@ class EngineLoop final {
     bool battery_low_notified_ = false;
 };
 
-// Lets SIGTERM and SIGINT set `quit_flag` and nothing else. Fails with the system's error.
+// Lets SIGTERM, SIGINT and SIGHUP (the terminal the program was started from closing) set
+// `quit_flag` and nothing else. Fails with the system's error.
 [[nodiscard]] Result<void> install_quit_signals();
 
 // Where the engine thread hands out what it made at start, and the process-wide state it reads.
@@ -108,6 +110,9 @@ struct EngineOptions {
     std::filesystem::path app_dir;
     const Clock* clock = &steady_clock();
     EngineCells cells = {};
+    // The single-instance lock of `app_dir` when the caller has taken it already (the shell does,
+    // before it answers on the session bus as the running copy); none: the engine takes it.
+    std::optional<InstanceLock> lock;
 };
 
 // The engine thread's body: the start-up sequence (making the event output, the desktop actions
@@ -115,6 +120,6 @@ struct EngineOptions {
 // until `Quit` or a signal, and the end sequence. Returns the process's exit status: 0 after a
 // normal end, 1 after a start failure (already reported on standard error and as a
 // notification).
-[[nodiscard]] int run_engine(EnginePorts& ports, const EngineOptions& options);
+[[nodiscard]] int run_engine(EnginePorts& ports, EngineOptions options);
 
 }  // namespace thumbrover

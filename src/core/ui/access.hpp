@@ -53,4 +53,58 @@ inline constexpr StatusSymbol kSymbolPending{"circle.dashed", Tint::Secondary};
 
 [[nodiscard]] StatusSymbol access_symbol(AccessState state);
 
+// How the windows and the start-up line speak of the permission to post input. macOS calls it
+// Accessibility and grants it in a settings pane; on X11 nothing is granted: the X display
+// either accepts input from the program (through XTEST) or does not.
+struct PermissionWording {
+    std::string_view setup_title;  // the Setup window's row
+    std::string_view setup_granted;
+    std::string_view setup_restart;
+    std::string_view setup_missing;
+    std::string_view settings_on;  // the Settings window's row
+    std::string_view settings_restart;
+    std::string_view settings_off;
+    std::string_view log_granted;  // the first tick's line on standard error
+    std::string_view log_missing;
+    // Whether a button beside a missing permission leads to where it is granted; without one,
+    // the missing texts say what to do instead.
+    bool has_settings_pane;
+};
+
+inline constexpr PermissionWording kAccessibilityWording{
+    .setup_title = "Accessibility",
+    .setup_granted = "Allowed. Thumbrover can move the pointer, click and press keys.",
+    .setup_restart = "Allowed. Restart Thumbrover to finish.",
+    .setup_missing =
+        "Needed to move the pointer, click and press keys. Click Open Settings and "
+        "switch on Thumbrover.",
+    .settings_on = "Accessibility access is on",
+    .settings_restart = "Accessibility allowed \u2013 restart Thumbrover to use it",
+    .settings_off = "Accessibility access is off",
+    .log_granted = "Accessibility access granted",
+    .log_missing = "Accessibility access missing, the pointer will not move",
+    .has_settings_pane = true,
+};
+
+inline constexpr PermissionWording kXDisplayWording{
+    .setup_title = "Input to the X display",
+    .setup_granted =
+        "Allowed. The X display accepts input from Thumbrover, so it can move the "
+        "pointer, click and press keys.",
+    .setup_restart = "Allowed. Restart Thumbrover to finish.",
+    .setup_missing =
+        "Needed to move the pointer, click and press keys, but this X display does "
+        "not accept input from other programs. Log in to an X11 session (or use "
+        "Xwayland) whose X server has the XTEST extension, then start Thumbrover "
+        "again.",
+    .settings_on = "The X display accepts input from Thumbrover",
+    .settings_restart = "The X display accepts input \u2013 restart Thumbrover to use it",
+    .settings_off = "The X display does not accept input from Thumbrover",
+    .log_granted = "the X display accepts input from Thumbrover",
+    .log_missing =
+        "the X display does not accept input from Thumbrover (it has no XTEST "
+        "extension), the pointer will not move",
+    .has_settings_pane = false,
+};
+
 }  // namespace thumbrover

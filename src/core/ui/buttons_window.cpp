@@ -6,8 +6,8 @@
 namespace thumbrover {
 namespace {
 
-// The on-screen keyboard is left out: macOS refuses to open it for another program, although a
-// binding to it read from the file stays in force and is listed as the current one.
+// The on-screen keyboard is offered only where the platform says so (see `OfferedActions`); a
+// binding to it read from the file stays in force everywhere and is listed as the current one.
 constexpr std::array kOfferedActions = {
     ActionKind::None,        ActionKind::LeftClick,      ActionKind::RightClick,
     ActionKind::MiddleClick, ActionKind::PreciseMode,    ActionKind::AppSwitcher,
@@ -36,11 +36,15 @@ std::size_t clamp_index(std::int64_t index) {
 
 }  // namespace
 
-std::vector<Choice> binding_choices(const Action& current) {
+std::vector<Choice> binding_choices(const Action& current, OfferedActions offered) {
     std::vector<Choice> choices;
-    choices.reserve(kOfferedActions.size() + kOfferedKeys.size() + 4);
-    for (ActionKind kind : kOfferedActions)
+    choices.reserve(kOfferedActions.size() + kOfferedKeys.size() + 5);
+    for (ActionKind kind : kOfferedActions) {
+        // In the vocabulary's own order: after the launcher, before the overview.
+        if (kind == ActionKind::MissionControl && offered.on_screen_keyboard)
+            choices.push_back(action_choice(Action(ActionKind::OnScreenKeyboard)));
         choices.push_back(action_choice(Action(kind)));
+    }
     choices.push_back(separator());
     for (KeyKind kind : kOfferedKeys)
         choices.push_back(action_choice(key_action(Key(kind))));
@@ -79,7 +83,8 @@ std::string capture_prompt(BindingSlot slot) {
            (slot.side == BindingSide::Hold ? "hold" : "press") + "). Esc cancels.";
 }
 
-ButtonsWindowModel::ButtonsWindowModel(SettingsStore& store) : store_(store) {}
+ButtonsWindowModel::ButtonsWindowModel(SettingsStore& store, OfferedActions offered)
+    : store_(store), offered_(offered) {}
 
 void ButtonsWindowModel::open() {
     store_.reload();
@@ -99,7 +104,7 @@ void ButtonsWindowModel::refresh() {
         const Binding& binding = binding_of(config.buttons, slot->button);
         const Action& current = slot->side == BindingSide::Hold ? binding.hold : binding.press;
         Popup popup;
-        popup.choices = binding_choices(current);
+        popup.choices = binding_choices(current, offered_);
         popup.selected = choice_index(popup.choices, current);
         popups_[tag] = std::move(popup);
     }

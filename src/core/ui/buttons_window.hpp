@@ -45,10 +45,18 @@ struct Choice {
     friend bool operator==(const Choice&, const Choice&) = default;
 };
 
+// Which actions a platform offers beyond those every platform can carry out.
+struct OfferedActions {
+    // macOS refuses to open its on-screen keyboard for another program; desktops that have one
+    // open it on request.
+    bool on_screen_keyboard = false;
+};
+
 // The entries of a binding pop-up whose binding is `current`: the fixed actions offered, a
 // separator, the plain keys offered, `current` when it is none of those, a separator and
 // "Other key or shortcut…". `current` is therefore listed exactly once.
-[[nodiscard]] std::vector<Choice> binding_choices(const Action& current);
+[[nodiscard]] std::vector<Choice> binding_choices(const Action& current,
+                                                  OfferedActions offered = {});
 // The index of `current` in `choices` (0 when it is missing, which `binding_choices` rules out).
 [[nodiscard]] std::size_t choice_index(const std::vector<Choice>& choices, const Action& current);
 
@@ -94,7 +102,7 @@ using KeyCodeTable = std::function<std::optional<Key>(std::uint32_t code)>;
 // call that says so, and keeps a key monitor installed exactly while `capturing()`.
 class ButtonsWindowModel final {
   public:
-    explicit ButtonsWindowModel(SettingsStore& store);
+    explicit ButtonsWindowModel(SettingsStore& store, OfferedActions offered = {});
 
     struct Popup {
         std::vector<Choice> choices;
@@ -136,6 +144,7 @@ class ButtonsWindowModel final {
 
   private:
     SettingsStore& store_;
+    OfferedActions offered_;
     std::array<std::optional<Popup>, kBindingTagCount> popups_;
     std::array<std::size_t, 2> sticks_{0, 1};
     std::optional<BindingSlot> capture_;

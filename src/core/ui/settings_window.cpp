@@ -25,17 +25,19 @@ std::array<SliderRow, kSliderCount> settings_restore_defaults(SettingsStore& sto
     return slider_rows(store.get());
 }
 
-SettingsAccessRow settings_access_row(bool trusted_now, std::optional<bool> trusted_at_start) {
+SettingsAccessRow settings_access_row(bool trusted_now, std::optional<bool> trusted_at_start,
+                                      const PermissionWording& wording) {
     const AccessState state = access_state(trusted_now, trusted_at_start);
-    std::string_view text = settings_texts::kAccessOff;
-    if (state == AccessState::Granted) text = settings_texts::kAccessOn;
-    if (state == AccessState::RestartNeeded) text = settings_texts::kAccessRestart;
-    return {state, access_symbol(state), text, state == AccessState::Missing};
+    std::string_view text = wording.settings_off;
+    if (state == AccessState::Granted) text = wording.settings_on;
+    if (state == AccessState::RestartNeeded) text = wording.settings_restart;
+    return {state, access_symbol(state), text,
+            state == AccessState::Missing && wording.has_settings_pane};
 }
 
 SettingsSystemRows settings_system_rows(bool trusted_now, std::optional<bool> trusted_at_start,
-                                        bool login_item_enabled) {
-    return {settings_access_row(trusted_now, trusted_at_start), login_item_enabled};
+                                        bool login_item_enabled, const PermissionWording& wording) {
+    return {settings_access_row(trusted_now, trusted_at_start, wording), login_item_enabled};
 }
 
 }  // namespace thumbrover

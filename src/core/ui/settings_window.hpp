@@ -30,10 +30,9 @@ inline constexpr std::string_view kTrademark =
     "Xbox is a trademark of Microsoft Corporation. Thumbrover is not affiliated with or endorsed "
     "by Microsoft.";
 
-inline constexpr std::string_view kAccessOn = "Accessibility access is on";
-inline constexpr std::string_view kAccessRestart =
-    "Accessibility allowed \u2013 restart Thumbrover to use it";
-inline constexpr std::string_view kAccessOff = "Accessibility access is off";
+inline constexpr std::string_view kAccessOn = kAccessibilityWording.settings_on;
+inline constexpr std::string_view kAccessRestart = kAccessibilityWording.settings_restart;
+inline constexpr std::string_view kAccessOff = kAccessibilityWording.settings_off;
 }  // namespace settings_texts
 
 // What one slider row shows: the slider's position and its value label.
@@ -67,8 +66,9 @@ struct SettingsAccessRow {
     friend bool operator==(const SettingsAccessRow&, const SettingsAccessRow&) = default;
 };
 
-[[nodiscard]] SettingsAccessRow settings_access_row(bool trusted_now,
-                                                    std::optional<bool> trusted_at_start);
+[[nodiscard]] SettingsAccessRow settings_access_row(
+    bool trusted_now, std::optional<bool> trusted_at_start,
+    const PermissionWording& wording = kAccessibilityWording);
 
 // Everything the periodic refresh updates: the Accessibility row and the login checkbox.
 struct SettingsSystemRows {
@@ -78,8 +78,8 @@ struct SettingsSystemRows {
     friend bool operator==(const SettingsSystemRows&, const SettingsSystemRows&) = default;
 };
 
-[[nodiscard]] SettingsSystemRows settings_system_rows(bool trusted_now,
-                                                      std::optional<bool> trusted_at_start,
-                                                      bool login_item_enabled);
+[[nodiscard]] SettingsSystemRows settings_system_rows(
+    bool trusted_now, std::optional<bool> trusted_at_start, bool login_item_enabled,
+    const PermissionWording& wording = kAccessibilityWording);
 
 }  // namespace thumbrover

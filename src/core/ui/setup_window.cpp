@@ -6,19 +6,20 @@
 
 namespace thumbrover {
 
-SetupAccessRow setup_access_row(bool trusted_now, TrustAtStart& at_start) {
+SetupAccessRow setup_access_row(bool trusted_now, TrustAtStart& at_start,
+                                const PermissionWording& wording) {
     at_start.record(trusted_now);
     const AccessState state = access_state(trusted_now, at_start.get());
     switch (state) {
         case AccessState::RestartNeeded:
-            return {state, access_symbol(state), setup_texts::kAccessRestart, false, true};
+            return {state, access_symbol(state), wording.setup_restart, false, true};
         case AccessState::Granted:
-            return {state, access_symbol(state), setup_texts::kAccessGranted, false, false};
+            return {state, access_symbol(state), wording.setup_granted, false, false};
         case AccessState::Missing:
             break;
     }
-    return {AccessState::Missing, access_symbol(AccessState::Missing), setup_texts::kAccessMissing,
-            true, false};
+    return {AccessState::Missing, access_symbol(AccessState::Missing), wording.setup_missing,
+            wording.has_settings_pane, false};
 }
 
 SetupControllerRow setup_controller_row(const std::optional<std::string>& name,
@@ -31,19 +32,20 @@ SetupControllerRow setup_controller_row(const std::optional<std::string>& name,
 
 SetupRows setup_rows(bool trusted_now, TrustAtStart& at_start,
                      const std::optional<std::string>& controller_name,
-                     const std::optional<std::string>& battery, bool login_item_enabled) {
-    return {setup_access_row(trusted_now, at_start), setup_controller_row(controller_name, battery),
-            login_item_enabled};
+                     const std::optional<std::string>& battery, bool login_item_enabled,
+                     const PermissionWording& wording) {
+    return {setup_access_row(trusted_now, at_start, wording),
+            setup_controller_row(controller_name, battery), login_item_enabled};
 }
 
 bool setup_startup_check(bool trusted_now, TrustAtStart& at_start,
-                         const std::filesystem::path& app_dir) {
+                         const std::filesystem::path& app_dir, const PermissionWording& wording) {
     at_start.record(trusted_now);
     if (!trusted_now) {
-        diag("Accessibility access missing, the pointer will not move");
+        diag(wording.log_missing);
         return true;
     }
-    diag("Accessibility access granted");
+    diag(wording.log_granted);
     return !setup_done(app_dir);
 }
 

@@ -20,7 +20,7 @@ inline constexpr std::string_view kIntro =
 inline constexpr std::string_view kIntroLinux =
     "Use your controller as a mouse and media remote. Thumbrover needs a desktop that lets it "
     "send input before it can move the pointer.";
-inline constexpr std::string_view kAccessibility = "Accessibility";
+inline constexpr std::string_view kAccessibility = kAccessibilityWording.setup_title;
 inline constexpr std::string_view kOpenSettings = "Open Settings";
 inline constexpr std::string_view kController = "Controller";
 inline constexpr std::string_view kBluetoothSettings = "Bluetooth Settings";
@@ -30,12 +30,9 @@ inline constexpr std::string_view kRestartNote =
 inline constexpr std::string_view kRestartNow = "Restart Now";
 inline constexpr std::string_view kDone = "Done";
 
-inline constexpr std::string_view kAccessGranted =
-    "Allowed. Thumbrover can move the pointer, click and press keys.";
-inline constexpr std::string_view kAccessRestart = "Allowed. Restart Thumbrover to finish.";
-inline constexpr std::string_view kAccessMissing =
-    "Needed to move the pointer, click and press keys. Click Open Settings and switch on "
-    "Thumbrover.";
+inline constexpr std::string_view kAccessGranted = kAccessibilityWording.setup_granted;
+inline constexpr std::string_view kAccessRestart = kAccessibilityWording.setup_restart;
+inline constexpr std::string_view kAccessMissing = kAccessibilityWording.setup_missing;
 inline constexpr std::string_view kNotConnected =
     "Not connected. Turn the controller on, or pair it in Bluetooth settings.";
 }  // namespace setup_texts
@@ -67,21 +64,26 @@ struct SetupRows {
     friend bool operator==(const SetupRows&, const SetupRows&) = default;
 };
 
-// The Accessibility row; records the current answer as the trust at start when none is recorded.
-[[nodiscard]] SetupAccessRow setup_access_row(bool trusted_now, TrustAtStart& at_start);
+// The input-permission row, in the platform's `wording`; records the current answer as the
+// trust at start when none is recorded.
+[[nodiscard]] SetupAccessRow setup_access_row(
+    bool trusted_now, TrustAtStart& at_start,
+    const PermissionWording& wording = kAccessibilityWording);
 // `battery` is the battery text ("Low", "85%") when the controller reports a level.
 [[nodiscard]] SetupControllerRow setup_controller_row(const std::optional<std::string>& name,
                                                       const std::optional<std::string>& battery);
 [[nodiscard]] SetupRows setup_rows(bool trusted_now, TrustAtStart& at_start,
                                    const std::optional<std::string>& controller_name,
                                    const std::optional<std::string>& battery,
-                                   bool login_item_enabled);
+                                   bool login_item_enabled,
+                                   const PermissionWording& wording = kAccessibilityWording);
 
 // The first tick's check: records the trust at start, says on standard error whether access is
 // granted, and returns whether the Setup window should open (access missing, or setup never
 // finished in `app_dir`).
 [[nodiscard]] bool setup_startup_check(bool trusted_now, TrustAtStart& at_start,
-                                       const std::filesystem::path& app_dir);
+                                       const std::filesystem::path& app_dir,
+                                       const PermissionWording& wording = kAccessibilityWording);
 
 // "Done": remembers that setup is finished. A failure is reported on standard error (the window
 // then opens again at the next start); the caller closes the window either way.

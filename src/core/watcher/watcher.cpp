@@ -1,6 +1,7 @@
 #include "core/watcher/watcher.hpp"
 
 #include <cstdlib>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -27,7 +28,7 @@ void run_mouse_watcher(MouseMotionSource& source, const std::function<void()>& m
             diag("cannot watch the real mouse");
             return;
         }
-        diag("cannot watch the real mouse yet, waiting for Accessibility access");
+        diag("cannot watch the real mouse yet, waiting for " + std::string(source.waiting_for()));
         deps.sleep(kWatchRetryInterval);
     }
     MotionFilter filter;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <limits>
 #include <memory>
@@ -123,6 +125,26 @@ TEST_F(SteeringCircleTest, CursorIsHiddenAgainEvery250msAndShownAsOftenAsHidden)
     // The interval starts afresh after the cursor came back.
     circle.update_circle(true);
     EXPECT_EQ(cursor.hides, 5);
+}
+
+TEST_F(SteeringCircleTest, TheRingIsPutBackOnTopAtEveryReHideWhileItShows) {
+    const auto tick = [&](bool visible, int times) {
+        for (int i = 0; i < times; ++i) {
+            circle.update_circle(visible);
+            clock.t += 4ms;
+        }
+    };
+    const auto on_top_calls = [&] {
+        return std::count(overlay.log.begin(), overlay.log.end(), "keep on top");
+    };
+    tick(true, 1);
+    EXPECT_EQ(on_top_calls(), 0) << "showing it put it on top already";
+    tick(true, 249);  // the re-hides at 252, 504 and 756 ms
+    EXPECT_EQ(on_top_calls(), 3);
+    tick(false, 250);
+    EXPECT_EQ(on_top_calls(), 3) << "nothing while it is hidden";
+    tick(true, 64);  // shown again at once, re-hidden at 252 ms
+    EXPECT_EQ(on_top_calls(), 4);
 }
 
 TEST_F(SteeringCircleTest, AClockThatGoesBackwardsDoesNotHideOnEveryTick) {

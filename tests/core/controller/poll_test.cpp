@@ -185,6 +185,77 @@ TEST_F(PollTest, AControllerThatLosesItsProfileIsKeptButNotRead) {
     EXPECT_EQ(poll(), Lines{"Button 0 down"});
 }
 
+// What the slots hold at the moment each `Connected` leaves: the engine reads the battery in the
+// same pass as it handles the message.
+class SlotsAtConnection final : public ControllerEvents {
+  public:
+    SlotsAtConnection(const ControllerSlots& slots, std::vector<std::string>& log)
+        : slots_(slots), log_(log) {}
+    void connected(bool is_connected) override {
+        const auto battery = battery_text(slots_.battery());
+        log_.push_back(std::string(is_connected ? "Connected true" : "Connected false") + ": " +
+                       slots_.name().value_or("no name") + ", " + battery.value_or("no battery"));
+    }
+    void button_changed(std::uint8_t /*index*/, bool /*pressed*/) override {}
+    void axis_changed(std::uint8_t /*index*/, float /*value*/) override {}
+    void controller_gone() override {}
+
+  private:
+    const ControllerSlots& slots_;
+    std::vector<std::string>& log_;
+};
+
+TEST(PollConnection, NameAndBatteryAreStoredBeforeTheEngineHearsOfTheController) {
+    struct Case {
+        const char* what;
+        std::optional<float> first_battery;
+        std::optional<float> second_battery;
+        Lines expected;
+    };
+    const Case cases[] = {
+        {"a low battery is there to warn about at once",
+         0.15f,
+         std::nullopt,
+         {"Connected true: First, Low"}},
+        {"a level is there to show at once", 0.85f, std::nullopt, {"Connected true: First, 85%"}},
+        {"without a level there is none to show",
+         std::nullopt,
+         std::nullopt,
+         {"Connected true: First, no battery"}},
+        {"a controller taking over brings its own",
+         0.85f,
+         0.5f,
+         {"Connected true: First, 85%", "Connected false: no name, no battery",
+          "Connected true: Second, 50%"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeGamepad pad;
+        ControllerSlots slots;
+        ControllerPoller poller(pad, slots);
+        Lines log;
+        auto [sender, receiver] = make_channel<FeedbackRequest>();
+        ControllerLink link(std::make_unique<SlotsAtConnection>(slots, log), std::move(receiver));
+        FakePad& first = pad.plug(1);
+        first.vendor = "First";
+        first.battery = c.first_battery;
+        if (c.second_battery) {
+            FakePad& second = pad.plug(2);
+            second.vendor = "Second";
+            second.battery = c.second_battery;
+        }
+        ::testing::internal::CaptureStderr();
+        poller.poll(&link);
+        if (c.second_battery) {
+            pad.unplug(1);
+            for (int i = 0; i < 125; ++i)
+                poller.poll(&link);
+        }
+        (void)::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(log, c.expected);
+    }
+}
+
 TEST_F(PollTest, BatteryIsRefreshedWithTheListAndClearedWhenTheControllerStopsReporting) {
     FakePad& p = pad.plug(1);
     p.battery = 0.9f;

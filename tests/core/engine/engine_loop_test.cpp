@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <deque>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,7 @@ struct FakeHost {
     std::shared_ptr<EngineLink> link;
     std::shared_ptr<ControllerLink> controller_link;
     EngineSender watcher_sender;
+    std::function<void()> on_publish;
 
     [[nodiscard]] std::optional<std::string> next_battery() {
         if (batteries.empty()) return std::nullopt;
@@ -54,6 +56,7 @@ struct FakeHost {
         };
         c.publish_engine_link = [this](std::shared_ptr<EngineLink> published) {
             link = std::move(published);
+            if (on_publish) on_publish();
         };
         c.battery_text = [this] { return next_battery(); };
         c.set_circle_scale = [this](float scale) { circle_scale = scale; };
@@ -80,10 +83,13 @@ struct EngineRun {
     std::string err;
 };
 
-EngineRun run(FakeHost& host, const std::filesystem::path& dir) {
+// Each run starts without a quit asked for, as a fresh process would.
+EngineRun run(FakeHost& host, const std::filesystem::path& dir, bool quit_already = false) {
+    quit_flag().store(quit_already);
     StepClock clock;
     ::testing::internal::CaptureStderr();
-    const int status = run_engine(host.ports, EngineOptions{dir, &clock, host.cells()});
+    const int status =
+        run_engine(host.ports, EngineOptions{dir, &clock, host.cells(), std::nullopt});
     return {status, ::testing::internal::GetCapturedStderr()};
 }
 
@@ -120,19 +126,61 @@ TEST(RunEngine, StartsInOrderAndEndsOnQuitReleasingWhatItHolds) {
 }
 
 TEST(RunEngine, ASignalEndsTheLoopThroughTheSameEndSequence) {
+    // Termination (the session ending), an interrupt (Ctrl+C) and a hang-up (the terminal it was
+    // started from closing) all end it in order, letting go of the held button.
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal_number);
+        testing::TempDir dir;
+        FakeHost host;
+        host.ports.output.on_perform = [signal_number](const OutputCommand& c) {
+            if (c.kind == CommandKind::ButtonDown) std::raise(signal_number);
+        };
+        host.script = script(EngineMessage::input(InputEvent::button(0, true)),
+                             EngineMessage::input(InputEvent::button(1, true)));
+        const EngineRun result = run(host, dir.path());
+        EXPECT_EQ(result.status, 0);
+        EXPECT_TRUE(quit_flag().load());
+        // The second message is never handled: the loop ends in the pass that saw the signal.
+        EXPECT_EQ(host.performed(), (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
+                                                 {CommandKind::ButtonUp, 0, 0, 0, 0}}));
+    }
+}
+
+TEST(RunEngine, AQuitAskedForBeforeTheStartEndsItAtOnceInOrder) {
     testing::TempDir dir;
     FakeHost host;
-    host.ports.output.on_perform = [](const OutputCommand& c) {
-        if (c.kind == CommandKind::ButtonDown) std::raise(SIGTERM);
-    };
-    host.script = script(EngineMessage::input(InputEvent::button(0, true)),
-                         EngineMessage::input(InputEvent::button(1, true)));
-    const EngineRun result = run(host, dir.path());
+    host.script = script(EngineMessage::input(InputEvent::button(0, true)), EngineMessage::quit());
+    const EngineRun result = run(host, dir.path(), /*quit_already=*/true);
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(quit_flag().load());
-    // The second message is never handled: the loop ends in the pass that saw the signal.
-    EXPECT_EQ(host.performed(), (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
-                                             {CommandKind::ButtonUp, 0, 0, 0, 0}}));
+    // Started in full, so the end sequence has an output to release through...
+    EXPECT_EQ(host.ports.calls,
+              (std::vector<std::string>{"create_event_output", "create_desktop_actions",
+                                        "publish_controller_link", "create_mouse_source",
+                                        "start_mouse_watcher"}));
+    // ...but no message was handled: the loop was never entered.
+    EXPECT_TRUE(host.performed().empty());
+    EXPECT_TRUE(InstanceLock::acquire(dir.path()).ok());
+}
+
+TEST(RunEngine, ALockTakenBeforeTheStartIsKeptUntilTheEnd) {
+    testing::TempDir dir;
+    auto taken = InstanceLock::acquire(dir.path());
+    ASSERT_TRUE(taken.ok());
+    FakeHost host;
+    bool held_while_running = false;
+    host.script = script(EngineMessage::quit());
+    host.on_publish = [&] { held_while_running = !InstanceLock::acquire(dir.path()).ok(); };
+    quit_flag().store(false);
+    StepClock clock;
+    ::testing::internal::CaptureStderr();
+    const int status = run_engine(
+        host.ports, EngineOptions{dir.path(), &clock, host.cells(), std::move(taken).value()});
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(held_while_running);
+    EXPECT_TRUE(host.notifications().empty());
+    EXPECT_TRUE(InstanceLock::acquire(dir.path()).ok()) << "let go at the end";
 }
 
 TEST(RunEngine, ASecondInstanceIsRefused) {

@@ -91,6 +91,31 @@ TEST(BindingChoices, TheCurrentBindingIsListedExactlyOnceAndSelected) {
     }
 }
 
+TEST(BindingChoices, APlatformThatOpensItsOnScreenKeyboardOffersIt) {
+    std::vector<std::string> with_keyboard = offered_plus({});
+    with_keyboard.insert(with_keyboard.begin() + 7, "On-screen keyboard (Linux)");
+    const struct {
+        const char* binding;
+        OfferedActions offered;
+        std::vector<std::string> titles;
+        std::size_t selected;
+    } cases[] = {
+        {"none", {}, offered_plus({}), 0},
+        {"none", {.on_screen_keyboard = true}, with_keyboard, 0},
+        // Offered, it is listed once in its place rather than as an extra entry.
+        {"on-screen-keyboard", {.on_screen_keyboard = true}, with_keyboard, 7},
+        {"on-screen-keyboard", {}, offered_plus({"On-screen keyboard (Linux)"}), 24},
+        {"mission-control", {.on_screen_keyboard = true}, with_keyboard, 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.binding) + (c.offered.on_screen_keyboard ? ", offered" : ""));
+        const Action current = parsed(c.binding);
+        const std::vector<Choice> choices = binding_choices(current, c.offered);
+        EXPECT_EQ(titles(choices), c.titles);
+        EXPECT_EQ(choice_index(choices, current), c.selected);
+    }
+}
+
 TEST(BindingTags, PressAndHoldOfEveryButtonButNoXboxHold) {
     EXPECT_EQ(binding_tag(Button::Xbox, BindingSide::Press), 32);
     EXPECT_EQ(binding_tag(Button::B, BindingSide::Hold), 3);
@@ -176,6 +201,21 @@ TEST_F(ButtonsWindow, ChoosingAnActionSavesItAndRebuilds) {
     EXPECT_EQ(model.binding_changed(binding_tag(Button::A, BindingSide::Press), -1),
               Update::Popups);
     EXPECT_TRUE(binding_of(store.get().buttons, Button::A).press.is_none());
+}
+
+TEST(ButtonsWindowOffers, TheOfferedOnScreenKeyboardCanBeChosen) {
+    RecordingEffects effects;
+    SettingsStore store{effects};
+    ButtonsWindowModel model{store, {.on_screen_keyboard = true}};
+    model.open();
+    const std::int64_t tag = binding_tag(Button::Y, BindingSide::Hold);
+    EXPECT_EQ(model.binding_changed(tag, 7), Update::Popups);
+    EXPECT_EQ(binding_of(store.get().buttons, Button::Y).hold,
+              Action(ActionKind::OnScreenKeyboard));
+    const ButtonsWindowModel::Popup* popup = model.binding_popup(tag);
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->selected, 7u);
+    EXPECT_EQ(popup->choices.size(), kOffered.size() + 3) << "listed once, in its place";
 }
 
 TEST_F(ButtonsWindow, CapturingCommandShiftT) {

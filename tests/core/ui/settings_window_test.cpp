@@ -200,6 +200,23 @@ TEST(SettingsWindow, AccessibilityRowAndLoginCheckbox) {
     }
 }
 
+TEST(SettingsWindow, OnAnXDisplayTheRowSpeaksOfTheDisplayAndOffersNoPane) {
+    const struct {
+        bool now;
+        std::optional<bool> at_start;
+        const char* text;
+    } cases[] = {
+        {true, true, "The X display accepts input from Thumbrover"},
+        {true, false, "The X display accepts input \u2013 restart Thumbrover to use it"},
+        {false, true, "The X display does not accept input from Thumbrover"},
+    };
+    for (const auto& c : cases) {
+        const SettingsAccessRow row = settings_access_row(c.now, c.at_start, kXDisplayWording);
+        EXPECT_EQ(row.text, c.text);
+        EXPECT_FALSE(row.button_visible) << "no privacy pane to open";
+    }
+}
+
 TEST(TrustAtStart, TheFirstAnswerIsKept) {
     TrustAtStart cell;
     EXPECT_EQ(cell.get(), std::nullopt);

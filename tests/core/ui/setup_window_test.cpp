@@ -51,6 +51,30 @@ TEST(SetupWindow, AccessibilityRowFollowsTheTrustAtStart) {
     }
 }
 
+TEST(SetupWindow, OnAnXDisplayTheRowSaysWhatIsMeantAndWhatToDoWithoutASettingsButton) {
+    const struct {
+        bool now;
+        const char* detail;
+    } cases[] = {
+        {true,
+         "Allowed. The X display accepts input from Thumbrover, so it can move the pointer, "
+         "click and press keys."},
+        {false,
+         "Needed to move the pointer, click and press keys, but this X display does not accept "
+         "input from other programs. Log in to an X11 session (or use Xwayland) whose X server "
+         "has the XTEST extension, then start Thumbrover again."},
+    };
+    for (const auto& c : cases) {
+        TrustAtStart cell;
+        const SetupAccessRow row = setup_access_row(c.now, cell, kXDisplayWording);
+        EXPECT_EQ(row.detail, c.detail);
+        // There is no pane to open: the button would do nothing.
+        EXPECT_FALSE(row.open_settings_visible);
+        EXPECT_EQ(row.detail.find("Accessibility"), std::string_view::npos);
+    }
+    EXPECT_EQ(kXDisplayWording.setup_title, "Input to the X display");
+}
+
 TEST(SetupWindow, GrantingAccessWhileRunningAsksForARestart) {
     TrustAtStart cell;
     EXPECT_EQ(setup_access_row(false, cell).state, AccessState::Missing);
@@ -111,6 +135,22 @@ TEST(SetupWindow, StartupCheckOpensTheWindowUnlessGrantedAndFinished) {
         EXPECT_EQ(setup_startup_check(c.trusted, cell, dir.path()), c.opens);
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.line);
         EXPECT_EQ(cell.get(), c.trusted);
+    }
+    const struct {
+        bool trusted;
+        const char* line;
+    } x_display[] = {
+        {true, "thumbrover: the X display accepts input from Thumbrover\n"},
+        {false,
+         "thumbrover: the X display does not accept input from Thumbrover (it has no XTEST "
+         "extension), the pointer will not move\n"},
+    };
+    for (const auto& c : x_display) {
+        TempDir dir;
+        TrustAtStart cell;
+        ::testing::internal::CaptureStderr();
+        EXPECT_TRUE(setup_startup_check(c.trusted, cell, dir.path(), kXDisplayWording));
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.line);
     }
     // A folder that cannot be looked at counts as never finished.
     TrustAtStart cell;

@@ -89,6 +89,28 @@ TEST(MouseWatcher, WaitsWithALinePerRefusalThenReportsFilteredMotion) {
     EXPECT_EQ(w.errors, waiting + waiting + "thumbrover: cannot watch the real mouse\n");
 }
 
+TEST(MouseWatcher, TheWaitingLineNamesWhatThePlatformWaitsFor) {
+    // An X11 session has no permission to wait for, only a display to reach.
+    class DisplaySource final : public MouseMotionSource {
+      public:
+        int refusals = 2;
+        WatchStart start() override {
+            return refusals-- > 0 ? WatchStart::NotAllowedYet : WatchStart::Failed;
+        }
+        std::string_view waiting_for() const override { return "the X display"; }
+        std::optional<MotionOrigin> next_motion() override { return std::nullopt; }
+    } source;
+    ManualClock clock{1s};
+    const MouseWatcherDeps deps{clock, [](nanoseconds) {}};
+    ::testing::internal::CaptureStderr();
+    run_mouse_watcher(
+        source, [] {}, deps);
+    const std::string waiting =
+        "thumbrover: cannot watch the real mouse yet, waiting for the X display\n";
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              waiting + waiting + "thumbrover: cannot watch the real mouse\n");
+}
+
 TEST(MouseWatcher, GivesUpWithoutRetryingWhenWatchingCannotWork) {
     WatcherRun w;
     w.source.starts = {WatchStart::Failed};

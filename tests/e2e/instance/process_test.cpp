@@ -10,14 +10,22 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/common/files.hpp"
-#include "linux/x_probe.hpp"
+#include "linux/private_x_server.hpp"
+#include "linux/single_instance.hpp"
 #include "test_support.hpp"
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+
+// Xlib after Qt: its macros would otherwise clash with Qt's names.
+#include "linux/x_probe.hpp"
 
 extern char** environ;
 
@@ -29,10 +37,11 @@ using namespace std::chrono_literals;
 // The real program in a process of its own, with a private home and its standard error kept.
 class Started {
   public:
-    // With `home`, it shares that private home (and so the application folder) instead of a
-    // fresh one of its own; `prepare` gets the application folder, created, before it starts.
+    // `set` adds or replaces environment entries ("NAME=value"); with `home`, it shares that
+    // private home (and so the application folder) with another copy instead of a fresh one of
+    // its own; `prepare` gets the application folder, created, before it starts.
     Started(const std::vector<std::string>& args, const std::vector<std::string>& unset = {},
-            const std::filesystem::path& home = {},
+            const std::vector<std::string>& set = {}, const std::filesystem::path& home = {},
             const std::function<void(const std::filesystem::path&)>& prepare = {})
         : home_(home.empty() ? own_home_.path() : home) {
         if (prepare) {
@@ -47,8 +56,11 @@ class Started {
             bool drop = false;
             for (const std::string& u : unset)
                 drop = drop || u == name;
+            for (const std::string& entry_set : set)
+                drop = drop || entry_set.substr(0, entry_set.find('=')) == name;
             if (!drop) env_text.push_back(entry);
         }
+        env_text.insert(env_text.end(), set.begin(), set.end());
         env_text.push_back("HOME=" + home_.string());
         env_text.push_back("XDG_CONFIG_HOME=" + (home_ / ".config").string());
         std::vector<char*> env;
@@ -100,6 +112,16 @@ class Started {
     [[nodiscard]] std::string output() const {
         auto text = read_file(stdout_path());
         return text ? *text : std::string();
+    }
+
+    [[nodiscard]] pid_t pid() const { return pid_; }
+    // Whether it still runs (it has not ended, or ended without being waited for).
+    [[nodiscard]] bool running() {
+        if (status_) return false;
+        int raw = 0;
+        if (::waitpid(pid_, &raw, WNOHANG) != pid_) return true;
+        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return false;
     }
 
   private:
@@ -164,7 +186,7 @@ TEST(Process, ASecondCopyHandsOverToTheRunningOneAndEndsWell) {
         << first.errors();
     // The running copy answers on the session bus once its windows exist.
     ASSERT_TRUE(testing::wait_until(session_bus_name_has_owner, 10s)) << first.errors();
-    Started second({}, {}, first.home());
+    Started second({}, {}, {}, first.home());
     const std::optional<int> second_status = second.wait(10s);
     const std::string second_errors = second.errors();
     EXPECT_EQ(second_status, 0) << second_errors;
@@ -194,7 +216,7 @@ TEST(Process, TerminationAndInterruptEndItNormally) {
 }
 
 TEST(Process, StartsWithAnUpdateRecordNestedTooDeepAndTakesItForNone) {
-    Started program({}, {}, {}, [](const std::filesystem::path& dir) {
+    Started program({}, {}, {}, {}, [](const std::filesystem::path& dir) {
         std::string key;
         for (int i = 0; i < 100000; ++i)
             key += "a.";
@@ -211,7 +233,7 @@ TEST(Process, StartsWithAnUpdateRecordNestedTooDeepAndTakesItForNone) {
 }
 
 TEST(Process, StartsAndEndsWithFifosInPlaceOfItsFiles) {
-    Started program({}, {}, {}, [](const std::filesystem::path& dir) {
+    Started program({}, {}, {}, {}, [](const std::filesystem::path& dir) {
         for (const char* name : {"config.toml", "update.toml", "enabled"})
             ASSERT_EQ(::mkfifo((dir / name).c_str(), 0600), 0) << name;
     });
@@ -225,6 +247,88 @@ TEST(Process, StartsAndEndsWithFifosInPlaceOfItsFiles) {
     ASSERT_FALSE(program.wait(0ms).has_value()) << program.errors();
     program.signal(SIGTERM);
     EXPECT_EQ(program.wait(5s), 0) << program.errors();
+}
+
+TEST(Process, AHangUpEndsItNormallyToo) {
+    // A closed terminal: the program lets go of what it holds and ends like on SIGTERM.
+    Started program({});
+    ASSERT_TRUE(testing::wait_until(
+        [&] { return std::filesystem::exists(program.app_dir() / "config.toml"); }, 10s))
+        << program.errors();
+    std::this_thread::sleep_for(300ms);
+    program.signal(SIGHUP);
+    EXPECT_EQ(program.wait(5s), 0) << program.errors();
+}
+
+TEST(Process, TheEndOfASessionEndsItOnceWithoutACrash) {
+    // The X server stops and the session sends SIGTERM at the same moment, which brings every
+    // thread that holds an X connection to the lost display at once. Repeated, since which
+    // thread notices first varies.
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        testing::PrivateXServer server;
+        Started program({}, {}, {"DISPLAY=" + server.name()});
+        ASSERT_TRUE(testing::wait_until(
+            [&] { return std::filesystem::exists(program.app_dir() / "config.toml"); }, 10s))
+            << program.errors();
+        std::this_thread::sleep_for(300ms);
+        ::kill(server.pid(), SIGTERM);
+        program.signal(SIGTERM);
+        server.stop();
+        const std::optional<int> status = program.wait(10s);
+        ASSERT_TRUE(status.has_value()) << "still running: " << program.errors();
+        // Ending on its own after a quit (0) or because its display went away (1), never by a
+        // signal or an abort.
+        EXPECT_TRUE(*status == 0 || *status == 1) << *status << "\n" << program.errors();
+        EXPECT_THAT(program.errors(), ::testing::Not(::testing::HasSubstr("corrupt")));
+        EXPECT_THAT(program.errors(), ::testing::Not(::testing::HasSubstr("double free")));
+    }
+}
+
+TEST(Process, TwoCopiesStartedTogetherLeaveOneRunningThatAnswersForBoth) {
+    static int argc = 1;
+    static char name[] = "process-test";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed, like the program's own: Qt's globals may be gone before it at exit.
+    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(bus.isConnected()) << "tests run on a private session bus";
+    const QString service = QString::fromLatin1(kInstanceService);
+    // Autostart and a click at the same moment, a few times over: whichever copy takes the
+    // lock runs and answers on the bus, the other shows its window and ends.
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        testing::TempDir home;
+        std::vector<std::unique_ptr<Started>> copies;
+        copies.push_back(std::make_unique<Started>(std::vector<std::string>{},
+                                                   std::vector<std::string>{},
+                                                   std::vector<std::string>{}, home.path()));
+        copies.push_back(std::make_unique<Started>(std::vector<std::string>{},
+                                                   std::vector<std::string>{},
+                                                   std::vector<std::string>{}, home.path()));
+        ASSERT_TRUE(testing::wait_until(
+            [&] { return !copies[0]->running() || !copies[1]->running(); }, 15s))
+            << "neither copy ended";
+        std::this_thread::sleep_for(500ms);
+        const bool first_runs = copies[0]->running();
+        Started& running = *copies[first_runs ? 0 : 1];
+        Started& ended = *copies[first_runs ? 1 : 0];
+        ASSERT_TRUE(running.running()) << "both ended:\n"
+                                       << copies[0]->errors() << copies[1]->errors();
+        // Handing over is a success: the user sees the running copy's window.
+        EXPECT_EQ(ended.wait(1s), 0);
+        EXPECT_THAT(ended.errors(),
+                    ::testing::HasSubstr("thumbrover: Thumbrover is already running"));
+        ASSERT_TRUE(testing::wait_until(
+            [&] {
+                return bus.interface()->servicePid(service).value() ==
+                       static_cast<uint>(running.pid());
+            },
+            5s))
+            << "the running copy does not hold " << service.toStdString();
+        running.signal(SIGTERM);
+        EXPECT_EQ(running.wait(5s), 0) << running.errors();
+    }
 }
 
 }  // namespace

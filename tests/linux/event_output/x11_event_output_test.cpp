@@ -3,9 +3,11 @@
 
 #include <X11/XF86keysym.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <memory>
+#include <vector>
 
 #include "linux/event_output.hpp"
 #include "linux/x_probe.hpp"
@@ -223,6 +225,48 @@ TEST_F(X11EventOutputTest, DestroyingTheOutputReleasesWhatItHolds) {
     EXPECT_TRUE(shift_released);
     EXPECT_TRUE(alt_released);
     EXPECT_EQ(probe_->pointer().mask & (Button1Mask | ShiftMask | Mod1Mask), 0u);
+}
+
+// A run that was killed: it pressed through XTEST on a connection of its own and is gone.
+void leave_held(const std::vector<unsigned>& buttons, const std::vector<KeySym>& keys) {
+    const testing::XDisplayPtr run = testing::open_x_display();
+    for (const unsigned b : buttons)
+        XTestFakeButtonEvent(run.get(), b, True, CurrentTime);
+    // A keysym the keymap lacks has no key to press (the run would have borrowed one).
+    for (const KeySym k : keys)
+        if (const KeyCode code = XKeysymToKeycode(run.get(), k); code != 0)
+            XTestFakeKeyEvent(run.get(), code, True, CurrentTime);
+    XSync(run.get(), False);
+}
+
+TEST_F(X11EventOutputTest, WhatAnEarlierRunLeftHeldIsLetGoOfAtTheNextStart) {
+    const struct {
+        const char* what;
+        std::vector<unsigned> buttons;
+        std::vector<KeySym> keys;
+    } cases[] = {
+        {"nothing", {}, {}},
+        {"a dragging left button", {1}, {}},
+        {"left and right buttons", {1, 3}, {}},
+        {"a shortcut's modifiers and key", {}, {XK_Control_L, XK_Shift_L, XK_t}},
+        {"the switcher's Alt", {}, {XK_Alt_L}},
+        {"a volume key caught between press and release", {}, {XF86XK_AudioRaiseVolume}},
+        {"everything at once", {1, 2, 3}, {XK_Super_L, XK_Alt_L, XK_Control_L, XK_a}},
+    };
+    Display* d = probe_->display();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        leave_held(c.buttons, c.keys);
+        std::size_t keys = 0;
+        for (const KeySym k : c.keys)
+            keys += XKeysymToKeycode(d, k) != 0 ? 1 : 0;
+        ASSERT_EQ(testing::held_down(d).empty(), c.buttons.empty() && keys == 0);
+        auto next = X11EventOutput::create();
+        ASSERT_TRUE(next.ok()) << next.error();
+        EXPECT_EQ((*next)->release_left_held(), static_cast<int>(c.buttons.size() + keys));
+        EXPECT_EQ(testing::held_down(d), "");
+        EXPECT_EQ((*next)->release_left_held(), 0) << "nothing is left the second time";
+    }
 }
 
 TEST_F(X11EventOutputTest, AKeysymMissingFromTheKeymapBorrowsASpareKeycodeUntilTheEnd) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "linux/mouse_watcher.hpp"
 
 namespace thumbrover {
@@ -22,6 +24,31 @@ TEST(IsXtestDeviceName, RecognisesTheServersXtestDevicesOnly) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(is_xtest_device_name(c.name), c.xtest) << c.name;
+}
+
+TEST(RawMotionMovesPointer, OnlyMotionOfTheFirstTwoAxesCounts) {
+    // Axes as a real mouse and a touchpad report them: 0 and 1 move, 2 and 3 scroll.
+    const struct {
+        const char* what;
+        std::vector<unsigned char> mask;
+        std::vector<double> values;
+        bool moves;
+    } cases[] = {
+        {"a mouse moving sideways", {0b0001}, {3.0}, true},
+        {"a mouse moving down", {0b0010}, {-2.0}, true},
+        {"a diagonal motion", {0b0011}, {1.5, -0.5}, true},
+        {"a wheel turning", {0b1000}, {15.0}, false},
+        {"a wheel tilting", {0b0100}, {-15.0}, false},
+        {"two-finger scrolling", {0b1100}, {2.5, 7.0}, false},
+        {"scrolling that reports the pointer axes unmoved", {0b1011}, {0.0, 0.0, 7.0}, false},
+        {"scrolling with a slight motion of axis 1", {0b1010}, {0.25, 7.0}, true},
+        {"axis 1 after an unmoved axis 0", {0b0011}, {0.0, 4.0}, true},
+        {"a mask wider than one byte", {0b1000, 0b0001}, {6.0, 1.0}, false},
+        {"no valuators at all", {}, {}, false},
+        {"a mask that names more values than came", {0b0011}, {0.0}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(raw_motion_moves_pointer(c.mask, c.values), c.moves) << c.what;
 }
 
 TEST(MotionSources, ClassifiesBySourceDeviceAndRelistsOncePerUnknownDevice) {

@@ -163,5 +163,24 @@ TEST_F(CircleOnScreen, FollowsMovesAndReportsThePointer) {
     QCoreApplication::processEvents();
 }
 
+TEST_F(CircleOnScreen, KeepingOnTopRaisesItAboveWhatWasMappedLater) {
+    QtOverlay overlay;
+    auto circle = overlay.build_circle(shape_36());
+    const Window id = dynamic_cast<QtCircleWindow&>(*circle).native_id();
+    circle->move_to({300.0, 300.0});
+    circle->show();
+    XProbe watcher(0, 0, 10, 10, kProbeColour);
+    ASSERT_TRUE(settle([&] { return watcher.viewable(id); }));
+    // A menu opening over the ring.
+    XProbe menu(250, 250, 200, 200, kProbeColour);
+    ASSERT_TRUE(settle([&] { return menu.mapped_top_levels().back() == menu.window(); }));
+    EXPECT_EQ(menu.pixel(300 + 32, 300 + 18), kProbeColour) << "the ring is under the menu";
+
+    circle->keep_on_top();
+    EXPECT_TRUE(settle([&] { return menu.mapped_top_levels().back() == id; }));
+    EXPECT_TRUE(settle([&] { return menu.pixel(300 + 32, 300 + 18) == kWhite; }));
+    circle->hide();
+}
+
 }  // namespace
 }  // namespace thumbrover

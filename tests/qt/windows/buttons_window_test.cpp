@@ -58,11 +58,13 @@ TEST_F(ButtonsWindowTest, PopupsListTheModelsChoicesWithSeparatorsAndSelectTheBi
     ButtonsWindow& window = open();
 
     const std::vector<std::string> items = popup_items(*window.binding_popup(kAPress));
-    const std::vector<Choice> choices =
-        binding_choices(binding_of(config.buttons, Button::A).press);
+    const std::vector<Choice> choices = binding_choices(binding_of(config.buttons, Button::A).press,
+                                                        OfferedActions{.on_screen_keyboard = true});
     ASSERT_EQ(items.size(), choices.size());
     for (std::size_t i = 0; i < items.size(); ++i)
         EXPECT_EQ(items[i], choices[i].kind == ChoiceKind::Separator ? "---" : choices[i].title);
+    // Linux opens its on-screen keyboard, so it is offered, after the launcher.
+    EXPECT_EQ(items[7], "On-screen keyboard (Linux)");
     // The shortcut is listed once, after Right, and is the one selected.
     EXPECT_EQ(window.binding_popup(kAPress)->currentIndex(), static_cast<int>(items.size()) - 3);
     EXPECT_EQ(items.end()[-2], "---");

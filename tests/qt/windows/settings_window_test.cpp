@@ -143,6 +143,7 @@ TEST_F(SettingsWindowTest, RestoreDefaultsResetsTheSettingsButKeepsTheButtons) {
 }
 
 struct AccessCase {
+    const PermissionWording* wording;
     bool granted_now;
     std::optional<bool> at_start;
     StatusSymbol symbol;
@@ -152,23 +153,35 @@ struct AccessCase {
 
 TEST_F(SettingsWindowTest, ThePermissionRowAndTheLoginBoxFollowTheSystem) {
     SettingsWindow& window = open();
+    const PermissionWording* mac = &kAccessibilityWording;
+    const PermissionWording* x11 = &kXDisplayWording;
     const std::vector<AccessCase> cases = {
-        {true, std::nullopt, kSymbolGranted, "Accessibility access is on", false},
-        {true, true, kSymbolGranted, "Accessibility access is on", false},
-        {true, false, kSymbolRestart, "Accessibility allowed \u2013 restart Thumbrover to use it",
+        {mac, true, std::nullopt, kSymbolGranted, "Accessibility access is on", false},
+        {mac, true, true, kSymbolGranted, "Accessibility access is on", false},
+        {mac, true, false, kSymbolRestart,
+         "Accessibility allowed \u2013 restart Thumbrover to use it", false},
+        {mac, false, true, kSymbolWarning, "Accessibility access is off", true},
+        {mac, false, false, kSymbolWarning, "Accessibility access is off", true},
+        // On X11 there is no pane to open, so no button that would do nothing.
+        {x11, true, true, kSymbolGranted, "The X display accepts input from Thumbrover", false},
+        {x11, false, true, kSymbolWarning, "The X display does not accept input from Thumbrover",
          false},
-        {false, true, kSymbolWarning, "Accessibility access is off", true},
-        {false, false, kSymbolWarning, "Accessibility access is off", true},
     };
     for (const AccessCase& c : cases) {
         TrustAtStart trust;
         if (c.at_start) static_cast<void>(trust.record(*c.at_start));
         permission_.granted_now = c.granted_now;
-        SettingsWindow other(store_, login_, permission_, trust, {});
+        SettingsWindow other(store_, login_, permission_, trust, {}, *c.wording);
         EXPECT_EQ(other.access_symbol()->symbol(), c.symbol) << c.text;
         EXPECT_EQ(other.access_text()->text(), QString::fromUtf8(c.text));
         EXPECT_EQ(other.privacy_button()->isVisibleTo(&other), c.button_visible) << c.text;
     }
+    // The program's own window speaks of the X display.
+    permission_.granted_now = false;
+    window.refresh_live_rows();
+    EXPECT_EQ(window.access_text()->text(),
+              QStringLiteral("The X display does not accept input from Thumbrover"));
+    EXPECT_FALSE(window.privacy_button()->isVisibleTo(&window));
 
     // The periodic refresh picks up a change made elsewhere, and leaves the sliders alone.
     permission_.granted_now = true;

@@ -122,6 +122,9 @@ class WindowsTest : public ::testing::Test {
         .settle_settings_file = [this] { effects_.flush(); },
         .bluetooth_command = "exec bluetooth-settings",
         .unshifted_key = {},
+        // As the Linux program has them: these tests run on Linux.
+        .wording = kXDisplayWording,
+        .offered = OfferedActions{.on_screen_keyboard = true},
         .input_settings_pane = {},
     }};
     std::optional<std::string> controller_name_;
