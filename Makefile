@@ -5,7 +5,7 @@ PRESET ?= default
 BUILD_DIR ?= build
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan test-tsan test-package bench demo install uninstall \
+.PHONY: all deps build run test test-asan test-tsan test-package bench demo bundle install uninstall \
 	package format clean
 
 all: build
@@ -43,6 +43,13 @@ bench: build
 demo: build
 	@scripts/with-virtual-display build/thumbroverctl demo
 
+# macOS: a self-contained Thumbrover.app (Qt copied in by macdeployqt), signed ad hoc again since
+# macdeployqt changes the bundle.
+bundle: build
+	@macdeployqt build/Thumbrover.app
+	@codesign --force --deep --sign - build/Thumbrover.app
+	@echo "build/Thumbrover.app is ready"
+
 # Copies what `make` built; it never configures or compiles, so `sudo make install` leaves no
 # file of root's in the build folder beyond the list of what it installed.
 install:
@@ -61,7 +68,7 @@ test-package: package
 	@scripts/test-package build
 
 format:
-	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i
+	@git ls-files '*.cpp' '*.hpp' '*.mm' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-asan build-tsan
+	@rm -rf build build-asan build-tsan build-macos-check

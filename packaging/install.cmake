@@ -3,7 +3,9 @@
 #   share/applications/thumbrover.desktop          the application menu entry
 #   share/icons/hicolor/scalable/apps/thumbrover.svg
 #   lib/systemd/user/thumbrover.service            `systemctl --user enable --now thumbrover`
-install(TARGETS thumbrover thumbroverctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS thumbrover thumbroverctl
+        BUNDLE DESTINATION .
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(NOT APPLE)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/thumbrover.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -37,6 +37,7 @@ class AppWindows final : public ShellWindows {
               .wording = kXDisplayWording,
               // The desktop's screen keyboard (or Onboard) opens on request here, unlike on macOS.
               .offered = OfferedActions{.on_screen_keyboard = true},
+              .input_settings_pane = {},
           }) {
         MainTick& tick = services.tick;
         windows_.on_settings_built = [&tick](LiveWindow& window) {

@@ -5,6 +5,7 @@
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>
+#include <QIcon>
 #include <QMetaObject>
 #include <QTimer>
 
@@ -19,7 +20,8 @@ int run_front_end(const AppPorts& ports, const QtShellOptions& options) {
                                  },
                              .end = [](int status) { QCoreApplication::exit(status); }});
     TrayMenu tray([&app](MenuAction action) { app.perform(action); },
-                  [&app] { return app.update_offer(); });
+                  [&app] { return app.update_offer(); }, options.tray_icon);
+    if (options.on_actions) options.on_actions([&app](MenuAction action) { app.perform(action); });
     app.start(tray);
 
     QTimer timer;

@@ -4,6 +4,8 @@
 
 #include "core/app/application.hpp"
 
+class QIcon;
+
 namespace thumbrover {
 
 class TrayMenu;
@@ -14,6 +16,11 @@ struct QtShellOptions : ShellOptions {
     // Runs on the main thread once the event loop runs, with the tray menu (the demo drives its
     // script from here).
     std::function<void(TrayMenu&)> on_started;
+    // The platform's status icons; none: the program's own pictures.
+    std::function<QIcon(bool active)> tray_icon;
+    // Hands the platform a way to perform menu actions from its own menus (the macOS main
+    // menu's Quit), once the application exists. Main thread only, during the event loop.
+    std::function<void(std::function<void(MenuAction)> perform)> on_actions;
 };
 
 // Runs the application in Qt's event loop: the tray menu, the steering ring's window and the

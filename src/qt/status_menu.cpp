@@ -29,8 +29,8 @@ QString menu_title(std::string_view title) {
     return text;
 }
 
-TrayMenu::TrayMenu(ActionHandler on_action, OfferSource offer)
-    : on_action_(std::move(on_action)), offer_(std::move(offer)) {}
+TrayMenu::TrayMenu(ActionHandler on_action, OfferSource offer, IconSource icon)
+    : on_action_(std::move(on_action)), offer_(std::move(offer)), icon_(std::move(icon)) {}
 
 TrayMenu::~TrayMenu() {
     if (tray_) tray_->setContextMenu(nullptr);
@@ -53,8 +53,11 @@ void TrayMenu::show(const StatusMenu& status) {
                          });
     }
     if (icon_active_ != status.active) {
-        tray_->setIcon(tray_icon(status.active));
-        icon_active_ = status.active;
+        const QIcon icon = icon_ ? icon_(status.active) : tray_icon(status.active);
+        if (!icon.isNull()) {
+            tray_->setIcon(icon);
+            icon_active_ = status.active;
+        }
     }
     tray_->setToolTip(qstring(status.tooltip));
 

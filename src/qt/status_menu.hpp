@@ -9,6 +9,7 @@
 #include "core/app/tick.hpp"
 #include "core/ui/status_menu.hpp"
 
+class QIcon;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -26,8 +27,11 @@ class TrayMenu final : public MenuRefresh {
   public:
     using ActionHandler = std::function<void(MenuAction)>;
     using OfferSource = std::function<std::optional<UpdateOffer>()>;
+    // The icon for the program's state (on with a controller, or not); a null icon keeps the one
+    // shown. None: `tray_icon`.
+    using IconSource = std::function<QIcon(bool active)>;
 
-    TrayMenu(ActionHandler on_action, OfferSource offer);
+    TrayMenu(ActionHandler on_action, OfferSource offer, IconSource icon = {});
     ~TrayMenu() override;
     TrayMenu(const TrayMenu&) = delete;
     TrayMenu& operator=(const TrayMenu&) = delete;
@@ -46,6 +50,7 @@ class TrayMenu final : public MenuRefresh {
 
     ActionHandler on_action_;
     OfferSource offer_;
+    IconSource icon_;
     StatusMenuModel model_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<QMenu> menu_;

@@ -82,7 +82,12 @@ void QtWindows::run_startup_check() {
 void QtWindows::open_input_settings() {
     // Posting input on X11 needs no grant the user could give in a settings panel; asking lets
     // a platform that does have one show its prompt.
-    services_.permission.request();
+    if (services_.input_settings_pane.empty()) {
+        services_.permission.request();
+        return;
+    }
+    open_input_permission_action(services_.permission, services_.desktop,
+                                 services_.input_settings_pane);
 }
 
 void QtWindows::open_bluetooth() {

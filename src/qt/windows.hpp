@@ -45,6 +45,9 @@ struct WindowServices {
     PermissionWording wording = kAccessibilityWording;
     // The actions this platform can carry out beyond the common ones.
     OfferedActions offered = {};
+    // The platform's link to the settings pane that grants the input permission; empty where
+    // there is no such pane (asking is then all the program can do).
+    std::string input_settings_pane = {};
 };
 
 // The Settings, Customize Buttons and Setup windows, each built on its first

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -119,8 +121,13 @@ struct Shortcut {
     Key key;
 
     friend bool operator==(const Shortcut&, const Shortcut&) = default;
+    // Compared element by element rather than with the vectors' own <=>, which the libc++ of
+    // Xcode 15 and older does not provide.
     friend std::strong_ordering operator<=>(const Shortcut& a, const Shortcut& b) {
-        if (auto c = a.modifiers <=> b.modifiers; c != 0) return c;
+        const std::size_t common = std::min(a.modifiers.size(), b.modifiers.size());
+        for (std::size_t i = 0; i < common; ++i)
+            if (auto c = a.modifiers[i] <=> b.modifiers[i]; c != 0) return c;
+        if (auto c = a.modifiers.size() <=> b.modifiers.size(); c != 0) return c;
         return a.key <=> b.key;
     }
 };

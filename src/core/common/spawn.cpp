@@ -92,8 +92,9 @@ int close_inherited_descriptors(posix_spawn_file_actions_t* actions) {
 int reset_signals(posix_spawnattr_t* attributes) {
     sigset_t empty_mask;
     sigset_t all_signals;
-    ::sigemptyset(&empty_mask);
-    ::sigfillset(&all_signals);
+    // No `::`: macOS defines these two as macros.
+    sigemptyset(&empty_mask);
+    sigfillset(&all_signals);
     if (const int rc = ::posix_spawnattr_setsigmask(attributes, &empty_mask); rc != 0) return rc;
     if (const int rc = ::posix_spawnattr_setsigdefault(attributes, &all_signals); rc != 0)
         return rc;
@@ -146,10 +147,15 @@ struct Pipe {
 // with its standard descriptors closed.
 Result<Pipe> make_pipe() {
     std::array<int, 2> fds{};
-    // Created close-on-exec at once: another thread spawning a process in between must not
-    // carry our pipe away, or the end of the stream would never come.
-    if (::pipe2(fds.data(), O_CLOEXEC) != 0) return Error{errno_text(errno)};
+    // pipe and then close-on-exec, since macOS has no pipe2. Another thread that spawns in
+    // between closes every inherited descriptor in its child (close_inherited_descriptors) once it
+    // has listed them, so at worst a short-lived child it starts holds the write end a moment
+    // longer, and the capture's time limit still ends the wait.
+    if (::pipe(fds.data()) != 0) return Error{errno_text(errno)};
     std::array<UniqueFd, 2> ends{UniqueFd(fds[0]), UniqueFd(fds[1])};
+    for (const UniqueFd& end : ends) {
+        if (::fcntl(end.get(), F_SETFD, FD_CLOEXEC) != 0) return Error{errno_text(errno)};
+    }
     for (UniqueFd& end : ends) {
         if (end.get() > STDERR_FILENO) continue;
         UniqueFd moved(::fcntl(end.get(), F_DUPFD_CLOEXEC, 3));

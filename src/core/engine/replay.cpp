@@ -1,10 +1,16 @@
 #include "core/engine/replay.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <locale>
 #include <optional>
 #include <span>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace thumbrover {
@@ -58,6 +64,53 @@ std::string without_controls(std::string_view text) {
         }
     }
     return out;
+}
+
+bool same_letters(std::string_view text, std::string_view lower) {
+    return std::equal(text.begin(), text.end(), lower.begin(), lower.end(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
+}
+
+// A float in the form std::from_chars reads: an optional minus, then "inf", "infinity" or "nan"
+// in any case, or digits with an optional point and exponent. Read through the classic locale
+// rather than with from_chars, whose floating-point form some standard libraries (Apple's) lack.
+// A decimal beyond float's range still names a float: an infinity or zero.
+std::optional<float> parse_decimal_float(std::string_view text) {
+    const bool negative = !text.empty() && text.front() == '-';
+    const std::string_view body = negative ? text.substr(1) : text;
+    const float sign = negative ? -1.0f : 1.0f;
+    if (same_letters(body, "inf") || same_letters(body, "infinity"))
+        return sign * std::numeric_limits<float>::infinity();
+    if (same_letters(body, "nan")) return std::numeric_limits<float>::quiet_NaN();
+
+    std::size_t i = 0;
+    const auto digits = [&] {
+        const std::size_t start = i;
+        while (i < body.size() && body[i] >= '0' && body[i] <= '9')
+            ++i;
+        return i - start;
+    };
+    std::size_t mantissa = digits();
+    if (i < body.size() && body[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return std::nullopt;
+    bool small = false;
+    if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
+        ++i;
+        if (i < body.size() && (body[i] == '+' || body[i] == '-')) small = body[i++] == '-';
+        if (digits() == 0) return std::nullopt;
+    }
+    if (i != body.size()) return std::nullopt;
+
+    std::istringstream in{std::string(body)};
+    in.imbue(std::locale::classic());
+    float value = 0.0f;
+    in >> value;
+    if (in.fail()) value = small ? 0.0f : std::numeric_limits<float>::infinity();
+    return sign * value;
 }
 
 std::optional<unsigned> parse_small_number(std::string_view text, unsigned limit) {
@@ -137,15 +190,10 @@ class Replay {
         if (args.size() != 2) return Error{"expected `axis N VALUE`"};
         const auto number = parse_small_number(args[0], kAxisCount - 1);
         if (!number) return Error{"axis number " + quoted(args[0]) + " is not 0..7"};
-        float value = 0.0f;
         const std::string_view text = args[1];
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-        // Out-of-range decimals still name a float (an infinity or zero); only junk is refused.
-        if (end != text.data() + text.size() ||
-            (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-            return Error{"axis value " + quoted(text) + " is not a decimal number"};
-        }
-        const auto event = InputEvent::axis(static_cast<std::uint8_t>(*number), value);
+        const std::optional<float> value = parse_decimal_float(text);
+        if (!value) return Error{"axis value " + quoted(text) + " is not a decimal number"};
+        const auto event = InputEvent::axis(static_cast<std::uint8_t>(*number), *value);
         return emit(now, handle_input(state_, event, now));
     }
 

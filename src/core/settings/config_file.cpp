@@ -198,7 +198,8 @@ std::string value_line(std::string_view key, const Config& config) {
 
 std::string debug_quoted(std::string_view text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
         switch (c) {
             case '"':
                 out += "\\\"";

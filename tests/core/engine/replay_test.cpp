@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,38 @@ TEST(ReplayTime, ParsesExactlyAndPrintsTheShortestForm) {
     for (const std::string_view bad :
          {"", "-1", "1.2345678", ".5", "1e3", "8ms", "1.2.3", "+1", "99999999999999999999"}) {
         EXPECT_FALSE(parse_replay_time(bad).ok()) << bad;
+    }
+}
+
+TEST(Replay, AxisValuesAreReadInEveryFormAFloatIsWritten) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        std::string_view text;
+        float value;
+    } cases[] = {
+        {"0.25", 0.25f}, {"-.5", -0.5f},  {"1.", 1.0f},    {"2.5e-1", 0.25f},
+        {"1E+0", 1.0f},  {"-0", -0.0f},   {"INF", inf},    {"-infinity", -inf},
+        {"1e50", inf},   {"-1e50", -inf}, {"1e-50", 0.0f}, {"0.1", 0.1f},
+    };
+    for (const auto& c : cases) {
+        EngineState state(Config{}, true);
+        std::string out;
+        const auto result = run_replay("0 axis 0 " + std::string(c.text) + "\n", state, out);
+        ASSERT_TRUE(result.ok()) << c.text << ": " << result.error();
+        EXPECT_EQ(state.lx, c.value) << c.text;
+    }
+    EngineState state(Config{}, true);
+    std::string out;
+    ASSERT_TRUE(run_replay("0 axis 0 NaN\n", state, out).ok());
+    EXPECT_TRUE(std::isnan(state.lx));
+
+    for (const std::string_view bad :
+         {"+1", "1e", "e5", ".", "-", "1.2.3", "0x1p3", "1,5", "--1", "infinite", "nan1", "1e+"}) {
+        EngineState s(Config{}, true);
+        const auto result = run_replay("0 axis 0 " + std::string(bad) + "\n", s, out);
+        ASSERT_FALSE(result.ok()) << bad;
+        EXPECT_EQ(result.error(),
+                  "line 1: axis value `" + std::string(bad) + "` is not a decimal number");
     }
 }
 

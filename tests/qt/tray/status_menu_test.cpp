@@ -5,7 +5,9 @@
 #include "qt/qt_app.hpp"
 
 #include <QAction>
+#include <QIcon>
 #include <QMenu>
+#include <QPixmap>
 #include <QSystemTrayIcon>
 #include <vector>
 
@@ -110,6 +112,40 @@ TEST_F(TrayMenuTest, AnActionThatRebuildsTheMenuIsSafe) {
     }
     EXPECT_EQ(self_changing.rebuilds(), 4);
     EXPECT_FALSE(link.status().enabled);
+}
+
+TEST(TrayMenuIcons, ThePlatformsIconFollowsTheStateAndAMissingOneKeepsTheLast) {
+    testing::qt_app();
+    EngineLink link{EngineSender{}, true};
+    QPixmap on(16, 16);
+    on.fill(Qt::black);
+    QPixmap off(16, 16);
+    off.fill(Qt::white);
+    std::vector<bool> asked;
+    bool available = true;
+    TrayMenu tray{[](MenuAction) {}, [] { return std::optional<UpdateOffer>{}; },
+                  [&](bool active) {
+                      asked.push_back(active);
+                      return available ? QIcon(active ? on : off) : QIcon();
+                  }};
+
+    tray.refresh_menu(link);  // on, but no controller
+    EXPECT_EQ(asked, std::vector<bool>{false});
+    const qint64 off_icon = tray.tray()->icon().cacheKey();
+    EXPECT_FALSE(tray.tray()->icon().isNull());
+
+    available = false;
+    link.set_connected(true);
+    tray.refresh_menu(link);
+    EXPECT_EQ(asked, (std::vector<bool>{false, true}));
+    EXPECT_EQ(tray.tray()->icon().cacheKey(), off_icon);
+
+    // Still owed the active icon, so the next rebuild asks again.
+    available = true;
+    link.set_battery("50%");
+    tray.refresh_menu(link);
+    EXPECT_EQ(asked, (std::vector<bool>{false, true, true}));
+    EXPECT_NE(tray.tray()->icon().cacheKey(), off_icon);
 }
 
 TEST(MenuTitle, KeepsAmpersandsLiteral) {

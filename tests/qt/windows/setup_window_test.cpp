@@ -137,7 +137,8 @@ TEST_F(SetupWindowTest, TheStartupCheckOpensTheWindowOnlyWhenSomethingIsMissing)
                                          .battery_text = {},
                                          .settle_settings_file = {},
                                          .bluetooth_command = {},
-                                         .unshifted_key = {}});
+                                         .unshifted_key = {},
+                                         .input_settings_pane = {}});
         LiveWindow* built = nullptr;
         windows.on_setup_built = [&built](LiveWindow& window) { built = &window; };
         windows.run_startup_check();
@@ -149,6 +150,46 @@ TEST_F(SetupWindowTest, TheStartupCheckOpensTheWindowOnlyWhenSomethingIsMissing)
             EXPECT_EQ(built, static_cast<LiveWindow*>(windows.setup_window()));
             EXPECT_TRUE(built->is_visible());
         }
+    }
+}
+
+TEST_F(SetupWindowTest, OpeningTheInputSettingsAsksFirstThenOpensThePlatformsPane) {
+    const struct {
+        const char* what;
+        std::string pane;
+        std::vector<std::string> opened;
+    } cases[] = {
+        {"no pane on this platform", "", {}},
+        {"a settings pane",
+         "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility",
+         {"x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fakes::FakeDesktop desktop;
+        fakes::FakePermission permission;
+        // The system lists the program in the pane only after it asked, so the pane opens after.
+        std::size_t opened_before_request = 99;
+        permission.on_request = [&] { opened_before_request = desktop.opened.size(); };
+        TempDir folder;
+        TrustAtStart trust;
+        QtWindows windows(WindowServices{.store = store_,
+                                         .login_item = login_,
+                                         .permission = permission,
+                                         .desktop = desktop,
+                                         .engine = engine_,
+                                         .app_dir = folder.path(),
+                                         .trust = trust,
+                                         .controller_name = {},
+                                         .battery_text = {},
+                                         .settle_settings_file = {},
+                                         .bluetooth_command = {},
+                                         .unshifted_key = {},
+                                         .input_settings_pane = c.pane});
+        windows.open_input_settings();
+        EXPECT_EQ(permission.requests, 1);
+        EXPECT_EQ(opened_before_request, 0u);
+        EXPECT_EQ(desktop.opened, c.opened);
     }
 }
 

@@ -125,6 +125,7 @@ class WindowsTest : public ::testing::Test {
         // As the Linux program has them: these tests run on Linux.
         .wording = kXDisplayWording,
         .offered = OfferedActions{.on_screen_keyboard = true},
+        .input_settings_pane = {},
     }};
     std::optional<std::string> controller_name_;
     std::optional<std::string> battery_;

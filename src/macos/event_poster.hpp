@@ -1,0 +1,16 @@
+#pragma once
+
+#include <memory>
+
+#include "core/common/result.hpp"
+#include "platform/event_output.hpp"
+
+namespace thumbrover {
+
+// The engine's event output on macOS: the event-synthesis logic over a CoreGraphics sink that
+// posts every event to the HID event tap from one event source with the HID system state.
+// Fails with "could not create an event source" when the window server gives no source.
+// Engine thread only, like every EventOutput.
+[[nodiscard]] Result<std::unique_ptr<EventOutput>> create_event_output();
+
+}  // namespace thumbrover
