@@ -6,10 +6,8 @@
 
 namespace thumbrover {
 
-// The windows as the program has them on Linux: the settings store writing the real settings
-// file (in the background), the steering circle and the engine; the tick refreshing visible
-// windows; the desktop's Bluetooth panel and the X keyboard map; and the session-bus listener
-// through which a second start of the program shows Settings here.
+// The windows as the program has them on Linux: the desktop's Bluetooth panel, the X keyboard map,
+// the X display's wording of the input permission and the on-screen keyboard among the actions.
 [[nodiscard]] std::unique_ptr<ShellWindows> make_windows(ShellServices& services);
 
 }  // namespace thumbrover

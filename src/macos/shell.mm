@@ -95,51 +95,6 @@ QIcon symbol_icon(bool active) {
     return icon;
 }
 
-class AppWindows final : public ShellWindows {
-  public:
-    explicit AppWindows(ShellServices& services)
-        : effects_(config_path(services.app_dir), services.circle, services.notifier),
-          store_(effects_),
-          windows_(WindowServices{
-              .store = store_,
-              .login_item = services.login_item,
-              .permission = services.permission,
-              .desktop = services.desktop,
-              .engine = services.engine,
-              .app_dir = services.app_dir,
-              .trust = trust_at_start(),
-              .controller_name = {},
-              .battery_text = {},
-              .settle_settings_file = [this] { effects_.flush(); },
-              .bluetooth_command = kBluetoothCommand,
-              .unshifted_key = unshifted_mac_key,
-              .wording = kAccessibilityWording,
-              .offered = {},
-              .input_settings_pane = std::string(kAccessibilityPaneLink),
-          }) {
-        MainTick& tick = services.tick;
-        windows_.on_settings_built = [&tick](LiveWindow& window) {
-            tick.settings_window_built(window);
-        };
-        windows_.on_setup_built = [&tick](LiveWindow& window) { tick.setup_window_built(window); };
-        // Opening the program again while it runs shows Settings.
-        on_reopen([this] { windows_.open_settings(); });
-    }
-    ~AppWindows() override { effects_.flush(); }
-    AppWindows(const AppWindows&) = delete;
-    AppWindows& operator=(const AppWindows&) = delete;
-
-    void open_settings() override { windows_.open_settings(); }
-    void open_buttons() override { windows_.open_buttons(); }
-    void open_setup() override { windows_.open_setup(); }
-    void run_startup_check() override { windows_.run_startup_check(); }
-
-  private:
-    AppSettingsEffects effects_;
-    SettingsStore store_;
-    QtWindows windows_;
-};
-
 }  // namespace
 
 int run_shell(int argc, char** argv) {
@@ -163,7 +118,18 @@ int run_shell(int argc, char** argv) {
 
     QtShellOptions options;
     options.make_windows = [](ShellServices& services) -> std::unique_ptr<ShellWindows> {
-        return std::make_unique<AppWindows>(services);
+        auto windows = make_app_windows(
+            services, PlatformWindows{
+                          .bluetooth_command = kBluetoothCommand,
+                          .unshifted_key = unshifted_mac_key,
+                          .wording = kAccessibilityWording,
+                          .offered = {},
+                          .input_settings_pane = std::string(kAccessibilityPaneLink),
+                      });
+        // Opening the program again while it runs shows Settings.
+        ShellWindows* shown = windows.get();
+        on_reopen([shown] { shown->open_settings(); });
+        return windows;
     };
     options.tray_icon = symbol_icon;
     options.on_actions = [](std::function<void(MenuAction)> perform) {

@@ -7,6 +7,7 @@
 #include "core/controller/slots.hpp"
 #include "core/services/services.hpp"
 #include "core/settings/config_file.hpp"
+#include "core/ui/app_settings_effects.hpp"
 #include "core/ui/setup_window.hpp"
 #include "qt/buttons_window.hpp"
 #include "qt/settings_window.hpp"
@@ -102,6 +103,57 @@ void QtWindows::open_config_file() {
 
 void QtWindows::restart() {
     restart_program(services_.desktop, services_.engine);
+}
+
+namespace {
+
+class AppWindows final : public ShellWindows {
+  public:
+    AppWindows(ShellServices& services, PlatformWindows platform)
+        : effects_(config_path(services.app_dir), services.circle, services.notifier),
+          store_(effects_),
+          windows_(WindowServices{
+              .store = store_,
+              .login_item = services.login_item,
+              .permission = services.permission,
+              .desktop = services.desktop,
+              .engine = services.engine,
+              .app_dir = services.app_dir,
+              .trust = trust_at_start(),
+              .controller_name = {},
+              .battery_text = {},
+              .settle_settings_file = [this] { effects_.flush(); },
+              .bluetooth_command = std::move(platform.bluetooth_command),
+              .unshifted_key = std::move(platform.unshifted_key),
+              .wording = platform.wording,
+              .offered = platform.offered,
+              .input_settings_pane = std::move(platform.input_settings_pane),
+          }) {
+        MainTick& tick = services.tick;
+        windows_.on_settings_built = [&tick](LiveWindow& window) {
+            tick.settings_window_built(window);
+        };
+        windows_.on_setup_built = [&tick](LiveWindow& window) { tick.setup_window_built(window); };
+    }
+    ~AppWindows() override { effects_.flush(); }
+    AppWindows(const AppWindows&) = delete;
+    AppWindows& operator=(const AppWindows&) = delete;
+
+    void open_settings() override { windows_.open_settings(); }
+    void open_buttons() override { windows_.open_buttons(); }
+    void open_setup() override { windows_.open_setup(); }
+    void run_startup_check() override { windows_.run_startup_check(); }
+
+  private:
+    AppSettingsEffects effects_;
+    SettingsStore store_;
+    QtWindows windows_;
+};
+
+}  // namespace
+
+std::unique_ptr<ShellWindows> make_app_windows(ShellServices& services, PlatformWindows platform) {
+    return std::make_unique<AppWindows>(services, std::move(platform));
 }
 
 }  // namespace thumbrover

@@ -92,4 +92,19 @@ class QtWindows final : public ShellWindows, public SettingsOpener {
     std::unique_ptr<SetupWindow> setup_;
 };
 
+// What each platform chooses for its windows; the rest comes from the running program.
+struct PlatformWindows {
+    std::string bluetooth_command;
+    UnshiftedKey unshifted_key;
+    PermissionWording wording = kAccessibilityWording;
+    OfferedActions offered = {};
+    std::string input_settings_pane = {};
+};
+
+// The windows as the running program has them: the settings store writing the real settings file
+// (in the background) and telling the steering circle and the engine, the windows built on first
+// opening, and the tick refreshing the visible ones.
+[[nodiscard]] std::unique_ptr<ShellWindows> make_app_windows(ShellServices& services,
+                                                             PlatformWindows platform);
+
 }  // namespace thumbrover
