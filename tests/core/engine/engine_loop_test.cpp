@@ -197,8 +197,8 @@ TEST(RunEngine, ASignalWakesALoopThatWaitsWithoutATimeout) {
     std::promise<int> ended;
     std::future<int> status = ended.get_future();
     std::thread engine([&] {
-        ended.set_value(
-            run_engine(host.ports, EngineOptions{dir.path(), &steady_clock(), host.cells()}));
+        ended.set_value(run_engine(
+            host.ports, EngineOptions{dir.path(), &steady_clock(), host.cells(), std::nullopt}));
     });
     // Nothing is connected and nothing is pending: the loop sleeps until a message comes.
     while (!host.linked)
