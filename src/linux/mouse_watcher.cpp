@@ -35,6 +35,16 @@ bool raw_motion_moves_pointer(std::span<const unsigned char> mask,
     return false;
 }
 
+std::vector<int> devices_to_watch(const std::vector<InputDeviceInfo>& devices) {
+    std::vector<int> ids;
+    for (const auto& device : devices) {
+        if (device.use == InputDeviceInfo::Use::Slave && !is_xtest_device_name(device.name)) {
+            ids.push_back(device.id);
+        }
+    }
+    return ids;
+}
+
 void MotionSources::learn(const std::vector<InputDeviceInfo>& devices) {
     xtest_.clear();
     for (const auto& device : devices)
@@ -67,20 +77,15 @@ WatchStart X11MouseWatcher::start() {
     int minor = 2;
     if (XIQueryVersion(d, &major, &minor) != Success || major < 2) return WatchStart::Failed;
 
-    unsigned char raw_bits[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(raw_bits, XI_RawMotion);
     unsigned char hierarchy_bits[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(hierarchy_bits, XI_HierarchyChanged);
-    // Raw events of master devices carry the slave that caused them as their source; selecting
-    // slaves too would report every motion twice.
-    XIEventMask masks[] = {
-        {XIAllMasterDevices, sizeof(raw_bits), raw_bits},
-        {XIAllDevices, sizeof(hierarchy_bits), hierarchy_bits},
-    };
-    XISelectEvents(d, DefaultRootWindow(d), masks, 2);
+    XIEventMask hierarchy{XIAllDevices, sizeof(hierarchy_bits), hierarchy_bits};
+    XISelectEvents(d, DefaultRootWindow(d), &hierarchy, 1);
     if (!display->sync_errors()) return WatchStart::Failed;
     display_ = std::move(display).value();
-    sources_.learn(list_devices());
+    const std::vector<InputDeviceInfo> devices = list_devices();
+    select_devices(devices);
+    sources_.learn(devices);
     return WatchStart::Watching;
 }
 
@@ -125,12 +130,30 @@ X11MouseWatcher::Waited X11MouseWatcher::wait_motion(
             if (raw_motion_moves_pointer({raw->valuators.mask, mask_len}, {raw->raw_values, set}))
                 source = raw->sourceid;
         } else if (cookie->evtype == XI_HierarchyChanged) {
-            sources_.learn(list_devices());
+            const std::vector<InputDeviceInfo> devices = list_devices();
+            select_devices(devices);
+            sources_.learn(devices);
         }
         XFreeEventData(d, cookie);
         if (!source) continue;
         return {Wait::Motion, sources_.classify(*source, [this] { return list_devices(); })};
     }
+}
+
+void X11MouseWatcher::select_devices(const std::vector<InputDeviceInfo>& devices) {
+    Display* d = display_->get();
+    unsigned char raw_bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(raw_bits, XI_RawMotion);
+    // Slaves, not their masters: a master's raw event comes from whichever slave moved it, the
+    // program's XTEST device included, and the server would wake us for every one of those.
+    // A device that left in the meantime only makes the server answer with an error: it is
+    // read here so that it is not taken for a later request's.
+    std::vector<XIEventMask> masks;
+    for (const int id : devices_to_watch(devices))
+        masks.push_back({id, sizeof(raw_bits), raw_bits});
+    if (masks.empty()) return;
+    XISelectEvents(d, DefaultRootWindow(d), masks.data(), static_cast<int>(masks.size()));
+    static_cast<void>(display_->sync_errors());
 }
 
 std::vector<InputDeviceInfo> X11MouseWatcher::list_devices() const {
@@ -139,7 +162,12 @@ std::vector<InputDeviceInfo> X11MouseWatcher::list_devices() const {
     XIDeviceInfo* info = XIQueryDevice(d, XIAllDevices, &count);
     std::vector<InputDeviceInfo> devices;
     for (int i = 0; info != nullptr && i < count; ++i) {
-        devices.push_back({info[i].deviceid, info[i].name != nullptr ? info[i].name : ""});
+        const int use = info[i].use;
+        const InputDeviceInfo::Use role = use == XIMasterPointer || use == XIMasterKeyboard
+                                              ? InputDeviceInfo::Use::Master
+                                          : use == XIFloatingSlave ? InputDeviceInfo::Use::Floating
+                                                                   : InputDeviceInfo::Use::Slave;
+        devices.push_back({info[i].deviceid, info[i].name != nullptr ? info[i].name : "", role});
     }
     if (info != nullptr) XIFreeDeviceInfo(info);
     return devices;

@@ -26,9 +26,19 @@ namespace thumbrover {
                                             std::span<const double> raw_values);
 
 struct InputDeviceInfo {
+    // The server's roles: the master devices are the cursors and focuses that slaves, the
+    // physical devices, drive; a floating slave drives none.
+    enum class Use { Master, Slave, Floating };
+
     int id = 0;
     std::string name;
+    Use use = Use::Slave;
 };
+
+// The devices whose raw motion the watcher asks the server for: every slave that drives a master
+// except the XTEST ones. The program's own motion then never reaches the watcher at all, so
+// steering does not wake it a hundred times a second to throw each event away.
+[[nodiscard]] std::vector<int> devices_to_watch(const std::vector<InputDeviceInfo>& devices);
 
 // The origin of motion by source device, learnt from the server's device list. A device the list
 // does not name counts as real: missing the user's own mouse would leave the ring up under it.
@@ -67,6 +77,9 @@ class X11MouseWatcher final : public MouseMotionSource {
 
   private:
     [[nodiscard]] std::vector<InputDeviceInfo> list_devices() const;
+    // Asks for the raw motion of the devices that are there now; called again whenever the
+    // server's device list changes.
+    void select_devices(const std::vector<InputDeviceInfo>& devices);
 
     std::optional<X11Display> display_;
     int xi_opcode_ = 0;

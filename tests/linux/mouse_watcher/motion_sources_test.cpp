@@ -51,6 +51,37 @@ TEST(RawMotionMovesPointer, OnlyMotionOfTheFirstTwoAxesCounts) {
         EXPECT_EQ(raw_motion_moves_pointer(c.mask, c.values), c.moves) << c.what;
 }
 
+TEST(DevicesToWatch, EverySlaveThatDrivesACursorExceptTheXtestOnes) {
+    using Use = InputDeviceInfo::Use;
+    const struct {
+        const char* what;
+        std::vector<InputDeviceInfo> devices;
+        std::vector<int> watched;
+    } cases[] = {
+        {"a virtual display's devices",
+         {{2, "Virtual core pointer", Use::Master},
+          {3, "Virtual core keyboard", Use::Master},
+          {4, "Virtual core XTEST pointer", Use::Slave},
+          {5, "Virtual core XTEST keyboard", Use::Slave},
+          {6, "Xvfb mouse", Use::Slave},
+          {7, "Xvfb keyboard", Use::Slave}},
+         {6, 7}},
+        {"a laptop with a second seat",
+         {{2, "Virtual core pointer", Use::Master},
+          {4, "Virtual core XTEST pointer", Use::Slave},
+          {9, "SynPS/2 Synaptics TouchPad", Use::Slave},
+          {10, "Logitech USB Optical Mouse", Use::Slave},
+          {11, "second pointer", Use::Master},
+          {12, "second XTEST pointer", Use::Slave}},
+         {9, 10}},
+        {"a floating tablet drives no cursor", {{13, "Wacom stylus", Use::Floating}}, {}},
+        {"only the program's own devices", {{4, "Virtual core XTEST pointer", Use::Slave}}, {}},
+        {"no devices at all", {}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(devices_to_watch(c.devices), c.watched) << c.what;
+}
+
 TEST(MotionSources, ClassifiesBySourceDeviceAndRelistsOncePerUnknownDevice) {
     int listings = 0;
     std::vector<InputDeviceInfo> server = {
