@@ -5,8 +5,13 @@
 #import <GameController/GameController.h>
 
 #include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "macos/gamepad_elements.hpp"
+#include "macos/news_relay.hpp"
 
 namespace thumbrover {
 namespace {
@@ -74,11 +79,98 @@ struct Known {
     id<CHHapticPatternPlayer> haptic_player = nil;
 };
 
+void on_main_thread(dispatch_block_t block) {
+    if (NSThread.isMainThread) {
+        block();
+    } else {
+        dispatch_async(dispatch_get_main_queue(), block);
+    }
+}
+
+// The controllers as the main thread last saw them, and the value-changed handlers on them. Shared
+// with the connection observers, which may still be queued on the main thread when the gamepad
+// ends.
+class Roster {
+  public:
+    explicit Roster(std::shared_ptr<NewsRelay> relay)
+        : relay_(std::move(relay)),
+          handler_queue_(
+              dispatch_queue_create("app.thumbrover.controller-input",
+                                    dispatch_queue_attr_make_with_qos_class(
+                                        DISPATCH_QUEUE_SERIAL, QOS_CLASS_USER_INTERACTIVE, 0))) {}
+
+    [[nodiscard]] NSArray<GCController*>* listed() {
+        std::lock_guard lock(mutex_);
+        return listed_;
+    }
+
+    // Main thread. The framework's list may not yet (or no longer) hold the controller a
+    // notification is about; the notification is the one to believe.
+    void update(GCController* arrived, GCController* left) {
+        NSMutableArray<GCController*>* now = [GCController.controllers mutableCopy];
+        if (left != nil) [now removeObject:left];
+        if (arrived != nil && ![now containsObject:arrived]) [now addObject:arrived];
+        NSArray<GCController*>* before = nil;
+        {
+            std::lock_guard lock(mutex_);
+            if (ended_) return;
+            before = listed_;
+            listed_ = [now copy];
+        }
+        for (GCController* controller in before) {
+            if (![now containsObject:controller]) stop_listening(controller);
+        }
+        for (GCController* controller in now) {
+            if (![before containsObject:controller]) listen(controller);
+        }
+    }
+
+    // Main thread. Takes every handler off, for good.
+    void end() {
+        NSArray<GCController*>* before = nil;
+        {
+            std::lock_guard lock(mutex_);
+            ended_ = true;
+            before = std::exchange(listed_, @[]);
+        }
+        for (GCController* controller in before)
+            stop_listening(controller);
+    }
+
+    void announce(ControllerNews news) { relay_->announce(news); }
+
+  private:
+    void listen(GCController* controller) {
+        GCExtendedGamepad* pad = controller.extendedGamepad;
+        if (pad == nil) return;
+        controller.handlerQueue = handler_queue_;
+        const std::shared_ptr<NewsRelay> relay = relay_;
+        pad.valueChangedHandler = ^(GCExtendedGamepad*, GCControllerElement*) {
+          relay->announce(ControllerNews::Input);
+        };
+    }
+
+    static void stop_listening(GCController* controller) {
+        controller.extendedGamepad.valueChangedHandler = nil;
+    }
+
+    std::shared_ptr<NewsRelay> relay_;
+    // A queue of our own, so that news of a moving stick never waits for a busy main thread.
+    dispatch_queue_t handler_queue_;
+    std::mutex mutex_;
+    NSArray<GCController*>* listed_ = @[];
+    bool ended_ = false;
+};
+
 }  // namespace
 
 struct GameControllerGamepad::Impl {
     std::map<ControllerId, Known> known;
     ControllerId next_id = 1;
+    // Set once `watch` was called.
+    std::shared_ptr<NewsRelay> relay;
+    std::shared_ptr<Roster> roster;
+    std::vector<id> observers;
 
     GCController* find(ControllerId which) const {
         const auto it = known.find(which);
@@ -88,13 +180,52 @@ struct GameControllerGamepad::Impl {
 
 GameControllerGamepad::GameControllerGamepad() : impl_(std::make_unique<Impl>()) {}
 
-GameControllerGamepad::~GameControllerGamepad() = default;
+GameControllerGamepad::~GameControllerGamepad() {
+    if (!impl_->roster) return;
+    for (id observer : impl_->observers)
+        [NSNotificationCenter.defaultCenter removeObserver:observer];
+    impl_->relay->stop();
+    const std::shared_ptr<Roster> roster = impl_->roster;
+    on_main_thread(^{
+      roster->end();
+    });
+}
+
+bool GameControllerGamepad::watch(std::function<void(ControllerNews)> news) {
+    if (impl_->roster) return true;
+    impl_->relay = std::make_shared<NewsRelay>(std::move(news));
+    impl_->roster = std::make_shared<Roster>(impl_->relay);
+    const std::shared_ptr<Roster> roster = impl_->roster;
+    NSNotificationCenter* center = NSNotificationCenter.defaultCenter;
+    NSOperationQueue* main = NSOperationQueue.mainQueue;
+    impl_->observers.push_back([center addObserverForName:GCControllerDidConnectNotification
+                                                   object:nil
+                                                    queue:main
+                                               usingBlock:^(NSNotification* note) {
+                                                 roster->update(note.object, nil);
+                                                 roster->announce(ControllerNews::Devices);
+                                               }]);
+    impl_->observers.push_back([center addObserverForName:GCControllerDidDisconnectNotification
+                                                   object:nil
+                                                    queue:main
+                                               usingBlock:^(NSNotification* note) {
+                                                 roster->update(nil, note.object);
+                                                 roster->announce(ControllerNews::Devices);
+                                               }]);
+    on_main_thread(^{
+      roster->update(nil, nil);
+      roster->announce(ControllerNews::Devices);
+    });
+    return true;
+}
 
 std::vector<ControllerId> GameControllerGamepad::controllers() {
     @autoreleasepool {
         std::vector<ControllerId> ids;
         std::map<ControllerId, Known> still_there;
-        for (GCController* controller in GCController.controllers) {
+        NSArray<GCController*>* listed =
+            impl_->roster ? impl_->roster->listed() : GCController.controllers;
+        for (GCController* controller in listed) {
             ControllerId found = 0;
             for (auto& [known_id, entry] : impl_->known) {
                 if ([entry.controller isEqual:controller]) {
@@ -115,41 +246,55 @@ std::vector<ControllerId> GameControllerGamepad::controllers() {
 }
 
 bool GameControllerGamepad::has_extended_profile(ControllerId which) {
-    GCController* controller = impl_->find(which);
-    return controller != nil && controller.extendedGamepad != nil;
+    @autoreleasepool {
+        GCController* controller = impl_->find(which);
+        return controller != nil && controller.extendedGamepad != nil;
+    }
 }
 
 std::optional<ControllerSnapshot> GameControllerGamepad::read(ControllerId which) {
-    GCExtendedGamepad* pad = impl_->find(which).extendedGamepad;
-    if (pad == nil) return std::nullopt;
-    const GamepadReader reader{
-        [pad](GamepadButton button) -> std::optional<bool> {
-            GCControllerButtonInput* element = button_element(pad, button);
-            if (element == nil) return std::nullopt;
-            return static_cast<bool>(element.isPressed);
-        },
-        [pad](GamepadAxis axis) { return axis_value(pad, axis); },
-    };
-    return read_snapshot(reader);
+    // The reader's thread has no run loop to drain autoreleased objects, so every call drains its
+    // own.
+    @autoreleasepool {
+        GCExtendedGamepad* pad = impl_->find(which).extendedGamepad;
+        if (pad == nil) return std::nullopt;
+        const GamepadReader reader{
+            [pad](GamepadButton button) -> std::optional<bool> {
+                GCControllerButtonInput* element = button_element(pad, button);
+                if (element == nil) return std::nullopt;
+                return static_cast<bool>(element.isPressed);
+            },
+            [pad](GamepadAxis axis) { return axis_value(pad, axis); },
+        };
+        return read_snapshot(reader);
+    }
 }
 
 std::optional<std::string> GameControllerGamepad::vendor_name(ControllerId which) {
-    NSString* name = impl_->find(which).vendorName;
-    if (name == nil || name.length == 0) return std::nullopt;
-    return std::string(name.UTF8String);
+    @autoreleasepool {
+        NSString* name = impl_->find(which).vendorName;
+        if (name == nil || name.length == 0) return std::nullopt;
+        return std::string(name.UTF8String);
+    }
 }
 
 std::optional<float> GameControllerGamepad::battery_level(ControllerId which) {
-    GCDeviceBattery* battery = impl_->find(which).battery;
-    if (battery == nil) return std::nullopt;
-    return battery.batteryLevel;
+    @autoreleasepool {
+        GCDeviceBattery* battery = impl_->find(which).battery;
+        if (battery == nil) return std::nullopt;
+        return battery.batteryLevel;
+    }
 }
 
 void GameControllerGamepad::disable_home_gesture(ControllerId which) {
-    GCControllerButtonInput* home = impl_->find(which).extendedGamepad.buttonHome;
-    if (home != nil)
-        home.preferredSystemGestureState =
-            static_cast<GCSystemGestureState>(kSystemGestureStateDisabled);
+    @autoreleasepool {
+        GCControllerButtonInput* home = impl_->find(which).extendedGamepad.buttonHome;
+        if (home == nil) return;
+        on_main_thread(^{
+          home.preferredSystemGestureState =
+              static_cast<GCSystemGestureState>(kSystemGestureStateDisabled);
+        });
+    }
 }
 
 Result<void> GameControllerGamepad::rumble_once(ControllerId which) {
@@ -189,6 +334,7 @@ Result<void> GameControllerGamepad::rumble_once(ControllerId which) {
 }
 
 void GameControllerGamepad::release(ControllerId which) {
+    // Its handler was taken off on the main thread when it disconnected, before it left the list.
     impl_->known.erase(which);
 }
 

@@ -22,6 +22,7 @@ int main() {
 
     auto output = create_event_output();
     GameControllerGamepad gamepad;
+    (void)gamepad.watch([](ControllerNews) {});
     for (const ControllerId controller : gamepad.controllers()) {
         gamepad.disable_home_gesture(controller);
         (void)gamepad.read(controller);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <utility>
+
+#include "platform/gamepad.hpp"
+
+namespace thumbrover {
+
+// Carries a controller service's announcements to its reader. The framework's handlers and
+// observers run on queues of their own and may still run after the service is gone, so they hold
+// the relay (by shared pointer), never the service, and the service stops the relay when it ends.
+class NewsRelay {
+  public:
+    explicit NewsRelay(std::function<void(ControllerNews)> news) : news_(std::move(news)) {}
+
+    // Any thread. Does nothing once stopped.
+    void announce(ControllerNews news);
+
+    // Any thread but one inside `news`. When it returns, `news` has been destroyed (and with it
+    // whatever it holds) and is never called again; an announcement under way on another thread
+    // has finished.
+    void stop();
+
+  private:
+    std::mutex mutex_;
+    std::function<void(ControllerNews)> news_;
+};
+
+}  // namespace thumbrover
