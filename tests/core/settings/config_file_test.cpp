@@ -697,18 +697,11 @@ TEST(LoadConfigAtStart, CreatesAMissingFileAndItsFolders) {
 
 TEST(LoadConfigAtStart, LooksInTheApplicationFolderByDefault) {
     TempDir tmp;
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old ? old : "";
-    ::setenv("XDG_CONFIG_HOME", tmp.path().c_str(), 1);
+    const testing::ScopedEnv xdg("XDG_CONFIG_HOME", tmp.path().string());
     const Config config = load_config_at_start(nullptr);
     const fs::path expected = tmp / "thumbrover" / "config.toml";
-    const bool same_path = config_path() == expected;
-    if (old)
-        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(config, Config{});
-    EXPECT_TRUE(same_path);
+    EXPECT_EQ(config_path(), expected);
     EXPECT_EQ(slurp(expected), config_to_text(Config{}));
 }
 

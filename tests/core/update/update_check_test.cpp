@@ -392,12 +392,8 @@ TEST(OpenUpdate, ReportsAnOpenerThatCannotStart) {
 
 TEST(UpdateCheckDefaults, TheRecordLivesInTheApplicationFolder) {
     TempDir home;
-    const std::string old_home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
-    const char* old_xdg = std::getenv("XDG_CONFIG_HOME");
-    const std::optional<std::string> saved_xdg =
-        old_xdg != nullptr ? std::optional<std::string>(old_xdg) : std::nullopt;
-    ::setenv("HOME", home.path().c_str(), 1);
-    ::unsetenv("XDG_CONFIG_HOME");
+    const testing::ScopedEnv home_env("HOME", home.path().string());
+    const testing::ScopedEnv xdg_env("XDG_CONFIG_HOME", std::nullopt);
     const auto folder = app_dir();
     ASSERT_TRUE(save_stored_update(folder / "update.toml", StoredUpdate{1, newer}));
     {
@@ -406,8 +402,6 @@ TEST(UpdateCheckDefaults, TheRecordLivesInTheApplicationFolder) {
         UpdateCheck check(std::move(deps));
         EXPECT_EQ(check.current_offer(), newer);
     }
-    ::setenv("HOME", old_home.c_str(), 1);
-    if (saved_xdg) ::setenv("XDG_CONFIG_HOME", saved_xdg->c_str(), 1);
 }
 
 TEST(UpdateThread, RunsOffTheCallingThreadAndOutlivesTheCheckObject) {
