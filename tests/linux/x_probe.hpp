@@ -56,6 +56,17 @@ struct ProbeEvent {
     std::chrono::steady_clock::time_point seen;
 };
 
+// What wait_for and wait_for_next look for.
+inline std::function<bool(const ProbeEvent&)> button_event(int type, unsigned int button) {
+    return [type, button](const ProbeEvent& e) { return e.type == type && e.button == button; };
+}
+inline std::function<bool(const ProbeEvent&)> key_press(KeySym keysym) {
+    return [keysym](const ProbeEvent& e) { return e.type == KeyPress && e.keysym == keysym; };
+}
+inline std::function<bool(const ProbeEvent&)> key_release(KeySym keysym) {
+    return [keysym](const ProbeEvent& e) { return e.type == KeyRelease && e.keysym == keysym; };
+}
+
 struct PointerPosition {
     int x = 0;
     int y = 0;

@@ -22,6 +22,8 @@ namespace thumbrover {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::button_event;
+using testing::key_press;
 using testing::ProbeEvent;
 using testing::ProgramRun;
 using testing::XProbe;
@@ -46,10 +48,6 @@ void run_over_probe(int x, int y, const std::function<void(ProgramRun&, XProbe&)
         },
         prepare);
     EXPECT_EQ(status, 0);
-}
-
-std::function<bool(const ProbeEvent&)> mouse_button(int type, unsigned int button) {
-    return [type, button](const ProbeEvent& e) { return e.type == type && e.button == button; };
 }
 
 bool button1_held(const XProbe& probe) {
@@ -118,13 +116,13 @@ TEST(Program, TheRingFollowsThePointerWhileSteeringAndLeavesAfterTheIdleTime) {
 TEST(Program, AHeldWhileSteeringDragsInTheWindowBeneath) {
     run_over_probe(900, 500, [](ProgramRun& program, XProbe& probe) {
         program.set_button(testing::kButtonA, true);
-        const auto press = probe.wait_for(mouse_button(ButtonPress, 1), 3s);
+        const auto press = probe.wait_for(button_event(ButtonPress, 1), 3s);
         ASSERT_TRUE(press.has_value()) << "A did not press button 1";
         program.set_axis(testing::kAxisLeftX, -0.8f);
         std::this_thread::sleep_for(400ms);
         program.set_axis(testing::kAxisLeftX, 0.0f);
         program.set_button(testing::kButtonA, false);
-        const auto release = probe.wait_for(mouse_button(ButtonRelease, 1), 3s);
+        const auto release = probe.wait_for(button_event(ButtonRelease, 1), 3s);
         ASSERT_TRUE(release.has_value());
         int drag_motions = 0;
         for (const ProbeEvent& e : probe.events())
@@ -139,7 +137,7 @@ TEST(Program, AHeldWhileSteeringDragsInTheWindowBeneath) {
 TEST(Program, RightStickUpScrollsUpAtAboutFifteenNotchesASecond) {
     run_over_probe(900, 500, [](ProgramRun& program, XProbe& probe) {
         program.set_axis(testing::kAxisRightY, -1.0f);
-        ASSERT_TRUE(probe.wait_for(mouse_button(ButtonPress, 4), 3s));
+        ASSERT_TRUE(probe.wait_for(button_event(ButtonPress, 4), 3s));
         std::this_thread::sleep_for(1500ms);
         program.set_axis(testing::kAxisRightY, 0.0f);
         std::this_thread::sleep_for(100ms);
@@ -167,21 +165,13 @@ TEST(Program, MediaKeysAndShortcutsArriveWithTheirModifiers) {
         [](ProgramRun& program, XProbe& probe) {
             probe.raise();
             probe.clear();
-            const auto key_press = [&](KeySym keysym) {
-                return probe.wait_for(
-                    [keysym](const ProbeEvent& e) {
-                        return e.type == KeyPress && e.keysym == keysym;
-                    },
-                    3s);
-            };
-
             tap(program, testing::kButtonMenu);
-            const auto play = key_press(XF86XK_AudioPlay);
+            const auto play = probe.wait_for(key_press(XF86XK_AudioPlay), 3s);
             ASSERT_TRUE(play.has_value()) << "Menu is play-pause";
             EXPECT_EQ(play->state & (ShiftMask | ControlMask | Mod1Mask | Mod4Mask), 0u);
 
             tap(program, testing::kButtonY);
-            const auto t = key_press(XK_t);
+            const auto t = probe.wait_for(key_press(XK_t), 3s);
             ASSERT_TRUE(t.has_value()) << "Y is ctrl+shift+t here";
             EXPECT_EQ(t->state & (ShiftMask | ControlMask | Mod1Mask | Mod4Mask),
                       static_cast<unsigned>(ShiftMask | ControlMask));
@@ -209,7 +199,7 @@ TEST(Program, UnpluggingWhileAIsHeldReleasesTheButton) {
         program.unplug();
         EXPECT_TRUE(testing::wait_until([&] { return !button1_held(probe); }, 3s))
             << "button 1 stuck after the controller went away";
-        EXPECT_TRUE(probe.wait_for(mouse_button(ButtonRelease, 1), 1s));
+        EXPECT_TRUE(probe.wait_for(button_event(ButtonRelease, 1), 1s));
         EXPECT_TRUE(testing::wait_until([&] { return !program.connected(); }, 2s));
         EXPECT_TRUE(testing::wait_until(
             [&] { return program.tray_status() == "Controller not connected"; }, 2s));
