@@ -56,6 +56,17 @@ struct ProbeEvent {
     std::chrono::steady_clock::time_point seen;
 };
 
+// What wait_for and wait_for_next look for.
+inline std::function<bool(const ProbeEvent&)> button_event(int type, unsigned int button) {
+    return [type, button](const ProbeEvent& e) { return e.type == type && e.button == button; };
+}
+inline std::function<bool(const ProbeEvent&)> key_press(KeySym keysym) {
+    return [keysym](const ProbeEvent& e) { return e.type == KeyPress && e.keysym == keysym; };
+}
+inline std::function<bool(const ProbeEvent&)> key_release(KeySym keysym) {
+    return [keysym](const ProbeEvent& e) { return e.type == KeyRelease && e.keysym == keysym; };
+}
+
 struct PointerPosition {
     int x = 0;
     int y = 0;
@@ -136,28 +147,28 @@ class XProbe {
             ProbeEvent seen;
             seen.type = event.type;
             seen.seen = std::chrono::steady_clock::now();
+            // Button, motion and key events name these fields alike.
+            const auto common = [&seen](const auto& input) {
+                seen.state = input.state;
+                seen.time = input.time;
+                seen.x_root = input.x_root;
+                seen.y_root = input.y_root;
+            };
             switch (event.type) {
                 case MappingNotify:
                     XRefreshKeyboardMapping(&event.xmapping);
                     continue;
                 case ButtonPress:
                 case ButtonRelease:
+                    common(event.xbutton);
                     seen.button = event.xbutton.button;
-                    seen.time = event.xbutton.time;
-                    seen.state = event.xbutton.state;
-                    seen.x_root = event.xbutton.x_root;
-                    seen.y_root = event.xbutton.y_root;
                     break;
                 case MotionNotify:
-                    seen.state = event.xmotion.state;
-                    seen.time = event.xmotion.time;
-                    seen.x_root = event.xmotion.x_root;
-                    seen.y_root = event.xmotion.y_root;
+                    common(event.xmotion);
                     break;
                 case KeyPress:
                 case KeyRelease:
-                    seen.state = event.xkey.state;
-                    seen.time = event.xkey.time;
+                    common(event.xkey);
                     seen.keycode = event.xkey.keycode;
                     seen.keysym = XLookupKeysym(&event.xkey, 0);
                     break;

@@ -15,4 +15,16 @@ inline QApplication& qt_app() {
     return *application;
 }
 
+// The same for a program that needs Qt's event loop and D-Bus but shows nothing: an application
+// object without windows, unless the program already has one.
+inline QCoreApplication& core_app() {
+    static int argc = 1;
+    static char name[] = "thumbrover-test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* application = QCoreApplication::instance() != nullptr
+                                               ? QCoreApplication::instance()
+                                               : new QCoreApplication(argc, argv);
+    return *application;
+}
+
 }  // namespace thumbrover::testing

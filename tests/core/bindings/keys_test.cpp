@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,16 @@ const KeyText kKeyTexts[] = {
     {"cmd", Key(KeyKind::Meta), "\u2318"},
 };
 
+// Every letter, digit and function key: the kinds that carry a parameter.
+void add_keys_with_a_parameter(std::vector<Key>& keys) {
+    for (char c = 'a'; c <= 'z'; ++c)
+        keys.push_back(Key::letter(c));
+    for (std::uint8_t d = 0; d <= 9; ++d)
+        keys.push_back(Key::digit(d));
+    for (std::uint8_t f = 1; f <= 12; ++f)
+        keys.push_back(Key::function(f));
+}
+
 TEST(Keys, EveryNameParsesPrintsBackAndHasItsLabel) {
     for (const KeyText& c : kKeyTexts) {
         SCOPED_TRACE(c.name);
@@ -59,12 +70,8 @@ TEST(Keys, EveryNameParsesPrintsBackAndHasItsLabel) {
 
 TEST(Keys, AllLettersDigitsAndFunctionKeysRoundTrip) {
     std::vector<Key> keys;
-    for (char c = 'a'; c <= 'z'; ++c)
-        keys.push_back(Key::letter(c));
-    for (std::uint8_t d = 0; d <= 9; ++d)
-        keys.push_back(Key::digit(d));
-    for (std::uint8_t f = 1; f <= 12; ++f)
-        keys.push_back(Key::function(f));
+    add_keys_with_a_parameter(keys);
+    ASSERT_EQ(keys.size(), 48u);
     for (const Key& key : keys) {
         const std::string name = key_name(key);
         EXPECT_EQ(parse_key(name), key) << name;
@@ -283,12 +290,7 @@ TEST(Shortcuts, EveryKeyWithEveryModifierSetRoundTrips) {
     std::vector<Key> keys;
     for (const KeyKindInfo& row : key_kinds())
         if (!key_kind_has_param(row.kind) && !is_media(row.kind)) keys.push_back(Key(row.kind));
-    for (char c = 'a'; c <= 'z'; ++c)
-        keys.push_back(Key::letter(c));
-    for (std::uint8_t d = 0; d <= 9; ++d)
-        keys.push_back(Key::digit(d));
-    for (std::uint8_t f = 1; f <= 12; ++f)
-        keys.push_back(Key::function(f));
+    add_keys_with_a_parameter(keys);
     const Key mods[] = {meta(), alt(), shift(), ctrl()};
     int checked = 0;
     for (const Key& key : keys) {

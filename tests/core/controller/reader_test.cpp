@@ -2,14 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/controller/link.hpp"
 #include "core/controller/slots.hpp"
+#include "fakes/controller_events.hpp"
+#include "fakes/gamepad.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -18,58 +20,12 @@ namespace {
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
-// One controller (id 1) that is there once plugged, with counts of what the reader asked.
-class FakeGamepad final : public GamepadApi {
-  public:
-    bool plugged = false;
-    ControllerSnapshot state;
-    int list_queries = 0;
-    int rumbles = 0;
-
-    std::vector<ControllerId> controllers() override {
-        ++list_queries;
-        if (!plugged) return {};
-        return {1};
-    }
-    bool has_extended_profile(ControllerId /*id*/) override { return plugged; }
-    std::optional<ControllerSnapshot> read(ControllerId /*id*/) override {
-        if (!plugged) return std::nullopt;
-        return state;
-    }
-    std::optional<std::string> vendor_name(ControllerId /*id*/) override { return "pad"; }
-    std::optional<float> battery_level(ControllerId /*id*/) override { return std::nullopt; }
-    void disable_home_gesture(ControllerId /*id*/) override {}
-    Result<void> rumble_once(ControllerId /*id*/) override {
-        ++rumbles;
-        return {};
-    }
-    void release(ControllerId /*id*/) override {}
-};
-
-class RecordingEvents final : public ControllerEvents {
-  public:
-    explicit RecordingEvents(Lines& log) : log_(log) {}
-    void connected(bool is_connected) override {
-        log_.push_back(is_connected ? "connected" : "disconnected");
-    }
-    void button_changed(std::uint8_t index, bool pressed) override {
-        log_.push_back("button " + std::to_string(index) + (pressed ? " down" : " up"));
-    }
-    void axis_changed(std::uint8_t index, float value) override {
-        log_.push_back("axis " + std::to_string(index) + " " + std::to_string(value));
-    }
-    void controller_gone() override { log_.push_back("gone"); }
-
-  private:
-    Lines& log_;
-};
-
 class ReaderTest : public ::testing::Test {
   protected:
     ReaderTest() {
         auto [sender, receiver] = make_channel<FeedbackRequest>();
         feedback = std::move(sender);
-        link = std::make_unique<ControllerLink>(std::make_unique<RecordingEvents>(sent),
+        link = std::make_unique<ControllerLink>(std::make_unique<fakes::RecordingEvents>(sent),
                                                 std::move(receiver));
     }
 
@@ -95,7 +51,7 @@ class ReaderTest : public ::testing::Test {
     }
 
     testing::ManualClock clock{100s};
-    FakeGamepad pad;
+    fakes::FakeGamepad pad;
     ControllerSlots slots;
     ControllerPoller poller{pad, slots};
     ControllerNewsBox news;
@@ -124,8 +80,8 @@ TEST_F(ReaderTest, WaitsOnlyAsLongAsSomethingCanBeDue) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeGamepad fake;
-        fake.plugged = c.plugged;
+        fakes::FakeGamepad fake;
+        if (c.plugged) fake.plug(1);
         ControllerSlots own_slots;
         ControllerPoller own_poller(fake, own_slots);
         ControllerNewsBox own_news;
@@ -147,31 +103,31 @@ TEST_F(ReaderTest, ChangesReachTheEngineWhenAnnouncedAndControllersAreLookedForO
     EXPECT_EQ(step(reader, ControllerNews::Input), Lines{});
     EXPECT_EQ(pad.list_queries, 1);  // the first look, once the engine is there
 
-    pad.plugged = true;
-    pad.state.axes[0] = 0.5f;
+    fakes::FakePad& plugged = pad.plug(1);
+    plugged.state.axes[0] = 0.5f;
     clock.t += 10ms;
     // Input news alone does not look for controllers: nothing is read yet.
     EXPECT_EQ(step(reader, ControllerNews::Input), Lines{});
     EXPECT_EQ(pad.list_queries, 1);
     clock.t += 10ms;
-    EXPECT_EQ(step(reader, ControllerNews::Devices), (Lines{"connected", "axis 0 0.500000"}));
+    EXPECT_EQ(step(reader, ControllerNews::Devices), (Lines{"Connected true", "Axis 0 0.500000"}));
     EXPECT_EQ(pad.list_queries, 2);
 
-    pad.state.buttons[0] = true;
+    plugged.state.buttons[0] = true;
     clock.t += 10ms;
-    EXPECT_EQ(step(reader, ControllerNews::Input), Lines{"button 0 down"});
+    EXPECT_EQ(step(reader, ControllerNews::Input), Lines{"Button 0 down"});
     EXPECT_EQ(pad.list_queries, 2);
     EXPECT_TRUE(slept.empty());
 
     // Unplugged: the node's end is announced as device news.
-    pad.plugged = false;
+    pad.unplug(1);
     clock.t += 10ms;
-    EXPECT_EQ(step(reader, ControllerNews::Devices), (Lines{"disconnected", "gone"}));
+    EXPECT_EQ(step(reader, ControllerNews::Devices), (Lines{"Connected false", "ControllerGone"}));
 }
 
 TEST_F(ReaderTest, AStreamOfNewsIsReadAtMostEveryFourMilliseconds) {
     ControllerReader reader = make_reader(true);
-    pad.plugged = true;
+    pad.plug(1);
     (void)step(reader, ControllerNews::Devices);
     struct Case {
         std::chrono::nanoseconds after;
@@ -192,7 +148,7 @@ TEST_F(ReaderTest, AStreamOfNewsIsReadAtMostEveryFourMilliseconds) {
 
 TEST_F(ReaderTest, TheBatteryIsLookedAtEveryTenSecondsWhileAControllerIsThere) {
     ControllerReader reader = make_reader(true);
-    pad.plugged = true;
+    pad.plug(1);
     (void)step(reader, ControllerNews::Devices);
     const int after_adoption = pad.list_queries;
     clock.t += 9s;
@@ -206,20 +162,20 @@ TEST_F(ReaderTest, TheBatteryIsLookedAtEveryTenSecondsWhileAControllerIsThere) {
 TEST_F(ReaderTest, ARumbleRequestWakesTheReaderOnceTheEngineIsLinked) {
     linked = false;
     ControllerReader reader = make_reader(true);
-    pad.plugged = true;
+    pad.plug(1);
     // No engine yet: nothing is read, and the reader looks for the link again soon.
     EXPECT_EQ(step(reader, ControllerNews::Input), Lines{});
     EXPECT_EQ(reader.wait_time(clock.now()), ControllerReader::kLinkLook);
     linked = true;
     clock.t += 10ms;
-    EXPECT_EQ(step(reader, ControllerNews::Input), Lines{"connected"});
+    EXPECT_EQ(step(reader, ControllerNews::Input), Lines{"Connected true"});
 
     feedback.send(FeedbackRequest::Rumble);
     clock.t += 10ms;
     // The request itself posted the news this step waits for.
     sent.clear();
     ASSERT_TRUE(reader.step());
-    EXPECT_EQ(pad.rumbles, 1);
+    EXPECT_EQ(std::ranges::count(pad.calls, "rumble 1"), 1);
 }
 
 TEST_F(ReaderTest, StopEndsTheReaderEvenWhenPostedWithOtherNews) {

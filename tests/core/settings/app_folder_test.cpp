@@ -55,17 +55,10 @@ TEST(AppDir, FollowsXdgOnLinuxAndApplicationSupportOnMac) {
 }
 
 TEST(AppDir, ReadsTheEnvironmentOnEveryCall) {
-    const char* old_xdg = std::getenv("XDG_CONFIG_HOME");
-    const std::optional<std::string> saved =
-        old_xdg ? std::optional<std::string>(old_xdg) : std::nullopt;
-    ::setenv("XDG_CONFIG_HOME", "/first", 1);
+    testing::ScopedEnv xdg("XDG_CONFIG_HOME", "/first");
     const fs::path first = app_dir();
-    ::setenv("XDG_CONFIG_HOME", "/second", 1);
+    xdg.set("/second");
     const fs::path second = app_dir();
-    if (saved)
-        ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(first, fs::path("/first/thumbrover"));
     EXPECT_EQ(second, fs::path("/second/thumbrover"));
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -38,21 +39,38 @@ std::vector<Config> received(EngineReceiver& receiver) {
     return out;
 }
 
+// The effects as the program wires them to `file`, with a circle, a notifier and an engine link
+// that the test reads; the link is published unless the test withdraws it.
+class Wired {
+  public:
+    explicit Wired(const fs::path& file) : Wired(file, make_channel<EngineMessage>()) {}
+
+    RecordingCircle circle;
+    RecordingNotifier notifier;
+    EngineReceiver receiver;
+    EngineLink link;
+    EngineLink* published = &link;
+    AppSettingsEffects effects;
+    SettingsStore store{effects};
+
+  private:
+    Wired(const fs::path& file, std::pair<EngineSender, EngineReceiver> channel)
+        : receiver(std::move(channel.second)),
+          link(std::move(channel.first), true),
+          effects(file, circle, notifier, [this] { return published; }) {}
+};
+
 TEST(AppSettingsEffects, AWindowChangeReachesFileCircleAndEngine) {
     TempDir dir;
     const fs::path file = dir / "config.toml";
     put(file, "circle_scale = 2.5\nhold_ms = 700\n");
-    RecordingCircle circle;
-    RecordingNotifier notifier;
-    auto [sender, receiver] = make_channel<EngineMessage>();
-    EngineLink link(sender, true);
-    AppSettingsEffects effects(file, circle, notifier, [&link] { return &link; });
-    SettingsStore store(effects);
+    Wired wired(file);
+    SettingsStore& store = wired.store;
 
     EXPECT_EQ(store.get().hold_ms, 700u);
     put(file, "circle_scale = 2.5\nhold_ms = 900\n");  // edited by hand while the window is shut
     store.reload();
-    EXPECT_TRUE(received(receiver).empty());
+    EXPECT_TRUE(received(wired.receiver).empty());
     store.set_stick_role(Stick::Left, StickRole::None);
     store.reload();  // a window opening at once reads the change back
     EXPECT_EQ(store.get().left_stick, StickRole::None);
@@ -62,58 +80,48 @@ TEST(AppSettingsEffects, AWindowChangeReachesFileCircleAndEngine) {
     expected.hold_ms = 900;
     expected.left_stick = StickRole::None;
     EXPECT_EQ(load_window_settings(file), expected);
-    EXPECT_EQ(circle.scales, std::vector<float>{2.5f});
-    EXPECT_EQ(received(receiver), std::vector<Config>{expected});
-    EXPECT_TRUE(notifier.shown().empty());
+    EXPECT_EQ(wired.circle.scales, std::vector<float>{2.5f});
+    EXPECT_EQ(received(wired.receiver), std::vector<Config>{expected});
+    EXPECT_TRUE(wired.notifier.shown().empty());
 }
 
 TEST(AppSettingsEffects, ChangesBeforeTheEngineLinkExistAreDropped) {
     TempDir dir;
-    RecordingCircle circle;
-    RecordingNotifier notifier;
-    auto [sender, receiver] = make_channel<EngineMessage>();
-    EngineLink link(sender, true);
-    EngineLink* published = nullptr;
-    AppSettingsEffects effects(dir / "config.toml", circle, notifier, [&] { return published; });
-    SettingsStore store(effects);
+    Wired wired(dir / "config.toml");
+    wired.published = nullptr;
 
-    store.set_stick_role(Stick::Right, StickRole::Pointer);
-    effects.flush();
-    EXPECT_TRUE(received(receiver).empty());
+    wired.store.set_stick_role(Stick::Right, StickRole::Pointer);
+    wired.effects.flush();
+    EXPECT_TRUE(received(wired.receiver).empty());
     EXPECT_EQ(load_window_settings(dir / "config.toml").right_stick, StickRole::Pointer);
 
-    published = &link;
-    store.set_stick_role(Stick::Right, StickRole::None);
-    ASSERT_EQ(received(receiver).size(), 1u);
+    wired.published = &wired.link;
+    wired.store.set_stick_role(Stick::Right, StickRole::None);
+    ASSERT_EQ(received(wired.receiver).size(), 1u);
 }
 
 TEST(AppSettingsEffects, AChangeThatCannotBeSavedIsStillAppliedAndShownOnce) {
     TempDir dir;
     put(dir / "not-a-folder", "");
     const fs::path file = dir / "not-a-folder" / "config.toml";
-    RecordingCircle circle;
-    RecordingNotifier notifier;
-    auto [sender, receiver] = make_channel<EngineMessage>();
-    EngineLink link(sender, true);
-    AppSettingsEffects effects(file, circle, notifier, [&link] { return &link; });
-    SettingsStore store(effects);
+    Wired wired(file);
 
     ::testing::internal::CaptureStderr();
-    store.set_number(slider_specs()[0], 1200);
-    store.set_number(slider_specs()[0], 1300);
-    effects.flush();
+    wired.store.set_number(slider_specs()[0], 1200);
+    wired.store.set_number(slider_specs()[0], 1300);
+    wired.effects.flush();
     const std::string errors = ::testing::internal::GetCapturedStderr();
 
     EXPECT_NE(errors.find("thumbrover: could not write " + file.string() + ": "),
               std::string::npos);
-    ASSERT_EQ(notifier.texts().size(), 1u);
-    EXPECT_TRUE(notifier.texts()[0].starts_with(
+    ASSERT_EQ(wired.notifier.texts().size(), 1u);
+    EXPECT_TRUE(wired.notifier.texts()[0].starts_with(
         "Thumbrover could not save your settings / Could not write "))
-        << notifier.texts()[0];
-    const std::vector<Config> sent = received(receiver);
+        << wired.notifier.texts()[0];
+    const std::vector<Config> sent = received(wired.receiver);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[1].pointer_speed, 1300.0f);
-    EXPECT_EQ(circle.scales.size(), 2u);
+    EXPECT_EQ(wired.circle.scales.size(), 2u);
 }
 
 std::string replaced(std::string text, std::string_view from, std::string_view to) {
@@ -163,15 +171,10 @@ TEST(AppSettingsEffects, AHandEditSavedWhileAWindowIsOpenSurvivesTheNextChange) 
         SCOPED_TRACE(c.name);
         TempDir dir;
         const fs::path file = dir / "config.toml";
-        RecordingCircle circle;
-        RecordingNotifier notifier;
-        auto [sender, receiver] = make_channel<EngineMessage>();
-        EngineLink link(sender, true);
-        AppSettingsEffects effects(file, circle, notifier, [&link] { return &link; });
-        SettingsStore store(effects);
-        store.set_number(slider_specs()[0], 1200.0);
-        effects.flush();
-        (void)received(receiver);
+        Wired wired(file);
+        wired.store.set_number(slider_specs()[0], 1200.0);
+        wired.effects.flush();
+        (void)received(wired.receiver);
 
         const auto text = c.edit(slurp(file));
         if (text)
@@ -179,13 +182,13 @@ TEST(AppSettingsEffects, AHandEditSavedWhileAWindowIsOpenSurvivesTheNextChange) 
         else
             fs::remove(file);
         ::testing::internal::CaptureStderr();
-        store.set_stick_role(Stick::Left, StickRole::None);
-        effects.flush();
+        wired.store.set_stick_role(Stick::Left, StickRole::None);
+        wired.effects.flush();
         (void)::testing::internal::GetCapturedStderr();
 
         EXPECT_EQ(load_window_settings(file), c.expected);
-        EXPECT_EQ(store.get(), c.expected);
-        EXPECT_EQ(received(receiver), std::vector<Config>{c.expected});
+        EXPECT_EQ(wired.store.get(), c.expected);
+        EXPECT_EQ(received(wired.receiver), std::vector<Config>{c.expected});
         const fs::path backup = dir / "config.toml.bak";
         EXPECT_EQ(fs::exists(backup), c.backup.has_value());
         if (c.backup) {

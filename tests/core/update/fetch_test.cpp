@@ -22,26 +22,7 @@ namespace {
 
 using testing::TempDir;
 
-// Puts a folder in front of PATH for the life of the object.
-class PathGuard {
-  public:
-    explicit PathGuard(const std::string& path) {
-        if (const char* old = std::getenv("PATH")) old_ = old;
-        ::setenv("PATH", path.c_str(), 1);
-    }
-    ~PathGuard() {
-        if (old_) {
-            ::setenv("PATH", old_->c_str(), 1);
-        } else {
-            ::unsetenv("PATH");
-        }
-    }
-    PathGuard(const PathGuard&) = delete;
-    PathGuard& operator=(const PathGuard&) = delete;
-
-  private:
-    std::optional<std::string> old_;
-};
+using testing::ScopedEnv;
 
 std::string system_path() {
     const char* path = std::getenv("PATH");
@@ -64,7 +45,7 @@ struct FakeCurl {
                      executable);
     }
     Result<Release> fetch() {
-        const PathGuard path(dir.path().string() + ":" + system_path());
+        const ScopedEnv path("PATH", dir.path().string() + ":" + system_path());
         return fetch_release(update_endpoint());
     }
 };
@@ -169,14 +150,14 @@ TEST(Fetch, CurlMissingOrNotRunnableGivesTheSystemError) {
     FakeCurl curl;
     {
         // Only the empty folder: the real curl must not be found either.
-        const PathGuard path(curl.dir.path().string());
+        const ScopedEnv path("PATH", curl.dir.path().string());
         const auto release = fetch_release(update_endpoint());
         ASSERT_FALSE(release);
         EXPECT_EQ(release.error(), "No such file or directory");
     }
     curl.install("exit 0\n", /*executable=*/false);
     {
-        const PathGuard path(curl.dir.path().string());
+        const ScopedEnv path("PATH", curl.dir.path().string());
         const auto release = fetch_release(update_endpoint());
         ASSERT_FALSE(release);
         EXPECT_EQ(release.error(), "Permission denied");

@@ -74,6 +74,23 @@ struct Harness {
         wall += by;
     }
 
+    // Moves both clocks on by `by` and steps once; how many checks that step started.
+    std::size_t started_after(UpdateCheck& check, std::chrono::seconds by) {
+        const std::size_t before = started.size();
+        advance(by);
+        check.step();
+        return started.size() - before;
+    }
+
+    // Steps at every 4 ms tick, as the engine does, for `ticks` ticks.
+    void tick(UpdateCheck& check, int ticks) {
+        for (int i = 0; i < ticks; ++i) {
+            mono.t += 4ms;
+            wall += 4ms;
+            check.step();
+        }
+    }
+
     void store(const StoredUpdate& stored) {
         ASSERT_TRUE(save_stored_update(state_file(), stored));
     }
@@ -118,15 +135,9 @@ TEST(UpdateSchedule, EvaluatesAtMostOnceAMinute) {
     UpdateCheck check(h.deps());
 
     check.step();
-    for (int tick = 0; tick < 59 * 250; ++tick) {
-        h.mono.t += 4ms;
-        h.wall += 4ms;
-        check.step();
-    }
+    h.tick(check, 59 * 250);
     EXPECT_TRUE(h.started.empty()) << "due after 30 s, but the minute had not passed";
-    h.advance(1s);
-    check.step();
-    EXPECT_EQ(h.started.size(), 1u);
+    EXPECT_EQ(h.started_after(check, 1s), 1u);
 }
 
 TEST(UpdateSchedule, AFailureAtStartIsNotRetriedWithinTheHour) {
@@ -140,20 +151,14 @@ TEST(UpdateSchedule, AFailureAtStartIsNotRetriedWithinTheHour) {
     EXPECT_FALSE(check.check_in_flight());
 
     // Every 4 ms tick for an hour less a second.
-    for (int tick = 0; tick < 3599 * 250; ++tick) {
-        h.mono.t += 4ms;
-        h.wall += 4ms;
-        check.step();
-    }
+    h.tick(check, 3599 * 250);
     EXPECT_TRUE(h.started.empty());
     EXPECT_EQ(h.fetches, 1);
     EXPECT_EQ(load_stored_update(h.state_file()), StoredUpdate{});
 
     // The next evaluation after the hour retries.
     h.answers.push_back(newer);
-    h.advance(60s);
-    check.step();
-    ASSERT_EQ(h.started.size(), 1u);
+    ASSERT_EQ(h.started_after(check, 60s), 1u);
     h.finish_checks();
     EXPECT_EQ(check.current_offer(), newer);
 }
@@ -163,19 +168,13 @@ TEST(UpdateSchedule, AfterAFailureTheDayRuleStillApplies) {
     h.store(StoredUpdate{start_wall_seconds - 24 * 3600 + 2 * 3600, std::nullopt});
     UpdateCheck check(h.deps());
     // Not due by the calendar for two hours; then the first check fails.
-    h.advance(2h);
-    check.step();
-    ASSERT_EQ(h.started.size(), 1u);
+    ASSERT_EQ(h.started_after(check, 2h), 1u);
     CaptureStderr();
     h.finish_checks();
     GetCapturedStderr();
     // An hour later both rules allow a retry.
-    h.advance(59min);
-    check.step();
-    EXPECT_TRUE(h.started.empty());
-    h.advance(1min);
-    check.step();
-    EXPECT_EQ(h.started.size(), 1u);
+    EXPECT_EQ(h.started_after(check, 59min), 0u);
+    EXPECT_EQ(h.started_after(check, 1min), 1u);
 }
 
 TEST(UpdateSchedule, OnlyOneCheckIsInFlight) {
@@ -184,10 +183,8 @@ TEST(UpdateSchedule, OnlyOneCheckIsInFlight) {
     check.step();
     ASSERT_EQ(h.started.size(), 1u);
     // The first check has not finished after two hours: still nothing new starts.
-    for (int minute = 0; minute < 120; ++minute) {
-        h.advance(60s);
-        check.step();
-    }
+    for (int minute = 0; minute < 120; ++minute)
+        (void)h.started_after(check, 60s);
     EXPECT_EQ(h.started.size(), 1u);
     EXPECT_TRUE(check.check_in_flight());
 
@@ -195,9 +192,7 @@ TEST(UpdateSchedule, OnlyOneCheckIsInFlight) {
     h.finish_checks();
     EXPECT_FALSE(check.check_in_flight());
     // Succeeded: the next one is a day away.
-    h.advance(60s);
-    check.step();
-    EXPECT_TRUE(h.started.empty());
+    EXPECT_EQ(h.started_after(check, 60s), 0u);
 }
 
 TEST(UpdateSchedule, ASuccessMakesTheNextCheckDueADayLater) {
@@ -207,12 +202,8 @@ TEST(UpdateSchedule, ASuccessMakesTheNextCheckDueADayLater) {
     check.step();
     h.finish_checks();
 
-    h.advance(24h - 1min);
-    check.step();
-    EXPECT_TRUE(h.started.empty());
-    h.advance(1min);
-    check.step();
-    EXPECT_EQ(h.started.size(), 1u);
+    EXPECT_EQ(h.started_after(check, 24h - 1min), 0u);
+    EXPECT_EQ(h.started_after(check, 1min), 1u);
 }
 
 TEST(UpdateSchedule, AWallClockBefore1970CountsAsZero) {
@@ -336,9 +327,7 @@ TEST(UpdateOffer, IsShownForThisRunWhenTheRecordCannotBeSaved) {
     EXPECT_EQ(err.find('\n'), err.size() - 1);
     EXPECT_EQ(check.current_offer(), newer);
     // No failed attempt was recorded: the next check is a day away, as after any success.
-    h.advance(2h);
-    check.step();
-    EXPECT_TRUE(h.started.empty());
+    EXPECT_EQ(h.started_after(check, 2h), 0u);
 }
 
 TEST(UpdateOffer, ErrorsFromTheNetworkStayOnOneLine) {
@@ -362,9 +351,7 @@ TEST(UpdateSchedule, AFetchThatThrowsCountsAsAFailedAttempt) {
     h.finish_checks();
     EXPECT_EQ(GetCapturedStderr(), "thumbrover: could not check for updates: out of luck\n");
     EXPECT_FALSE(check.check_in_flight());
-    h.advance(59min);
-    check.step();
-    EXPECT_TRUE(h.started.empty());
+    EXPECT_EQ(h.started_after(check, 59min), 0u);
 }
 
 using fakes::FakeDesktop;
@@ -405,12 +392,8 @@ TEST(OpenUpdate, ReportsAnOpenerThatCannotStart) {
 
 TEST(UpdateCheckDefaults, TheRecordLivesInTheApplicationFolder) {
     TempDir home;
-    const std::string old_home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
-    const char* old_xdg = std::getenv("XDG_CONFIG_HOME");
-    const std::optional<std::string> saved_xdg =
-        old_xdg != nullptr ? std::optional<std::string>(old_xdg) : std::nullopt;
-    ::setenv("HOME", home.path().c_str(), 1);
-    ::unsetenv("XDG_CONFIG_HOME");
+    const testing::ScopedEnv home_env("HOME", home.path().string());
+    const testing::ScopedEnv xdg_env("XDG_CONFIG_HOME", std::nullopt);
     const auto folder = app_dir();
     ASSERT_TRUE(save_stored_update(folder / "update.toml", StoredUpdate{1, newer}));
     {
@@ -419,8 +402,6 @@ TEST(UpdateCheckDefaults, TheRecordLivesInTheApplicationFolder) {
         UpdateCheck check(std::move(deps));
         EXPECT_EQ(check.current_offer(), newer);
     }
-    ::setenv("HOME", old_home.c_str(), 1);
-    if (saved_xdg) ::setenv("XDG_CONFIG_HOME", saved_xdg->c_str(), 1);
 }
 
 TEST(UpdateThread, RunsOffTheCallingThreadAndOutlivesTheCheckObject) {

@@ -19,6 +19,7 @@
 #include "core/common/files.hpp"
 #include "linux/private_x_server.hpp"
 #include "linux/single_instance.hpp"
+#include "qt/qt_app.hpp"
 #include "test_support.hpp"
 
 #include <QCoreApplication>
@@ -103,6 +104,17 @@ class Started {
     }
 
     void signal(int number) { ::kill(pid_, number); }
+    // Asks it to end, as the session does at logout; its exit status once it has.
+    std::optional<int> terminate() {
+        signal(SIGTERM);
+        return wait(5s);
+    }
+    // Whether it comes up within ten seconds: its engine has taken the lock and written the
+    // default settings.
+    bool comes_up() {
+        return testing::wait_until(
+            [&] { return std::filesystem::exists(app_dir() / "config.toml"); }, 10s);
+    }
     [[nodiscard]] std::string errors() const {
         auto text = read_file(stderr_path());
         return text ? *text : std::string();
@@ -181,9 +193,7 @@ TEST(Process, OptionsAreAnsweredBeforeAnythingIsCreated) {
 
 TEST(Process, ASecondCopyHandsOverToTheRunningOneAndEndsWell) {
     Started first({});
-    ASSERT_TRUE(testing::wait_until(
-        [&] { return std::filesystem::exists(first.app_dir() / "config.toml"); }, 10s))
-        << first.errors();
+    ASSERT_TRUE(first.comes_up()) << first.errors();
     // The running copy answers on the session bus once its windows exist.
     ASSERT_TRUE(testing::wait_until(session_bus_name_has_owner, 10s)) << first.errors();
     Started second({}, {}, {}, first.home());
@@ -191,8 +201,7 @@ TEST(Process, ASecondCopyHandsOverToTheRunningOneAndEndsWell) {
     const std::string second_errors = second.errors();
     EXPECT_EQ(second_status, 0) << second_errors;
     EXPECT_THAT(second_errors, ::testing::HasSubstr("thumbrover: Thumbrover is already running\n"));
-    first.signal(SIGTERM);
-    EXPECT_EQ(first.wait(5s), 0) << first.errors();
+    EXPECT_EQ(first.terminate(), 0) << first.errors();
 }
 
 TEST(Process, WithoutAnXDisplayItSaysSoAndEnds) {
@@ -201,14 +210,12 @@ TEST(Process, WithoutAnXDisplayItSaysSoAndEnds) {
     EXPECT_THAT(program.errors(), ::testing::HasSubstr("thumbrover: no X display"));
 }
 
-TEST(Process, TerminationAndInterruptEndItNormally) {
-    for (const int signal_number : {SIGTERM, SIGINT}) {
+TEST(Process, TerminationInterruptAndHangUpEndItNormally) {
+    // A hang-up is a closed terminal: the program lets go of what it holds and ends all the same.
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signal_number);
         Started program({});
-        // Running once its engine has taken the lock and written the default settings.
-        ASSERT_TRUE(testing::wait_until(
-            [&] { return std::filesystem::exists(program.app_dir() / "config.toml"); }, 10s))
-            << program.errors();
+        ASSERT_TRUE(program.comes_up()) << program.errors();
         std::this_thread::sleep_for(300ms);
         program.signal(signal_number);
         EXPECT_EQ(program.wait(5s), 0) << program.errors();
@@ -222,14 +229,11 @@ TEST(Process, StartsWithAnUpdateRecordNestedTooDeepAndTakesItForNone) {
             key += "a.";
         ASSERT_TRUE(write_file_atomically(dir / "update.toml", key + "a = 1\n"));
     });
-    ASSERT_TRUE(testing::wait_until(
-        [&] { return std::filesystem::exists(program.app_dir() / "config.toml"); }, 10s))
-        << program.errors();
+    ASSERT_TRUE(program.comes_up()) << program.errors();
     // The record is read on the first ticks of the user interface, right after the engine starts.
     std::this_thread::sleep_for(1500ms);
     ASSERT_FALSE(program.wait(0ms).has_value()) << program.errors();
-    program.signal(SIGTERM);
-    EXPECT_EQ(program.wait(5s), 0) << program.errors();
+    EXPECT_EQ(program.terminate(), 0) << program.errors();
 }
 
 TEST(Process, StartsAndEndsWithFifosInPlaceOfItsFiles) {
@@ -245,19 +249,7 @@ TEST(Process, StartsAndEndsWithFifosInPlaceOfItsFiles) {
         [&] { return said("config.toml") && said("enabled") && said("update.toml"); }, 10s))
         << program.errors();
     ASSERT_FALSE(program.wait(0ms).has_value()) << program.errors();
-    program.signal(SIGTERM);
-    EXPECT_EQ(program.wait(5s), 0) << program.errors();
-}
-
-TEST(Process, AHangUpEndsItNormallyToo) {
-    // A closed terminal: the program lets go of what it holds and ends like on SIGTERM.
-    Started program({});
-    ASSERT_TRUE(testing::wait_until(
-        [&] { return std::filesystem::exists(program.app_dir() / "config.toml"); }, 10s))
-        << program.errors();
-    std::this_thread::sleep_for(300ms);
-    program.signal(SIGHUP);
-    EXPECT_EQ(program.wait(5s), 0) << program.errors();
+    EXPECT_EQ(program.terminate(), 0) << program.errors();
 }
 
 TEST(Process, TheEndOfASessionEndsItOnceWithoutACrash) {
@@ -268,9 +260,7 @@ TEST(Process, TheEndOfASessionEndsItOnceWithoutACrash) {
         SCOPED_TRACE(round);
         testing::PrivateXServer server;
         Started program({}, {}, {"DISPLAY=" + server.name()});
-        ASSERT_TRUE(testing::wait_until(
-            [&] { return std::filesystem::exists(program.app_dir() / "config.toml"); }, 10s))
-            << program.errors();
+        ASSERT_TRUE(program.comes_up()) << program.errors();
         std::this_thread::sleep_for(300ms);
         ::kill(server.pid(), SIGTERM);
         program.signal(SIGTERM);
@@ -286,11 +276,7 @@ TEST(Process, TheEndOfASessionEndsItOnceWithoutACrash) {
 }
 
 TEST(Process, TwoCopiesStartedTogetherLeaveOneRunningThatAnswersForBoth) {
-    static int argc = 1;
-    static char name[] = "process-test";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed, like the program's own: Qt's globals may be gone before it at exit.
-    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+    testing::core_app();
     QDBusConnection bus = QDBusConnection::sessionBus();
     ASSERT_TRUE(bus.isConnected()) << "tests run on a private session bus";
     const QString service = QString::fromLatin1(kInstanceService);
@@ -300,12 +286,10 @@ TEST(Process, TwoCopiesStartedTogetherLeaveOneRunningThatAnswersForBoth) {
         SCOPED_TRACE(round);
         testing::TempDir home;
         std::vector<std::unique_ptr<Started>> copies;
-        copies.push_back(std::make_unique<Started>(std::vector<std::string>{},
-                                                   std::vector<std::string>{},
-                                                   std::vector<std::string>{}, home.path()));
-        copies.push_back(std::make_unique<Started>(std::vector<std::string>{},
-                                                   std::vector<std::string>{},
-                                                   std::vector<std::string>{}, home.path()));
+        for (int copy = 0; copy < 2; ++copy)
+            copies.push_back(std::make_unique<Started>(std::vector<std::string>{},
+                                                       std::vector<std::string>{},
+                                                       std::vector<std::string>{}, home.path()));
         ASSERT_TRUE(testing::wait_until(
             [&] { return !copies[0]->running() || !copies[1]->running(); }, 15s))
             << "neither copy ended";
@@ -326,8 +310,7 @@ TEST(Process, TwoCopiesStartedTogetherLeaveOneRunningThatAnswersForBoth) {
             },
             5s))
             << "the running copy does not hold " << service.toStdString();
-        running.signal(SIGTERM);
-        EXPECT_EQ(running.wait(5s), 0) << running.errors();
+        EXPECT_EQ(running.terminate(), 0) << running.errors();
     }
 }
 

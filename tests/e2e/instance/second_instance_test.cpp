@@ -2,16 +2,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "e2e/program.hpp"
-
-#include <QSemaphore>
-#include <QThread>
-#include <QVariantMap>
-#include <QtDBus/QDBusConnection>
+#include "fakes/notification_service.hpp"
 
 extern char** environ;
 
@@ -19,62 +14,6 @@ namespace thumbrover {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct Received {
-    QString app;
-    QString summary;
-    QString body;
-};
-
-// A stand-in for the desktop's notification service on the test's private session bus.
-class StandInNotifications : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-  public:
-    std::vector<Received> received() {
-        std::lock_guard lock(mutex_);
-        return received_;
-    }
-
-  public slots:
-    Q_SCRIPTABLE QStringList GetCapabilities() { return {QStringLiteral("body")}; }
-    Q_SCRIPTABLE uint Notify(const QString& app, uint /*replaces*/, const QString& /*icon*/,
-                             const QString& summary, const QString& body,
-                             const QStringList& /*actions*/, const QVariantMap& /*hints*/,
-                             int /*timeout*/) {
-        std::lock_guard lock(mutex_);
-        received_.push_back({app, summary, body});
-        return static_cast<uint>(received_.size());
-    }
-
-  private:
-    std::mutex mutex_;
-    std::vector<Received> received_;
-};
-
-class ServiceThread : public QThread {
-  public:
-    StandInNotifications& service() { return service_; }
-    bool registered() const { return registered_; }
-    QSemaphore ready;
-
-  protected:
-    void run() override {
-        QDBusConnection bus =
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stand-in"));
-        registered_ = bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"),
-                                         &service_, QDBusConnection::ExportScriptableSlots) &&
-                      bus.registerService(QStringLiteral("org.freedesktop.Notifications"));
-        ready.release();
-        exec();
-        bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("stand-in"));
-    }
-
-  private:
-    StandInNotifications service_;
-    bool registered_ = false;
-};
 
 // Runs the real program binary with this process's environment (the same private home) and
 // waits for it; none when it does not end in time.
@@ -97,25 +36,20 @@ std::optional<int> run_second_copy() {
 
 TEST(SecondInstance, IsToldThatThumbroverIsAlreadyRunningAndLeavesTheFirstAlone) {
     const int status = testing::ProgramRun::run([](testing::ProgramRun& program) {
-        ServiceThread thread;
-        thread.service().moveToThread(&thread);
-        thread.start();
-        thread.ready.acquire();
+        fakes::NotificationServiceThread thread;
         ASSERT_TRUE(thread.registered()) << "tests run on a private session bus";
 
         const auto second = run_second_copy();
         ASSERT_TRUE(second.has_value()) << "the second copy did not end";
         EXPECT_EQ(*second, 1);
 
-        std::vector<Received> got;
+        std::vector<fakes::ReceivedNotification> got;
         testing::wait_until(
             [&] {
                 got = thread.service().received();
                 return !got.empty();
             },
             5s);
-        thread.quit();
-        thread.wait();
         ASSERT_EQ(got.size(), 1u);
         EXPECT_EQ(got[0].app, "Thumbrover");
         EXPECT_EQ(got[0].summary, "Thumbrover could not start");
@@ -136,4 +70,4 @@ TEST(SecondInstance, IsToldThatThumbroverIsAlreadyRunningAndLeavesTheFirstAlone)
 }  // namespace
 }  // namespace thumbrover
 
-#include "second_instance_test.moc"
+#include "fakes/moc_notification_service.cpp"

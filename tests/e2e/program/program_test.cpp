@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 
 #include <cmath>
+#include <cstddef>
+#include <functional>
 #include <optional>
 
 #include "core/bindings/buttons.hpp"
@@ -20,6 +22,8 @@ namespace thumbrover {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::button_event;
+using testing::key_press;
 using testing::ProbeEvent;
 using testing::ProgramRun;
 using testing::XProbe;
@@ -29,6 +33,32 @@ constexpr unsigned long kProbeColour = 0x204060;
 
 double seconds_between(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double>(b - a).count();
+}
+
+// Runs the program over a full-screen probe window with the pointer warped to (x, y) and nothing
+// recorded yet; the program must end cleanly once the scenario is done.
+void run_over_probe(int x, int y, const std::function<void(ProgramRun&, XProbe&)>& scenario,
+                    const std::function<void(const std::filesystem::path&)>& prepare = {}) {
+    const int status = ProgramRun::run(
+        [&](ProgramRun& program) {
+            XProbe probe(0, 0, 1920, 1080, kProbeColour);
+            probe.warp_pointer(x, y);
+            probe.clear();
+            scenario(program, probe);
+        },
+        prepare);
+    EXPECT_EQ(status, 0);
+}
+
+bool button1_held(const XProbe& probe) {
+    return (probe.pointer().mask & Button1Mask) != 0;
+}
+
+// A press long enough for a poll to see, as a real controller's always is.
+void tap(ProgramRun& program, std::size_t button) {
+    program.set_button(button, true);
+    std::this_thread::sleep_for(60ms);
+    program.set_button(button, false);
 }
 
 // The ring: a mapped 36-point square (the default circle scale of 1.5) that is not the probe.
@@ -42,9 +72,7 @@ std::optional<XRectangle> ring_window(const XProbe& probe) {
 }
 
 TEST(Program, LeftStickMovesThePointerAtAboutThePointerSpeed) {
-    const int status = ProgramRun::run([](ProgramRun& program) {
-        XProbe probe(0, 0, 1920, 1080, kProbeColour);
-        probe.warp_pointer(200, 540);
+    run_over_probe(200, 540, [](ProgramRun& program, XProbe& probe) {
         program.set_axis(testing::kAxisLeftX, 1.0f);
         // Measure once the motion is under way, so start-up lag does not count.
         ASSERT_TRUE(testing::wait_until([&] { return probe.pointer().x > 260; }, 3s));
@@ -57,13 +85,10 @@ TEST(Program, LeftStickMovesThePointerAtAboutThePointerSpeed) {
         EXPECT_NEAR(speed, 800.0, 800.0 * 0.3) << "pixels per second at full deflection";
         EXPECT_NEAR(probe.pointer().y, 540, 2) << "straight to the right";
     });
-    EXPECT_EQ(status, 0);
 }
 
 TEST(Program, TheRingFollowsThePointerWhileSteeringAndLeavesAfterTheIdleTime) {
-    const int status = ProgramRun::run([](ProgramRun& program) {
-        XProbe probe(0, 0, 1920, 1080, kProbeColour);
-        probe.warp_pointer(400, 400);
+    run_over_probe(400, 400, [](ProgramRun& program, XProbe& probe) {
         EXPECT_FALSE(ring_window(probe).has_value());
         program.set_axis(testing::kAxisLeftX, 0.8f);
         program.set_axis(testing::kAxisLeftY, 0.8f);
@@ -86,24 +111,18 @@ TEST(Program, TheRingFollowsThePointerWhileSteeringAndLeavesAfterTheIdleTime) {
         ASSERT_TRUE(testing::wait_until([&] { return !ring_window(probe).has_value(); }, 4s));
         EXPECT_NEAR(seconds_between(stopped, Clock::now()), 1.0, 0.6) << "steering_idle_ms is 1000";
     });
-    EXPECT_EQ(status, 0);
 }
 
 TEST(Program, AHeldWhileSteeringDragsInTheWindowBeneath) {
-    const int status = ProgramRun::run([](ProgramRun& program) {
-        XProbe probe(0, 0, 1920, 1080, kProbeColour);
-        probe.warp_pointer(900, 500);
-        probe.clear();
+    run_over_probe(900, 500, [](ProgramRun& program, XProbe& probe) {
         program.set_button(testing::kButtonA, true);
-        const auto press = probe.wait_for(
-            [](const ProbeEvent& e) { return e.type == ButtonPress && e.button == 1; }, 3s);
+        const auto press = probe.wait_for(button_event(ButtonPress, 1), 3s);
         ASSERT_TRUE(press.has_value()) << "A did not press button 1";
         program.set_axis(testing::kAxisLeftX, -0.8f);
         std::this_thread::sleep_for(400ms);
         program.set_axis(testing::kAxisLeftX, 0.0f);
         program.set_button(testing::kButtonA, false);
-        const auto release = probe.wait_for(
-            [](const ProbeEvent& e) { return e.type == ButtonRelease && e.button == 1; }, 3s);
+        const auto release = probe.wait_for(button_event(ButtonRelease, 1), 3s);
         ASSERT_TRUE(release.has_value());
         int drag_motions = 0;
         for (const ProbeEvent& e : probe.events())
@@ -113,17 +132,12 @@ TEST(Program, AHeldWhileSteeringDragsInTheWindowBeneath) {
         EXPECT_GT(drag_motions, 5) << "motion with button 1 held between press and release";
         EXPECT_LT(release->x_root, press->x_root - 100) << "the release lands where it was dragged";
     });
-    EXPECT_EQ(status, 0);
 }
 
 TEST(Program, RightStickUpScrollsUpAtAboutFifteenNotchesASecond) {
-    const int status = ProgramRun::run([](ProgramRun& program) {
-        XProbe probe(0, 0, 1920, 1080, kProbeColour);
-        probe.warp_pointer(900, 500);
-        probe.clear();
+    run_over_probe(900, 500, [](ProgramRun& program, XProbe& probe) {
         program.set_axis(testing::kAxisRightY, -1.0f);
-        ASSERT_TRUE(probe.wait_for(
-            [](const ProbeEvent& e) { return e.type == ButtonPress && e.button == 4; }, 3s));
+        ASSERT_TRUE(probe.wait_for(button_event(ButtonPress, 4), 3s));
         std::this_thread::sleep_for(1500ms);
         program.set_axis(testing::kAxisRightY, 0.0f);
         std::this_thread::sleep_for(100ms);
@@ -143,36 +157,21 @@ TEST(Program, RightStickUpScrollsUpAtAboutFifteenNotchesASecond) {
             << up.size() << " notches in " << span << " s";
         EXPECT_EQ(other, 0) << "only wheel-up clicks";
     });
-    EXPECT_EQ(status, 0);
 }
 
 TEST(Program, MediaKeysAndShortcutsArriveWithTheirModifiers) {
-    const int status = ProgramRun::run(
-        [](ProgramRun& program) {
-            XProbe probe(0, 0, 1920, 1080, kProbeColour);
-            probe.warp_pointer(900, 500);
+    run_over_probe(
+        900, 500,
+        [](ProgramRun& program, XProbe& probe) {
             probe.raise();
             probe.clear();
-            const auto key_press = [&](KeySym keysym) {
-                return probe.wait_for(
-                    [keysym](const ProbeEvent& e) {
-                        return e.type == KeyPress && e.keysym == keysym;
-                    },
-                    3s);
-            };
-
-            // A press shorter than a poll would never be seen, as with a real controller.
-            program.set_button(testing::kButtonMenu, true);
-            std::this_thread::sleep_for(60ms);
-            program.set_button(testing::kButtonMenu, false);
-            const auto play = key_press(XF86XK_AudioPlay);
+            tap(program, testing::kButtonMenu);
+            const auto play = probe.wait_for(key_press(XF86XK_AudioPlay), 3s);
             ASSERT_TRUE(play.has_value()) << "Menu is play-pause";
             EXPECT_EQ(play->state & (ShiftMask | ControlMask | Mod1Mask | Mod4Mask), 0u);
 
-            program.set_button(testing::kButtonY, true);
-            std::this_thread::sleep_for(60ms);
-            program.set_button(testing::kButtonY, false);
-            const auto t = key_press(XK_t);
+            tap(program, testing::kButtonY);
+            const auto t = probe.wait_for(key_press(XK_t), 3s);
             ASSERT_TRUE(t.has_value()) << "Y is ctrl+shift+t here";
             EXPECT_EQ(t->state & (ShiftMask | ControlMask | Mod1Mask | Mod4Mask),
                       static_cast<unsigned>(ShiftMask | ControlMask));
@@ -191,28 +190,20 @@ TEST(Program, MediaKeysAndShortcutsArriveWithTheirModifiers) {
                 ASSERT_TRUE(apply_button_entry(config.buttons, "y", "ctrl+shift+t").ok());
             });
         });
-    EXPECT_EQ(status, 0);
 }
 
 TEST(Program, UnpluggingWhileAIsHeldReleasesTheButton) {
-    const int status = ProgramRun::run([](ProgramRun& program) {
-        XProbe probe(0, 0, 1920, 1080, kProbeColour);
-        probe.warp_pointer(900, 500);
-        probe.clear();
+    run_over_probe(900, 500, [](ProgramRun& program, XProbe& probe) {
         program.set_button(testing::kButtonA, true);
-        ASSERT_TRUE(
-            testing::wait_until([&] { return (probe.pointer().mask & Button1Mask) != 0; }, 3s));
+        ASSERT_TRUE(testing::wait_until([&] { return button1_held(probe); }, 3s));
         program.unplug();
-        EXPECT_TRUE(
-            testing::wait_until([&] { return (probe.pointer().mask & Button1Mask) == 0; }, 3s))
+        EXPECT_TRUE(testing::wait_until([&] { return !button1_held(probe); }, 3s))
             << "button 1 stuck after the controller went away";
-        EXPECT_TRUE(probe.wait_for(
-            [](const ProbeEvent& e) { return e.type == ButtonRelease && e.button == 1; }, 1s));
+        EXPECT_TRUE(probe.wait_for(button_event(ButtonRelease, 1), 1s));
         EXPECT_TRUE(testing::wait_until([&] { return !program.connected(); }, 2s));
         EXPECT_TRUE(testing::wait_until(
             [&] { return program.tray_status() == "Controller not connected"; }, 2s));
     });
-    EXPECT_EQ(status, 0);
 }
 
 TEST(Program, HoldingTheXboxButtonForASecondSwitchesOff) {
@@ -241,18 +232,13 @@ TEST(Program, HoldingTheXboxButtonForASecondSwitchesOff) {
 }
 
 TEST(Program, QuitInTheTrayMenuEndsItAndLetsGoOfAHeldButton) {
-    const int status = ProgramRun::run([](ProgramRun& program) {
-        XProbe probe(0, 0, 1920, 1080, kProbeColour);
-        probe.warp_pointer(900, 500);
+    run_over_probe(900, 500, [](ProgramRun& program, XProbe& probe) {
         program.set_button(testing::kButtonA, true);
-        ASSERT_TRUE(
-            testing::wait_until([&] { return (probe.pointer().mask & Button1Mask) != 0; }, 3s));
+        ASSERT_TRUE(testing::wait_until([&] { return button1_held(probe); }, 3s));
         ASSERT_TRUE(program.choose_menu_item("Quit Thumbrover"));
-        EXPECT_TRUE(
-            testing::wait_until([&] { return (probe.pointer().mask & Button1Mask) == 0; }, 3s))
+        EXPECT_TRUE(testing::wait_until([&] { return !button1_held(probe); }, 3s))
             << "button 1 stuck after quitting";
     });
-    EXPECT_EQ(status, 0);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "fakes/notifier.hpp"
 #include "linux/desktop_actions.hpp"
+#include "qt/qt_app.hpp"
 
 namespace thumbrover {
 namespace {
@@ -117,12 +118,7 @@ class ShellStandIn : public QObject {
 
 class DesktopServicesTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr) app_ = new QCoreApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { testing::core_app(); }
 
     void SetUp() override {
         ASSERT_TRUE(QDBusConnection::sessionBus().isConnected())
@@ -139,11 +135,7 @@ class DesktopServicesTest : public ::testing::Test {
         }
         return true;
     }
-
-    static QCoreApplication* app_;
 };
-
-QCoreApplication* DesktopServicesTest::app_ = nullptr;
 
 TEST_F(DesktopServicesTest, WithoutAnyKnownDesktopTheUserIsToldAboutTheKeyboard) {
     RecordingNotifier notifier;

@@ -15,6 +15,9 @@
 namespace thumbrover {
 namespace {
 
+using testing::button_event;
+using testing::key_press;
+using testing::key_release;
 using testing::PointerPosition;
 using testing::ProbeEvent;
 using testing::XProbe;
@@ -39,16 +42,6 @@ class X11EventOutputTest : public ::testing::Test {
     void perform(const OutputCommand& c) {
         const auto result = output_->perform(c);
         ASSERT_TRUE(result.ok()) << result.error();
-    }
-
-    static std::function<bool(const ProbeEvent&)> key_press(KeySym keysym) {
-        return [keysym](const ProbeEvent& e) { return e.type == KeyPress && e.keysym == keysym; };
-    }
-    static std::function<bool(const ProbeEvent&)> key_release(KeySym keysym) {
-        return [keysym](const ProbeEvent& e) { return e.type == KeyRelease && e.keysym == keysym; };
-    }
-    static std::function<bool(const ProbeEvent&)> button(int type, unsigned number) {
-        return [type, number](const ProbeEvent& e) { return e.type == type && e.button == number; };
     }
 
     std::unique_ptr<X11EventOutput> output_;
@@ -84,13 +77,13 @@ TEST_F(X11EventOutputTest, ButtonDownMoveButtonUpIsADragWithTheButtonHeld) {
     perform(command(CommandKind::Move, 0, 0, 30, 10));
     perform(command(CommandKind::ButtonUp, 0));
 
-    const auto press = probe_->wait_for_next(button(ButtonPress, 1));
+    const auto press = probe_->wait_for_next(button_event(ButtonPress, 1));
     ASSERT_TRUE(press);
     EXPECT_EQ(press->x_root, 500);
     const auto drag = probe_->wait_for_next(
         [](const ProbeEvent& e) { return e.type == MotionNotify && (e.state & Button1Mask); });
     ASSERT_TRUE(drag);
-    const auto release = probe_->wait_for_next(button(ButtonRelease, 1));
+    const auto release = probe_->wait_for_next(button_event(ButtonRelease, 1));
     ASSERT_TRUE(release);
     EXPECT_EQ(release->x_root, 560);
     EXPECT_EQ(release->y_root, 420);
@@ -103,8 +96,8 @@ TEST_F(X11EventOutputTest, ClicksUseLeftRightAndMiddleButtonNumbers) {
     } cases[] = {{0, 1}, {1, 3}, {2, 2}};
     for (const auto& c : cases) {
         perform(command(CommandKind::Click, c.engine_button));
-        EXPECT_TRUE(probe_->wait_for_next(button(ButtonPress, c.x_button))) << c.x_button;
-        EXPECT_TRUE(probe_->wait_for_next(button(ButtonRelease, c.x_button))) << c.x_button;
+        EXPECT_TRUE(probe_->wait_for_next(button_event(ButtonPress, c.x_button))) << c.x_button;
+        EXPECT_TRUE(probe_->wait_for_next(button_event(ButtonRelease, c.x_button))) << c.x_button;
     }
     EXPECT_FALSE(output_->perform(command(CommandKind::Click, 3)).ok());
 }
@@ -126,15 +119,17 @@ TEST_F(X11EventOutputTest, ScrollBecomesWheelClicksInTheStickDirection) {
     for (const auto& c : cases) {
         probe_->clear();
         perform(command(CommandKind::Scroll, 0, 0, c.vertical, c.horizontal));
-        EXPECT_TRUE(probe_->wait_for_next(button(ButtonPress, c.wheel_button))) << c.wheel_button;
-        EXPECT_TRUE(probe_->wait_for_next(button(ButtonRelease, c.wheel_button))) << c.wheel_button;
+        EXPECT_TRUE(probe_->wait_for_next(button_event(ButtonPress, c.wheel_button)))
+            << c.wheel_button;
+        EXPECT_TRUE(probe_->wait_for_next(button_event(ButtonRelease, c.wheel_button)))
+            << c.wheel_button;
     }
     probe_->clear();
     perform(command(CommandKind::Scroll, 0, 0, 60, 0));
     probe_->settle();
     EXPECT_TRUE(probe_->events().empty());
     perform(command(CommandKind::Scroll, 0, 0, 60, 0));
-    EXPECT_TRUE(probe_->wait_for_next(button(ButtonPress, 4)));
+    EXPECT_TRUE(probe_->wait_for_next(button_event(ButtonPress, 4)));
 }
 
 TEST_F(X11EventOutputTest, AShortcutArrivesWithItsModifierState) {
@@ -214,7 +209,7 @@ TEST_F(X11EventOutputTest, DestroyingTheOutputReleasesWhatItHolds) {
     output_.reset();
 
     EXPECT_TRUE(probe_->wait_for_next(key_release(XK_Down)));
-    EXPECT_TRUE(probe_->wait_for_next(button(ButtonRelease, 1)));
+    EXPECT_TRUE(probe_->wait_for_next(button_event(ButtonRelease, 1)));
     probe_->settle();
     bool shift_released = false;
     bool alt_released = false;

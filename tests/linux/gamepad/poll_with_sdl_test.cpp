@@ -4,9 +4,8 @@
 #include <vector>
 
 #include "core/controller/poll.hpp"
-#include "demo/virtual_pad.hpp"
 #include "fakes/controller_events.hpp"
-#include "linux/gamepad.hpp"
+#include "sdl_pads.hpp"
 
 namespace thumbrover {
 namespace {
@@ -14,13 +13,13 @@ namespace {
 // The controller poll run against SDL and a virtual controller, as the main thread's timer runs
 // it: what the engine would hear, in order.
 using fakes::RecordingEvents;
+using testing::plug_in;
 
 class PollWithSdlTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        auto gamepad = SdlGamepad::create();
-        ASSERT_TRUE(gamepad.ok()) << gamepad.error();
-        gamepad_ = std::move(gamepad).value();
+        gamepad_ = testing::open_sdl();
+        ASSERT_TRUE(gamepad_);
         auto [sender, receiver] = make_channel<FeedbackRequest>();
         feedback_ = std::move(sender);
         link_ = std::make_unique<ControllerLink>(std::make_unique<RecordingEvents>(log_),
@@ -32,12 +31,6 @@ class PollWithSdlTest : public ::testing::Test {
     void poll_through_refresh() {
         for (std::uint32_t i = 0; i < kControllerRefreshPolls; ++i)
             poller_->poll(link_.get());
-    }
-
-    std::unique_ptr<VirtualPad> plug_in() {
-        auto pad = VirtualPad::plug_in();
-        if (!pad) ADD_FAILURE() << pad.error();
-        return pad ? std::move(pad).value() : nullptr;
     }
 
     std::vector<std::string> log_;

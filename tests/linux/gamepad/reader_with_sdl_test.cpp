@@ -8,41 +8,16 @@
 #include <vector>
 
 #include "core/controller/reader.hpp"
-#include "demo/virtual_pad.hpp"
-#include "linux/gamepad.hpp"
+#include "fakes/controller_events.hpp"
 #include "linux/x_probe.hpp"
+#include "sdl_pads.hpp"
 
 namespace thumbrover {
 namespace {
 
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
-
-// What the engine would hear, from the reader's thread.
-class RecordingEvents final : public ControllerEvents {
-  public:
-    void connected(bool is_connected) override { add(is_connected ? "connected" : "disconnected"); }
-    void button_changed(std::uint8_t index, bool pressed) override {
-        add("button " + std::to_string(index) + (pressed ? " down" : " up"));
-    }
-    void axis_changed(std::uint8_t index, float value) override {
-        add("axis " + std::to_string(index) + " " + std::to_string(value));
-    }
-    void controller_gone() override { add("gone"); }
-
-    Lines lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-
-  private:
-    void add(std::string line) {
-        std::lock_guard lock(mutex_);
-        lines_.push_back(std::move(line));
-    }
-    mutable std::mutex mutex_;
-    Lines lines_;
-};
+using testing::plug_in;
 
 // SDL's game-controller service with a count of the reads, to see that nothing reads without news.
 class CountingGamepad final : public GamepadApi {
@@ -76,14 +51,12 @@ class CountingGamepad final : public GamepadApi {
 class ReaderWithSdlTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        auto gamepad = SdlGamepad::create();
-        ASSERT_TRUE(gamepad.ok()) << gamepad.error();
-        sdl_ = std::move(gamepad).value();
+        sdl_ = testing::open_sdl();
+        ASSERT_TRUE(sdl_);
         counting_ = std::make_unique<CountingGamepad>(*sdl_);
         auto [sender, receiver] = make_channel<FeedbackRequest>();
-        auto events = std::make_unique<RecordingEvents>();
-        events_ = events.get();
-        link_ = std::make_unique<ControllerLink>(std::move(events), std::move(receiver));
+        link_ = std::make_unique<ControllerLink>(
+            std::make_unique<fakes::RecordingEvents>(heard_, &heard_mutex_), std::move(receiver));
         poller_ = std::make_unique<ControllerPoller>(*counting_, slots_);
         announcing_ = counting_->watch([this](ControllerNews n) { news_.post(n); });
         reader_ = std::make_unique<ControllerReader>(
@@ -99,22 +72,22 @@ class ReaderWithSdlTest : public ::testing::Test {
         if (thread_.joinable()) thread_.join();
     }
 
-    bool heard(const Lines& expected) {
-        return testing::wait_until([&] { return events_->lines() == expected; }, 5s);
+    // What the engine has heard so far; the reader's thread adds to it, while the tests plug in and
+    // change the pad on their own thread, as the demonstration does.
+    Lines heard_so_far() {
+        std::lock_guard lock(heard_mutex_);
+        return heard_;
     }
-
-    // The pad is changed where the tests and the demonstration change it, on this thread.
-    std::unique_ptr<VirtualPad> plug_in() {
-        auto pad = VirtualPad::plug_in();
-        if (!pad) ADD_FAILURE() << pad.error();
-        return pad ? std::move(pad).value() : nullptr;
+    bool heard(const Lines& expected) {
+        return testing::wait_until([&] { return heard_so_far() == expected; }, 5s);
     }
 
     ControllerSlots slots_;
     ControllerNewsBox news_;
     std::unique_ptr<SdlGamepad> sdl_;
     std::unique_ptr<CountingGamepad> counting_;
-    RecordingEvents* events_ = nullptr;
+    std::mutex heard_mutex_;
+    Lines heard_;
     std::unique_ptr<ControllerLink> link_;
     std::unique_ptr<ControllerPoller> poller_;
     bool announcing_ = false;
@@ -126,30 +99,31 @@ TEST_F(ReaderWithSdlTest, PlugChangesAndUnplugReachTheEngineAsTheyAreAnnounced) 
     ASSERT_TRUE(announcing_);
     auto pad = plug_in();
     ASSERT_TRUE(pad);
-    EXPECT_TRUE(heard({"connected"})) << ::testing::PrintToString(events_->lines());
+    EXPECT_TRUE(heard({"Connected true"})) << ::testing::PrintToString(heard_so_far());
     pad->set_axis(0, 1.0f);
-    EXPECT_TRUE(heard({"connected", "axis 0 1.000000"}))
-        << ::testing::PrintToString(events_->lines());
+    EXPECT_TRUE(heard({"Connected true", "Axis 0 1.000000"}))
+        << ::testing::PrintToString(heard_so_far());
     pad->set_button(0, true);
-    EXPECT_TRUE(heard({"connected", "axis 0 1.000000", "button 0 down"}))
-        << ::testing::PrintToString(events_->lines());
+    EXPECT_TRUE(heard({"Connected true", "Axis 0 1.000000", "Button 0 down"}))
+        << ::testing::PrintToString(heard_so_far());
     pad->unplug();
-    EXPECT_TRUE(heard({"connected", "axis 0 1.000000", "button 0 down", "disconnected", "gone"}))
-        << ::testing::PrintToString(events_->lines());
+    EXPECT_TRUE(heard({"Connected true", "Axis 0 1.000000", "Button 0 down", "Connected false",
+                       "ControllerGone"}))
+        << ::testing::PrintToString(heard_so_far());
 }
 
 TEST_F(ReaderWithSdlTest, AControllerAtRestIsNotRead) {
     auto pad = plug_in();
     ASSERT_TRUE(pad);
-    ASSERT_TRUE(heard({"connected"}));
+    ASSERT_TRUE(heard({"Connected true"}));
     pad->set_axis(1, -1.0f);
-    ASSERT_TRUE(heard({"connected", "axis 1 -1.000000"}));
+    ASSERT_TRUE(heard({"Connected true", "Axis 1 -1.000000"}));
     const int reads = counting_->reads.load();
     // A fixed poll would read about 25 times in this while.
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(counting_->reads.load(), reads);
     pad->set_axis(1, 0.0f);
-    EXPECT_TRUE(heard({"connected", "axis 1 -1.000000", "axis 1 0.000000"}));
+    EXPECT_TRUE(heard({"Connected true", "Axis 1 -1.000000", "Axis 1 0.000000"}));
     EXPECT_GT(counting_->reads.load(), reads);
 }
 

@@ -4,26 +4,20 @@
 
 #include <algorithm>
 
-#include "demo/virtual_pad.hpp"
-#include "linux/gamepad.hpp"
+#include "sdl_pads.hpp"
 
 namespace thumbrover {
 namespace {
 
+using testing::plug_in;
+
 class SdlGamepadTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        auto gamepad = SdlGamepad::create();
-        ASSERT_TRUE(gamepad.ok()) << gamepad.error();
-        gamepad_ = std::move(gamepad).value();
+        gamepad_ = testing::open_sdl();
+        ASSERT_TRUE(gamepad_);
         pad_ = plug_in("Thumbrover Test Pad");
         ASSERT_TRUE(pad_);
-    }
-
-    static std::unique_ptr<VirtualPad> plug_in(const std::string& name) {
-        auto pad = VirtualPad::plug_in(name);
-        if (!pad) ADD_FAILURE() << pad.error();
-        return pad ? std::move(pad).value() : nullptr;
     }
 
     bool listed(ControllerId id) {

@@ -14,6 +14,7 @@
 #include "linux/event_output.hpp"
 #include "linux/mouse_watcher.hpp"
 #include "linux/x11_display.hpp"
+#include "test_support.hpp"
 
 namespace thumbrover {
 namespace {
@@ -192,13 +193,10 @@ TEST(X11MouseWatcher, WarpingThePointerIsNotMotionOfADevice) {
 }
 
 TEST(X11MouseWatcher, WithoutADisplayItAsksToBeTriedAgain) {
-    const char* saved = std::getenv("DISPLAY");
-    const std::string display = saved != nullptr ? saved : "";
-    ::setenv("DISPLAY", ":9999", 1);
+    const testing::ScopedEnv display("DISPLAY", ":9999");
     X11MouseWatcher watcher;
     EXPECT_EQ(watcher.start(), WatchStart::NotAllowedYet);
     EXPECT_EQ(watcher.next_motion(), std::nullopt);
-    ::setenv("DISPLAY", display.c_str(), 1);
 }
 
 }  // namespace

@@ -4,102 +4,26 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QSemaphore>
-#include <QThread>
-#include <QVariantMap>
 #include <QtDBus/QDBusConnection>
 #include <QtDBus/QDBusConnectionInterface>
-#include <mutex>
-#include <vector>
+
+#include "fakes/notification_service.hpp"
+#include "qt/qt_app.hpp"
 
 namespace thumbrover {
 namespace {
 
-struct Received {
-    QString app;
-    QString icon;
-    QString summary;
-    QString body;
-};
-
-// A stand-in for the desktop's notification service, serving the session bus from a thread of
-// its own so that the notifier's blocking calls can reach it.
-class FakeNotificationServer : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-  public:
-    explicit FakeNotificationServer(bool markup) : markup_(markup) {}
-
-    std::vector<Received> received() {
-        std::lock_guard lock(mutex_);
-        return received_;
-    }
-
-  public slots:
-    Q_SCRIPTABLE QStringList GetCapabilities() {
-        return markup_ ? QStringList{QStringLiteral("body"), QStringLiteral("body-markup")}
-                       : QStringList{QStringLiteral("body")};
-    }
-    Q_SCRIPTABLE uint Notify(const QString& app, uint /*replaces*/, const QString& icon,
-                             const QString& summary, const QString& body,
-                             const QStringList& /*actions*/, const QVariantMap& /*hints*/,
-                             int /*timeout*/) {
-        std::lock_guard lock(mutex_);
-        received_.push_back({app, icon, summary, body});
-        return static_cast<uint>(received_.size());
-    }
-
-  private:
-    bool markup_;
-    std::mutex mutex_;
-    std::vector<Received> received_;
-};
-
-class ServerThread : public QThread {
-  public:
-    explicit ServerThread(bool markup) : server_(markup) {}
-    FakeNotificationServer& server() { return server_; }
-    bool registered() const { return registered_; }
-
-  protected:
-    void run() override {
-        QDBusConnection bus =
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake"));
-        registered_ = bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server_,
-                                         QDBusConnection::ExportScriptableSlots) &&
-                      bus.registerService(QStringLiteral("org.freedesktop.Notifications"));
-        ready_.release();
-        exec();
-        bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("fake"));
-    }
-
-  public:
-    QSemaphore ready_;
-
-  private:
-    FakeNotificationServer server_;
-    bool registered_ = false;
-};
+using fakes::NotificationServiceThread;
 
 class DbusNotifierTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "notifier_test";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr) app_ = new QCoreApplication(argc, argv);
-    }
-    static inline QCoreApplication* app_ = nullptr;
+    static void SetUpTestSuite() { testing::core_app(); }
 };
 
 TEST_F(DbusNotifierTest, DeliversHeadingAsSummaryAndBodyUnderTheProgramName) {
     ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "tests run on a private bus";
     for (const bool markup : {false, true}) {
-        ServerThread thread(markup);
-        thread.server().moveToThread(&thread);
-        thread.start();
-        thread.ready_.acquire();
+        NotificationServiceThread thread(markup);
         ASSERT_TRUE(thread.registered());
         {
             DbusNotifier notifier;
@@ -107,10 +31,7 @@ TEST_F(DbusNotifierTest, DeliversHeadingAsSummaryAndBodyUnderTheProgramName) {
             notifier.notify("Heading", "a <b> & c");
             notifier.flush();
         }
-        const auto got = thread.server().received();
-        thread.quit();
-        thread.wait();
-
+        const auto got = thread.service().received();
         ASSERT_EQ(got.size(), 2u);
         EXPECT_EQ(got[0].app, "Thumbrover");
         EXPECT_EQ(got[0].summary, "Thumbrover could not start");
@@ -138,4 +59,4 @@ TEST_F(DbusNotifierTest, FallsBackToStandardErrorWithoutAService) {
 }  // namespace
 }  // namespace thumbrover
 
-#include "notifier_test.moc"
+#include "fakes/moc_notification_service.cpp"

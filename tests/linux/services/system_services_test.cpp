@@ -212,13 +212,12 @@ TEST(RunningExecutable, IsThisTestProgram) {
 
 TEST(X11InputPermission, GrantedWithAnXTestDisplayAndNotWithoutOne) {
     X11InputPermission permission;
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr) GTEST_SKIP() << "needs an X display";
-    const std::string saved = display;
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display";
     EXPECT_TRUE(permission.granted());
-    ::setenv("DISPLAY", ":4711", 1);
-    EXPECT_FALSE(permission.granted());
-    ::setenv("DISPLAY", saved.c_str(), 1);
+    {
+        const testing::ScopedEnv elsewhere("DISPLAY", ":4711");
+        EXPECT_FALSE(permission.granted());
+    }
     permission.request();
     EXPECT_TRUE(permission.granted());
 }

@@ -22,15 +22,20 @@ namespace {
 using testing::XProbe;
 using namespace std::chrono_literals;
 
-// The ring at circle scale 1.5: side 36, ring width 3.24, ring radius 16.02, dot radius 2.52.
-CircleShape shape_36() {
+// A white ring and a white dot, each outlined in black a point wide.
+CircleShape outlined_ring(double side, double ring_radius, double ring_width, double dot_radius) {
     CircleShape shape;
-    shape.side = 36.0;
-    shape.layers = {CircleLayer{17.02, 5.24, Shade::Black, std::nullopt},
-                    CircleLayer{16.02, 3.24, Shade::White, std::nullopt},
-                    CircleLayer{3.52, 0.0, Shade::Black, Shade::Black},
-                    CircleLayer{2.52, 0.0, Shade::White, Shade::White}};
+    shape.side = side;
+    shape.layers = {CircleLayer{ring_radius + 1.0, ring_width + 2.0, Shade::Black, std::nullopt},
+                    CircleLayer{ring_radius, ring_width, Shade::White, std::nullopt},
+                    CircleLayer{dot_radius + 1.0, 0.0, Shade::Black, Shade::Black},
+                    CircleLayer{dot_radius, 0.0, Shade::White, Shade::White}};
     return shape;
+}
+
+// The ring at circle scale 1.5.
+CircleShape shape_36() {
+    return outlined_ring(36.0, 16.02, 3.24, 2.52);
 }
 
 constexpr unsigned long kWhite = 0xFFFFFF;
@@ -81,13 +86,7 @@ TEST(RenderCircle, PaintsWhiteRingAndDotOutlinedInBlackAndNothingElse) {
 }
 
 TEST(RenderCircle, TinyShapeStillShowsItsDot) {
-    CircleShape shape;
-    shape.side = 8.0;
-    shape.layers = {CircleLayer{4.2, 4.0, Shade::Black, std::nullopt},
-                    CircleLayer{3.2, 2.0, Shade::White, std::nullopt},
-                    CircleLayer{2.5, 0.0, Shade::Black, Shade::Black},
-                    CircleLayer{1.5, 0.0, Shade::White, Shade::White}};
-    const QImage image = render_circle(shape);
+    const QImage image = render_circle(outlined_ring(8.0, 3.2, 2.0, 1.5));
     ASSERT_EQ(image.width(), 8);
     EXPECT_EQ(image.pixelColor(4, 4), QColor(Qt::white));
 }
@@ -109,6 +108,13 @@ class CircleOnScreen : public ::testing::TestWithParam<const char*> {
 
     bool settle(const std::function<bool()>& done) {
         return testing::wait_until(done, 5s, [] { QCoreApplication::processEvents(); });
+    }
+    // Waits for the window's corner to reach (x, y).
+    bool settle_at(const XProbe& probe, Window id, int x, int y) {
+        return settle([&] {
+            const auto g = probe.geometry(id);
+            return g && g->x == x && g->y == y;
+        });
     }
 
     std::unique_ptr<Overlay> overlay_;
@@ -147,8 +153,7 @@ TEST_P(CircleOnScreen, ShowsOnlyRingAndDotWithoutACompositorAndLetsClicksThrough
     XTestFakeButtonEvent(d, 1, True, CurrentTime);
     XTestFakeButtonEvent(d, 1, False, CurrentTime);
     XSync(d, False);
-    const auto press = probe.wait_for(
-        [](const testing::ProbeEvent& e) { return e.type == ButtonPress && e.button == 1; }, 5s);
+    const auto press = probe.wait_for(testing::button_event(ButtonPress, 1), 5s);
     ASSERT_TRUE(press.has_value()) << "the ring took the click";
     EXPECT_EQ(press->x_root, 232);
 
@@ -168,12 +173,9 @@ TEST_P(CircleOnScreen, FollowsMovesAndReportsThePointer) {
     circle->show();
     for (const ScreenPoint to : {ScreenPoint{10.4, 20.6}, ScreenPoint{500.0, 400.0}}) {
         circle->move_to(to);
-        ASSERT_TRUE(settle([&] {
-            const auto g = probe.geometry(id);
-            return g && g->x == static_cast<short>(std::lround(to.x)) &&
-                   g->y == static_cast<short>(std::lround(to.y));
-        })) << "did not reach "
-            << to.x << "," << to.y;
+        ASSERT_TRUE(settle_at(probe, id, static_cast<short>(std::lround(to.x)),
+                              static_cast<short>(std::lround(to.y))))
+            << "did not reach " << to.x << "," << to.y;
     }
     // Garbage coordinates must not be undefined behaviour; the window just goes somewhere.
     circle->move_to({std::nan(""), 1e300});
@@ -217,11 +219,7 @@ TEST_P(CircleOnScreen, TheEnginesOutputMovesTheShownRingWithEveryMotionItPosts) 
     for (const Step s : {Step{10, 5, 292, 287}, Step{1, 1, 293, 288}, Step{-800, 0, -18, 288},
                          Step{4, -2, -14, 286}}) {
         ASSERT_TRUE((*output)->perform({CommandKind::Move, 0, 0, s.dx, s.dy}).ok());
-        EXPECT_TRUE(settle([&] {
-            const auto g = probe.geometry(id);
-            return g && g->x == s.x && g->y == s.y;
-        })) << "did not reach "
-            << s.x << "," << s.y;
+        EXPECT_TRUE(settle_at(probe, id, s.x, s.y)) << "did not reach " << s.x << "," << s.y;
     }
     // Hidden: the engine leaves it alone.
     target.clear();

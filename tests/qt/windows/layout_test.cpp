@@ -66,30 +66,28 @@ class LayoutTest : public WindowsTest, public ::testing::WithParamInterface<doub
     }
     void TearDown() override { QApplication::setFont(original_); }
 
-    [[nodiscard]] bool normal_size() const { return GetParam() == 1.0; }
+    // Nothing cut off at this font size; at the normal size, the picture the README shows.
+    void check(QWidget& window, const char* name) const {
+        expect_nothing_clipped(window, name);
+        if (GetParam() == 1.0) save_screenshot(window, name);
+    }
 
     QFont original_;
 };
 
 TEST_P(LayoutTest, SettingsWindow) {
     windows_.open_settings();
-    SettingsWindow& window = *windows_.settings_window();
-    expect_nothing_clipped(window, "settings");
-    if (normal_size()) save_screenshot(window, "settings");
+    check(*windows_.settings_window(), "settings");
 }
 
 TEST_P(LayoutTest, ButtonsWindow) {
     windows_.open_buttons();
-    ButtonsWindow& window = *windows_.buttons_window();
-    expect_nothing_clipped(window, "buttons");
-    if (normal_size()) save_screenshot(window, "buttons");
+    check(*windows_.buttons_window(), "buttons");
 }
 
 TEST_P(LayoutTest, SetupWindow) {
     windows_.open_setup();
-    SetupWindow& window = *windows_.setup_window();
-    expect_nothing_clipped(window, "setup");
-    if (normal_size()) save_screenshot(window, "setup");
+    check(*windows_.setup_window(), "setup");
 }
 
 // The tray menu as the README shows it: on, with a controller and its battery.

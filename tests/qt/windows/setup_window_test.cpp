@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <utility>
 
 #include "core/settings/app_folder.hpp"
 #include "qt/setup_window.hpp"
@@ -126,19 +127,7 @@ TEST_F(SetupWindowTest, TheStartupCheckOpensTheWindowOnlyWhenSomethingIsMissing)
         }
         permission_.granted_now = c.granted;
         TrustAtStart trust;
-        QtWindows windows(WindowServices{.store = store_,
-                                         .login_item = login_,
-                                         .permission = permission_,
-                                         .desktop = desktop_,
-                                         .engine = engine_,
-                                         .app_dir = folder.path(),
-                                         .trust = trust,
-                                         .controller_name = {},
-                                         .battery_text = {},
-                                         .settle_settings_file = {},
-                                         .bluetooth_command = {},
-                                         .unshifted_key = {},
-                                         .input_settings_pane = {}});
+        QtWindows windows(services(folder.path(), trust, permission_, desktop_));
         LiveWindow* built = nullptr;
         windows.on_setup_built = [&built](LiveWindow& window) { built = &window; };
         windows.run_startup_check();
@@ -173,19 +162,9 @@ TEST_F(SetupWindowTest, OpeningTheInputSettingsAsksFirstThenOpensThePlatformsPan
         permission.on_request = [&] { opened_before_request = desktop.opened.size(); };
         TempDir folder;
         TrustAtStart trust;
-        QtWindows windows(WindowServices{.store = store_,
-                                         .login_item = login_,
-                                         .permission = permission,
-                                         .desktop = desktop,
-                                         .engine = engine_,
-                                         .app_dir = folder.path(),
-                                         .trust = trust,
-                                         .controller_name = {},
-                                         .battery_text = {},
-                                         .settle_settings_file = {},
-                                         .bluetooth_command = {},
-                                         .unshifted_key = {},
-                                         .input_settings_pane = c.pane});
+        WindowServices with_pane = services(folder.path(), trust, permission, desktop);
+        with_pane.input_settings_pane = c.pane;
+        QtWindows windows(std::move(with_pane));
         windows.open_input_settings();
         EXPECT_EQ(permission.requests, 1);
         EXPECT_EQ(opened_before_request, 0u);

@@ -109,24 +109,38 @@ class WindowsTest : public ::testing::Test {
     FakeDesktop desktop_;
     FakeEngine engine_;
     TrustAtStart trust_;
-    QtWindows windows_{WindowServices{
-        .store = store_,
-        .login_item = login_,
-        .permission = permission_,
-        .desktop = desktop_,
-        .engine = engine_,
-        .app_dir = dir_.path(),
-        .trust = trust_,
-        .controller_name = [this] { return controller_name_; },
-        .battery_text = [this] { return battery_; },
-        .settle_settings_file = [this] { effects_.flush(); },
-        .bluetooth_command = "exec bluetooth-settings",
-        .unshifted_key = {},
-        // As the Linux program has them: these tests run on Linux.
-        .wording = kXDisplayWording,
-        .offered = OfferedActions{.on_screen_keyboard = true},
-        .input_settings_pane = {},
-    }};
+    // Windows over `app_dir` wired to this fixture's store, login item and engine, with every
+    // platform choice at its default; a test sets the ones it needs before building them.
+    WindowServices services(const std::filesystem::path& app_dir, TrustAtStart& trust,
+                            InputPermission& permission, Desktop& desktop) {
+        return WindowServices{.store = store_,
+                              .login_item = login_,
+                              .permission = permission,
+                              .desktop = desktop,
+                              .engine = engine_,
+                              .app_dir = app_dir,
+                              .trust = trust,
+                              .controller_name = {},
+                              .battery_text = {},
+                              .settle_settings_file = {},
+                              .bluetooth_command = {},
+                              .unshifted_key = {},
+                              .input_settings_pane = {}};
+    }
+
+    // As the Linux program has them: these tests run on Linux.
+    WindowServices linux_services() {
+        WindowServices wired = services(dir_.path(), trust_, permission_, desktop_);
+        wired.controller_name = [this] { return controller_name_; };
+        wired.battery_text = [this] { return battery_; };
+        wired.settle_settings_file = [this] { effects_.flush(); };
+        wired.bluetooth_command = "exec bluetooth-settings";
+        wired.wording = kXDisplayWording;
+        wired.offered = OfferedActions{.on_screen_keyboard = true};
+        return wired;
+    }
+
+    QtWindows windows_{linux_services()};
     std::optional<std::string> controller_name_;
     std::optional<std::string> battery_;
 };
