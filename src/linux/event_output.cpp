@@ -359,17 +359,9 @@ void X11EventOutput::follow_ring(int dx, int dy) {
         track_.after(dx, dy, DisplayWidth(d, screen), DisplayHeight(d, screen), ring->showing, now);
     if (!at) {
         // The one round trip: the server answers after it has applied the motion just posted.
-        Window root = 0;
-        Window child = 0;
-        int x = 0;
-        int y = 0;
-        int wx = 0;
-        int wy = 0;
-        unsigned mask = 0;
-        if (!XQueryPointer(d, DefaultRootWindow(d), &root, &child, &x, &y, &wx, &wy, &mask)) {
-            return;
-        }
-        at = PointerTrack::Point{x, y};
+        const auto pointer = display_.pointer();
+        if (!pointer) return;
+        at = PointerTrack::Point{pointer->x, pointer->y};
         track_.learnt(*at, ring->showing, now);
     }
     XMoveWindow(d, static_cast<Window>(ring->window),

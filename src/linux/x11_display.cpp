@@ -104,4 +104,19 @@ Result<void> X11Display::sync_errors() const {
                  "." + std::to_string(e.minor) + ")"};
 }
 
+std::optional<X11Display::Point> X11Display::pointer() const {
+    Display* d = display_.get();
+    Window root = 0;
+    Window child = 0;
+    Point at;
+    int window_x = 0;
+    int window_y = 0;
+    unsigned mask = 0;
+    if (!XQueryPointer(d, DefaultRootWindow(d), &root, &child, &at.x, &at.y, &window_x, &window_y,
+                       &mask)) {
+        return std::nullopt;
+    }
+    return at;
+}
+
 }  // namespace thumbrover

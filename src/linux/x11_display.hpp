@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/common/result.hpp"
@@ -44,6 +45,15 @@ class X11Display {
     // error any of them caused on this thread, as "X error <code> (request <major>.<minor>)".
     // Xlib's own handler would end the process on such an error; ours only records it.
     [[nodiscard]] Result<void> sync_errors() const;
+
+    // Where the pointer is on the default screen's root window: one round trip, answered after
+    // every request sent before it. None when the server does not answer (a lost display) or the
+    // pointer is on another screen.
+    struct Point {
+        int x = 0;
+        int y = 0;
+    };
+    [[nodiscard]] std::optional<Point> pointer() const;
 
   private:
     struct Closer {

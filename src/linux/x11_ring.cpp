@@ -151,16 +151,9 @@ std::unique_ptr<CircleWindow> X11Overlay::build_circle(const CircleShape& shape)
 }
 
 ScreenPoint X11Overlay::pointer_location() {
-    Display* d = display_->get();
-    Window root = 0;
-    Window child = 0;
-    int x = 0;
-    int y = 0;
-    int wx = 0;
-    int wy = 0;
-    unsigned mask = 0;
-    XQueryPointer(d, DefaultRootWindow(d), &root, &child, &x, &y, &wx, &wy, &mask);
-    return {static_cast<double>(x), static_cast<double>(y)};
+    const auto at = display_->pointer();
+    if (!at) return {};
+    return {static_cast<double>(at->x), static_cast<double>(at->y)};
 }
 
 }  // namespace thumbrover
