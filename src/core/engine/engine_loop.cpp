@@ -16,6 +16,7 @@
 
 #include "core/common/diag.hpp"
 #include "core/common/files.hpp"
+#include "core/common/thread_name.hpp"
 #include "core/controller/engine_events.hpp"
 #include "core/settings/app_folder.hpp"
 #include "core/settings/config_file.hpp"
@@ -86,6 +87,7 @@ class QuitSignalWaker {
     QuitSignalWaker() = default;
 
     void run() {
+        name_this_thread("signals");
         for (;;) {
             char bytes[16];
             const auto n = ::read(read_end_.get(), bytes, sizeof bytes);
