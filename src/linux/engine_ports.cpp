@@ -1,4 +1,4 @@
-#include "linux/engine_ports.hpp"
+#include "platform/native_engine_ports.hpp"
 
 #include "core/common/diag.hpp"
 #include "linux/desktop_actions.hpp"
@@ -7,7 +7,7 @@
 
 namespace thumbrover {
 
-Result<std::unique_ptr<EventOutput>> LinuxEnginePorts::create_event_output() {
+Result<std::unique_ptr<EventOutput>> NativeEnginePorts::create_event_output() {
     auto output = X11EventOutput::create();
     if (!output) return Error{output.error()};
     // The X server keeps what a run posted held down after that run is gone (killed, crashed),
@@ -17,11 +17,11 @@ Result<std::unique_ptr<EventOutput>> LinuxEnginePorts::create_event_output() {
     return std::unique_ptr<EventOutput>(std::move(output).value());
 }
 
-std::unique_ptr<DesktopActions> LinuxEnginePorts::create_desktop_actions() {
+std::unique_ptr<DesktopActions> NativeEnginePorts::create_desktop_actions() {
     return std::make_unique<LinuxDesktopActions>(notifier_);
 }
 
-std::unique_ptr<MouseMotionSource> LinuxEnginePorts::create_mouse_source() {
+std::unique_ptr<MouseMotionSource> NativeEnginePorts::create_mouse_source() {
     return std::make_unique<X11MouseWatcher>();
 }
 

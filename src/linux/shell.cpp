@@ -18,7 +18,6 @@
 #include "core/settings/app_folder.hpp"
 #include "core/ui/access.hpp"
 #include "linux/cursor.hpp"
-#include "linux/engine_ports.hpp"
 #include "linux/gamepad.hpp"
 #include "linux/notifier.hpp"
 #include "linux/single_instance.hpp"
@@ -26,6 +25,7 @@
 #include "linux/windows.hpp"
 #include "linux/x11_display.hpp"
 #include "linux/x11_ring.hpp"
+#include "platform/native_engine_ports.hpp"
 #include "platform/shell.hpp"
 #include "qt/steering_circle.hpp"
 
@@ -161,7 +161,7 @@ int run_application(const QtShellOptions& options) {
     Overlay& overlay =
         x11_overlay ? static_cast<Overlay&>(**x11_overlay) : static_cast<Overlay&>(qt_overlay);
     const std::unique_ptr<Cursor> cursor = make_cursor();
-    LinuxEnginePorts engine(notifier);
+    NativeEnginePorts engine(notifier);
     static std::once_flag exit_hook;
     std::call_once(exit_hook, [] { std::atexit(let_the_engine_finish); });
     g_engine_running = true;

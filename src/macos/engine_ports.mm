@@ -1,4 +1,4 @@
-#include "macos/engine_ports.hpp"
+#include "platform/native_engine_ports.hpp"
 
 #include "macos/desktop_actions.hpp"
 #include "macos/event_poster.hpp"
@@ -6,15 +6,15 @@
 
 namespace thumbrover {
 
-Result<std::unique_ptr<EventOutput>> MacEnginePorts::create_event_output() {
+Result<std::unique_ptr<EventOutput>> NativeEnginePorts::create_event_output() {
     return thumbrover::create_event_output();
 }
 
-std::unique_ptr<DesktopActions> MacEnginePorts::create_desktop_actions() {
+std::unique_ptr<DesktopActions> NativeEnginePorts::create_desktop_actions() {
     return std::make_unique<MacDesktopActions>(notifier_);
 }
 
-std::unique_ptr<MouseMotionSource> MacEnginePorts::create_mouse_source() {
+std::unique_ptr<MouseMotionSource> NativeEnginePorts::create_mouse_source() {
     return std::make_unique<EventTapWatcher>();
 }
 

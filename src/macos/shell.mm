@@ -10,11 +10,11 @@
 #include "macos/app_shell.hpp"
 #include "macos/cursor.hpp"
 #include "macos/desktop.hpp"
-#include "macos/engine_ports.hpp"
 #include "macos/gamepad.hpp"
 #include "macos/key_codes.hpp"
 #include "macos/notifier.hpp"
 #include "macos/system_services.hpp"
+#include "platform/native_engine_ports.hpp"
 #include "platform/shell.hpp"
 #include "qt/front_end.hpp"
 #include "qt/steering_circle.hpp"
@@ -114,7 +114,7 @@ int run_shell(int argc, char** argv) {
     GameControllerGamepad gamepad;
     RingOverlay overlay;
     DisplayCursor cursor;
-    MacEnginePorts engine(notifier);
+    NativeEnginePorts engine(notifier);
 
     QtShellOptions options;
     options.make_windows = [](ShellServices& services) -> std::unique_ptr<ShellWindows> {

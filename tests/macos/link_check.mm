@@ -5,12 +5,12 @@
 #include "macos/app_shell.hpp"
 #include "macos/cursor.hpp"
 #include "macos/desktop_actions.hpp"
-#include "macos/engine_ports.hpp"
 #include "macos/event_poster.hpp"
 #include "macos/gamepad.hpp"
 #include "macos/mouse_watcher.hpp"
 #include "macos/notifier.hpp"
 #include "macos/system_services.hpp"
+#include "platform/native_engine_ports.hpp"
 
 int main() {
     using namespace thumbrover;
@@ -47,7 +47,7 @@ int main() {
     OsascriptNotifier notifier;
     MacDesktopActions actions(notifier);
     (void)actions.show_overview();
-    MacEnginePorts ports(notifier);
+    NativeEnginePorts ports(notifier);
     (void)ports.create_event_output();
     (void)ports.create_desktop_actions();
     (void)ports.create_mouse_source();

@@ -6,11 +6,12 @@
 
 namespace thumbrover {
 
-// The engine's platform on Linux: XTest for input, the desktop's overview and on-screen keyboard
-// over the session bus, XInput 2 for the real mouse, D-Bus for notifications.
-class LinuxEnginePorts final : public EnginePorts {
+// The engine's ports on the platform this program is built for; each platform's adapters define
+// the three factories (Linux: XTest, the desktop over the session bus and XInput 2; macOS:
+// CoreGraphics events, `open` and a listen-only event tap).
+class NativeEnginePorts final : public EnginePorts {
   public:
-    explicit LinuxEnginePorts(Notifier& notifier) : notifier_(notifier) {}
+    explicit NativeEnginePorts(Notifier& notifier) : notifier_(notifier) {}
 
     [[nodiscard]] Result<std::unique_ptr<EventOutput>> create_event_output() override;
     [[nodiscard]] std::unique_ptr<DesktopActions> create_desktop_actions() override;
