@@ -28,40 +28,29 @@ extern char** environ;
 namespace thumbrover {
 namespace {
 
-// Owners of the two posix_spawn setup records, so that every early return destroys them.
-class SpawnFileActions {
+// Owner of a posix_spawn setup record, so that every early return destroys it.
+template <class Record, int (*Init)(Record*), int (*Destroy)(Record*)>
+class SpawnRecord {
   public:
-    SpawnFileActions() { ok_ = ::posix_spawn_file_actions_init(&actions_) == 0; }
-    ~SpawnFileActions() {
-        if (ok_) ::posix_spawn_file_actions_destroy(&actions_);
+    SpawnRecord() { ok_ = Init(&record_) == 0; }
+    ~SpawnRecord() {
+        if (ok_) Destroy(&record_);
     }
-    SpawnFileActions(const SpawnFileActions&) = delete;
-    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+    SpawnRecord(const SpawnRecord&) = delete;
+    SpawnRecord& operator=(const SpawnRecord&) = delete;
 
     [[nodiscard]] bool ok() const { return ok_; }
-    posix_spawn_file_actions_t* get() { return &actions_; }
+    Record* get() { return &record_; }
 
   private:
-    posix_spawn_file_actions_t actions_{};
+    Record record_{};
     bool ok_ = false;
 };
 
-class SpawnAttributes {
-  public:
-    SpawnAttributes() { ok_ = ::posix_spawnattr_init(&attributes_) == 0; }
-    ~SpawnAttributes() {
-        if (ok_) ::posix_spawnattr_destroy(&attributes_);
-    }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-
-    [[nodiscard]] bool ok() const { return ok_; }
-    posix_spawnattr_t* get() { return &attributes_; }
-
-  private:
-    posix_spawnattr_t attributes_{};
-    bool ok_ = false;
-};
+using SpawnFileActions = SpawnRecord<posix_spawn_file_actions_t, &::posix_spawn_file_actions_init,
+                                     &::posix_spawn_file_actions_destroy>;
+using SpawnAttributes =
+    SpawnRecord<posix_spawnattr_t, &::posix_spawnattr_init, &::posix_spawnattr_destroy>;
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
