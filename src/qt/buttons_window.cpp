@@ -32,14 +32,7 @@ QComboBox* make_popup(QWidget* parent) {
 ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
                              OfferedActions offered)
     : model_(store, offered), unshifted_key_(std::move(unshifted_key)) {
-    setWindowTitle(qt_text(buttons_texts::kTitle));
-    setWindowIcon(application_icon());
-    setObjectName(QStringLiteral("buttons_window"));
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(24, 20, 24, 20);
-    column->setSpacing(8);
-    column->setSizeConstraint(QLayout::SetFixedSize);
+    auto* column = make_window_column(*this, buttons_texts::kTitle, "buttons_window", 8);
     column->addWidget(make_note(buttons_texts::kNote, 626, this));
 
     auto* grid = new QGridLayout;

@@ -34,14 +34,7 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
       wording_(wording),
       trust_(trust),
       actions_(std::move(actions)) {
-    setWindowTitle(qt_text(settings_texts::kTitle));
-    setWindowIcon(application_icon());
-    setObjectName(QStringLiteral("settings_window"));
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(24, 20, 24, 20);
-    column->setSpacing(10);
-    column->setSizeConstraint(QLayout::SetFixedSize);
+    auto* column = make_window_column(*this, settings_texts::kTitle, "settings_window", 10);
 
     auto* header = new QHBoxLayout;
     header->setSpacing(12);

@@ -58,15 +58,8 @@ SetupWindow::SetupWindow(std::filesystem::path app_dir, LoginItem& login_item,
       trust_(trust),
       sources_(std::move(sources)),
       actions_(std::move(actions)) {
-    setWindowTitle(qt_text(setup_texts::kTitle));
-    setWindowIcon(application_icon());
-    setObjectName(QStringLiteral("setup_window"));
     setModal(false);
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(24, 20, 24, 20);
-    column->setSpacing(14);
-    column->setSizeConstraint(QLayout::SetFixedSize);
+    auto* column = make_window_column(*this, setup_texts::kTitle, "setup_window", 14);
     column->addWidget(make_application_icon(88, this), 0, Qt::AlignHCenter);
     column->addWidget(make_heading(setup_texts::kWelcome, 20, this), 0, Qt::AlignHCenter);
     auto* intro = make_note(setup_texts::kIntroLinux, 440, this);

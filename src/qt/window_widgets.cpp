@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 #include <cmath>
 
 #include "core/common/numeric.hpp"
@@ -143,6 +144,18 @@ QLabel* make_heading(std::string_view text, double point_size, QWidget* parent) 
     font.setBold(true);
     label->setFont(font);
     return label;
+}
+
+QBoxLayout* make_window_column(QWidget& window, std::string_view title, const char* name,
+                               int spacing) {
+    window.setWindowTitle(qt_text(title));
+    window.setWindowIcon(application_icon());
+    window.setObjectName(QString::fromLatin1(name));
+    auto* column = new QVBoxLayout(&window);
+    column->setContentsMargins(24, 20, 24, 20);
+    column->setSpacing(spacing);
+    column->setSizeConstraint(QLayout::SetFixedSize);
+    return column;
 }
 
 QLabel* make_note(std::string_view text, int width, QWidget* parent) {

@@ -32,6 +32,10 @@ namespace thumbrover {
 // A wrapping label in the smaller secondary style. `width` is the width it prefers to wrap at;
 // larger fonts make it taller, never clipped.
 [[nodiscard]] QLabel* make_note(std::string_view text, int width, QWidget* parent = nullptr);
+// Titles a window, gives it the application icon and a name for tests and style sheets, and lays
+// it out as one fixed-size column with the windows' common margins; returns that column.
+QBoxLayout* make_window_column(QWidget& window, std::string_view title, const char* name,
+                               int spacing);
 // A horizontal line at least `width` wide.
 [[nodiscard]] QFrame* make_separator(int width, QWidget* parent = nullptr);
 
