@@ -1,6 +1,7 @@
 #include "linux/event_output.hpp"
 
 #include <X11/XF86keysym.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XI2.h>
@@ -8,6 +9,8 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -170,12 +173,20 @@ Result<std::unique_ptr<X11EventOutput>> X11EventOutput::create() {
     if (!XTestQueryExtension(display->get(), &event_base, &error_base, &major, &minor)) {
         return Error{"the X display has no XTEST extension"};
     }
+    // XCB keeps its own record of extensions: asked now, so that the first motion does not wait
+    // for the answer.
+    const xcb_query_extension_reply_t* xtest =
+        xcb_get_extension_data(XGetXCBConnection(display->get()), &xcb_test_id);
+    if (xtest == nullptr || xtest->present == 0) {
+        return Error{"the X display has no XTEST extension"};
+    }
     // XTEST events would otherwise be held back while another client grabs the server.
     XTestGrabControl(display->get(), True);
     return std::unique_ptr<X11EventOutput>(new X11EventOutput(std::move(display).value()));
 }
 
-X11EventOutput::X11EventOutput(X11Display display) : display_(std::move(display)) {}
+X11EventOutput::X11EventOutput(X11Display display)
+    : display_(std::move(display)), xcb_(XGetXCBConnection(display_.get())) {}
 
 X11EventOutput::~X11EventOutput() {
     release_all();
@@ -276,10 +287,14 @@ int X11EventOutput::release_left_held() {
 }
 
 Result<void> X11EventOutput::perform(const OutputCommand& command) {
+    if (command.kind == CommandKind::Move) {
+        Result<void> result = move(command.a, command.b);
+        flush_motion();
+        return result;
+    }
+    catch_up();
     Result<void> result = [&]() -> Result<void> {
         switch (command.kind) {
-            case CommandKind::Move:
-                return move(command.a, command.b);
             case CommandKind::Scroll:
                 return scroll(command.a, command.b);
             case CommandKind::ButtonDown:
@@ -313,15 +328,32 @@ Result<void> X11EventOutput::perform(const OutputCommand& command) {
     }();
     XFlush(display_.get());
     drain_events();
+    motions_unread_ = 0;
     return result;
+}
+
+void X11EventOutput::flush_motion() {
+    if (++motions_unread_ < kMotionsPerRead && xcb_flush(xcb_) > 0) return;
+    // Also when the write failed: Xlib's flush is what tells the program the display is gone.
+    XFlush(display_.get());
+    drain_events();
+    motions_unread_ = 0;
+}
+
+void X11EventOutput::catch_up() {
+    if (motions_unread_ == 0) return;
+    XEventsQueued(display_.get(), QueuedAfterReading);
+    drain_events();
+    motions_unread_ = 0;
 }
 
 Result<void> X11EventOutput::move(std::int32_t dx, std::int32_t dy) {
     // The request carries 16-bit deltas; a larger step would wrap around to the other direction.
-    const int x = saturate_cast<std::int16_t>(dx);
-    const int y = saturate_cast<std::int16_t>(dy);
+    const std::int16_t x = saturate_cast<std::int16_t>(dx);
+    const std::int16_t y = saturate_cast<std::int16_t>(dy);
     if (x == 0 && y == 0) return {};
-    if (!XTestFakeRelativeMotionEvent(display_.get(), x, y, CurrentTime)) return failed();
+    // Relative motion: detail 1, and no root window to move within.
+    xcb_test_fake_input(xcb_, XCB_MOTION_NOTIFY, 1, XCB_CURRENT_TIME, XCB_NONE, x, y, 0);
     follow_ring(x, y);
     return {};
 }
@@ -364,9 +396,13 @@ void X11EventOutput::follow_ring(int dx, int dy) {
         at = PointerTrack::Point{pointer->x, pointer->y};
         track_.learnt(*at, ring->showing, now);
     }
-    XMoveWindow(d, static_cast<Window>(ring->window),
-                saturate_cast<int>(std::lround(at->x - ring->half_side)),
-                saturate_cast<int>(std::lround(at->y - ring->half_side)));
+    // Each value goes in a 32-bit word, a place left of or above the screen as two's complement.
+    const auto word = [](double value) {
+        return static_cast<std::uint32_t>(saturate_cast<std::int32_t>(std::lround(value)));
+    };
+    const std::uint32_t origin[] = {word(at->x - ring->half_side), word(at->y - ring->half_side)};
+    xcb_configure_window(xcb_, static_cast<xcb_window_t>(ring->window),
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, origin);
 }
 
 Result<void> X11EventOutput::scroll(std::int32_t vertical, std::int32_t horizontal) {

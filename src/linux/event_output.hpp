@@ -14,6 +14,9 @@
 #include "linux/x11_display.hpp"
 #include "platform/event_output.hpp"
 
+// XCB's connection stays opaque here, as Xlib's display does.
+struct xcb_connection_t;
+
 namespace thumbrover {
 
 // ---- Decisions that need no X server (kept apart so that they are tested on their own) ----
@@ -155,8 +158,21 @@ class X11EventOutput final : public EventOutput {
     void drain_events();
     // Moves the steering ring, when it shows, to where the motion just took the pointer.
     void follow_ring(int dx, int dy);
+    // Sends a motion (and the ring's move) without reading what the server sent meanwhile.
+    void flush_motion();
+    // Reads what arrived during motion-only flushes (a keymap change, an error), before a command
+    // that depends on it.
+    void catch_up();
 
     X11Display display_;
+    // The same connection's XCB side, which the motion and the ring's move are sent through: its
+    // flush only writes, where Xlib's also reads the socket (twice, finding nothing, on every
+    // tick while steering).
+    xcb_connection_t* xcb_ = nullptr;
+    // Motions flushed since the socket was last read. It is read at least this often, so that
+    // errors and keymap news never pile up unread.
+    static constexpr unsigned kMotionsPerRead = 125;
+    unsigned motions_unread_ = 0;
     PointerTrack track_;
     ScrollCarry scroll_;
     ModifierHolds modifiers_;

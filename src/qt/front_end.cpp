@@ -37,8 +37,9 @@ int run_front_end(const AppPorts& ports, const QtShellOptions& options) {
         MainTick& tick = app.tick();
         tick.tick();
         if (const auto next = tick.interval()) {
-            const auto ms = static_cast<int>(next->count());
-            if (timer.interval() != ms || !timer.isActive()) timer.start(ms);
+            // Counted from now rather than from when this tick was due, so that a tick for
+            // something due an interval after this one never comes a little early.
+            timer.start(static_cast<int>(next->count()));
         } else {
             timer.stop();
         }

@@ -113,15 +113,16 @@ class MainTick {
     void tick();
 
     // The full rate serves a controller read by the tick and a ring the tick moves. A ring that
-    // follows the pointer by itself needs the tick only to keep the cursor hidden: a hide is due
-    // every 250 ms, and two ticks to each keep it within one tick of due however the timer
-    // drifts (showing and hiding the ring wake the tick at once), a window only
-    // for its live rows, and a controller poll without a controller only to look for one every
-    // 500 ms. With none of them the tick stops: the shell runs it again when the engine link
-    // changes (the menu, the ring) or a window opens, so an idle program does not wake at all.
+    // follows the pointer by itself needs the tick only to keep the cursor hidden, once per
+    // re-hide: the shell counts each interval from the end of the tick before, so the hide is
+    // always due when the tick comes (showing and hiding the ring wake the tick at once). A
+    // window needs it only for its live rows, and a controller poll without a controller only to
+    // look for one every 500 ms. With none of them the tick stops: the shell runs it again when the
+    // engine link changes (the menu, the ring) or a window opens, so an idle program does not wake
+    // at all.
     static constexpr std::chrono::milliseconds kActiveInterval{4};
     static constexpr std::chrono::milliseconds kIdleInterval{100};
-    static constexpr std::chrono::milliseconds kRingInterval{125};
+    static constexpr std::chrono::milliseconds kRingInterval{250};
     static constexpr std::chrono::milliseconds kControllerLookInterval{500};
 
     // When the shell should run the next tick, decided by the last one; none: not until woken.

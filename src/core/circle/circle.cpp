@@ -71,8 +71,8 @@ RingTargetCell& ring_target_cell() {
 
 CursorHider::CursorHider(Cursor& cursor, const Clock& clock) : cursor_(cursor), clock_(clock) {}
 
-// A ring that follows the pointer by itself gets two main ticks per hide.
-static_assert(MainTick::kRingInterval * 2 == CursorHider::kRehideInterval);
+// A ring that follows the pointer by itself gets one main tick per hide.
+static_assert(MainTick::kRingInterval == CursorHider::kRehideInterval);
 
 bool CursorHider::update(bool circle_visible) {
     if (circle_visible) {

@@ -111,10 +111,15 @@ EngineLoop::EngineLoop(LoopPorts ports, EngineState state, const std::filesystem
                        FeedbackSender feedback, std::shared_ptr<EngineLink> link)
     : ports_(std::move(ports)),
       state_(std::move(state)),
-      enabled_file_(app_dir / "enabled"),
       feedback_(std::move(feedback)),
       link_(std::move(link)),
-      enabled_(state_.enabled) {}
+      enabled_(state_.enabled),
+      executor_{.output = ports_.output,
+                .desktop = ports_.desktop,
+                .enabled = enabled_,
+                .enabled_file = app_dir / "enabled",
+                .feedback = feedback_,
+                .link = link_.get()} {}
 
 std::optional<EngineTime> EngineLoop::wait_time(EngineTime now) const {
     std::optional<EngineTime> wait;
@@ -172,13 +177,12 @@ bool ticks_have_work(const EngineState& state) {
 
 void EngineLoop::perform(CommandList commands) {
     if (commands.empty()) return;
-    ExecutorContext context{.output = ports_.output,
-                            .desktop = ports_.desktop,
-                            .enabled = enabled_,
-                            .enabled_file = enabled_file_,
-                            .feedback = feedback_,
-                            .link = link_.get()};
-    run_commands(commands, context);
+    run_commands(commands, executor_);
+    // The next tick's commands go into the same storage instead of a new allocation.
+    if (state_.pending.empty()) {
+        commands.clear();
+        state_.pending.swap(commands);
+    }
 }
 
 bool EngineLoop::pass(std::optional<EngineMessage> message, EngineTime now) {

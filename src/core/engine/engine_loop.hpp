@@ -46,6 +46,9 @@ class EngineLoop final {
   public:
     EngineLoop(LoopPorts ports, EngineState state, const std::filesystem::path& app_dir,
                FeedbackSender feedback, std::shared_ptr<EngineLink> link);
+    // The executor's context refers to the loop's own members.
+    EngineLoop(const EngineLoop&) = delete;
+    EngineLoop& operator=(const EngineLoop&) = delete;
 
     // How long the next wait for a message may last at `now`: until the next tick is due while
     // ticks have work, or until the next battery look while a controller is connected; none
@@ -70,7 +73,6 @@ class EngineLoop final {
 
     LoopPorts ports_;
     EngineState state_;
-    std::filesystem::path enabled_file_;
     FeedbackSender feedback_;
     std::shared_ptr<EngineLink> link_;
     bool connected_ = false;
@@ -80,6 +82,9 @@ class EngineLoop final {
     bool battery_low_notified_ = false;
     // The last pass found nothing for a tick to do, so ticks stopped until something changes.
     bool paused_ = true;
+    // Made once rather than for every tick's commands, which would copy the file's path each
+    // time.
+    ExecutorContext executor_;
 };
 
 // Whether a tick would move the pointer or scroll: then ticks come every interval.

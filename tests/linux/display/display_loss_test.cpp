@@ -62,6 +62,36 @@ constexpr int kToldTwice = 13;
     std::_Exit(kAllWell);
 }
 
+constexpr int kToldLate = 14;
+
+// Steering only: the motions go out without reading the connection, yet the first one after the
+// server has gone tells the program.
+[[noreturn]] void lose_the_display_while_only_moving() {
+    testing::PrivateXServer server;
+    ::setenv("DISPLAY", server.name().c_str(), 1);
+    set_display_lost_action([] { ++g_lost_actions; });
+    auto output = X11EventOutput::create();
+    if (!output) std::_Exit(kNoStart);
+    for (int i = 0; i < 10; ++i)
+        (void)(*output)->perform({CommandKind::Move, 0, 0, 1, 0});
+    server.stop();
+    int motions = 0;
+    while (!x_display_lost() && motions < 200) {
+        (void)(*output)->perform({CommandKind::Move, 0, 0, 1, 0});
+        ++motions;
+    }
+    output->reset();
+    if (g_lost_actions == 0) std::_Exit(kNotTold);
+    if (motions > 1) std::_Exit(kToldLate);
+    std::_Exit(kAllWell);
+}
+
+TEST(DisplayLoss, TheFirstMotionAfterTheServerWentTellsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(lose_the_display_while_only_moving(), ::testing::ExitedWithCode(kAllWell),
+                "thumbrover: lost the connection to the X display");
+}
+
 TEST(DisplayLoss, NoThreadEndsTheProcessAndTheProgramIsToldOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(lose_the_display_under_two_threads(), ::testing::ExitedWithCode(kAllWell),

@@ -330,6 +330,35 @@ TEST_F(X11EventOutputTest, ADigitOnTheShiftedLevelIsStruckWithShift) {
     XSync(d, False);
 }
 
+TEST_F(X11EventOutputTest, ALayoutChangeWhileThePointerMovesReachesTheNextKey) {
+    Display* d = probe_->display();
+    const KeyCode key = XKeysymToKeycode(d, XK_1);
+    ASSERT_NE(key, 0);
+    int per_keycode = 0;
+    KeySym* saved = XGetKeyboardMapping(d, key, 1, &per_keycode);
+    ASSERT_NE(saved, nullptr);
+    // Looked up once on the plain level, then steering.
+    perform(command(CommandKind::KeyTap, 15, 1));
+    for (int i = 0; i < 3; ++i)
+        perform(command(CommandKind::Move, 0, 0, 1, 0));
+    KeySym french[] = {XK_ampersand, XK_1};
+    XChangeKeyboardMapping(d, key, 2, french, 1);
+    XSync(d, False);
+    probe_->settle(std::chrono::milliseconds(50));
+    perform(command(CommandKind::Move, 0, 0, 1, 0));
+    probe_->clear();
+
+    perform(command(CommandKind::KeyTap, 15, 1));
+    const auto press = probe_->wait_for_next(
+        [key](const ProbeEvent& e) { return e.type == KeyPress && e.keycode == key; });
+    ASSERT_TRUE(press);
+    EXPECT_TRUE(press->state & ShiftMask) << "the key was struck by the old layout";
+
+    XChangeKeyboardMapping(d, key, per_keycode, saved, 1);
+    XFree(saved);
+    XSync(d, False);
+}
+
 TEST_F(X11EventOutputTest, CommandsThatAreNotInputEventsAreRefused) {
     for (const auto kind :
          {CommandKind::OnScreenKeyboard, CommandKind::MissionControl, CommandKind::SteeringCircle,
