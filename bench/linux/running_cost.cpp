@@ -239,6 +239,9 @@ double ms_between(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
+// The virtual controller is driven from the benchmark's own threads (SDL locks its joysticks), as
+// a real one reaches the program without waking its main thread.
+//
 // Each sample starts from a rest long enough for the program to settle; the rest varies so that
 // changes land at every phase of whatever timers run.
 Latencies measure_latency(thumbrover::VirtualPad& pad, int samples) {
@@ -253,25 +256,19 @@ Latencies measure_latency(thumbrover::VirtualPad& pad, int samples) {
         x.warp(960, 540);
         std::this_thread::sleep_for(rest(i));
         x.drain();
-        Clock::time_point changed;
-        on_main([&] {
-            pad.set_axis(kAxisLeftX, 1.0f);
-            changed = Clock::now();
-        });
+        pad.set_axis(kAxisLeftX, 1.0f);
+        const Clock::time_point changed = Clock::now();
         const auto moved = x.wait_for(XI_RawMotion, changed + 1s);
-        on_main([&] { pad.set_axis(kAxisLeftX, 0.0f); });
+        pad.set_axis(kAxisLeftX, 0.0f);
         if (moved) out.stick.push_back(ms_between(changed, *moved));
     }
     for (int i = 0; i < samples; ++i) {
         std::this_thread::sleep_for(rest(i));
         x.drain();
-        Clock::time_point pressed;
-        on_main([&] {
-            pad.set_button(kButtonA, true);
-            pressed = Clock::now();
-        });
+        pad.set_button(kButtonA, true);
+        const Clock::time_point pressed = Clock::now();
         const auto clicked = x.wait_for(XI_RawButtonPress, pressed + 1s);
-        on_main([&] { pad.set_button(kButtonA, false); });
+        pad.set_button(kButtonA, false);
         if (clicked) out.button.push_back(ms_between(pressed, *clicked));
         (void)x.wait_for(XI_RawButtonRelease, Clock::now() + 1s);
     }
@@ -320,11 +317,11 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, std::chrono:
         pthread_setname_np(pthread_self(), "bench-mover");
         float direction = 0.6f;
         while (steering) {
-            on_main([&] { pad->set_axis(kAxisLeftX, direction); });
+            pad->set_axis(kAxisLeftX, direction);
             direction = -direction;
             std::this_thread::sleep_for(500ms);
         }
-        on_main([&] { pad->set_axis(kAxisLeftX, 0.0f); });
+        pad->set_axis(kAxisLeftX, 0.0f);
     });
     std::this_thread::sleep_for(1s);
     states.push_back(measure("steering", length));
