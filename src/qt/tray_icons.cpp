@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <array>
 
+#include "qt/painted_picture.hpp"
+
 namespace thumbrover {
 namespace {
 
@@ -54,7 +56,8 @@ QImage controller_picture(bool filled, int size) {
             painter.drawPath(controls);
         }
     }
-    return image;
+    painter.end();
+    return without_paint_engine(image);
 }
 
 QIcon tray_icon(bool active) {
