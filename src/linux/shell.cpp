@@ -6,10 +6,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "core/common/diag.hpp"
 #include "core/common/spawn.hpp"
@@ -19,6 +21,7 @@
 #include "core/ui/access.hpp"
 #include "linux/cursor.hpp"
 #include "linux/gamepad.hpp"
+#include "linux/heap.hpp"
 #include "linux/notifier.hpp"
 #include "linux/single_instance.hpp"
 #include "linux/system_services.hpp"
@@ -28,9 +31,12 @@
 #include "platform/native_engine_ports.hpp"
 #include "platform/shell.hpp"
 #include "qt/steering_circle.hpp"
+#include "qt/tray_icons.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>
+#include <QIcon>
+#include <QTimer>
 
 namespace thumbrover {
 namespace {
@@ -59,6 +65,19 @@ std::unique_ptr<Cursor> make_cursor() {
     return std::make_unique<VisibleCursor>();
 }
 
+// Making a tray icon is the program's largest burst of short-lived memory: the first one reads
+// the icon theme's index and throws it away (most of what start-up frees), and each draws its
+// pictures. glibc keeps what is freed inside the heap, beneath objects that stay, so after each
+// new icon (the program switched on or off, a controller come or gone) the free pages are handed
+// back, on the event loop's next turn, once the rest of that refresh is in place.
+std::function<QIcon(bool)> release_heap_after_icons(std::function<QIcon(bool)> icons) {
+    return [icons = std::move(icons)](bool active) {
+        QIcon icon = icons(active);
+        QTimer::singleShot(0, qApp, [] { release_free_heap(); });
+        return icon;
+    };
+}
+
 // Set while the engine thread's body runs.
 std::atomic<bool> g_engine_running{false};
 
@@ -78,6 +97,7 @@ extern "C" void let_the_engine_finish() {
 
 int run_application(const QtShellOptions& options) {
     if (!on_main_thread()) fatal("Thumbrover must start on the main thread");
+    share_one_malloc_arena();
 
     static int qt_argc = 1;
     static char qt_name[] = "thumbrover";
@@ -108,6 +128,7 @@ int run_application(const QtShellOptions& options) {
     QtShellOptions run = options;
     if (run.app_dir.empty()) run.app_dir = app_dir();
     run.wording = kXDisplayWording;
+    run.tray_icon = release_heap_after_icons(run.tray_icon ? run.tray_icon : tray_icon);
     // The lock is taken here and handed to the engine rather than only looked at: a copy that
     // took it for a look and let it go could make one started at the same moment fail to take it.
     // Whatever goes wrong here, the engine's start-up takes it again and reports why.
