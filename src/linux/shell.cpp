@@ -6,12 +6,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <utility>
 
 #include "core/common/diag.hpp"
 #include "core/common/spawn.hpp"
@@ -65,17 +63,18 @@ std::unique_ptr<Cursor> make_cursor() {
     return std::make_unique<VisibleCursor>();
 }
 
-// Making a tray icon is the program's largest burst of short-lived memory: the first one reads
-// the icon theme's index and throws it away (most of what start-up frees), and each draws its
-// pictures. glibc keeps what is freed inside the heap, beneath objects that stay, so after each
-// new icon (the program switched on or off, a controller come or gone) the free pages are handed
-// back, on the event loop's next turn, once the rest of that refresh is in place.
-std::function<QIcon(bool)> release_heap_after_icons(std::function<QIcon(bool)> icons) {
-    return [icons = std::move(icons)](bool active) {
-        QIcon icon = icons(active);
+// Making the tray icon's pictures is the program's largest burst of short-lived memory: the first
+// time, the icon theme's index is read and thrown away, and each time six pictures are drawn or
+// loaded. glibc keeps what is freed inside the heap, beneath objects that stay, so once they are
+// made (when a tray first shows an icon: at start-up where there is a tray, and after the program
+// is switched on or off or a controller comes or goes) the free pages are handed back, on the
+// event loop's next turn.
+QIcon tray_icon_releasing_heap(bool active) {
+    return deferred_icon([active] {
+        QIcon pictures = tray_pictures(active);
         QTimer::singleShot(0, qApp, [] { release_free_heap(); });
-        return icon;
-    };
+        return pictures;
+    });
 }
 
 // Set while the engine thread's body runs.
@@ -128,7 +127,7 @@ int run_application(const QtShellOptions& options) {
     QtShellOptions run = options;
     if (run.app_dir.empty()) run.app_dir = app_dir();
     run.wording = kXDisplayWording;
-    run.tray_icon = release_heap_after_icons(run.tray_icon ? run.tray_icon : tray_icon);
+    if (!run.tray_icon) run.tray_icon = tray_icon_releasing_heap;
     // The lock is taken here and handed to the engine rather than only looked at: a copy that
     // took it for a look and let it go could make one started at the same moment fail to take it.
     // Whatever goes wrong here, the engine's start-up takes it again and reports why.

@@ -65,10 +65,7 @@ QImage controller_picture(bool filled, int size) {
     return without_paint_engine(image);
 }
 
-namespace {
-
-// The icon's pictures, made now: the theme's, or the program's own where the theme has none.
-QIcon made_tray_icon(bool active) {
+QIcon tray_pictures(bool active) {
     const QIcon themed = QIcon::fromTheme(QStringLiteral("input-gaming"));
     QIcon icon;
     if (!themed.isNull()) {
@@ -82,6 +79,8 @@ QIcon made_tray_icon(bool active) {
     }
     return icon;
 }
+
+namespace {
 
 // Forwards to the icon `make` returns, made on the first call that needs its pictures.
 class DeferredIconEngine final : public QIconEngine {
@@ -130,7 +129,7 @@ QIcon deferred_icon(std::function<QIcon()> make) {
 }
 
 QIcon tray_icon(bool active) {
-    return deferred_icon([active] { return made_tray_icon(active); });
+    return deferred_icon([active] { return tray_pictures(active); });
 }
 
 QPainterPath controller_outline() {
