@@ -19,6 +19,7 @@
 #include "core/ui/access.hpp"
 #include "linux/cursor.hpp"
 #include "linux/gamepad.hpp"
+#include "linux/heap.hpp"
 #include "linux/notifier.hpp"
 #include "linux/single_instance.hpp"
 #include "linux/system_services.hpp"
@@ -28,9 +29,12 @@
 #include "platform/native_engine_ports.hpp"
 #include "platform/shell.hpp"
 #include "qt/steering_circle.hpp"
+#include "qt/tray_icons.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>
+#include <QIcon>
+#include <QTimer>
 
 namespace thumbrover {
 namespace {
@@ -59,6 +63,20 @@ std::unique_ptr<Cursor> make_cursor() {
     return std::make_unique<VisibleCursor>();
 }
 
+// Making the tray icon's pictures is the program's largest burst of short-lived memory: the first
+// time, the icon theme's index is read and thrown away, and each time six pictures are drawn or
+// loaded. glibc keeps what is freed inside the heap, beneath objects that stay, so once they are
+// made (when a tray first shows an icon: at start-up where there is a tray, and after the program
+// is switched on or off or a controller comes or goes) the free pages are handed back, on the
+// event loop's next turn.
+QIcon tray_icon_releasing_heap(bool active) {
+    return deferred_icon([active] {
+        QIcon pictures = tray_pictures(active);
+        QTimer::singleShot(0, qApp, [] { release_free_heap(); });
+        return pictures;
+    });
+}
+
 // Set while the engine thread's body runs.
 std::atomic<bool> g_engine_running{false};
 
@@ -78,6 +96,7 @@ extern "C" void let_the_engine_finish() {
 
 int run_application(const QtShellOptions& options) {
     if (!on_main_thread()) fatal("Thumbrover must start on the main thread");
+    share_one_malloc_arena();
 
     static int qt_argc = 1;
     static char qt_name[] = "thumbrover";
@@ -108,6 +127,7 @@ int run_application(const QtShellOptions& options) {
     QtShellOptions run = options;
     if (run.app_dir.empty()) run.app_dir = app_dir();
     run.wording = kXDisplayWording;
+    if (!run.tray_icon) run.tray_icon = tray_icon_releasing_heap;
     // The lock is taken here and handed to the engine rather than only looked at: a copy that
     // took it for a look and let it go could make one started at the same moment fail to take it.
     // Whatever goes wrong here, the engine's start-up takes it again and reports why.

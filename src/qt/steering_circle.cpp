@@ -11,6 +11,7 @@
 
 #include "core/common/diag.hpp"
 #include "core/common/numeric.hpp"
+#include "qt/painted_picture.hpp"
 
 namespace thumbrover {
 namespace {
@@ -82,7 +83,8 @@ QImage render_circle(const CircleShape& shape) {
             painter.fillPath(ring, colour_of(layer.border));
         }
     }
-    return image;
+    painter.end();
+    return without_paint_engine(image);
 }
 
 QtCircleWindow::QtCircleWindow(const CircleShape& shape)

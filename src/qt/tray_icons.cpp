@@ -1,9 +1,16 @@
 #include "qt/tray_icons.hpp"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "qt/painted_picture.hpp"
 
 namespace thumbrover {
 namespace {
@@ -54,20 +61,75 @@ QImage controller_picture(bool filled, int size) {
             painter.drawPath(controls);
         }
     }
-    return image;
+    painter.end();
+    return without_paint_engine(image);
+}
+
+QIcon tray_pictures(bool active) {
+    const QIcon themed = QIcon::fromTheme(QStringLiteral("input-gaming"));
+    QIcon icon;
+    if (!themed.isNull()) {
+        for (const int size : kSizes)
+            icon.addPixmap(themed.pixmap(size, size, active ? QIcon::Normal : QIcon::Disabled));
+    }
+    // Also where the theme names a picture it cannot load: the icon is never left blank.
+    if (icon.isNull()) {
+        for (const int size : kSizes)
+            icon.addPixmap(QPixmap::fromImage(controller_picture(active, size)));
+    }
+    return icon;
+}
+
+namespace {
+
+// Forwards to the icon `make` returns, made on the first call that needs its pictures.
+class DeferredIconEngine final : public QIconEngine {
+  public:
+    struct Shared {
+        std::function<QIcon()> make;
+        std::optional<QIcon> made;
+    };
+
+    explicit DeferredIconEngine(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        // A ratio of one asks the made icon's own engine for exactly this many pixels, as the
+        // caller's QIcon has already scaled the size for the screen.
+        return icon().pixmap(size, 1.0, mode, state);
+    }
+    // What a pixmap icon answers: the size of the picture it would hand out for `size`.
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return pixmap(size, mode, state).size();
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return icon().availableSizes(mode, state);
+    }
+    bool isNull() override { return false; }
+    QIconEngine* clone() const override { return new DeferredIconEngine(shared_); }
+
+  private:
+    const QIcon& icon() {
+        if (!shared_->made) shared_->made = shared_->make();
+        return *shared_->made;
+    }
+
+    std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace
+
+QIcon deferred_icon(std::function<QIcon()> make) {
+    auto shared = std::make_shared<DeferredIconEngine::Shared>();
+    shared->make = std::move(make);
+    return QIcon(new DeferredIconEngine(std::move(shared)));
 }
 
 QIcon tray_icon(bool active) {
-    const QIcon themed = QIcon::fromTheme(QStringLiteral("input-gaming"));
-    QIcon icon;
-    for (const int size : kSizes) {
-        if (!themed.isNull()) {
-            icon.addPixmap(themed.pixmap(size, size, active ? QIcon::Normal : QIcon::Disabled));
-        } else {
-            icon.addPixmap(QPixmap::fromImage(controller_picture(active, size)));
-        }
-    }
-    return icon;
+    return deferred_icon([active] { return tray_pictures(active); });
 }
 
 QPainterPath controller_outline() {
