@@ -4,7 +4,9 @@
 //   and resident memory, in three states: no controller; a controller connected with its sticks
 //   at rest; steering;
 // - latency from a controller change to the X server seeing its effect: the left stick leaving
-//   rest until the pointer moved, and A pressed until the click.
+//   rest until the pointer moved, and A pressed until the click;
+// - the floor of steering's cost on this machine, for comparison: the CPU of a bare thread doing
+//   only what each engine tick must (wake every 8 ms, post a motion and a window move).
 // Run it inside scripts/with-virtual-display (scripts/bench does).
 //   bench_running_cost [seconds per state, default 10] [latency samples, default 1000]
 // On a shared machine the CPU figures move with the load; the wake-up counts are steadier.
@@ -42,6 +44,8 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <poll.h>
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 namespace {
 
@@ -230,6 +234,52 @@ class RawInputListener {
     bool ready_ = false;
 };
 
+double thread_cpu_seconds() {
+    const std::string schedstat = first_line("/proc/thread-self/schedstat");
+    return schedstat.empty() ? 0.0 : std::stod(schedstat) / 1e9;
+}
+
+// What steering cannot cost less than on this machine: a thread of the benchmark's own that wakes
+// every 8 ms and each time posts one relative XTest motion and moves a small window, in one write,
+// as the engine does with the pointer and the ring. No engine, no stick, no Qt. One core = 100%.
+std::optional<double> steering_floor_percent(std::chrono::seconds length) {
+    int screen_number = 0;
+    xcb_connection_t* c = xcb_connect(nullptr, &screen_number);
+    const auto disconnect = [](xcb_connection_t* connection) { xcb_disconnect(connection); };
+    const std::unique_ptr<xcb_connection_t, decltype(disconnect)> owned(c, disconnect);
+    if (xcb_connection_has_error(c) != 0) return std::nullopt;
+    const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(c, &xcb_test_id);
+    if (xtest == nullptr || xtest->present == 0) return std::nullopt;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t window = xcb_generate_id(c);
+    const std::uint32_t override_redirect = 1;
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 16, 16, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_OVERRIDE_REDIRECT,
+                      &override_redirect);
+    xcb_map_window(c, window);
+    xcb_flush(c);
+
+    const auto ticks = static_cast<int>(length / 8ms);
+    const double cpu_before = thread_cpu_seconds();
+    const auto start = Clock::now();
+    auto next = start;
+    for (int i = 0; i < ticks; ++i) {
+        next += 8ms;
+        std::this_thread::sleep_until(next);
+        // Back and forth, so that the pointer stays where it is.
+        const std::int16_t dx = i % 2 == 0 ? 1 : -1;
+        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 1, XCB_CURRENT_TIME, XCB_NONE, dx, 0, 0);
+        const std::uint32_t origin[] = {static_cast<std::uint32_t>(100 + i % 2), 100};
+        xcb_configure_window(c, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, origin);
+        xcb_flush(c);
+    }
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    const double cpu = thread_cpu_seconds() - cpu_before;
+    xcb_destroy_window(c, window);
+    xcb_flush(c);
+    return 100.0 * cpu / wall;
+}
+
 struct Latencies {
     std::vector<double> stick;
     std::vector<double> button;
@@ -329,6 +379,16 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, std::chrono:
     mover.join();
     std::this_thread::sleep_for(2s);
 
+    std::printf("the floor: %lld s of wake, post, flush...\n",
+                static_cast<long long>(length.count()));
+    std::fflush(stdout);
+    std::optional<double> floor;
+    std::thread floor_thread([&] {
+        pthread_setname_np(pthread_self(), "bench-floor");
+        floor = steering_floor_percent(length);
+    });
+    floor_thread.join();
+
     std::printf("latency: %d samples each...\n", samples);
     std::fflush(stdout);
     const Latencies latencies = measure_latency(*pad, samples);
@@ -338,6 +398,12 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, std::chrono:
         "preemptions involuntary ones)\n");
     for (const StateFigures& s : states)
         print_state(s);
+    if (floor) {
+        std::printf(
+            "\nthe floor of steering on this machine (a bare thread waking every 8 ms to post one "
+            "motion and one window move): %.3f%% of a core\n",
+            *floor);
+    }
     std::printf("\nLatency, from the controller's change until the X server has the result\n");
     print_latency("stick leaves rest -> pointer moved", latencies.stick, samples);
     print_latency("A pressed -> click", latencies.button, samples);

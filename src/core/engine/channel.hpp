@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -10,6 +9,8 @@
 #include <optional>
 #include <utility>
 
+#include "core/common/doorbell.hpp"
+
 namespace thumbrover {
 
 namespace detail {
@@ -17,7 +18,8 @@ namespace detail {
 template <class T>
 struct ChannelState {
     std::mutex mutex;
-    std::condition_variable ready;
+    // Rung after every send; the receiver, the only one who waits, looks at the queue again.
+    Doorbell ready;
     std::deque<T> queue;
     bool receiver_alive = true;
     // Told after every send, outside the lock: for a receiver whose thread waits on more than
@@ -49,7 +51,7 @@ class Sender {
             state_->queue.push_back(std::move(value));
             listener = state_->listener;
         }
-        state_->ready.notify_one();
+        state_->ready.ring();
         if (listener) (*listener)();
         return true;
     }
@@ -85,20 +87,27 @@ class Receiver {
     // Waits at most `timeout` for the oldest message.
     [[nodiscard]] std::optional<T> recv_for(std::chrono::nanoseconds timeout) {
         if (!state_) return std::nullopt;
-        std::unique_lock lock(state_->mutex);
-        if (!state_->ready.wait_for(lock, timeout, [&] { return !state_->queue.empty(); })) {
-            return std::nullopt;
+        using Steady = std::chrono::steady_clock;
+        const Steady::time_point now = Steady::now();
+        const Steady::time_point deadline =
+            timeout >= Steady::time_point::max() - now
+                ? Steady::time_point::max()
+                : now + std::chrono::ceil<Steady::duration>(timeout);
+        for (;;) {
+            if (auto message = try_recv()) return message;
+            // A send just before the deadline still counts.
+            if (!state_->ready.wait_until(deadline)) return try_recv();
         }
-        return pop_locked();
     }
 
     // Waits for the oldest message at most `timeout`, or for as long as it takes without one.
     [[nodiscard]] std::optional<T> recv(std::optional<std::chrono::nanoseconds> timeout) {
         if (timeout) return recv_for(*timeout);
         if (!state_) return std::nullopt;
-        std::unique_lock lock(state_->mutex);
-        state_->ready.wait(lock, [&] { return !state_->queue.empty(); });
-        return pop_locked();
+        for (;;) {
+            if (auto message = try_recv()) return message;
+            state_->ready.wait();
+        }
     }
 
     // Takes the oldest message without waiting (the main thread drains its channel this way).
