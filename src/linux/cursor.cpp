@@ -7,9 +7,12 @@
 
 namespace thumbrover {
 
-Result<std::unique_ptr<X11Cursor>> X11Cursor::create() {
-    auto display = X11Display::open();
-    if (!display) return Error{display.error()};
+Result<std::unique_ptr<X11Cursor>> X11Cursor::create(std::shared_ptr<X11Display> display) {
+    if (!display) {
+        auto opened = X11Display::open();
+        if (!opened) return Error{opened.error()};
+        display = std::make_shared<X11Display>(std::move(opened).value());
+    }
     int event_base = 0;
     int error_base = 0;
     int major = 4;
@@ -19,18 +22,18 @@ Result<std::unique_ptr<X11Cursor>> X11Cursor::create() {
         !XFixesQueryVersion(display->get(), &major, &minor) || major < 4) {
         return Error{"the X display cannot hide the cursor (no XFixes 4)"};
     }
-    return std::unique_ptr<X11Cursor>(new X11Cursor(std::move(display).value()));
+    return std::unique_ptr<X11Cursor>(new X11Cursor(std::move(display)));
 }
 
 void X11Cursor::hide() {
-    XFixesHideCursor(display_.get(), DefaultRootWindow(display_.get()));
-    if (auto done = display_.sync_errors(); !done)
+    XFixesHideCursor(display_->get(), DefaultRootWindow(display_->get()));
+    if (auto done = display_->sync_errors(); !done)
         diag("could not hide the cursor: " + done.error());
 }
 
 void X11Cursor::show() {
-    XFixesShowCursor(display_.get(), DefaultRootWindow(display_.get()));
-    if (auto done = display_.sync_errors(); !done)
+    XFixesShowCursor(display_->get(), DefaultRootWindow(display_->get()));
+    if (auto done = display_->sync_errors(); !done)
         diag("could not show the cursor: " + done.error());
 }
 

@@ -13,19 +13,22 @@ namespace thumbrover {
 // the program ends while it is hidden. Main thread only.
 class X11Cursor final : public Cursor {
   public:
-    // Fails with the display's error or "the X display cannot hide the cursor (no XFixes 4)".
-    [[nodiscard]] static Result<std::unique_ptr<X11Cursor>> create();
+    // On `display` when given (a connection the main thread already has: each one costs the
+    // program its own copy of the server's visuals), else on a connection of its own. Fails with
+    // the display's error or "the X display cannot hide the cursor (no XFixes 4)".
+    [[nodiscard]] static Result<std::unique_ptr<X11Cursor>> create(
+        std::shared_ptr<X11Display> display = nullptr);
 
     void hide() override;
     void show() override;
 
     // Waits for the server to handle the calls made so far; the first X error they caused, if any.
-    [[nodiscard]] Result<void> settle() const { return display_.sync_errors(); }
+    [[nodiscard]] Result<void> settle() const { return display_->sync_errors(); }
 
   private:
-    explicit X11Cursor(X11Display display) : display_(std::move(display)) {}
+    explicit X11Cursor(std::shared_ptr<X11Display> display) : display_(std::move(display)) {}
 
-    X11Display display_;
+    std::shared_ptr<X11Display> display_;
 };
 
 }  // namespace thumbrover

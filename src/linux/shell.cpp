@@ -56,8 +56,8 @@ class VisibleCursor final : public Cursor {
     void show() override {}
 };
 
-std::unique_ptr<Cursor> make_cursor() {
-    auto cursor = X11Cursor::create();
+std::unique_ptr<Cursor> make_cursor(std::shared_ptr<X11Display> display) {
+    auto cursor = X11Cursor::create(std::move(display));
     if (cursor) return std::move(cursor).value();
     diag("the cursor cannot be hidden while steering: " + cursor.error());
     return std::make_unique<VisibleCursor>();
@@ -180,7 +180,8 @@ int run_application(const QtShellOptions& options) {
     }
     Overlay& overlay =
         x11_overlay ? static_cast<Overlay&>(**x11_overlay) : static_cast<Overlay&>(qt_overlay);
-    const std::unique_ptr<Cursor> cursor = make_cursor();
+    const std::unique_ptr<Cursor> cursor =
+        make_cursor(x11_overlay ? (*x11_overlay)->display() : nullptr);
     NativeEnginePorts engine(notifier);
     static std::once_flag exit_hook;
     std::call_once(exit_hook, [] { std::atexit(let_the_engine_finish); });

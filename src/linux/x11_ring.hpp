@@ -42,6 +42,8 @@ class X11Overlay final : public Overlay {
 
     [[nodiscard]] std::unique_ptr<CircleWindow> build_circle(const CircleShape& shape) override;
     [[nodiscard]] ScreenPoint pointer_location() override;
+    // The main thread's connection, for the other adapters that live there.
+    [[nodiscard]] const std::shared_ptr<X11Display>& display() const { return display_; }
 
   private:
     explicit X11Overlay(std::shared_ptr<X11Display> display) : display_(std::move(display)) {}

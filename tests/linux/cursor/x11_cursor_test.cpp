@@ -1,17 +1,36 @@
 #include <gtest/gtest.h>
 
 #include "linux/cursor.hpp"
+#include "linux/x11_ring.hpp"
 
 namespace thumbrover {
 namespace {
 
-std::unique_ptr<X11Cursor> make_cursor() {
-    auto cursor = X11Cursor::create();
-    if (!cursor) ADD_FAILURE() << cursor.error() << " (run under scripts/with-virtual-display)";
-    return cursor ? std::move(cursor).value() : nullptr;
-}
+// On a connection of its own, or on the one the ring's windows are made on, as the program has it.
+class X11CursorTest : public ::testing::TestWithParam<bool> {
+  protected:
+    std::unique_ptr<X11Cursor> make_cursor() {
+        std::shared_ptr<X11Display> display;
+        if (GetParam()) {
+            auto overlay = X11Overlay::create();
+            if (!overlay) {
+                ADD_FAILURE() << overlay.error();
+                return nullptr;
+            }
+            display = (*overlay)->display();
+        }
+        auto cursor = X11Cursor::create(display);
+        if (!cursor) ADD_FAILURE() << cursor.error() << " (run under scripts/with-virtual-display)";
+        return cursor ? std::move(cursor).value() : nullptr;
+    }
+};
 
-TEST(X11Cursor, NestedHidesBalancedByShowsCauseNoErrors) {
+INSTANTIATE_TEST_SUITE_P(Connections, X11CursorTest, ::testing::Values(false, true),
+                         [](const auto& param) {
+                             return param.param ? "Shared" : "OwnConnection";
+                         });
+
+TEST_P(X11CursorTest, NestedHidesBalancedByShowsCauseNoErrors) {
     auto cursor = make_cursor();
     ASSERT_TRUE(cursor);
     ::testing::internal::CaptureStderr();
@@ -26,7 +45,7 @@ TEST(X11Cursor, NestedHidesBalancedByShowsCauseNoErrors) {
     EXPECT_TRUE(settled.ok()) << settled.error();
 }
 
-TEST(X11Cursor, AShowTooManyIsReportedAndSurvived) {
+TEST_P(X11CursorTest, AShowTooManyIsReportedAndSurvived) {
     auto cursor = make_cursor();
     ASSERT_TRUE(cursor);
     ::testing::internal::CaptureStderr();
