@@ -295,17 +295,42 @@ TEST_F(X11EventOutputTest, AKeysymMissingFromTheKeymapBorrowsASpareKeycodeUntilT
     EXPECT_EQ(keysym_at(*keycode), static_cast<KeySym>(NoSymbol));
 }
 
+// The digit 1 key of a French keyboard once `apply` is called: "&" plain, "1" with Shift. The
+// key's own mapping comes back when this goes, whatever the test's outcome.
+class FrenchDigitOne {
+  public:
+    explicit FrenchDigitOne(Display* d) : d_(d), key_(XKeysymToKeycode(d, XK_1)) {
+        if (key_ != 0) saved_ = XGetKeyboardMapping(d, key_, 1, &per_keycode_);
+    }
+    ~FrenchDigitOne() {
+        if (saved_ == nullptr) return;
+        XChangeKeyboardMapping(d_, key_, per_keycode_, saved_, 1);
+        XFree(saved_);
+        XSync(d_, False);
+    }
+    FrenchDigitOne(const FrenchDigitOne&) = delete;
+    FrenchDigitOne& operator=(const FrenchDigitOne&) = delete;
+
+    [[nodiscard]] bool ready() const { return saved_ != nullptr; }
+    [[nodiscard]] KeyCode key() const { return key_; }
+    void apply() {
+        KeySym french[] = {XK_ampersand, XK_1};
+        XChangeKeyboardMapping(d_, key_, 2, french, 1);
+        XSync(d_, False);
+    }
+
+  private:
+    Display* d_;
+    KeyCode key_;
+    int per_keycode_ = 0;
+    KeySym* saved_ = nullptr;
+};
+
 TEST_F(X11EventOutputTest, ADigitOnTheShiftedLevelIsStruckWithShift) {
-    // The digit 1 key of a French keyboard: "&" plain, "1" with Shift.
-    Display* d = probe_->display();
-    const KeyCode key = XKeysymToKeycode(d, XK_1);
-    ASSERT_NE(key, 0);
-    int per_keycode = 0;
-    KeySym* saved = XGetKeyboardMapping(d, key, 1, &per_keycode);
-    ASSERT_NE(saved, nullptr);
-    KeySym french[] = {XK_ampersand, XK_1};
-    XChangeKeyboardMapping(d, key, 2, french, 1);
-    XSync(d, False);
+    FrenchDigitOne french(probe_->display());
+    ASSERT_TRUE(french.ready());
+    const KeyCode key = french.key();
+    french.apply();
     probe_->settle(std::chrono::milliseconds(50));
     probe_->clear();
 
@@ -324,26 +349,17 @@ TEST_F(X11EventOutputTest, ADigitOnTheShiftedLevelIsStruckWithShift) {
         [key](const ProbeEvent& e) { return e.type == KeyPress && e.keycode == key; });
     ASSERT_TRUE(with_ctrl);
     EXPECT_EQ(with_ctrl->state & (ShiftMask | ControlMask), ControlMask);
-
-    XChangeKeyboardMapping(d, key, per_keycode, saved, 1);
-    XFree(saved);
-    XSync(d, False);
 }
 
 TEST_F(X11EventOutputTest, ALayoutChangeWhileThePointerMovesReachesTheNextKey) {
-    Display* d = probe_->display();
-    const KeyCode key = XKeysymToKeycode(d, XK_1);
-    ASSERT_NE(key, 0);
-    int per_keycode = 0;
-    KeySym* saved = XGetKeyboardMapping(d, key, 1, &per_keycode);
-    ASSERT_NE(saved, nullptr);
+    FrenchDigitOne french(probe_->display());
+    ASSERT_TRUE(french.ready());
+    const KeyCode key = french.key();
     // Looked up once on the plain level, then steering.
     perform(command(CommandKind::KeyTap, 15, 1));
     for (int i = 0; i < 3; ++i)
         perform(command(CommandKind::Move, 0, 0, 1, 0));
-    KeySym french[] = {XK_ampersand, XK_1};
-    XChangeKeyboardMapping(d, key, 2, french, 1);
-    XSync(d, False);
+    french.apply();
     probe_->settle(std::chrono::milliseconds(50));
     perform(command(CommandKind::Move, 0, 0, 1, 0));
     probe_->clear();
@@ -353,10 +369,6 @@ TEST_F(X11EventOutputTest, ALayoutChangeWhileThePointerMovesReachesTheNextKey) {
         [key](const ProbeEvent& e) { return e.type == KeyPress && e.keycode == key; });
     ASSERT_TRUE(press);
     EXPECT_TRUE(press->state & ShiftMask) << "the key was struck by the old layout";
-
-    XChangeKeyboardMapping(d, key, per_keycode, saved, 1);
-    XFree(saved);
-    XSync(d, False);
 }
 
 TEST_F(X11EventOutputTest, CommandsThatAreNotInputEventsAreRefused) {
