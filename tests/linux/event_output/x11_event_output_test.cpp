@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/circle/circle.hpp"
 #include "linux/event_output.hpp"
 #include "linux/x_probe.hpp"
 
@@ -264,16 +265,16 @@ TEST_F(X11EventOutputTest, WhatAnEarlierRunLeftHeldIsLetGoOfAtTheNextStart) {
     }
 }
 
+// A keysym the keymap does not bind, standing in for media keys on a keymap without them.
+KeySym keysym_missing_from(Display* d) {
+    for (const KeySym candidate : {XK_braille_dot_1, XK_Greek_alpha, XK_Hangul, XK_Thai_baht})
+        if (XKeysymToKeycode(d, candidate) == 0) return candidate;
+    return NoSymbol;
+}
+
 TEST_F(X11EventOutputTest, AKeysymMissingFromTheKeymapBorrowsASpareKeycodeUntilTheEnd) {
-    // A keysym the keymap does not bind, standing in for media keys on a keymap without them.
     Display* d = probe_->display();
-    KeySym missing = NoSymbol;
-    for (const KeySym candidate : {XK_braille_dot_1, XK_Greek_alpha, XK_Hangul, XK_Thai_baht}) {
-        if (XKeysymToKeycode(d, candidate) == 0) {
-            missing = candidate;
-            break;
-        }
-    }
+    const KeySym missing = keysym_missing_from(d);
     ASSERT_NE(missing, static_cast<KeySym>(NoSymbol)) << "the test keymap binds every candidate";
 
     // Asked of the server each time: Xlib's cached keymap may lag behind the change.
@@ -293,6 +294,24 @@ TEST_F(X11EventOutputTest, AKeysymMissingFromTheKeymapBorrowsASpareKeycodeUntilT
 
     output_.reset();
     EXPECT_EQ(keysym_at(*keycode), static_cast<KeySym>(NoSymbol));
+}
+
+TEST_F(X11EventOutputTest, AnErrorLeftByAnEarlierMotionDoesNotFailABorrow) {
+    Display* d = probe_->display();
+    const KeySym missing = keysym_missing_from(d);
+    ASSERT_NE(missing, static_cast<KeySym>(NoSymbol)) << "the test keymap binds every candidate";
+    // A ring window that went away while the engine still had its id: moving it is an error
+    // that arrives after the motion, unread.
+    const Window gone = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 8, 8, 0, 0, 0);
+    XDestroyWindow(d, gone);
+    XSync(d, False);
+    ring_target_cell().show(gone, 4.0);
+    perform(command(CommandKind::Move, 0, 0, 1, 0));
+    ring_target_cell().clear();
+    probe_->settle(std::chrono::milliseconds(20));
+
+    const auto keycode = output_->keycode_for(static_cast<std::uint32_t>(missing));
+    EXPECT_TRUE(keycode.ok()) << keycode.error();
 }
 
 // The digit 1 key of a French keyboard once `apply` is called: "&" plain, "1" with Shift. The
