@@ -166,15 +166,8 @@ bool shift_needed(std::uint32_t keysym, std::uint32_t plain_level, std::uint32_t
 Result<std::unique_ptr<X11EventOutput>> X11EventOutput::create() {
     auto display = X11Display::open();
     if (!display) return Error{display.error()};
-    int event_base = 0;
-    int error_base = 0;
-    int major = 0;
-    int minor = 0;
-    if (!XTestQueryExtension(display->get(), &event_base, &error_base, &major, &minor)) {
-        return Error{"the X display has no XTEST extension"};
-    }
-    // XCB keeps its own record of extensions: asked now, so that the first motion does not wait
-    // for the answer.
+    // Asked through XCB, which keeps its own record of extensions: now, so that the first motion
+    // does not wait for the answer.
     const xcb_query_extension_reply_t* xtest =
         xcb_get_extension_data(XGetXCBConnection(display->get()), &xcb_test_id);
     if (xtest == nullptr || xtest->present == 0) {
@@ -326,25 +319,24 @@ Result<void> X11EventOutput::perform(const OutputCommand& command) {
                 return failed();
         }
     }();
+    flush_and_read();
+    return result;
+}
+
+void X11EventOutput::flush_and_read() {
     XFlush(display_.get());
     drain_events();
     motions_unread_ = 0;
-    return result;
 }
 
 void X11EventOutput::flush_motion() {
     if (++motions_unread_ < kMotionsPerRead && xcb_flush(xcb_) > 0) return;
     // Also when the write failed: Xlib's flush is what tells the program the display is gone.
-    XFlush(display_.get());
-    drain_events();
-    motions_unread_ = 0;
+    flush_and_read();
 }
 
 void X11EventOutput::catch_up() {
-    if (motions_unread_ == 0) return;
-    XEventsQueued(display_.get(), QueuedAfterReading);
-    drain_events();
-    motions_unread_ = 0;
+    if (motions_unread_ > 0) flush_and_read();
 }
 
 Result<void> X11EventOutput::move(std::int32_t dx, std::int32_t dy) {

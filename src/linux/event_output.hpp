@@ -158,6 +158,8 @@ class X11EventOutput final : public EventOutput {
     void drain_events();
     // Moves the steering ring, when it shows, to where the motion just took the pointer.
     void follow_ring(int dx, int dy);
+    // Sends what is pending, then reads and handles what the server sent.
+    void flush_and_read();
     // Sends a motion (and the ring's move) without reading what the server sent meanwhile.
     void flush_motion();
     // Reads what arrived during motion-only flushes (a keymap change, an error), before a command

@@ -1,5 +1,6 @@
 #include "linux/shell.hpp"
 
+#include <malloc.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -19,7 +20,6 @@
 #include "core/ui/access.hpp"
 #include "linux/cursor.hpp"
 #include "linux/gamepad.hpp"
-#include "linux/heap.hpp"
 #include "linux/notifier.hpp"
 #include "linux/single_instance.hpp"
 #include "linux/system_services.hpp"
@@ -72,7 +72,9 @@ std::unique_ptr<Cursor> make_cursor(std::shared_ptr<X11Display> display) {
 QIcon tray_icon_releasing_heap(bool active) {
     return deferred_icon([active] {
         QIcon pictures = tray_pictures(active);
-        QTimer::singleShot(0, qApp, [] { release_free_heap(); });
+        // free() only gives back what lies at the heap's top; malloc_trim also returns the whole
+        // free pages beneath objects that stay.
+        QTimer::singleShot(0, qApp, [] { malloc_trim(0); });
         return pictures;
     });
 }
@@ -96,7 +98,10 @@ extern "C" void let_the_engine_finish() {
 
 int run_application(const QtShellOptions& options) {
     if (!on_main_thread()) fatal("Thumbrover must start on the main thread");
-    share_one_malloc_arena();
+    // glibc gives every thread that allocates an arena of its own, which keeps what is freed in
+    // it for later. The threads other than this one allocate little and rarely, so one arena
+    // serves them as well and holds less. It must be set before the toolkit starts its threads.
+    mallopt(M_ARENA_MAX, 1);
 
     static int qt_argc = 1;
     static char qt_name[] = "thumbrover";
