@@ -1,5 +1,6 @@
 #include "core/settings/config.hpp"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -26,10 +27,67 @@ Result<StickRole> parse_stick_role(std::string_view text) {
                  "`, expected one of `pointer`, `scroll`, `none`"};
 }
 
+bool AppProfile::overrides_nothing() const {
+    const auto unset = [](const std::optional<Action>& a) { return !a.has_value(); };
+    return !left_stick && !right_stick && std::all_of(press.begin(), press.end(), unset) &&
+           std::all_of(hold.begin(), hold.end(), unset);
+}
+
+bool same_app_id(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+Result<void> check_app_id(std::string_view id) {
+    if (id.empty()) return Error{"an application identity cannot be empty"};
+    const std::string echo = "`" + clipped_echo(id) + "`";
+    if (id.size() > kMaxAppIdBytes)
+        return Error{"application identity " + echo + " is longer than " +
+                     std::to_string(kMaxAppIdBytes) + " bytes"};
+    if (id.front() == ' ' || id.back() == ' ')
+        return Error{"application identity " + echo + " starts or ends with a blank"};
+    for (const char c : id) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f)
+            return Error{"application identity " + one_line(echo) + " holds a control character"};
+    }
+    return {};
+}
+
+const AppProfile* find_app_profile(const Config& config, std::string_view id) {
+    for (const AppProfile& app : config.apps)
+        if (same_app_id(app.id, id)) return &app;
+    return nullptr;
+}
+
+AppProfile* find_app_profile(Config& config, std::string_view id) {
+    for (AppProfile& app : config.apps)
+        if (same_app_id(app.id, id)) return &app;
+    return nullptr;
+}
+
+Config config_for_app(const Config& config, std::string_view id) {
+    Config out = config;
+    const AppProfile* app = id.empty() ? nullptr : find_app_profile(config, id);
+    if (app == nullptr) return out;
+    if (app->left_stick) out.left_stick = *app->left_stick;
+    if (app->right_stick) out.right_stick = *app->right_stick;
+    for (std::size_t i = 0; i < kButtonCount; ++i) {
+        if (app->press[i]) out.buttons[i].press = *app->press[i];
+        if (app->hold[i]) out.buttons[i].hold = *app->hold[i];
+    }
+    return out;
+}
+
 void restore_default_settings(Config& config) {
     Bindings kept = std::move(config.buttons);
+    std::vector<AppProfile> apps = std::move(config.apps);
     config = Config{};
     config.buttons = std::move(kept);
+    config.apps = std::move(apps);
 }
 
 void restore_default_buttons(Config& config) {

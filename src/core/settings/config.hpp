@@ -1,7 +1,12 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/bindings/buttons.hpp"
 #include "core/common/result.hpp"
@@ -21,6 +26,28 @@ enum class StickRole : std::uint8_t {
 // "unknown variant `{text}`, expected one of `pointer`, `scroll`, `none`".
 [[nodiscard]] Result<StickRole> parse_stick_role(std::string_view text);
 
+// What one application changes in the main settings while it is in front. Every unset entry is
+// taken from the main settings, so a profile that sets only `a` follows later changes of the
+// others.
+struct AppProfile {
+    std::string id;    // the window class on Linux, the bundle identifier on macOS
+    std::string name;  // how the windows and the menu show the application
+    std::optional<StickRole> left_stick;
+    std::optional<StickRole> right_stick;
+    std::array<std::optional<Action>, kButtonCount> press;  // indexed by `button_index`
+    std::array<std::optional<Action>, kButtonCount> hold;
+
+    [[nodiscard]] bool overrides_nothing() const;
+
+    friend bool operator==(const AppProfile&, const AppProfile&) = default;
+};
+
+// More profiles than this are refused: each one is a table in a file read at every start, and a
+// hundred is already more than any pop-up menu can usefully list.
+inline constexpr std::size_t kMaxAppProfiles = 100;
+// The longest identity accepted; bundle identifiers and window classes are far shorter.
+inline constexpr std::size_t kMaxAppIdBytes = 255;
+
 // Every user setting. A plain value: copies own their binding tables, and the field order is the
 // order of the settings file. Nothing is clamped here; out-of-range values are kept as read.
 struct Config {
@@ -39,13 +66,32 @@ struct Config {
     std::uint64_t volume_delay_ms = 400;
     std::uint64_t volume_repeat_ms = 150;
     Bindings buttons = default_bindings();
+    // In the order of the settings file; identities are unique, compared without regard to
+    // ASCII case.
+    std::vector<AppProfile> apps;
 
     friend bool operator==(const Config&, const Config&) = default;
 };
 
-// The Settings window's "Restore Defaults": every field but `buttons`.
+// Whether two identities name the same application: bundle identifiers are case-insensitive, and
+// a window class that differs only in case is the same program.
+[[nodiscard]] bool same_app_id(std::string_view a, std::string_view b);
+// Fails with the reason an identity cannot be one: empty, too long, blank at either end, or
+// holding a control character.
+[[nodiscard]] Result<void> check_app_id(std::string_view id);
+
+[[nodiscard]] const AppProfile* find_app_profile(const Config& config, std::string_view id);
+[[nodiscard]] AppProfile* find_app_profile(Config& config, std::string_view id);
+
+// The settings in force while the application `id` is in front: the main settings with that
+// application's overrides applied; the main settings when it has no profile. `apps` is copied
+// unchanged.
+[[nodiscard]] Config config_for_app(const Config& config, std::string_view id);
+
+// The Settings window's "Restore Defaults": every field but `buttons` and `apps`.
 void restore_default_settings(Config& config);
-// The Buttons window's "Restore Default Buttons": `buttons` and both stick roles.
+// The Buttons window's "Restore Default Buttons": `buttons` and both stick roles. The profiles
+// stay; each one's own restore is to empty it.
 void restore_default_buttons(Config& config);
 
 }  // namespace thumbrover

@@ -115,7 +115,18 @@ constexpr std::array<MillisField, 6> kMillisFields = {{
 constexpr std::string_view kExpectedFields =
     "one of `pointer_speed`, `precise_factor`, `scroll_speed`, `stick_deadzone`, `stick_curve`, "
     "`circle_scale`, `left_stick`, `right_stick`, `b_hold_ms`, `hold_ms`, `xbox_hold_ms`, "
-    "`alt_tab_commit_ms`, `steering_idle_ms`, `volume_delay_ms`, `volume_repeat_ms`, `buttons`";
+    "`alt_tab_commit_ms`, `steering_idle_ms`, `volume_delay_ms`, `volume_repeat_ms`, `buttons`, "
+    "`apps`";
+
+// The keys of one application's table.
+constexpr std::string_view kExpectedAppFields =
+    "one of `name`, `left_stick`, `right_stick`, `buttons`";
+
+// Written once, before the first application's table.
+constexpr std::string_view kAppsComment =
+    "# Bindings for one application while it is in front, by its identity: the window class on\n"
+    "# Linux, the bundle identifier on macOS. What a table leaves out comes from the settings\n"
+    "# above; \"none\" turns a button off in that application.\n";
 
 // Shortest round-trip digits of a finite, non-zero magnitude in scientific form, split into the
 // digit string and the decimal exponent of its first digit.
@@ -192,6 +203,45 @@ std::string value_line(std::string_view key, const Config& config) {
         if (f.key == key)
             return prefix + "\"" + std::string(stick_role_name(config.*f.member)) + "\"";
     return {};
+}
+
+// A TOML basic string: between double quotes, with quotes, backslashes and control characters
+// escaped.
+std::string toml_quoted(std::string_view text) {
+    std::string out = "\"";
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(ch);
+        } else if (c < 0x20 || c == 0x7f) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+            out += buffer;
+        } else {
+            out.push_back(ch);
+        }
+    }
+    return out + "\"";
+}
+
+void append_app_lines(const AppProfile& app, std::string& out) {
+    const std::string header = "apps." + toml_quoted(app.id);
+    out += "[" + header + "]\n";
+    out += "name = " + toml_quoted(app.name) + "\n";
+    if (app.left_stick)
+        out += "left_stick = \"" + std::string(stick_role_name(*app.left_stick)) + "\"\n";
+    if (app.right_stick)
+        out += "right_stick = \"" + std::string(stick_role_name(*app.right_stick)) + "\"\n";
+    std::string buttons;
+    for (const Button button : all_buttons()) {
+        const std::size_t i = button_index(button);
+        const std::string key(button_key(button));
+        // Action names never hold a double quote or a backslash.
+        if (app.press[i]) buttons += key + " = \"" + action_name(*app.press[i]) + "\"\n";
+        if (app.hold[i]) buttons += key + "_hold = \"" + action_name(*app.hold[i]) + "\"\n";
+    }
+    if (!buttons.empty()) out += "[" + header + ".buttons]\n" + buttons;
 }
 
 // ---------------------------------------------------------------- reading
@@ -340,6 +390,94 @@ std::optional<ReadError> read_buttons(const toml::node& node, Bindings& out) {
     return std::nullopt;
 }
 
+std::string app_echo(std::string_view id) {
+    return "application `" + clipped_echo(id) + "`";
+}
+
+std::optional<ReadError> read_app_buttons(const std::string& id, const toml::node& node,
+                                          AppProfile& app) {
+    const auto* table = node.as_table();
+    if (table == nullptr)
+        return type_error("apps." + toml_quoted(id) + ".buttons", node, "a table");
+    for (const auto& [key, value] : in_file_order(*table)) {
+        const std::string name(key->str());
+        const bool hold = name.ends_with("_hold");
+        const std::optional<Button> button =
+            button_from_key(hold ? std::string_view(name).substr(0, name.size() - 5) : name);
+        if (!button)
+            return ReadError{key->source().begin,
+                             {},
+                             "unknown button `" + clipped_echo(name) + "` in " + app_echo(id)};
+        const auto* text = value->as_string();
+        if (text == nullptr)
+            return type_error("apps." + toml_quoted(id) + ".buttons." + name, *value, "a string");
+        std::optional<Action> action = parse_action(text->get());
+        if (!action)
+            return ReadError{value->source().begin,
+                             {},
+                             "unknown action `" + clipped_echo(text->get()) + "` for `" + name +
+                                 "` in " + app_echo(id)};
+        (hold ? app.hold : app.press)[button_index(*button)] = std::move(*action);
+    }
+    return std::nullopt;
+}
+
+std::optional<ReadError> read_app(const std::string& id, const toml::table& table,
+                                  AppProfile& app) {
+    app.id = id;
+    app.name = id;
+    for (const auto& [key, node] : in_file_order(table)) {
+        const std::string name(key->str());
+        const std::string path = "apps." + toml_quoted(id) + "." + name;
+        std::optional<ReadError> error;
+        if (name == "name") {
+            const auto* text = node->as_string();
+            if (text == nullptr) return type_error(path, *node, "a string");
+            app.name = text->get();
+        } else if (name == "left_stick" || name == "right_stick") {
+            StickRole role{};
+            error = read_role(path, *node, role);
+            (name == "left_stick" ? app.left_stick : app.right_stick) = role;
+        } else if (name == "buttons") {
+            error = read_app_buttons(id, *node, app);
+        } else {
+            return ReadError{key->source().begin,
+                             {},
+                             "unknown field `" + clipped_echo(name) + "` in " + app_echo(id) +
+                                 ", expected " + std::string(kExpectedAppFields)};
+        }
+        if (error) return error;
+    }
+    return std::nullopt;
+}
+
+std::optional<ReadError> read_apps(const toml::node& node, std::vector<AppProfile>& out) {
+    const auto* table = node.as_table();
+    if (table == nullptr) return type_error("apps", node, "a table");
+    for (const auto& [key, value] : in_file_order(*table)) {
+        const std::string id(key->str());
+        if (out.size() == kMaxAppProfiles)
+            return ReadError{key->source().begin,
+                             {},
+                             "too many applications: at most " + std::to_string(kMaxAppProfiles) +
+                                 " may have their own bindings"};
+        if (auto valid = check_app_id(id); !valid)
+            return ReadError{key->source().begin, {}, valid.error()};
+        for (const AppProfile& earlier : out)
+            if (same_app_id(earlier.id, id))
+                return ReadError{key->source().begin,
+                                 {},
+                                 "duplicate " + app_echo(id) + ": the same as `" +
+                                     clipped_echo(earlier.id) + "`"};
+        const auto* profile = value->as_table();
+        if (profile == nullptr) return type_error("apps." + toml_quoted(id), *value, "a table");
+        AppProfile app;
+        if (auto error = read_app(id, *profile, app)) return error;
+        out.push_back(std::move(app));
+    }
+    return std::nullopt;
+}
+
 std::optional<ReadError> read_table(const toml::table& root, Config& config) {
     bool hold_seen = false;
     for (const auto& [key, node] : in_file_order(root)) {
@@ -373,6 +511,10 @@ std::optional<ReadError> read_table(const toml::table& root, Config& config) {
         if (name == "buttons") {
             known = true;
             error = read_buttons(*node, config.buttons);
+        }
+        if (name == "apps") {
+            known = true;
+            error = read_apps(*node, config.apps);
         }
         if (!known)
             return ReadError{key->source().begin,
@@ -417,6 +559,11 @@ std::string config_to_text(const Config& config) {
         out.push_back('\n');
     }
     append_button_lines(config.buttons, out);
+    for (std::size_t i = 0; i < config.apps.size(); ++i) {
+        out.push_back('\n');
+        if (i == 0) out += kAppsComment;
+        append_app_lines(config.apps[i], out);
+    }
     return out;
 }
 

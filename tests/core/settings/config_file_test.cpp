@@ -306,7 +306,8 @@ TEST(ConfigHandEdits, DottedAndInlineTablesAreTheSameTable) {
 constexpr const char* kExpected =
     "one of `pointer_speed`, `precise_factor`, `scroll_speed`, `stick_deadzone`, `stick_curve`, "
     "`circle_scale`, `left_stick`, `right_stick`, `b_hold_ms`, `hold_ms`, `xbox_hold_ms`, "
-    "`alt_tab_commit_ms`, `steering_idle_ms`, `volume_delay_ms`, `volume_repeat_ms`, `buttons`";
+    "`alt_tab_commit_ms`, `steering_idle_ms`, `volume_delay_ms`, `volume_repeat_ms`, `buttons`, "
+    "`apps`";
 
 TEST(ConfigMistakes, ReportTheLineColumnKeyAndExactMessage) {
     const std::pair<std::string, std::string> cases[] = {
