@@ -145,10 +145,18 @@ void dpad_changed(EngineState& state, bool vertical, float value, EngineTime now
     if (n != 0) button_changed(state, direction(n), true, now);
 }
 
+// The binding that decides a press of button `i`: the one it began under when it was kept
+// across a change of the application in front, else the one in force.
+Binding binding_in_force(EngineState& state, std::size_t i) {
+    if (auto kept = std::exchange(state.kept_binding[i], std::nullopt)) return std::move(*kept);
+    return state.config.buttons[i];
+}
+
 void xbox_released(EngineState& state, EngineTime now) {
     const auto pressed_at = std::exchange(state.xbox_press, std::nullopt);
+    const Binding binding = binding_in_force(state, button_index(Button::Xbox));
     if (pressed_at && !state.xbox_hold_fired && state.enabled) {
-        tap_action(state, state.config.buttons[button_index(Button::Xbox)].press, now);
+        tap_action(state, binding.press, now);
     }
     state.xbox_hold_fired = false;
 }
@@ -167,7 +175,7 @@ void hold_timers(EngineState& state, EngineTime now) {
         auto& pressed_at = state.press_time[i];
         if (!pressed_at || !elapsed(*pressed_at, now, hold)) continue;
         pressed_at.reset();
-        tap_action(state, state.config.buttons[i].hold, now);
+        tap_action(state, binding_in_force(state, i).hold, now);
     }
 }
 
@@ -202,8 +210,9 @@ void button_changed(EngineState& state, Button button, bool pressed, EngineTime 
     const std::size_t i = button_index(button);
     if (state.pressed[i] == pressed) return;
     state.pressed[i] = pressed;
-    const Binding& binding = state.config.buttons[i];
     if (pressed) {
+        state.kept_binding[i].reset();
+        const Binding& binding = state.config.buttons[i];
         if (!binding.hold.is_none()) {
             state.press_time[i] = now;
         } else {
@@ -211,6 +220,7 @@ void button_changed(EngineState& state, Button button, bool pressed, EngineTime 
         }
         return;
     }
+    const Binding binding = binding_in_force(state, i);
     if (std::exchange(state.press_time[i], std::nullopt)) {
         tap_action(state, binding.press, now);
     } else {
@@ -276,6 +286,9 @@ void release_everything(EngineState& state) {
         release_button(state, button);
     state.pressed.fill(false);
     state.press_time.fill(std::nullopt);
+    // The Xbox button's press is not dropped here; it keeps what it began with.
+    for (std::size_t i = 0; i < kButtonCount; ++i)
+        if (i != button_index(Button::Xbox)) state.kept_binding[i].reset();
     state.dpad_x = 0;
     state.dpad_y = 0;
     if (state.switcher_deadline) {
@@ -294,6 +307,24 @@ void switch_on_off(EngineState& state) {
     if (was_on) release_everything(state);
     emit(state, CommandKind::SetEnabled, flag(state.enabled));
     emit(state, CommandKind::Rumble);
+}
+
+void change_settings(EngineState& state, Config settings) {
+    state.settings = std::move(settings);
+    state.config = config_for_app(state.settings, state.front_app);
+    state.config.apps.clear();
+}
+
+void change_front_app(EngineState& state, std::string app_id) {
+    if (app_id == state.front_app) return;
+    for (std::size_t i = 0; i < kButtonCount; ++i) {
+        const bool undecided = i == button_index(Button::Xbox) ? state.xbox_press.has_value()
+                                                               : state.press_time[i].has_value();
+        if (undecided && !state.kept_binding[i]) state.kept_binding[i] = state.config.buttons[i];
+    }
+    state.front_app = std::move(app_id);
+    state.config = config_for_app(state.settings, state.front_app);
+    state.config.apps.clear();
 }
 
 CommandList handle_input(EngineState& state, const InputEvent& event, EngineTime now) {
@@ -351,6 +382,7 @@ CommandList handle_input(EngineState& state, const InputEvent& event, EngineTime
             release_everything(state);
             state.lx = state.ly = state.rx = state.ry = 0.0f;
             state.xbox_press.reset();
+            state.kept_binding[button_index(Button::Xbox)].reset();
             state.xbox_hold_fired = false;
             break;
         case InputKind::Toggle:

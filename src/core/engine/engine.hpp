@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "core/bindings/buttons.hpp"
@@ -29,7 +31,10 @@ inline constexpr EngineTime kMouseQuietTime = std::chrono::milliseconds(500);
 // Everything the engine remembers. Owned by the engine thread alone, so nothing here locks.
 struct EngineState {
     EngineState(Config start_config, bool start_enabled)
-        : config(std::move(start_config)), enabled(start_enabled) {}
+        : settings(std::move(start_config)), enabled(start_enabled) {
+        config = config_for_app(settings, front_app);
+        config.apps.clear();
+    }
 
     // Appends to `pending`. The first command of an operation reserves room for the rest, so an
     // operation that emits allocates once and one that emits nothing not at all.
@@ -38,7 +43,17 @@ struct EngineState {
         pending.push_back(command);
     }
 
+    // The settings as the user made them, every application's profile included.
+    Config settings;
+    // The identity of the application in front; empty while none is known.
+    std::string front_app;
+    // What the engine works from: `settings` with the profile of `front_app` applied (and no
+    // profiles of its own). `change_settings` and `change_front_app` keep the three together.
     Config config;
+    // The binding a press of an undecided button (its hold action neither fired nor ruled out,
+    // or the Xbox button's press action) began under, kept when the application in front changed
+    // meanwhile, so that its release or hold does what the press began. Cleared when decided.
+    std::array<std::optional<Binding>, kButtonCount> kept_binding;
     CommandList pending;
     std::array<std::optional<Action>, kButtonCount> held_action;
     EngineTime last_motion{0};
@@ -68,6 +83,15 @@ struct EngineState {
 [[nodiscard]] CommandList handle_input(EngineState& state, const InputEvent& event, EngineTime now);
 [[nodiscard]] CommandList tick(EngineState& state, EngineTime now);
 [[nodiscard]] CommandList release_all(EngineState& state);
+
+// A new settings record: it applies to the next event and tick. A mouse button or key held
+// down is still released by the action that pressed it.
+void change_settings(EngineState& state, Config settings);
+// The application in front is now `app_id` (empty: none known): its profile applies from the next
+// event and tick. Every press under way finishes as it began: a held action is released by its
+// own action, an undecided press is decided by the binding it started with, and the repeat and
+// app-switcher timers run on. Returns no commands.
+void change_front_app(EngineState& state, std::string app_id);
 
 // The shaped deflection of one stick: a circular dead zone, then the power curve applied to what
 // lies beyond it, in the stick's direction. Settings that make this meaningless (a dead zone of

@@ -199,7 +199,12 @@ bool EngineLoop::pass(std::optional<EngineMessage> message, EngineTime now) {
                        [&](ConfigChangedMessage& m) {
                            // Held buttons keep the actions they started with; only the record
                            // changes.
-                           if (m.config) state_.config = std::move(*m.config);
+                           if (m.config) change_settings(state_, std::move(*m.config));
+                           show_profile();
+                       },
+                       [&](FrontAppMessage& m) {
+                           change_front_app(state_, std::move(m.app_id));
+                           show_profile();
                        },
                        [&](const QuitMessage&) { quit = true; },
                    },
@@ -231,6 +236,13 @@ bool EngineLoop::pass(std::optional<EngineMessage> message, EngineTime now) {
     }
     battery_watch(now);
     return true;
+}
+
+void EngineLoop::show_profile() {
+    const AppProfile* app = find_app_profile(state_.settings, state_.front_app);
+    link_->set_profile(app != nullptr && !state_.front_app.empty()
+                           ? std::optional<std::string>(app->name)
+                           : std::nullopt);
 }
 
 void EngineLoop::battery_watch(EngineTime now) {

@@ -69,6 +69,8 @@ class EngineLoop final {
 
   private:
     void perform(CommandList commands);
+    // Tells the menu which application's bindings are in force.
+    void show_profile();
     void battery_watch(EngineTime now);
 
     LoopPorts ports_;

@@ -39,6 +39,14 @@ void EngineLink::set_battery(std::optional<std::string> battery) {
     change([&](EngineStatus& s) { s.battery = std::move(battery); });
 }
 
+void EngineLink::set_profile(std::optional<std::string> profile) {
+    {
+        std::lock_guard lock(mutex_);
+        if (status_.profile == profile) return;
+    }
+    change([&](EngineStatus& s) { s.profile = std::move(profile); });
+}
+
 namespace {
 SetOnce<EngineLink>& link_cell() {
     static SetOnce<EngineLink> cell;

@@ -28,6 +28,8 @@ struct EngineStatus {
     std::optional<std::string> battery;
     bool enabled = true;
     bool connected = false;
+    // The name of the application whose bindings are in force; none while the main ones are.
+    std::optional<std::string> profile;
 
     friend bool operator==(const EngineStatus&, const EngineStatus&) = default;
 };
@@ -51,6 +53,8 @@ class EngineLink final {
     // Losing the controller also forgets its battery.
     void set_connected(bool connected);
     void set_battery(std::optional<std::string> battery);
+    // Counts as a change only when the name differs from the one shown.
+    void set_profile(std::optional<std::string> profile);
 
   private:
     template <class F>

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <utility>
 #include <variant>
 
 #include "core/engine/link.hpp"
@@ -60,9 +62,16 @@ struct ConfigChangedMessage {
 
 struct QuitMessage {};
 
+// The application in front changed: its identity (the window class on Linux, the bundle
+// identifier on macOS), empty when no application is in front or it cannot be told.
+struct FrontAppMessage {
+    std::string app_id;
+};
+
 // What other threads tell the engine; the alternatives are in their wire order.
 struct EngineMessage {
-    std::variant<InputEvent, ConnectedMessage, ConfigChangedMessage, QuitMessage> payload;
+    std::variant<InputEvent, ConnectedMessage, ConfigChangedMessage, QuitMessage, FrontAppMessage>
+        payload;
 
     [[nodiscard]] static EngineMessage input(InputEvent event) { return {event}; }
     [[nodiscard]] static EngineMessage connected(bool value) { return {ConnectedMessage{value}}; }
@@ -70,6 +79,9 @@ struct EngineMessage {
         return {ConfigChangedMessage{std::make_unique<Config>(std::move(config))}};
     }
     [[nodiscard]] static EngineMessage quit() { return {QuitMessage{}}; }
+    [[nodiscard]] static EngineMessage front_app(std::string app_id) {
+        return {FrontAppMessage{std::move(app_id)}};
+    }
 };
 
 }  // namespace thumbrover

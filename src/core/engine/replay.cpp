@@ -153,6 +153,12 @@ class Replay {
         if (op == "button") return button(args, now);
         if (op == "axis") return axis(args, now);
         if (op == "ticks") return ticks(args, now);
+        if (op == "front-app") {
+            // Like a settings change, this returns no commands.
+            if (args.size() > 1) return Error{"expected `front-app [ID]`"};
+            change_front_app(state_, args.empty() ? std::string() : std::string(args[0]));
+            return {};
+        }
         if (!args.empty()) return Error{"`" + std::string(op) + "` takes no arguments"};
         if (op == "mouse") return emit(now, handle_input(state_, InputEvent::mouse_moved(), now));
         if (op == "gone") {
@@ -223,10 +229,10 @@ class Replay {
         const std::string_view key = trim(assignment.substr(0, eq));
         const std::string_view value = trim(assignment.substr(eq + 1));
         if (key.empty() || value.empty()) return Error{"expected `set KEY = VALUE`"};
-        auto changed = config_with_setting(state_.config, key, value);
+        auto changed = config_with_setting(state_.settings, key, value);
         if (!changed) return Error{changed.error()};
         // A settings change reaches the engine as a whole record and returns no commands.
-        state_.config = std::move(changed).value();
+        change_settings(state_, std::move(changed).value());
         (void)now;
         return {};
     }

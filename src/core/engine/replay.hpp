@@ -19,15 +19,16 @@ inline constexpr std::string_view kReplayOutputMarker = "--- output";
 //
 // Scenario lines: "TIME OP ARGS"; blank lines and lines starting with "#" are skipped. OPs:
 // button N down|up, axis N VALUE, mouse, gone, toggle, tick, ticks END STEP, release-all,
-// set KEY = VALUE. A line "--- output" ends the scenario (scenario files keep the expected output
-// below it). On the first malformed line this stops with "line N: ...", `out` keeping the output
-// of the lines before it.
+// set KEY = VALUE, front-app [ID]. A line "--- output" ends the scenario (scenario files keep the
+// expected output below it). On the first malformed line this stops with "line N: ...", `out`
+// keeping the output of the lines before it.
 [[nodiscard]] Result<void> run_replay(std::string_view scenario, EngineState& state,
                                       std::string& out);
 
 // The record `config` with one setting replaced: KEY is a settings-file key or
-// "buttons.<button key>", VALUE in settings-file syntax ("300", "\"cmd+q\""). The result must
-// be a valid settings record by the settings file's own rules.
+// "buttons.<button key>" or a dotted key under "apps." ("apps.vlc.buttons.a"), VALUE in
+// settings-file syntax ("300", "\"cmd+q\""). The result must be a valid settings record by the
+// settings file's own rules.
 [[nodiscard]] Result<Config> config_with_setting(const Config& config, std::string_view key,
                                                  std::string_view value);
 

@@ -9,6 +9,22 @@
 #include "core/settings/config_file.hpp"
 
 namespace thumbrover {
+namespace {
+
+// Puts every value of `from` into `into`, keeping what `into` holds beside it in the tables both
+// have.
+void merge_into(toml::table& into, const toml::table& from) {
+    for (const auto& [key, node] : from) {
+        toml::table* inner = into[key].as_table();
+        if (inner != nullptr && node.is_table()) {
+            merge_into(*inner, *node.as_table());
+        } else {
+            node.visit([&](const auto& concrete) { into.insert_or_assign(key, concrete); });
+        }
+    }
+}
+
+}  // namespace
 
 // The change goes through the settings file's own reader, so a replayed `set` accepts and refuses
 // exactly what a hand-edited settings file would.
@@ -25,6 +41,14 @@ Result<Config> config_with_setting(const Config& config, std::string_view key,
     const toml::node* node = assignment.table.get("value");
     if (node == nullptr) return Error{"invalid setting " + setting};
 
+    // An application's setting ("apps.vlc.buttons.a", "apps.\"org.videolan.vlc\".left_stick")
+    // is a dotted key of any depth, with quoted parts.
+    if (key.starts_with("apps.")) {
+        TomlReading dotted = parse_toml(std::string(key) + " = " + std::string(value));
+        if (dotted.problem)
+            return Error{"invalid setting " + setting + ": " + dotted.problem->message};
+        merge_into(document, dotted.table);
+    }
     toml::table* target = &document;
     std::string_view name = key;
     constexpr std::string_view kButtons = "buttons.";
@@ -37,7 +61,8 @@ Result<Config> config_with_setting(const Config& config, std::string_view key,
         }
     }
     if (name.empty()) return Error{"invalid setting " + setting};
-    node->visit([&](const auto& concrete) { target->insert_or_assign(name, concrete); });
+    if (!key.starts_with("apps."))
+        node->visit([&](const auto& concrete) { target->insert_or_assign(name, concrete); });
 
     std::ostringstream text;
     text << document;
@@ -70,8 +95,9 @@ constexpr std::string_view kReplayHelp =
     "  --off          start switched off\n"
     "\n"
     "Scenario lines are \"TIME OP ARGS\" with OP one of: button N down|up, axis N VALUE, mouse,\n"
-    "gone, toggle, tick, ticks END STEP, release-all, set KEY = VALUE. A line \"--- output\"\n"
-    "ends the scenario; what follows it is not read.\n";
+    "gone, toggle, tick, ticks END STEP, release-all, set KEY = VALUE, front-app [ID] (the\n"
+    "application in front changes; without ID, none is known). A line \"--- output\" ends the\n"
+    "scenario; what follows it is not read.\n";
 
 }  // namespace
 

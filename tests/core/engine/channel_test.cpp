@@ -98,17 +98,17 @@ TEST(Channel, TheListenerHearsEverySendAfterItIsSetAndNoneAfterTheReceiverIsGone
 TEST(EngineLink, CountsEveryChangeAndForgetsTheBatteryOnDisconnect) {
     EngineLink link(EngineSender{}, false);
     EXPECT_EQ(link.change_count(), 1u);
-    EXPECT_EQ(link.status(), (EngineStatus{std::nullopt, false, false}));
+    EXPECT_EQ(link.status(), (EngineStatus{std::nullopt, false, false, std::nullopt}));
 
     link.set_connected(true);
     link.set_battery("Full");
     link.set_enabled(true);
     EXPECT_EQ(link.change_count(), 4u);
-    EXPECT_EQ(link.status(), (EngineStatus{"Full", true, true}));
+    EXPECT_EQ(link.status(), (EngineStatus{"Full", true, true, std::nullopt}));
 
     link.set_connected(false);
     EXPECT_EQ(link.change_count(), 5u);
-    EXPECT_EQ(link.status(), (EngineStatus{std::nullopt, true, false}));
+    EXPECT_EQ(link.status(), (EngineStatus{std::nullopt, true, false, std::nullopt}));
 }
 
 TEST(EngineLink, PublicationIsSetOnce) {

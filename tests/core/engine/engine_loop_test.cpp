@@ -127,7 +127,7 @@ TEST(RunEngine, StartsInOrderAndEndsOnQuitReleasingWhatItHolds) {
     EXPECT_EQ(host.performed(), (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
                                              {CommandKind::ButtonUp, 0, 0, 0, 0}}));
     ASSERT_TRUE(host.link);
-    EXPECT_EQ(host.link->status(), (EngineStatus{std::nullopt, true, true}));
+    EXPECT_EQ(host.link->status(), (EngineStatus{std::nullopt, true, true, std::nullopt}));
     // The engine is gone: its channel refuses messages and its lock is free again.
     EXPECT_FALSE(host.watcher_sender.send(EngineMessage::quit()));
     EXPECT_TRUE(InstanceLock::acquire(dir.path()).ok());
@@ -501,6 +501,29 @@ TEST_F(LoopTest, ASettingsChangeReplacesTheRecordButNotWhatIsHeld) {
     EXPECT_FALSE(loop.pass(EngineMessage::quit(), 4ms));
     loop.finish();
     EXPECT_EQ(output_.performed.back(), (OutputCommand{CommandKind::ButtonUp, 1, 0, 0, 0}));
+}
+
+TEST_F(LoopTest, TheMenuShowsTheProfileInForce) {
+    EngineLoop loop = make_loop(true);
+    Config settings;
+    AppProfile vlc;
+    vlc.id = "vlc";
+    vlc.name = "VLC";
+    vlc.press[button_index(Button::A)] = Action(ActionKind::PlayPause);
+    settings.apps.push_back(vlc);
+    ASSERT_TRUE(loop.pass(EngineMessage::front_app("vlc"), 0ms));
+    EXPECT_EQ(link_->status().profile, std::nullopt);  // no profile yet
+    ASSERT_TRUE(loop.pass(EngineMessage::config_changed(settings), 1ms));
+    EXPECT_EQ(link_->status().profile, "VLC");
+    const std::uint64_t count = link_->change_count();
+    ASSERT_TRUE(loop.pass(EngineMessage::config_changed(settings), 2ms));
+    EXPECT_EQ(link_->change_count(), count);  // nothing new to show
+    ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::button(0, true)), 3ms));
+    ASSERT_TRUE(loop.pass(EngineMessage::front_app("firefox"), 4ms));
+    EXPECT_EQ(link_->status().profile, std::nullopt);
+    ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::button(0, false)), 5ms));
+    EXPECT_EQ(output_.performed,
+              (CommandList{{CommandKind::KeyTap, key_kind_number(KeyKind::PlayPause), 0, 0, 0}}));
 }
 
 }  // namespace
