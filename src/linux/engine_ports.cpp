@@ -3,6 +3,7 @@
 #include "core/common/diag.hpp"
 #include "linux/desktop_actions.hpp"
 #include "linux/event_output.hpp"
+#include "linux/front_app.hpp"
 #include "linux/mouse_watcher.hpp"
 
 namespace thumbrover {
@@ -23,6 +24,10 @@ std::unique_ptr<DesktopActions> NativeEnginePorts::create_desktop_actions() {
 
 std::unique_ptr<MouseMotionSource> NativeEnginePorts::create_mouse_source() {
     return std::make_unique<X11MouseWatcher>();
+}
+
+std::unique_ptr<FrontAppWatcher> NativeEnginePorts::create_front_app_watcher() {
+    return make_front_app_watcher();
 }
 
 }  // namespace thumbrover

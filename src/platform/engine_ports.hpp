@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/front_app.hpp"
+
 #include <memory>
 
 #include "core/common/result.hpp"
@@ -26,6 +28,8 @@ class EnginePorts {
     [[nodiscard]] virtual std::unique_ptr<DesktopActions> create_desktop_actions() = 0;
     // The real mouse's motion, for the watcher thread.
     [[nodiscard]] virtual std::unique_ptr<MouseMotionSource> create_mouse_source() = 0;
+    // The application in front, for the engine to follow while it runs.
+    [[nodiscard]] virtual std::unique_ptr<FrontAppWatcher> create_front_app_watcher() = 0;
     [[nodiscard]] virtual Notifier& notifier() = 0;
 };
 

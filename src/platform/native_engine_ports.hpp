@@ -16,6 +16,7 @@ class NativeEnginePorts final : public EnginePorts {
     [[nodiscard]] Result<std::unique_ptr<EventOutput>> create_event_output() override;
     [[nodiscard]] std::unique_ptr<DesktopActions> create_desktop_actions() override;
     [[nodiscard]] std::unique_ptr<MouseMotionSource> create_mouse_source() override;
+    [[nodiscard]] std::unique_ptr<FrontAppWatcher> create_front_app_watcher() override;
     [[nodiscard]] Notifier& notifier() override { return notifier_; }
 
   private:

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fakes/event_output.hpp"
+#include "fakes/front_app.hpp"
 #include "fakes/mouse_watcher.hpp"
 #include "fakes/notifier.hpp"
 #include "platform/engine_ports.hpp"
@@ -22,6 +23,7 @@ class FakeEnginePorts final : public EnginePorts {
     RecordingNotifier notifications;
     RecordingOutput output;
     RecordingDesktopActions desktop;
+    FrontAppScript front_apps;
 
     Result<std::unique_ptr<EventOutput>> create_event_output() override {
         calls.emplace_back("create_event_output");
@@ -35,6 +37,10 @@ class FakeEnginePorts final : public EnginePorts {
     std::unique_ptr<MouseMotionSource> create_mouse_source() override {
         calls.emplace_back("create_mouse_source");
         return std::make_unique<ScriptedSource>();
+    }
+    std::unique_ptr<FrontAppWatcher> create_front_app_watcher() override {
+        calls.emplace_back("create_front_app_watcher");
+        return std::make_unique<ScriptedFrontApps>(front_apps);
     }
     Notifier& notifier() override { return notifications; }
 

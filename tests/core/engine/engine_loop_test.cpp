@@ -120,7 +120,7 @@ TEST(RunEngine, StartsInOrderAndEndsOnQuitReleasingWhatItHolds) {
     EXPECT_EQ(host.ports.calls,
               (std::vector<std::string>{"create_event_output", "create_desktop_actions",
                                         "publish_controller_link", "create_mouse_source",
-                                        "start_mouse_watcher"}));
+                                        "start_mouse_watcher", "create_front_app_watcher"}));
     EXPECT_EQ(host.circle_scale, 1.5f);
     EXPECT_FALSE(steering_circle_visible().load());
     EXPECT_TRUE(std::filesystem::exists(dir / "config.toml"));
@@ -165,7 +165,7 @@ TEST(RunEngine, AQuitAskedForBeforeTheStartEndsItAtOnceInOrder) {
     EXPECT_EQ(host.ports.calls,
               (std::vector<std::string>{"create_event_output", "create_desktop_actions",
                                         "publish_controller_link", "create_mouse_source",
-                                        "start_mouse_watcher"}));
+                                        "start_mouse_watcher", "create_front_app_watcher"}));
     // ...but no message was handled: the loop was never entered.
     EXPECT_TRUE(host.performed().empty());
     EXPECT_TRUE(InstanceLock::acquire(dir.path()).ok());
