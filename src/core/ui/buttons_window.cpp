@@ -78,13 +78,84 @@ const std::array<std::string_view, 3>& stick_choice_titles() {
     return titles;
 }
 
+std::string same_as_all_title(std::string_view what) {
+    return std::string(buttons_texts::kSameAsAll) + " (" + std::string(what) + ")";
+}
+
 std::string capture_prompt(BindingSlot slot) {
     return "Press the key or shortcut for " + std::string(button_label(slot.button)) + " (" +
            (slot.side == BindingSide::Hold ? "hold" : "press") + "). Esc cancels.";
 }
 
-ButtonsWindowModel::ButtonsWindowModel(SettingsStore& store, OfferedActions offered)
-    : store_(store), offered_(offered) {}
+ButtonsWindowModel::ButtonsWindowModel(SettingsStore& store, OfferedActions offered,
+                                       FrontAppWatcher* apps)
+    : store_(store), offered_(offered), apps_(apps) {}
+
+const AppProfile* ButtonsWindowModel::profile() const {
+    return app_ ? find_app_profile(store_.get(), *app_) : nullptr;
+}
+
+bool ButtonsWindowModel::front_app_known() const {
+    return apps_ != nullptr && apps_->available();
+}
+
+std::vector<RunningApp> ButtonsWindowModel::addable_apps() const {
+    if (!front_app_known()) return {};
+    std::vector<RunningApp> apps = apps_->running_apps();
+    const Config& config = store_.get();
+    std::erase_if(apps, [&](const RunningApp& app) {
+        return find_app_profile(config, app.id) != nullptr || !check_app_id(app.id).ok();
+    });
+    return apps;
+}
+
+const std::vector<std::string>& ButtonsWindowModel::stick_titles(Stick stick) const {
+    return stick_titles_[stick == Stick::Left ? 0 : 1];
+}
+
+ButtonsWindowModel::Update ButtonsWindowModel::scope_changed(std::int64_t index) {
+    const std::size_t i = clamp_index(index);
+    if (i >= scopes_.size()) return Update::Nothing;
+    const ScopeChoice& choice = scopes_[i];
+    switch (choice.kind) {
+        case ScopeKind::Separator:
+            return Update::Nothing;
+        case ScopeKind::Add:
+            return Update::ChooseApp;
+        case ScopeKind::All:
+        case ScopeKind::App:
+            break;
+    }
+    const bool captured = capture_.has_value();
+    capture_.reset();
+    prompt_.clear();
+    app_ = choice.kind == ScopeKind::App ? std::optional(choice.app_id) : std::nullopt;
+    refresh();
+    return captured ? Update::CaptureEnded : Update::Popups;
+}
+
+ButtonsWindowModel::Update ButtonsWindowModel::add_app(const RunningApp& app) {
+    store_.add_app_profile(app);
+    if (find_app_profile(store_.get(), app.id) != nullptr) app_ = app.id;
+    refresh();
+    return Update::Popups;
+}
+
+ButtonsWindowModel::Update ButtonsWindowModel::remove_app() {
+    if (!app_) return Update::Nothing;
+    store_.remove_app_profile(*app_);
+    app_.reset();
+    refresh();
+    return Update::Popups;
+}
+
+void ButtonsWindowModel::set_binding(BindingSlot slot, std::optional<Action> action) {
+    if (app_) {
+        store_.set_app_binding(*app_, slot.button, slot.side, std::move(action));
+    } else if (action) {
+        store_.set_binding(slot.button, slot.side, std::move(*action));
+    }
+}
 
 void ButtonsWindowModel::open() {
     store_.reload();
@@ -93,8 +164,35 @@ void ButtonsWindowModel::open() {
 
 void ButtonsWindowModel::refresh() {
     const Config& config = store_.get();
-    sticks_ = {static_cast<std::size_t>(config.left_stick),
-               static_cast<std::size_t>(config.right_stick)};
+    // A profile removed by a hand edit leaves all applications shown.
+    const AppProfile* app = profile();
+    if (app == nullptr) app_.reset();
+
+    scopes_.clear();
+    scopes_.push_back({ScopeKind::All, {}, std::string(buttons_texts::kAllApps)});
+    scope_selected_ = 0;
+    for (const AppProfile& each : config.apps) {
+        if (app == &each) scope_selected_ = scopes_.size();
+        scopes_.push_back({ScopeKind::App, each.id, each.name.empty() ? each.id : each.name});
+    }
+    if (front_app_known()) {
+        scopes_.push_back({ScopeKind::Separator, {}, {}});
+        scopes_.push_back({ScopeKind::Add, {}, std::string(buttons_texts::kAddApp)});
+    }
+
+    const auto& roles = stick_choice_titles();
+    for (const Stick stick : {Stick::Left, Stick::Right}) {
+        const std::size_t s = stick == Stick::Left ? 0 : 1;
+        const StickRole main = stick == Stick::Left ? config.left_stick : config.right_stick;
+        auto& titles = stick_titles_[s];
+        titles.assign(roles.begin(), roles.end());
+        sticks_[s] = static_cast<std::size_t>(main);
+        if (app == nullptr) continue;
+        titles.insert(titles.begin(), same_as_all_title(roles[static_cast<std::size_t>(main)]));
+        const std::optional<StickRole> own =
+            stick == Stick::Left ? app->left_stick : app->right_stick;
+        sticks_[s] = own ? static_cast<std::size_t>(*own) + 1 : 0;
+    }
     for (std::size_t tag = 0; tag < kBindingTagCount; ++tag) {
         const std::optional<BindingSlot> slot = binding_slot(static_cast<std::int64_t>(tag));
         if (!slot) {
@@ -102,10 +200,21 @@ void ButtonsWindowModel::refresh() {
             continue;
         }
         const Binding& binding = binding_of(config.buttons, slot->button);
-        const Action& current = slot->side == BindingSide::Hold ? binding.hold : binding.press;
+        const Action& main = slot->side == BindingSide::Hold ? binding.hold : binding.press;
         Popup popup;
-        popup.choices = binding_choices(current, offered_);
-        popup.selected = choice_index(popup.choices, current);
+        if (app == nullptr) {
+            popup.choices = binding_choices(main, offered_);
+            popup.selected = choice_index(popup.choices, main);
+        } else {
+            const auto& own = (slot->side == BindingSide::Hold ? app->hold : app->press)[tag / 2];
+            popup.choices = {
+                Choice{ChoiceKind::SameAsAll, main, same_as_all_title(action_label(main))},
+                separator()};
+            std::vector<Choice> rest = binding_choices(own.value_or(main), offered_);
+            popup.choices.insert(popup.choices.end(), std::make_move_iterator(rest.begin()),
+                                 std::make_move_iterator(rest.end()));
+            popup.selected = own ? choice_index(popup.choices, *own) : 0;
+        }
         popups_[tag] = std::move(popup);
     }
 }
@@ -132,7 +241,11 @@ ButtonsWindowModel::Update ButtonsWindowModel::binding_changed(std::int64_t tag,
         case ChoiceKind::Separator:
             return Update::Nothing;
         case ChoiceKind::Action:
-            store_.set_binding(slot->button, slot->side, choice.action);
+            set_binding(*slot, choice.action);
+            refresh();
+            return Update::Popups;
+        case ChoiceKind::SameAsAll:
+            set_binding(*slot, std::nullopt);
             refresh();
             return Update::Popups;
         case ChoiceKind::OtherKey:
@@ -145,9 +258,15 @@ ButtonsWindowModel::Update ButtonsWindowModel::binding_changed(std::int64_t tag,
 
 ButtonsWindowModel::Update ButtonsWindowModel::stick_changed(std::int64_t tag, std::int64_t index) {
     const std::size_t i = clamp_index(index);
-    if (i > 2) return Update::Nothing;
     const Stick stick = tag == kLeftStickTag ? Stick::Left : Stick::Right;
-    store_.set_stick_role(stick, static_cast<StickRole>(i));
+    if (i >= stick_titles(stick).size()) return Update::Nothing;
+    if (app_) {
+        const std::optional<StickRole> role =
+            i == 0 ? std::nullopt : std::optional(static_cast<StickRole>(i - 1));
+        store_.set_app_stick_role(*app_, stick, role);
+    } else {
+        store_.set_stick_role(stick, static_cast<StickRole>(i));
+    }
     sticks_[stick == Stick::Left ? 0 : 1] = i;
     return Update::Nothing;
 }
@@ -167,8 +286,7 @@ ButtonsWindowModel::Update ButtonsWindowModel::key_captured(const KeyPress& pres
     capture_.reset();
     prompt_.clear();
     if (!(key->kind == KeyKind::Esc && modifiers.empty())) {
-        store_.set_binding(slot.button, slot.side,
-                           Action(make_shortcut(std::move(modifiers), *key)));
+        set_binding(slot, Action(make_shortcut(std::move(modifiers), *key)));
     }
     refresh();
     return Update::CaptureEnded;

@@ -32,10 +32,21 @@ inline constexpr std::string_view kRestoreDefaultButtons = "Restore Default Butt
 inline constexpr std::string_view kOtherKey = "Other key or shortcut\u2026";
 inline constexpr std::string_view kUnusableKey =
     "That key cannot be used yet. Try another one, or press Esc to cancel.";
+inline constexpr std::string_view kAppliesTo = "Applies to:";
+inline constexpr std::string_view kAllApps = "All applications";
+inline constexpr std::string_view kAddApp = "Add the application\u2026";
+// The first entry of every pop-up in an application's profile, followed by what that is.
+inline constexpr std::string_view kSameAsAll = "Same as All applications";
+inline constexpr std::string_view kRemoveApp = "Remove Application";
+// Shown in one line where the platform cannot tell the application in front (Wayland).
+inline constexpr std::string_view kNoFrontApp =
+    "This desktop does not tell which application is in front, so All applications is used "
+    "everywhere.";
+inline constexpr std::string_view kNoRunningApps = "No other application has a window open";
 }  // namespace buttons_texts
 
 // One entry of a binding pop-up.
-enum class ChoiceKind : std::uint8_t { Action = 0, Separator = 1, OtherKey = 2 };
+enum class ChoiceKind : std::uint8_t { Action = 0, Separator = 1, OtherKey = 2, SameAsAll = 3 };
 
 struct Choice {
     ChoiceKind kind = ChoiceKind::Separator;
@@ -94,6 +105,21 @@ struct KeyPress {
 // (punctuation, keypad, media keys).
 using KeyCodeTable = std::function<std::optional<Key>(std::uint32_t code)>;
 
+// One entry of the "Applies to:" pop-up: all applications, one application's profile, or the
+// entry that adds one.
+enum class ScopeKind : std::uint8_t { All = 0, App = 1, Separator = 2, Add = 3 };
+
+struct ScopeChoice {
+    ScopeKind kind = ScopeKind::All;
+    std::string app_id;  // for ScopeKind::App
+    std::string title;
+
+    friend bool operator==(const ScopeChoice&, const ScopeChoice&) = default;
+};
+
+// "Same as All applications (Left click)".
+[[nodiscard]] std::string same_as_all_title(std::string_view what);
+
 // "Press the key or shortcut for A (hold). Esc cancels."
 [[nodiscard]] std::string capture_prompt(BindingSlot slot);
 
@@ -102,7 +128,10 @@ using KeyCodeTable = std::function<std::optional<Key>(std::uint32_t code)>;
 // call that says so, and keeps a key monitor installed exactly while `capturing()`.
 class ButtonsWindowModel final {
   public:
-    explicit ButtonsWindowModel(SettingsStore& store, OfferedActions offered = {});
+    // `apps` lists the running applications for "Add the application…" and says whether the
+    // application in front can be told at all; null: no application can be added.
+    explicit ButtonsWindowModel(SettingsStore& store, OfferedActions offered = {},
+                                FrontAppWatcher* apps = nullptr);
 
     struct Popup {
         std::vector<Choice> choices;
@@ -116,6 +145,7 @@ class ButtonsWindowModel final {
         CaptureStarted,  // remove any key monitor, install a new one, show the prompt
         PromptChanged,   // the capture goes on; show the new prompt text
         CaptureEnded,    // remove the key monitor, hide the prompt, rebuild every pop-up
+        ChooseApp,       // offer `addable_apps()`; the choice goes to `add_app`
     };
 
     // Opening the window: reads the settings file afresh and rebuilds every list.
@@ -126,6 +156,26 @@ class ButtonsWindowModel final {
     // Nothing for a tag without a pop-up.
     [[nodiscard]] const Popup* binding_popup(std::int64_t tag) const;
     [[nodiscard]] std::size_t stick_selection(Stick stick) const;
+    // The stick pop-ups' entries: in a profile, "Same as All applications (…)" comes first.
+    [[nodiscard]] const std::vector<std::string>& stick_titles(Stick stick) const;
+
+    // "Applies to:": "All applications", every application with a profile in the file's order,
+    // and, where the application in front can be told, a separator and "Add the application…".
+    [[nodiscard]] const std::vector<ScopeChoice>& scope_choices() const { return scopes_; }
+    [[nodiscard]] std::size_t scope_selection() const { return scope_selected_; }
+    // The application whose profile the pop-ups show; none for all applications.
+    [[nodiscard]] const std::optional<std::string>& app() const { return app_; }
+    // False where the platform cannot tell the application in front: the window says so.
+    [[nodiscard]] bool front_app_known() const;
+    // The running applications with windows that have no profile yet.
+    [[nodiscard]] std::vector<RunningApp> addable_apps() const;
+
+    // "Applies to:" changed to entry `index`. Ends a capture under way.
+    Update scope_changed(std::int64_t index);
+    // Adds the application's profile (empty: all the same as for all applications) and shows it.
+    Update add_app(const RunningApp& app);
+    // Removes the profile shown and goes back to all applications.
+    Update remove_app();
 
     // A binding pop-up changed to entry `index` (negative counts as 0).
     Update binding_changed(std::int64_t tag, std::int64_t index);
@@ -143,8 +193,17 @@ class ButtonsWindowModel final {
     [[nodiscard]] const std::string& prompt() const { return prompt_; }
 
   private:
+    // The profile shown, when it is still in the settings.
+    [[nodiscard]] const AppProfile* profile() const;
+    void set_binding(BindingSlot slot, std::optional<Action> action);
+
     SettingsStore& store_;
     OfferedActions offered_;
+    FrontAppWatcher* apps_;
+    std::optional<std::string> app_;
+    std::vector<ScopeChoice> scopes_;
+    std::size_t scope_selected_ = 0;
+    std::array<std::vector<std::string>, 2> stick_titles_;
     std::array<std::optional<Popup>, kBindingTagCount> popups_;
     std::array<std::size_t, 2> sticks_{0, 1};
     std::optional<BindingSlot> capture_;

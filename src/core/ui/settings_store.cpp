@@ -1,5 +1,6 @@
 #include "core/ui/settings_store.hpp"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -53,6 +54,45 @@ void SettingsStore::set_stick_role(Stick stick, StickRole role) {
 
 void SettingsStore::restore_default_buttons() {
     thumbrover::restore_default_buttons(to_change());
+    apply();
+}
+
+bool SettingsStore::add_app_profile(const RunningApp& app) {
+    Config& config = to_change();
+    if (find_app_profile(config, app.id) != nullptr || config.apps.size() >= kMaxAppProfiles ||
+        !check_app_id(app.id).ok())
+        return false;
+    AppProfile profile;
+    profile.id = app.id;
+    profile.name = app.name.empty() ? app.id : app.name;
+    config.apps.push_back(std::move(profile));
+    apply();
+    return true;
+}
+
+void SettingsStore::remove_app_profile(std::string_view id) {
+    auto& apps = to_change().apps;
+    const auto gone = std::remove_if(
+        apps.begin(), apps.end(), [&](const AppProfile& app) { return same_app_id(app.id, id); });
+    if (gone == apps.end()) return;
+    apps.erase(gone, apps.end());
+    apply();
+}
+
+void SettingsStore::set_app_binding(std::string_view id, Button button, BindingSide side,
+                                    std::optional<Action> action) {
+    AppProfile* app = find_app_profile(to_change(), id);
+    if (app == nullptr) return;
+    auto& slot = side == BindingSide::Press ? app->press : app->hold;
+    slot[button_index(button)] = std::move(action);
+    apply();
+}
+
+void SettingsStore::set_app_stick_role(std::string_view id, Stick stick,
+                                       std::optional<StickRole> role) {
+    AppProfile* app = find_app_profile(to_change(), id);
+    if (app == nullptr) return;
+    (stick == Stick::Left ? app->left_stick : app->right_stick) = role;
     apply();
 }
 

@@ -9,6 +9,7 @@
 #include "core/settings/config.hpp"
 #include "core/settings/settings_writer.hpp"
 #include "core/ui/sliders.hpp"
+#include "platform/front_app.hpp"
 
 namespace thumbrover {
 
@@ -66,6 +67,16 @@ class SettingsStore final {
     void set_stick_role(Stick stick, StickRole role);
     // The button bindings and both stick roles back to their defaults; the rest is kept.
     void restore_default_buttons();
+
+    // An application's own bindings, which start out empty: everything the same as for all
+    // applications. False when it has them already or the file holds as many as it may.
+    bool add_app_profile(const RunningApp& app);
+    void remove_app_profile(std::string_view id);
+    // None makes the binding or role the same as for all applications again. Nothing happens for
+    // an application without a profile.
+    void set_app_binding(std::string_view id, Button button, BindingSide side,
+                         std::optional<Action> action);
+    void set_app_stick_role(std::string_view id, Stick stick, std::optional<StickRole> role);
 
   private:
     Config& cache();

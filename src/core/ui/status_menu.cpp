@@ -11,6 +11,10 @@ std::string battery_line(const EngineStatus& status) {
     return "Battery: " + (status.battery ? *status.battery : std::string("unknown"));
 }
 
+std::string profile_line(std::string_view name) {
+    return "Buttons for " + std::string(name);
+}
+
 namespace {
 
 MenuItem info(std::string title) {
@@ -36,6 +40,7 @@ StatusMenu build_status_menu(const EngineStatus& status, const std::optional<Upd
     auto& items = menu.items;
     items.push_back(info(std::string(status_text(status))));
     items.push_back(info(battery_line(status)));
+    if (status.profile) items.push_back(info(profile_line(*status.profile)));
     if (offer) {
         MenuItem update =
             command("Update Available: " + offer->version + "\u2026", MenuAction::OpenUpdate);

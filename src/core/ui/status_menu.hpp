@@ -63,6 +63,10 @@ inline constexpr std::string_view kIconDescription = "Thumbrover";
 // "Battery: 85%", or "Battery: unknown" without a reading.
 [[nodiscard]] std::string battery_line(const EngineStatus& status);
 
+// "Buttons for VLC": shown below the battery line while an application's own bindings are in
+// force, so that a button doing something unexpected is explained.
+[[nodiscard]] std::string profile_line(std::string_view name);
+
 [[nodiscard]] StatusMenu build_status_menu(const EngineStatus& status,
                                            const std::optional<UpdateOffer>& offer);
 

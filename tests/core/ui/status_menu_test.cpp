@@ -45,31 +45,31 @@ TEST(StatusMenu, EachStatusGivesItsIconTooltipAndLines) {
         bool checked;
     };
     const Case cases[] = {
-        {{std::nullopt, true, false},
+        {{std::nullopt, true, false, std::nullopt},
          "gamecontroller",
          "thumbrover: Controller not connected\nBattery: unknown",
          "Controller not connected",
          "Battery: unknown",
          true},
-        {{std::nullopt, false, false},
+        {{std::nullopt, false, false, std::nullopt},
          "gamecontroller",
          "thumbrover: Controller not connected\nBattery: unknown",
          "Controller not connected",
          "Battery: unknown",
          false},
-        {{"85%", false, true},
+        {{"85%", false, true, std::nullopt},
          "gamecontroller",
          "thumbrover: Off\nBattery: 85%",
          "Off",
          "Battery: 85%",
          false},
-        {{std::nullopt, true, true},
+        {{std::nullopt, true, true, std::nullopt},
          "gamecontroller.fill",
          "thumbrover: On\nBattery: unknown",
          "On",
          "Battery: unknown",
          true},
-        {{"Low", true, true},
+        {{"Low", true, true, std::nullopt},
          "gamecontroller.fill",
          "thumbrover: On\nBattery: Low",
          "On",
@@ -96,8 +96,19 @@ TEST(StatusMenu, EachStatusGivesItsIconTooltipAndLines) {
     }
 }
 
+TEST(StatusMenu, AnApplicationsOwnBindingsAreNamedAfterTheBatteryLine) {
+    const StatusMenu menu =
+        build_status_menu(EngineStatus{"85%", true, true, "VLC"}, UpdateOffer{"0.2.0", "u", ""});
+    const std::vector<std::string> shown = lines(menu);
+    ASSERT_GE(shown.size(), 4u);
+    EXPECT_EQ(shown[1], "Battery: 85%");
+    EXPECT_EQ(shown[2], "Buttons for VLC");
+    EXPECT_EQ(shown[3], "Update Available: 0.2.0\u2026" + action(MenuAction::OpenUpdate));
+    EXPECT_EQ(menu.tooltip, "thumbrover: On\nBattery: 85%");
+}
+
 TEST(StatusMenu, UpdateOfferComesAfterTheBatteryLineWithItsNotesAsTooltip) {
-    const EngineStatus status{std::nullopt, true, true};
+    const EngineStatus status{std::nullopt, true, true, std::nullopt};
     const StatusMenu with_notes =
         build_status_menu(status, UpdateOffer{"0.2.0", "https://x/dl", "Fixes <b>stuck</b> keys"});
     ASSERT_GE(with_notes.items.size(), 3u);
@@ -114,7 +125,7 @@ TEST(StatusMenu, UpdateOfferComesAfterTheBatteryLineWithItsNotesAsTooltip) {
 TEST(StatusMenuModel, RebuildsOnlyWhenTheCounterOrTheOfferMoves) {
     StatusMenuModel model;
     int reads = 0;
-    EngineStatus status{std::nullopt, true, false};
+    EngineStatus status{std::nullopt, true, false, std::nullopt};
     auto read = [&] {
         ++reads;
         return status;
