@@ -1,5 +1,6 @@
 #include "linux/windows.hpp"
 
+#include "linux/front_app.hpp"
 #include "linux/key_codes.hpp"
 #include "qt/windows.hpp"
 
@@ -25,6 +26,7 @@ std::unique_ptr<ShellWindows> make_windows(ShellServices& services) {
                                           // request here, unlike on macOS.
                                           .offered = OfferedActions{.on_screen_keyboard = true},
                                           .input_settings_pane = {},
+                                          .front_apps = make_front_app_watcher(),
                                       });
 }
 

@@ -1,5 +1,6 @@
 #include "qt/buttons_window.hpp"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
@@ -7,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -30,10 +32,29 @@ QComboBox* make_popup(QWidget* parent) {
 }  // namespace
 
 ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
-                             OfferedActions offered)
-    : model_(store, offered), unshifted_key_(std::move(unshifted_key)) {
+                             OfferedActions offered, FrontAppWatcher* apps)
+    : model_(store, offered, apps), unshifted_key_(std::move(unshifted_key)) {
     auto* column = make_window_column(*this, buttons_texts::kTitle, "buttons_window", 8);
     column->addWidget(make_note(buttons_texts::kNote, 626, this));
+
+    auto* scope_row = new QHBoxLayout;
+    auto* scope_label = new QLabel(mnemonic_free(buttons_texts::kAppliesTo), this);
+    scope_label->setMinimumWidth(kLabelWidth);
+    scope_ = make_popup(this);
+    scope_->setObjectName(QStringLiteral("applies_to"));
+    scope_label->setBuddy(scope_);
+    connect(scope_, &QComboBox::activated, this,
+            [this](int index) { apply(model_.scope_changed(index)); });
+    remove_ = new QPushButton(mnemonic_free(buttons_texts::kRemoveApp), this);
+    connect(remove_, &QPushButton::clicked, this, [this] { apply(model_.remove_app()); });
+    scope_row->addWidget(scope_label);
+    scope_row->addWidget(scope_);
+    scope_row->addWidget(remove_);
+    scope_row->addStretch(1);
+    column->addLayout(scope_row);
+    no_front_app_ = make_note(buttons_texts::kNoFrontApp, 626, this);
+    column->addWidget(no_front_app_);
+    app_menu_ = new QMenu(this);
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(8);
@@ -43,8 +64,6 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
         auto* label = new QLabel(mnemonic_free(title), this);
         label->setMinimumWidth(kLabelWidth);
         auto* popup = make_popup(this);
-        for (const std::string_view item : stick_choice_titles())
-            popup->addItem(qt_text(item));
         label->setBuddy(popup);
         connect(popup, &QComboBox::activated, this,
                 [this, tag](int index) { apply(model_.stick_changed(tag, index)); });
@@ -89,11 +108,11 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
     prompt_->hide();
     column->addWidget(prompt_);
 
-    auto* restore = new QPushButton(mnemonic_free(buttons_texts::kRestoreDefaultButtons), this);
-    connect(restore, &QPushButton::clicked, this,
+    restore_ = new QPushButton(mnemonic_free(buttons_texts::kRestoreDefaultButtons), this);
+    connect(restore_, &QPushButton::clicked, this,
             [this] { apply(model_.restore_default_buttons()); });
     auto* restore_row = new QHBoxLayout;
-    restore_row->addWidget(restore);
+    restore_row->addWidget(restore_);
     restore_row->addStretch(1);
     column->addLayout(restore_row);
 
@@ -150,10 +169,43 @@ void ButtonsWindow::apply(ButtonsWindowModel::Update update) {
             prompt_->hide();
             rebuild_popups();
             return;
+        case ButtonsWindowModel::Update::ChooseApp:
+            // The pop-up keeps showing the profile until an application is chosen.
+            rebuild_popups();
+            choose_app();
+            return;
     }
 }
 
+void ButtonsWindow::choose_app() {
+    app_menu_->clear();
+    const std::vector<RunningApp> apps = model_.addable_apps();
+    if (apps.empty())
+        app_menu_->addAction(qt_text(buttons_texts::kNoRunningApps))->setEnabled(false);
+    for (const RunningApp& app : apps) {
+        connect(app_menu_->addAction(qt_text(app.name)), &QAction::triggered, this,
+                [this, app] { apply(model_.add_app(app)); });
+    }
+    app_menu_->popup(scope_->mapToGlobal(QPoint(0, scope_->height())));
+}
+
 void ButtonsWindow::rebuild_popups() {
+    {
+        const QSignalBlocker quiet(scope_);
+        scope_->clear();
+        for (const ScopeChoice& choice : model_.scope_choices()) {
+            if (choice.kind == ScopeKind::Separator) {
+                scope_->insertSeparator(scope_->count());
+            } else {
+                scope_->addItem(qt_text(choice.title));
+            }
+        }
+        scope_->setCurrentIndex(static_cast<int>(model_.scope_selection()));
+    }
+    const bool in_profile = model_.app().has_value();
+    remove_->setVisible(in_profile);
+    restore_->setVisible(!in_profile);
+    no_front_app_->setVisible(model_.shows_no_front_app_note());
     for (std::size_t tag = 0; tag < popups_.size(); ++tag) {
         QComboBox* popup = popups_[tag];
         const ButtonsWindowModel::Popup* model =
@@ -173,6 +225,9 @@ void ButtonsWindow::rebuild_popups() {
     for (const Stick stick : {Stick::Left, Stick::Right}) {
         QComboBox* popup = stick_popup(stick);
         const QSignalBlocker quiet(popup);
+        popup->clear();
+        for (const std::string& title : model_.stick_titles(stick))
+            popup->addItem(qt_text(title));
         popup->setCurrentIndex(static_cast<int>(model_.stick_selection(stick)));
     }
 }

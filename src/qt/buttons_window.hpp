@@ -10,6 +10,8 @@
 class QComboBox;
 class QKeyEvent;
 class QLabel;
+class QMenu;
+class QPushButton;
 
 namespace thumbrover {
 
@@ -22,8 +24,9 @@ class ButtonsWindow final : public QWidget {
 
   public:
     // `offered`: the actions this platform can carry out beyond the common ones.
+    // `apps`: the running applications and whether the one in front can be told (null: none).
     explicit ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key = {},
-                           OfferedActions offered = {});
+                           OfferedActions offered = {}, FrontAppWatcher* apps = nullptr);
     ~ButtonsWindow() override;
 
     // Re-reads the settings file, rebuilds every pop-up and brings the window to the front.
@@ -33,6 +36,11 @@ class ButtonsWindow final : public QWidget {
     [[nodiscard]] QComboBox* binding_popup(std::int64_t tag) const;
     [[nodiscard]] QComboBox* stick_popup(Stick stick) const;
     [[nodiscard]] QLabel* prompt_label() const { return prompt_; }
+    [[nodiscard]] QComboBox* scope_popup() const { return scope_; }
+    [[nodiscard]] QPushButton* remove_button() const { return remove_; }
+    [[nodiscard]] QLabel* no_front_app_note() const { return no_front_app_; }
+    // Where "Add the application…" lists the running applications; shown by `choose_app`.
+    [[nodiscard]] QMenu* app_menu() const { return app_menu_; }
     [[nodiscard]] bool capturing() const { return model_.capturing(); }
     [[nodiscard]] const ButtonsWindowModel& model() const { return model_; }
 
@@ -46,6 +54,7 @@ class ButtonsWindow final : public QWidget {
     void start_watching_keys();
     void stop_watching_keys();
     void key_pressed(const QKeyEvent& event);
+    void choose_app();
 
     ButtonsWindowModel model_;
     UnshiftedKey unshifted_key_;
@@ -53,6 +62,11 @@ class ButtonsWindow final : public QWidget {
     QComboBox* left_stick_ = nullptr;
     QComboBox* right_stick_ = nullptr;
     QLabel* prompt_ = nullptr;
+    QComboBox* scope_ = nullptr;
+    QLabel* no_front_app_ = nullptr;
+    QPushButton* restore_ = nullptr;
+    QPushButton* remove_ = nullptr;
+    QMenu* app_menu_ = nullptr;
     bool watching_keys_ = false;
 };
 

@@ -50,7 +50,7 @@ void QtWindows::open_settings() {
 void QtWindows::open_buttons() {
     if (!buttons_) {
         buttons_ = std::make_unique<ButtonsWindow>(services_.store, services_.unshifted_key,
-                                                   services_.offered);
+                                                   services_.offered, services_.front_apps.get());
         add_window_shortcuts(*buttons_, [this] { services_.engine.send_quit(); });
     }
     settle();
@@ -128,6 +128,7 @@ class AppWindows final : public ShellWindows {
               .wording = platform.wording,
               .offered = platform.offered,
               .input_settings_pane = std::move(platform.input_settings_pane),
+              .front_apps = std::move(platform.front_apps),
           }) {
         MainTick& tick = services.tick;
         windows_.on_settings_built = [&tick](LiveWindow& window) {

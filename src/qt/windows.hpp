@@ -48,6 +48,9 @@ struct WindowServices {
     // The platform's link to the settings pane that grants the input permission; empty where
     // there is no such pane (asking is then all the program can do).
     std::string input_settings_pane = {};
+    // The running applications for "Add the application…", and whether the application in
+    // front can be told; null: no application can be added.
+    std::shared_ptr<FrontAppWatcher> front_apps = {};
 };
 
 // The Settings, Customize Buttons and Setup windows, each built on its first
@@ -99,6 +102,7 @@ struct PlatformWindows {
     PermissionWording wording = kAccessibilityWording;
     OfferedActions offered = {};
     std::string input_settings_pane = {};
+    std::shared_ptr<FrontAppWatcher> front_apps = {};
 };
 
 // The windows as the running program has them: the settings store writing the real settings file

@@ -14,7 +14,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "core/app/linked_engine.hpp"
 #include "core/engine/link.hpp"
@@ -83,6 +85,17 @@ class ProgramRun {
                 title = tray_->shown().items.front().title;
         });
         return title;
+    }
+
+    // Every line of the tray menu, separators as empty lines.
+    std::vector<std::string> tray_lines() {
+        std::vector<std::string> lines;
+        on_main([&] {
+            if (tray_ == nullptr) return;
+            for (const MenuItem& item : tray_->shown().items)
+                lines.push_back(item.title);
+        });
+        return lines;
     }
 
     // Chooses a tray menu item by its title, as a click would; false when there is none.

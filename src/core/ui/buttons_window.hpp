@@ -165,8 +165,12 @@ class ButtonsWindowModel final {
     [[nodiscard]] std::size_t scope_selection() const { return scope_selected_; }
     // The application whose profile the pop-ups show; none for all applications.
     [[nodiscard]] const std::optional<std::string>& app() const { return app_; }
-    // False where the platform cannot tell the application in front: the window says so.
+    // False where the platform cannot tell the application in front.
     [[nodiscard]] bool front_app_known() const;
+    // Whether the window says in one line that the platform cannot tell it (a Wayland session).
+    [[nodiscard]] bool shows_no_front_app_note() const {
+        return apps_ != nullptr && !front_app_known();
+    }
     // The running applications with windows that have no profile yet.
     [[nodiscard]] std::vector<RunningApp> addable_apps() const;
 

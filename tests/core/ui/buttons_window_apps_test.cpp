@@ -110,6 +110,7 @@ TEST_F(ButtonsWindowApps, WhereTheApplicationInFrontCannotBeToldNoneIsAdded) {
     script.available = false;
     model.open();
     EXPECT_FALSE(model.front_app_known());
+    EXPECT_TRUE(model.shows_no_front_app_note());
     EXPECT_EQ(scope_titles(model), (std::vector<std::string>{"All applications", "VLC"}));
     EXPECT_TRUE(model.addable_apps().empty());
     // A profile removed from the file by hand while it is shown leaves all applications shown.

@@ -81,13 +81,18 @@ TEST(Profiles, TheSameButtonDoesWhatTheApplicationInFrontWants) {
 
             active.set(probe.window());
             ASSERT_TRUE(testing::wait_until([] { return profile_in_force() == "Probe"; }, 5s));
-            EXPECT_EQ(program.tray_status(), "On");
+            const auto tray_names_probe = [&] {
+                const std::vector<std::string> lines = program.tray_lines();
+                return lines.size() > 2 && lines[2] == "Buttons for Probe";
+            };
+            EXPECT_TRUE(testing::wait_until(tray_names_probe, 3s)) << "the tray names the profile";
             probe.clear();
             tap_menu(program);
             EXPECT_TRUE(probe.wait_for(key_press(XK_F5), 3s).has_value()) << "the profile's F5";
 
             active.set(other.window());
             ASSERT_TRUE(testing::wait_until([] { return !profile_in_force(); }, 5s));
+            EXPECT_TRUE(testing::wait_until([&] { return !tray_names_probe(); }, 3s));
             probe.clear();
             tap_menu(program);
             EXPECT_TRUE(probe.wait_for(key_press(XF86XK_AudioPlay), 3s).has_value())
