@@ -2,6 +2,7 @@
 
 #include "macos/desktop_actions.hpp"
 #include "macos/event_poster.hpp"
+#include "macos/front_app.hpp"
 #include "macos/mouse_watcher.hpp"
 
 namespace thumbrover {
@@ -16,6 +17,10 @@ std::unique_ptr<DesktopActions> NativeEnginePorts::create_desktop_actions() {
 
 std::unique_ptr<MouseMotionSource> NativeEnginePorts::create_mouse_source() {
     return std::make_unique<EventTapWatcher>();
+}
+
+std::unique_ptr<FrontAppWatcher> NativeEnginePorts::create_front_app_watcher() {
+    return std::make_unique<WorkspaceFrontAppWatcher>();
 }
 
 }  // namespace thumbrover

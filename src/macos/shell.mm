@@ -10,6 +10,7 @@
 #include "macos/app_shell.hpp"
 #include "macos/cursor.hpp"
 #include "macos/desktop.hpp"
+#include "macos/front_app.hpp"
 #include "macos/gamepad.hpp"
 #include "macos/key_codes.hpp"
 #include "macos/notifier.hpp"
@@ -125,6 +126,7 @@ int run_shell(int argc, char** argv) {
                           .wording = kAccessibilityWording,
                           .offered = {},
                           .input_settings_pane = std::string(kAccessibilityPaneLink),
+                          .front_apps = std::make_shared<WorkspaceFrontAppWatcher>(),
                       });
         // Opening the program again while it runs shows Settings.
         ShellWindows* shown = windows.get();

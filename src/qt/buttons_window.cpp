@@ -1,5 +1,8 @@
 #include "qt/buttons_window.hpp"
 
+#include <algorithm>
+#include <vector>
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -11,6 +14,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
 
 #include "qt/key_codes.hpp"
@@ -230,6 +235,36 @@ void ButtonsWindow::rebuild_popups() {
             popup->addItem(qt_text(title));
         popup->setCurrentIndex(static_cast<int>(model_.stick_selection(stick)));
     }
+    fit_popups();
+}
+
+void ButtonsWindow::fit_popups() {
+    // In a profile every pop-up may show "Same as All applications (…)", which is only useful
+    // whole; the pop-ups then widen together to the longest, and narrow again for all
+    // applications.
+    std::vector<QComboBox*> all(popups_.begin(), popups_.end());
+    all.push_back(left_stick_);
+    all.push_back(right_stick_);
+    int width = kPopupWidth;
+    if (model_.app()) {
+        for (QComboBox* popup : all) {
+            if (popup == nullptr || popup->count() == 0) continue;
+            QStyleOptionComboBox option;
+            option.initFrom(popup);
+            const QSize text(popup->fontMetrics().horizontalAdvance(popup->currentText()),
+                             popup->fontMetrics().height());
+            width =
+                std::max(width, popup->style()
+                                    ->sizeFromContents(QStyle::CT_ComboBox, &option, text, popup)
+                                    .width());
+        }
+    }
+    if (width == fitted_width_) return;
+    fitted_width_ = width;
+    for (QComboBox* popup : all)
+        if (popup != nullptr) popup->setMinimumWidth(width);
+    layout()->activate();
+    resize(sizeHint());
 }
 
 void ButtonsWindow::start_watching_keys() {

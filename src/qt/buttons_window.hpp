@@ -51,6 +51,7 @@ class ButtonsWindow final : public QWidget {
   private:
     void apply(ButtonsWindowModel::Update update);
     void rebuild_popups();
+    void fit_popups();
     void start_watching_keys();
     void stop_watching_keys();
     void key_pressed(const QKeyEvent& event);
@@ -67,6 +68,7 @@ class ButtonsWindow final : public QWidget {
     QPushButton* restore_ = nullptr;
     QPushButton* remove_ = nullptr;
     QMenu* app_menu_ = nullptr;
+    int fitted_width_ = 0;
     bool watching_keys_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include "macos/cursor.hpp"
 #include "macos/desktop_actions.hpp"
 #include "macos/event_poster.hpp"
+#include "macos/front_app.hpp"
 #include "macos/gamepad.hpp"
 #include "macos/mouse_watcher.hpp"
 #include "macos/notifier.hpp"
@@ -51,6 +52,9 @@ int main() {
     (void)ports.create_event_output();
     (void)ports.create_desktop_actions();
     (void)ports.create_mouse_source();
+    const auto front_apps = ports.create_front_app_watcher();
+    front_apps->watch([](std::string) {});
+    (void)front_apps->running_apps();
     std::printf("%d %d\n", output.ok() ? 1 : 0, symbol ? symbol->width : 0);
     return 0;
 }

@@ -316,8 +316,8 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     cells.start_mouse_watcher(ports.create_mouse_source(), sender);
     // Declared before the loop so that it stops reporting before the loop goes.
     const std::unique_ptr<FrontAppWatcher> front_apps = ports.create_front_app_watcher();
-    front_apps->watch([sender](std::string app_id) {
-        static_cast<void>(sender.send(EngineMessage::front_app(std::move(app_id))));
+    front_apps->watch([to_engine = sender](std::string app_id) {
+        static_cast<void>(to_engine.send(EngineMessage::front_app(std::move(app_id))));
     });
     auto link = std::make_shared<EngineLink>(sender, enabled);
     cells.publish_engine_link(link);

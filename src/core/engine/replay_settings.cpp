@@ -14,7 +14,9 @@ namespace {
 // Puts every value of `from` into `into`, keeping what `into` holds beside it in the tables both
 // have.
 void merge_into(toml::table& into, const toml::table& from) {
-    for (const auto& [key, node] : from) {
+    for (auto it = from.begin(); it != from.end(); ++it) {
+        const toml::key& key = it->first;
+        const toml::node& node = it->second;
         toml::table* inner = into[key].as_table();
         if (inner != nullptr && node.is_table()) {
             merge_into(*inner, *node.as_table());

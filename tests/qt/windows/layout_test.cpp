@@ -85,6 +85,26 @@ TEST_P(LayoutTest, ButtonsWindow) {
     check(*windows_.buttons_window(), "buttons");
 }
 
+// One application's profile, as the README shows it: what it sets, and for the rest what all
+// applications do.
+TEST_P(LayoutTest, ButtonsWindowForOneApplication) {
+    Config config;
+    AppProfile vlc;
+    vlc.id = "vlc";
+    vlc.name = "VLC";
+    vlc.press[button_index(Button::A)] = Action(ActionKind::PlayPause);
+    vlc.press[button_index(Button::LeftBumper)] = key_action(Key(KeyKind::Left));
+    vlc.press[button_index(Button::RightBumper)] = key_action(Key(KeyKind::Right));
+    vlc.hold[button_index(Button::B)] = Action();
+    config.apps.push_back(vlc);
+    ASSERT_TRUE(write_config(file_, config));
+    windows_.open_buttons();
+    ButtonsWindow& window = *windows_.buttons_window();
+    choose(*window.scope_popup(), 1);
+    ASSERT_EQ(window.scope_popup()->currentText(), QStringLiteral("VLC"));
+    check(window, "buttons-profile");
+}
+
 TEST_P(LayoutTest, SetupWindow) {
     windows_.open_setup();
     check(*windows_.setup_window(), "setup");
