@@ -1,5 +1,7 @@
 #include <benchmark/benchmark.h>
 
+#include <string>
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -101,11 +103,33 @@ void BM_HandleButtonPressAndRelease(benchmark::State& bench) {
     });
 }
 
+// The application in front changing back and forth between one without a profile and the last
+// of a hundred profiles: what a window switch costs the engine.
+void BM_ChangeFrontApp(benchmark::State& bench) {
+    Config settings;
+    for (int i = 0; i < 100; ++i) {
+        AppProfile app;
+        app.id = "org.example.app" + std::to_string(i);
+        app.name = "App " + std::to_string(i);
+        app.press[button_index(Button::A)] = Action(ActionKind::PlayPause);
+        app.hold[button_index(Button::B)] = Action();
+        settings.apps.push_back(app);
+    }
+    EngineState state(settings, true);
+    bool in_profile = false;
+    measure(bench, [&] {
+        in_profile = !in_profile;
+        change_front_app(state, in_profile ? "org.example.app99" : "firefox");
+        benchmark::DoNotOptimize(state.config.buttons.data());
+    });
+}
+
 BENCHMARK(BM_TickIdle);
 BENCHMARK(BM_TickOneStick);
 BENCHMARK(BM_TickBothSticks);
 BENCHMARK(BM_HandleAxisChange);
 BENCHMARK(BM_HandleButtonPressAndRelease);
+BENCHMARK(BM_ChangeFrontApp);
 
 }  // namespace
 }  // namespace thumbrover

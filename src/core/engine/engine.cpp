@@ -311,8 +311,7 @@ void switch_on_off(EngineState& state) {
 
 void change_settings(EngineState& state, Config settings) {
     state.settings = std::move(settings);
-    state.config = config_for_app(state.settings, state.front_app);
-    state.config.apps.clear();
+    state.put_in_force();
 }
 
 void change_front_app(EngineState& state, std::string app_id) {
@@ -323,8 +322,7 @@ void change_front_app(EngineState& state, std::string app_id) {
         if (undecided && !state.kept_binding[i]) state.kept_binding[i] = state.config.buttons[i];
     }
     state.front_app = std::move(app_id);
-    state.config = config_for_app(state.settings, state.front_app);
-    state.config.apps.clear();
+    state.put_in_force();
 }
 
 CommandList handle_input(EngineState& state, const InputEvent& event, EngineTime now) {

@@ -32,8 +32,18 @@ inline constexpr EngineTime kMouseQuietTime = std::chrono::milliseconds(500);
 struct EngineState {
     EngineState(Config start_config, bool start_enabled)
         : settings(std::move(start_config)), enabled(start_enabled) {
-        config = config_for_app(settings, front_app);
-        config.apps.clear();
+        put_in_force();
+    }
+
+    // Makes `config` the settings in force for `front_app`. They carry no profiles of their
+    // own: copying a hundred of them on every change of window would be most of its cost.
+    void put_in_force() {
+        std::vector<AppProfile> apps = std::exchange(settings.apps, {});
+        config = settings;
+        settings.apps = std::move(apps);
+        if (const AppProfile* app =
+                front_app.empty() ? nullptr : find_app_profile(settings, front_app))
+            apply_app_profile(config, *app);
     }
 
     // Appends to `pending`. The first command of an operation reserves room for the rest, so an

@@ -71,15 +71,18 @@ AppProfile* find_app_profile(Config& config, std::string_view id) {
 
 Config config_for_app(const Config& config, std::string_view id) {
     Config out = config;
-    const AppProfile* app = id.empty() ? nullptr : find_app_profile(config, id);
-    if (app == nullptr) return out;
-    if (app->left_stick) out.left_stick = *app->left_stick;
-    if (app->right_stick) out.right_stick = *app->right_stick;
-    for (std::size_t i = 0; i < kButtonCount; ++i) {
-        if (app->press[i]) out.buttons[i].press = *app->press[i];
-        if (app->hold[i]) out.buttons[i].hold = *app->hold[i];
-    }
+    if (const AppProfile* app = id.empty() ? nullptr : find_app_profile(config, id))
+        apply_app_profile(out, *app);
     return out;
+}
+
+void apply_app_profile(Config& config, const AppProfile& app) {
+    if (app.left_stick) config.left_stick = *app.left_stick;
+    if (app.right_stick) config.right_stick = *app.right_stick;
+    for (std::size_t i = 0; i < kButtonCount; ++i) {
+        if (app.press[i]) config.buttons[i].press = *app.press[i];
+        if (app.hold[i]) config.buttons[i].hold = *app.hold[i];
+    }
 }
 
 void restore_default_settings(Config& config) {

@@ -87,6 +87,8 @@ struct Config {
 // application's overrides applied; the main settings when it has no profile. `apps` is copied
 // unchanged.
 [[nodiscard]] Config config_for_app(const Config& config, std::string_view id);
+// Puts the profile's overrides into `config`.
+void apply_app_profile(Config& config, const AppProfile& app);
 
 // The Settings window's "Restore Defaults": every field but `buttons` and `apps`.
 void restore_default_settings(Config& config);
