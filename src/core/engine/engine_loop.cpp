@@ -314,7 +314,8 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     auto [feedback_sender, feedback_receiver] = make_channel<FeedbackRequest>();
     cells.publish_controller_link(make_controller_link(sender, std::move(feedback_receiver)));
     cells.start_mouse_watcher(ports.create_mouse_source(), sender);
-    // Declared before the loop so that it stops reporting before the loop goes.
+    // Reports through a sender of its own, so that what it reports after the loop has ended is
+    // only left unread; it stops when this function returns.
     const std::unique_ptr<FrontAppWatcher> front_apps = ports.create_front_app_watcher();
     front_apps->watch([to_engine = sender](std::string app_id) {
         static_cast<void>(to_engine.send(EngineMessage::front_app(std::move(app_id))));
