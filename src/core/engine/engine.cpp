@@ -146,15 +146,18 @@ void dpad_changed(EngineState& state, bool vertical, float value, EngineTime now
 }
 
 // The binding that decides a press of button `i`: the one it began under when it was kept
-// across a change of the application in front, else the one in force.
-Binding binding_in_force(EngineState& state, std::size_t i) {
-    if (auto kept = std::exchange(state.kept_binding[i], std::nullopt)) return std::move(*kept);
-    return state.config.buttons[i];
+// across a change of the application in front (taken out of `kept` for the caller to hold while
+// it acts), else the one in force.
+const Binding& binding_in_force(EngineState& state, std::size_t i, std::optional<Binding>& kept) {
+    if (!state.kept_binding[i]) return state.config.buttons[i];
+    kept = std::exchange(state.kept_binding[i], std::nullopt);
+    return *kept;
 }
 
 void xbox_released(EngineState& state, EngineTime now) {
     const auto pressed_at = std::exchange(state.xbox_press, std::nullopt);
-    const Binding binding = binding_in_force(state, button_index(Button::Xbox));
+    std::optional<Binding> kept;
+    const Binding& binding = binding_in_force(state, button_index(Button::Xbox), kept);
     if (pressed_at && !state.xbox_hold_fired && state.enabled) {
         tap_action(state, binding.press, now);
     }
@@ -175,7 +178,8 @@ void hold_timers(EngineState& state, EngineTime now) {
         auto& pressed_at = state.press_time[i];
         if (!pressed_at || !elapsed(*pressed_at, now, hold)) continue;
         pressed_at.reset();
-        tap_action(state, binding_in_force(state, i).hold, now);
+        std::optional<Binding> kept;
+        tap_action(state, binding_in_force(state, i, kept).hold, now);
     }
 }
 
@@ -220,7 +224,8 @@ void button_changed(EngineState& state, Button button, bool pressed, EngineTime 
         }
         return;
     }
-    const Binding binding = binding_in_force(state, i);
+    std::optional<Binding> kept;
+    const Binding& binding = binding_in_force(state, i, kept);
     if (std::exchange(state.press_time[i], std::nullopt)) {
         tap_action(state, binding.press, now);
     } else {
