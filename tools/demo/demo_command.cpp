@@ -48,6 +48,7 @@ struct Seen {
     int clicks = 0;
     int presses = 0;
     int releases = 0;
+    int motions = 0;  // all pointer motion over the window, a drag's included
     int drag_motions = 0;
     int wheel_up = 0;
     int wheel_down = 0;
@@ -66,6 +67,9 @@ class ProbeWindow final : public QWidget {
         label_ = new QLabel(this);
         label_->setAlignment(Qt::AlignCenter);
         label_->setWordWrap(true);
+        // The label covers the window; a child without mouse tracking would swallow the motion
+        // that comes with no button held.
+        label_->setAttribute(Qt::WA_TransparentForMouseEvents);
         QFont font = label_->font();
         font.setPointSize(18);
         label_->setFont(font);
@@ -83,6 +87,7 @@ class ProbeWindow final : public QWidget {
     }
     void mouseReleaseEvent(QMouseEvent* /*event*/) override { ++seen_.releases; }
     void mouseMoveEvent(QMouseEvent* event) override {
+        ++seen_.motions;
         if (event->buttons() & Qt::LeftButton) ++seen_.drag_motions;
     }
     void wheelEvent(QWheelEvent* event) override {
@@ -110,12 +115,14 @@ void print(const std::string& line) {
 std::string describe(const Seen& seen) {
     std::string out;
     const auto add = [&out](const std::string& part) { out += (out.empty() ? "" : ", ") + part; };
+    if (seen.motions > 0)
+        add(std::to_string(seen.motions) + " pointer motion" + (seen.motions == 1 ? "" : "s"));
     if (seen.presses > 0)
         add(std::to_string(seen.presses) + " button press" + (seen.presses == 1 ? "" : "es") +
             " (" + std::to_string(seen.clicks) + " left)");
     if (seen.releases > 0) add(std::to_string(seen.releases) + " release(s)");
     if (seen.drag_motions > 0)
-        add(std::to_string(seen.drag_motions) + " motions with the left button held (a drag)");
+        add(std::to_string(seen.drag_motions) + " of them with the left button held (a drag)");
     if (seen.wheel_up > 0) add(std::to_string(seen.wheel_up) + " wheel notches up");
     if (seen.wheel_down > 0) add(std::to_string(seen.wheel_down) + " wheel notches down");
     if (seen.wheel_left > 0) add(std::to_string(seen.wheel_left) + " wheel notches left");
@@ -216,9 +223,13 @@ class Director {
             return;
         }
         const QPoint end = QCursor::pos();
+        // Where the ring came and went within the step, say both; otherwise what is on screen now.
+        const bool ring_now = steering_circle_visible().load();
         print("        pointer " + point_text(section_start_) + " -> " + point_text(end) +
-              "; seen by the window: " + describe(probe_.take()) +
-              (ring_seen_ ? "; ring shown" : ""));
+              "; seen by the window: " + describe(probe_.take()) + "; " +
+              (ring_now     ? "the ring is on screen"
+               : ring_seen_ ? "the ring showed, now hidden"
+                            : "no ring"));
         section_start_ = end;
         ring_seen_ = false;
     }
