@@ -144,12 +144,15 @@ class Director {
 
     // False when the run could not even begin.
     bool start() {
-        probe_.setGeometry(260, 140, 1400, 800);
+        // The whole screen: the pointer never leaves it, however far a slow machine lets the
+        // stick carry it, so every click and notch lands on the window that counts them.
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            probe_.setGeometry(screen->geometry());
         probe_.say("Waiting for the virtual controller…");
         probe_.show();
         probe_.raise();
         probe_.activateWindow();
-        QCursor::setPos(960, 540);
+        QCursor::setPos(probe_.geometry().center());
         auto pad = VirtualPad::plug_in();
         if (!pad) {
             diag(pad.error());
