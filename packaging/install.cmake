@@ -1,13 +1,15 @@
 # What `make install` and the Debian package put where (prefix /usr/local, or /usr in the package):
 #   bin/thumbrover, bin/thumbroverctl              the program and its companion tool
-#   share/applications/thumbrover.desktop          the application menu entry
+#   share/applications/app.thumbrover.Thumbrover.desktop  the application menu entry
 #   share/icons/hicolor/scalable/apps/thumbrover.svg
 #   lib/systemd/user/thumbrover.service            `systemctl --user enable --now thumbrover`
+#   manual pages, copyright, changelog and AppStream metadata: packaging/documents.cmake
 install(TARGETS thumbrover thumbroverctl
         BUNDLE DESTINATION .
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(NOT APPLE)
-  install(FILES ${CMAKE_SOURCE_DIR}/packaging/thumbrover.desktop
+  include(${CMAKE_SOURCE_DIR}/packaging/documents.cmake)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/app.thumbrover.Thumbrover.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/icons/thumbrover.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -28,12 +30,13 @@ if(NOT APPLE)
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGE_NAME thumbrover)
   set(CPACK_PACKAGE_VENDOR "Thumbrover")
-  set(CPACK_PACKAGE_CONTACT "Thumbrover maintainers <maintainers@thumbrover.app>")
+  set(CPACK_PACKAGE_CONTACT "${THUMBROVER_MAINTAINER}")
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "game controller as mouse and media remote")
   string(CONCAT CPACK_PACKAGE_DESCRIPTION
-      "Thumbrover turns a game controller with the Xbox layout into a mouse and media remote: one\n"
-      "stick moves the pointer, the other scrolls, and each of 17 inputs performs a configurable\n"
-      "action when pressed and another when held. It lives in the system tray of an X11 desktop.")
+      "Thumbrover turns a game controller with the Xbox layout into a mouse and media\n"
+      "remote: one stick moves the pointer, the other scrolls, and each of 17 inputs\n"
+      "performs a configurable action when pressed and another when held. It lives in\n"
+      "the system tray of an X11 desktop.")
   set(CPACK_PACKAGE_HOMEPAGE_URL "https://thumbrover.app")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_STRIP_FILES ON)

@@ -125,7 +125,7 @@ int run_application(const QtShellOptions& options) {
     // Losing the display ends the program the way a quit does.
     set_display_lost_action([] { quit_flag().store(true); });
     QApplication::setApplicationName(QStringLiteral("Thumbrover"));
-    QApplication::setDesktopFileName(QStringLiteral("thumbrover"));
+    QApplication::setDesktopFileName(QStringLiteral("app.thumbrover.Thumbrover"));
     // A tray program has no main window: closing its last window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -5,24 +5,25 @@
 namespace thumbrover {
 namespace {
 
-constexpr std::string_view kProgramUsage = "usage: thumbrover [--help | --version]\n";
+constexpr std::string_view kProgramUsage = "Usage: thumbrover [--help | --version]\n";
 
 constexpr std::string_view kProgramHelp =
     "Turns a game controller into a mouse and media remote. It runs in the system tray; starting\n"
     "it again while it runs shows the running copy's Settings window.\n"
     "\n"
-    "options:\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n"
-    "\n"
     "Settings are kept in $XDG_CONFIG_HOME/thumbrover/config.toml (~/.config/thumbrover);\n"
-    "`thumbroverctl config check` finds mistakes in it.\n";
+    "`thumbroverctl config check` finds mistakes in it.\n"
+    "\n"
+    "Options:\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n";
 
-constexpr std::string_view kCtlUsage = "usage: thumbroverctl [--help | --version] COMMAND [ARGS]\n";
+constexpr std::string_view kCtlUsage = "Usage: thumbroverctl [--help | --version] COMMAND [ARGS]\n";
 
 constexpr std::string_view kCtlHelp =
+    "Checks Thumbrover's settings files and previews what its input engine does.\n"
     "\n"
-    "commands:\n"
+    "Commands:\n"
     "  config defaults          print the default settings file\n"
     "  config check [FILE]      check a settings file for mistakes\n"
     "  config normalize [FILE]  print a settings file as the program would write it\n"
@@ -30,7 +31,11 @@ constexpr std::string_view kCtlHelp =
     "                           run the input engine on a timed scenario\n"
     "  demo [SCRIPT]            run the program with a scripted virtual controller\n"
     "\n"
-    "`thumbroverctl COMMAND --help` describes one command.\n";
+    "`thumbroverctl COMMAND --help` describes one command.\n"
+    "\n"
+    "Options:\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n";
 
 bool is_help(std::string_view arg) {
     return arg == "--help" || arg == "-h";

@@ -28,7 +28,7 @@ void expect_answer(const std::optional<CommandOutcome>& answer, const Case& c) {
 }
 
 TEST(ProgramCommandLine, AnswersHelpAndVersionAndRefusesEverythingElse) {
-    const std::string usage = "usage: thumbrover [--help | --version]\n";
+    const std::string usage = "Usage: thumbrover [--help | --version]\n";
     const std::string version = "thumbrover " THUMBROVER_VERSION "\n";
     const Case cases[] = {
         {{}, true, 0, "", ""},
@@ -60,12 +60,12 @@ TEST(ProgramCommandLine, AnswersHelpAndVersionAndRefusesEverythingElse) {
 }
 
 TEST(CtlCommandLine, AnswersItsOwnOptionsAndPassesCommandsOn) {
-    const std::string usage = "usage: thumbroverctl [--help | --version] COMMAND [ARGS]\n";
+    const std::string usage = "Usage: thumbroverctl [--help | --version] COMMAND [ARGS]\n";
     const Case cases[] = {
         {{"config", "check"}, true, 0, "", ""},
         {{"replay", "--help"}, true, 0, "", ""},
         {{"demo"}, true, 0, "", ""},
-        {{"--help"}, false, 0, usage + "\ncommands:\n", ""},
+        {{"--help"}, false, 0, usage + "Checks Thumbrover", ""},
         {{"-h", "config"}, false, 0, usage, ""},
         {{"help"}, false, 0, usage, ""},
         {{"--version"}, false, 0, "thumbroverctl " THUMBROVER_VERSION "\n", ""},

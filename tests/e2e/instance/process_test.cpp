@@ -174,9 +174,9 @@ TEST(Process, OptionsAreAnsweredBeforeAnythingIsCreated) {
         std::string err_start;
     };
     const Case cases[] = {
-        {{"--help"}, 0, "usage: thumbrover [--help | --version]\n", ""},
+        {{"--help"}, 0, "Usage: thumbrover [--help | --version]\n", ""},
         {{"--version"}, 0, "thumbrover ", ""},
-        {{"--bogus"}, 2, "", "thumbrover: unknown option `--bogus`\nusage: thumbrover "},
+        {{"--bogus"}, 2, "", "thumbrover: unknown option `--bogus`\nUsage: thumbrover "},
         {{"--help", "-x"}, 2, "", "thumbrover: unknown option `-x`\n"},
         {{"show"}, 2, "", "thumbrover: unexpected argument `show`\n"},
     };
