@@ -88,7 +88,8 @@ SetupWindow::SetupWindow(std::filesystem::path app_dir, LoginItem& login_item,
 
     login_ = new QCheckBox(mnemonic_free(setup_texts::kLoginCheckbox), this);
     connect(login_, &QCheckBox::clicked, this, [this](bool checked) {
-        show_login_checkbox(*login_, login_checkbox(toggle_login_item(login_item_, checked)));
+        show_login_checkbox(*login_,
+                            thumbrover::login_checkbox(toggle_login_item(login_item_, checked)));
     });
     column->addWidget(login_, 0, Qt::AlignHCenter);
 
