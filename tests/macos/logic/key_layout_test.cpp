@@ -39,57 +39,30 @@ const KeyboardLayout kRussian = layout(
     U"\u0444\u044b\u0432\u0430\u043f\u0440\u043e\u043b\u0434\u0436\u044d"
     U"\u044f\u0447\u0441\u043c\u0438\u0442\u044c\u0431\u044e.");
 
-TEST(LetterKeys, LettersArePressedWhereTheLayoutHasThem) {
-    const LetterKeys us;
-    const LetterKeys azerty(kAzerty);
-    const LetterKeys qwertz(kQwertz);
-    const LetterKeys dvorak(kDvorak);
-    // A layout without Latin letters: shortcuts use the ASCII-capable layout beside it.
-    const LetterKeys russian(kRussian, &kDvorak);
-    const LetterKeys russian_alone(kRussian);
+TEST(LetterKeys, EachLetterIsPressedOnTheKeyThatTypesIt) {
+    const LetterKeys us, azerty(kAzerty), qwertz(kQwertz), dvorak(kDvorak);
+    // Without Latin letters, shortcuts use the ASCII-capable layout beside it, or US positions.
+    const LetterKeys russian(kRussian, &kDvorak), russian_alone(kRussian);
     const struct {
         const LetterKeys& keys;
         char letter;
-        std::optional<std::uint16_t> code;
-    } cases[] = {
-        {us, 'w', 13},           {us, 'a', 0},
-        {azerty, 'w', 6},        {azerty, 'a', 12},
-        {azerty, 'q', 0},        {azerty, 'z', 13},
-        {azerty, 'm', 41},       {qwertz, 'z', 16},
-        {qwertz, 'y', 6},        {qwertz, 'w', 13},
-        {dvorak, 'w', 43},       {dvorak, 's', 41},
-        {dvorak, 'o', 1},        {dvorak, 'z', 44},
-        {russian, 'w', 43},      {russian_alone, 'w', 13},
-        {us, 'A', std::nullopt}, {azerty, '1', std::nullopt},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.keys.code_for(c.letter), c.code) << c.letter;
-}
-
-TEST(LetterKeys, AKeyReadsAsTheLetterItTypes) {
-    const LetterKeys azerty(kAzerty);
-    const LetterKeys dvorak(kDvorak);
-    const LetterKeys russian(kRussian, &kQwertz);
-    const struct {
-        const LetterKeys& keys;
         std::uint16_t code;
-        std::optional<char> letter;
-    } cases[] = {
-        {azerty, 12, 'a'},
-        {azerty, 0, 'q'},
-        {azerty, 41, 'm'},
-        {azerty, 46, std::nullopt},  // "," where US has "m"
-        {azerty, 33, std::nullopt},  // a dead key types nothing: the US "[" is no letter either
-        {dvorak, 13, std::nullopt},
-        {dvorak, 1, 'o'},
-        {dvorak, 44, 'z'},
-        {russian, 16, 'z'},           // Cyrillic on the key: the ASCII-capable layout's letter
-        {russian, 44, std::nullopt},  // "." is ASCII: the layout's own answer stands
-        {azerty, 127, std::nullopt},
-        {azerty, 128, std::nullopt},
+    } both_ways[] = {
+        {us, 'w', 13},     {azerty, 'w', 6},  {azerty, 'a', 12},  {azerty, 'q', 0},
+        {azerty, 'm', 41}, {qwertz, 'z', 16}, {qwertz, 'y', 6},   {dvorak, 'w', 43},
+        {dvorak, 'o', 1},  {dvorak, 'z', 44}, {russian, 'w', 43}, {russian_alone, 'w', 13},
     };
-    for (const auto& c : cases)
+    for (const auto& c : both_ways) {
+        EXPECT_EQ(c.keys.code_for(c.letter), c.code) << c.letter;
         EXPECT_EQ(c.keys.letter_at(c.code), c.letter) << c.code;
+    }
+    // Keys typing no letter: "," where US has "m", a dead key, "." on the Russian layout (ASCII,
+    // so its own answer stands), a code past the table.
+    for (const auto& [keys, code] :
+         {std::pair{&azerty, 46}, {&azerty, 33}, {&dvorak, 13}, {&russian, 44}, {&azerty, 128}})
+        EXPECT_EQ(keys->letter_at(static_cast<std::uint16_t>(code)), std::nullopt) << code;
+    EXPECT_EQ(us.code_for('A'), std::nullopt);
+    EXPECT_EQ(azerty.code_for('1'), std::nullopt);
 }
 
 TEST(LetterKeys, PostingAndCapturingFollowTheCellAndOtherKeysKeepTheirCodes) {
