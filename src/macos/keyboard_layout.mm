@@ -70,7 +70,7 @@ void follow_keyboard_layout() {
     // Delivered on this (the main) thread's run loop, and at once: AppKit holds back distributed
     // notifications of the default kind while the program is not the active one, which for a
     // menu-bar program is nearly always.
-    CFNotificationCenterAddObserver(CFNotificationCenterGetDistributedCenter(), nullptr,
+    CFNotificationCenterAddObserver(CFNotificationCenterGetDistributedCenter(), &following,
                                     on_input_source_changed,
                                     kTISNotifySelectedKeyboardInputSourceChanged, nullptr,
                                     CFNotificationSuspensionBehaviorDeliverImmediately);
