@@ -93,7 +93,8 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
 
     login_ = new QCheckBox(mnemonic_free(settings_texts::kLoginCheckbox), this);
     connect(login_, &QCheckBox::clicked, this, [this](bool checked) {
-        set_checked_quietly(*login_, toggle_login_item(login_item_, checked));
+        show_login_checkbox(*login_,
+                            thumbrover::login_checkbox(toggle_login_item(login_item_, checked)));
     });
     column->addWidget(login_);
 
@@ -172,8 +173,8 @@ void SettingsWindow::show_rows(const std::array<SliderRow, kSliderCount>& rows) 
 
 void SettingsWindow::refresh_live_rows() {
     const SettingsSystemRows rows =
-        settings_system_rows(permission_.granted(), trust_.get(), login_item_.enabled(), wording_);
-    set_checked_quietly(*login_, rows.login_checked);
+        settings_system_rows(permission_.granted(), trust_.get(), login_item_.state(), wording_);
+    show_login_checkbox(*login_, rows.login);
     access_symbol_->set_symbol(rows.access.symbol);
     access_text_->setText(qt_text(rows.access.text));
     privacy_->setVisible(rows.access.button_visible);

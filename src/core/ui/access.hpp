@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/system_services.hpp"
+
 namespace thumbrover {
 
 // Whether the program could post input events when it started. The system applies a newly granted
@@ -106,5 +108,24 @@ inline constexpr PermissionWording kXDisplayWording{
         "extension), the pointer will not move",
     .has_settings_pane = false,
 };
+
+// The login-item checkbox of the Settings and Setup windows. An item awaiting approval shows as
+// neither on nor off: it is registered, but will not start until the user allows it in the
+// system's list of login items, which clicking the box opens.
+enum class CheckMark : std::uint8_t { Unchecked = 0, Checked = 1, Mixed = 2 };
+
+struct LoginCheckbox {
+    CheckMark mark = CheckMark::Unchecked;
+    // Plain text; empty for none.
+    std::string_view tooltip;
+
+    friend bool operator==(const LoginCheckbox&, const LoginCheckbox&) = default;
+};
+
+inline constexpr std::string_view kLoginAwaitingApproval =
+    "Switched off in System Settings \u203a General \u203a Login Items. Click to open them and "
+    "allow Thumbrover there.";
+
+[[nodiscard]] LoginCheckbox login_checkbox(LoginItemState state);
 
 }  // namespace thumbrover

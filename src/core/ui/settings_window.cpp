@@ -36,8 +36,10 @@ SettingsAccessRow settings_access_row(bool trusted_now, std::optional<bool> trus
 }
 
 SettingsSystemRows settings_system_rows(bool trusted_now, std::optional<bool> trusted_at_start,
-                                        bool login_item_enabled, const PermissionWording& wording) {
-    return {settings_access_row(trusted_now, trusted_at_start, wording), login_item_enabled};
+                                        LoginItemState login_item,
+                                        const PermissionWording& wording) {
+    return {settings_access_row(trusted_now, trusted_at_start, wording),
+            login_checkbox(login_item)};
 }
 
 }  // namespace thumbrover

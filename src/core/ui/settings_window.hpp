@@ -73,13 +73,13 @@ struct SettingsAccessRow {
 // Everything the periodic refresh updates: the Accessibility row and the login checkbox.
 struct SettingsSystemRows {
     SettingsAccessRow access;
-    bool login_checked;
+    LoginCheckbox login;
 
     friend bool operator==(const SettingsSystemRows&, const SettingsSystemRows&) = default;
 };
 
 [[nodiscard]] SettingsSystemRows settings_system_rows(
-    bool trusted_now, std::optional<bool> trusted_at_start, bool login_item_enabled,
+    bool trusted_now, std::optional<bool> trusted_at_start, LoginItemState login_item,
     const PermissionWording& wording = kAccessibilityWording);
 
 }  // namespace thumbrover

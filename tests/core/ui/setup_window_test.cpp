@@ -108,8 +108,14 @@ TEST(SetupWindow, ControllerRowTexts) {
         EXPECT_EQ(row.bluetooth_visible, c.bluetooth);
     }
     TrustAtStart cell;
-    EXPECT_TRUE(setup_rows(true, cell, std::nullopt, std::nullopt, true).login_checked);
-    EXPECT_FALSE(setup_rows(true, cell, std::nullopt, std::nullopt, false).login_checked);
+    // Registered but switched off in the system's list shows as neither, with the way out.
+    const std::pair<LoginItemState, LoginCheckbox> logins[] = {
+        {LoginItemState::Off, {CheckMark::Unchecked, {}}},
+        {LoginItemState::On, {CheckMark::Checked, {}}},
+        {LoginItemState::AwaitingApproval, {CheckMark::Mixed, kLoginAwaitingApproval}},
+    };
+    for (const auto& [state, shown] : logins)
+        EXPECT_EQ(setup_rows(true, cell, std::nullopt, std::nullopt, state).login, shown);
 }
 
 TEST(SetupWindow, StartupCheckOpensTheWindowUnlessGrantedAndFinished) {

@@ -204,6 +204,24 @@ TEST_F(SettingsWindowTest, TheLoginBoxShowsWhatTheSystemReallyDoes) {
     window.login_checkbox()->click();
     EXPECT_EQ(login_.requests, (std::vector<bool>{true, false}));
     EXPECT_TRUE(window.login_checkbox()->isChecked());
+    login_.refusal.reset();
+
+    // Switched off in the system's list: a mixed box, and a click opens that list instead of
+    // registering again; once allowed there, the box is a plain tick again.
+    login_.awaiting = true;
+    window.refresh_live_rows();
+    EXPECT_EQ(window.login_checkbox()->checkState(), Qt::PartiallyChecked);
+    EXPECT_FALSE(window.login_checkbox()->toolTip().isEmpty());
+    login_.calls.clear();
+    window.login_checkbox()->click();
+    EXPECT_EQ(login_.calls, (std::vector<std::string>{"state?", "open login items"}));
+    EXPECT_EQ(login_.requests, (std::vector<bool>{true, false}));
+    EXPECT_EQ(window.login_checkbox()->checkState(), Qt::PartiallyChecked);
+    login_.awaiting = false;
+    window.refresh_live_rows();
+    EXPECT_EQ(window.login_checkbox()->checkState(), Qt::Checked);
+    EXPECT_FALSE(window.login_checkbox()->isTristate());
+    EXPECT_TRUE(window.login_checkbox()->toolTip().isEmpty());
 }
 
 TEST_F(SettingsWindowTest, ButtonsOpenTheOtherWindowsAndTheFile) {
