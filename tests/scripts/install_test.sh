@@ -31,7 +31,8 @@ for file in bin/thumbrover bin/thumbroverctl share/applications/app.thumbrover.T
     share/icons/hicolor/scalable/apps/thumbrover.svg lib/systemd/user/thumbrover.service \
     share/man/man1/thumbrover.1.gz share/man/man1/thumbroverctl.1.gz \
     share/doc/thumbrover/copyright share/doc/thumbrover/changelog.gz \
-    share/metainfo/app.thumbrover.Thumbrover.metainfo.xml; do
+    share/metainfo/app.thumbrover.Thumbrover.metainfo.xml \
+    lib/udev/rules.d/70-thumbrover-uinput.rules lib/modules-load.d/thumbrover-uinput.conf; do
     [[ -f $root$prefix/$file ]] || fail "not installed: $prefix/$file"
 done
 for program in thumbrover thumbroverctl; do
@@ -41,6 +42,9 @@ done
 grep -qx "ExecStart=$prefix/bin/thumbrover" "$root$prefix/lib/systemd/user/thumbrover.service" ||
     fail "the unit does not start $prefix/bin/thumbrover"
 [[ $("$root$prefix/bin/thumbrover" --version) == "thumbrover "* ]] || fail "the installed program does not run"
+grep -q '^KERNEL=="uinput", SUBSYSTEM=="misc", OPTIONS+="static_node=uinput", TAG+="uaccess"$' \
+    "$root$prefix/lib/udev/rules.d/70-thumbrover-uinput.rules" || fail "the udev rule does not give the seat /dev/uinput"
+grep -qx uinput "$root$prefix/lib/modules-load.d/thumbrover-uinput.conf" || fail "uinput is not loaded at boot"
 
 touch "$root$prefix/bin/not-ours"
 DESTDIR=$root "$src/scripts/uninstall" "$bin" >"$tmp/log" 2>&1 || fail "uninstall failed: $(tail -n3 "$tmp/log")"

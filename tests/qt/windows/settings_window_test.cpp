@@ -8,6 +8,7 @@
 #include "core/bindings/buttons.hpp"
 #include "core/settings/config.hpp"
 #include "core/ui/access.hpp"
+#include "core/ui/settings_window.hpp"
 #include "qt/buttons_window.hpp"
 #include "qt/settings_window.hpp"
 #include "qt/setup_window.hpp"
@@ -192,6 +193,24 @@ TEST_F(SettingsWindowTest, ThePermissionRowAndTheLoginBoxFollowTheSystem) {
     window.refresh_live_rows();
     EXPECT_TRUE(window.login_checkbox()->isChecked());
     EXPECT_EQ(window.slider(kHoldMs)->value(), 1000);
+}
+
+TEST_F(SettingsWindowTest, WithoutARingTheCircleSizeIsGreyedOutWithTheReason) {
+    SettingsWindow& window = open();
+    auto* circle = window.findChild<QSlider*>(QStringLiteral("circle_scale"));
+    ASSERT_NE(circle, nullptr);
+    ASSERT_NE(window.ring_note(), nullptr);
+    EXPECT_TRUE(circle->isEnabled());
+    EXPECT_FALSE(window.ring_note()->isVisibleTo(&window));
+    window.set_ring_unavailable(true);
+    EXPECT_FALSE(circle->isEnabled());
+    EXPECT_TRUE(window.ring_note()->isVisibleTo(&window));
+    EXPECT_EQ(window.ring_note()->text().toStdString(), settings_texts::kRingUnavailable);
+    // Only that slider: the others still work.
+    EXPECT_TRUE(window.slider(kPointerSpeed)->isEnabled());
+    window.set_ring_unavailable(false);
+    EXPECT_TRUE(circle->isEnabled());
+    EXPECT_FALSE(window.ring_note()->isVisibleTo(&window));
 }
 
 TEST_F(SettingsWindowTest, TheLoginBoxShowsWhatTheSystemReallyDoes) {
