@@ -2,6 +2,8 @@
  * event it receives on standard output, one line each, so that the virtual machine tests can see
  * what a native Wayland window gets:
  *   ready                     the surface is shown and can take focus
+ *   size W H                  the surface's size, whenever the compositor sets it
+ *   capabilities [pointer] [keyboard]   what the seat offers, whenever that changes
  *   enter X Y / leave         pointer focus, surface coordinates
  *   motion X Y                pointer position, surface coordinates
  *   button CODE pressed|released
@@ -117,6 +119,8 @@ static const struct wl_keyboard_listener keyboard_listener = {
     keyboard_key,    keyboard_modifiers, keyboard_repeat,
 };
 
+/* The seat loses a capability when its last device of the kind goes; the objects of that kind
+ * are dead then, and a new device needs new ones. */
 static void seat_capabilities(void* d, struct wl_seat* s, uint32_t caps) {
     (void)d;
     static struct wl_pointer* pointer;
@@ -124,11 +128,18 @@ static void seat_capabilities(void* d, struct wl_seat* s, uint32_t caps) {
     if ((caps & WL_SEAT_CAPABILITY_POINTER) && pointer == NULL) {
         pointer = wl_seat_get_pointer(s);
         wl_pointer_add_listener(pointer, &pointer_listener, NULL);
+    } else if (!(caps & WL_SEAT_CAPABILITY_POINTER) && pointer != NULL) {
+        wl_pointer_release(pointer);
+        pointer = NULL;
     }
     if ((caps & WL_SEAT_CAPABILITY_KEYBOARD) && keyboard == NULL) {
         keyboard = wl_seat_get_keyboard(s);
         wl_keyboard_add_listener(keyboard, &keyboard_listener, NULL);
+    } else if (!(caps & WL_SEAT_CAPABILITY_KEYBOARD) && keyboard != NULL) {
+        wl_keyboard_release(keyboard);
+        keyboard = NULL;
     }
+    printf("capabilities%s%s\n", pointer ? " pointer" : "", keyboard ? " keyboard" : "");
 }
 static void seat_name(void* d, struct wl_seat* s, const char* name) {
     (void)d, (void)s, (void)name;
@@ -188,7 +199,10 @@ static int width = 640, height = 480;
 static void toplevel_configure(void* d, struct xdg_toplevel* t, int32_t w, int32_t h,
                                struct wl_array* states) {
     (void)d, (void)t, (void)states;
-    if (w > 0 && h > 0) width = w, height = h;
+    if (w > 0 && h > 0 && (w != width || h != height)) {
+        width = w, height = h;
+        printf("size %d %d\n", w, h);
+    }
 }
 static void toplevel_close(void* d, struct xdg_toplevel* t) {
     (void)d, (void)t;
@@ -213,7 +227,7 @@ static void surface_configure(void* d, struct xdg_surface* s, uint32_t serial) {
     wl_surface_commit(surface);
     if (!shown) {
         shown = 1;
-        printf("ready %d %d\n", width, height);
+        printf("ready\n");
     }
 }
 static const struct xdg_surface_listener surface_listener = {surface_configure};

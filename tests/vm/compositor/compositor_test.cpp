@@ -1,0 +1,227 @@
+// Runs inside the virtual machine (scripts/vm-test, tests/vm/compositor.sh) under sway headless,
+// which reads input devices through libinput as a Wayland desktop does: uinput devices move the
+// pointer of a native Wayland window, click, scroll and type in it, and let go when their
+// process is killed. Also measures the compositor's pointer acceleration on such a device.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+
+#include "vm/probe_client.hpp"
+#include "vm/uinput_devices.hpp"
+
+namespace thumbrover::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// The output of a shell command, or nothing when it failed.
+std::optional<std::string> command_output(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    if (!pipe) return std::nullopt;
+    std::string out;
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0)
+        out.append(buffer, n);
+    if (::pclose(pipe.release()) != 0) return std::nullopt;
+    return out;
+}
+
+// sway's identifier of the input device called `name`, once sway has added it: events posted
+// before then are lost.
+std::optional<std::string> sway_input(const std::string& name,
+                                      std::chrono::milliseconds wait = 10s) {
+    const auto until = Clock::now() + wait;
+    do {
+        if (auto out = command_output("swaymsg -r -t get_inputs")) {
+            const auto inputs = nlohmann::json::parse(*out, nullptr, false);
+            if (inputs.is_array())
+                for (const auto& input : inputs)
+                    if (input.value("name", "") == name) return input.value("identifier", "");
+        }
+        std::this_thread::sleep_for(50ms);
+    } while (Clock::now() < until);
+    return std::nullopt;
+}
+
+bool swaymsg(const std::string& command) {
+    return command_output("swaymsg '" + command + "' >/dev/null").has_value();
+}
+
+class Compositor : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        probe_ = std::make_unique<ProbeClient>();
+        const auto ready =
+            probe_->wait_for([](const std::string& l) { return l == "ready"; }, 0, 30s);
+        ASSERT_TRUE(ready) << "the probe window was never shown";
+    }
+    static void TearDownTestSuite() { probe_.reset(); }
+
+    // The devices of one test are gone from sway before the next makes its own of the same
+    // name, which sway would otherwise find listed already and take for taken up.
+    void TearDown() override {
+        if (HasFailure())
+            for (const std::string& l : probe_->lines_since(0))
+                std::printf("probe: %s\n", l.c_str());
+        for (const char* name : {kPointerName, kKeyboardName}) {
+            const auto until = Clock::now() + 10s;
+            while (sway_input(name, 0ms) && Clock::now() < until)
+                std::this_thread::sleep_for(50ms);
+        }
+    }
+
+    // The window's width as the compositor last set it.
+    static int width() {
+        int w = 0;
+        for (const std::string& l : probe_->lines_since(0))
+            std::sscanf(l.c_str(), "size %d", &w);
+        return w;
+    }
+
+    // Devices that sway has taken up, and the keyboard focus on the probe.
+    static void take_up(const std::string& pointer_name, const std::string& keyboard_name) {
+        ASSERT_TRUE(sway_input(pointer_name)) << "sway never listed " << pointer_name;
+        ASSERT_TRUE(sway_input(keyboard_name)) << "sway never listed " << keyboard_name;
+    }
+
+    static inline std::unique_ptr<ProbeClient> probe_;
+};
+
+TEST_F(Compositor, MotionClicksScrollingAndKeysReachANativeWindow) {
+    Devices devices;
+    ASSERT_TRUE(devices.ok());
+    take_up(kPointerName, kKeyboardName);
+
+    std::size_t mark = probe_->mark();
+    devices.post(false, {rel(REL_X, 10), rel(REL_Y, 10), kSyn});
+    EXPECT_TRUE(probe_->wait_for(
+        [](const std::string& l) {
+            return l.rfind("motion ", 0) == 0 || l.rfind("enter ", 0) == 0;
+        },
+        mark))
+        << "no pointer motion arrived";
+
+    mark = probe_->mark();
+    devices.post(false, {key(BTN_LEFT, 1), kSyn, key(BTN_LEFT, 0), kSyn});
+    EXPECT_TRUE(probe_->wait_for_line("button 272 pressed", mark));
+    EXPECT_TRUE(probe_->wait_for_line("button 272 released", mark));
+
+    // Half a notch and then the rest, with the whole notch where it completes: a smooth-scrolling
+    // client sees two steps, a wheel-counting one exactly one notch.
+    mark = probe_->mark();
+    devices.post(false, {rel(REL_WHEEL_HI_RES, -60), kSyn});
+    devices.post(false, {rel(REL_WHEEL_HI_RES, -60), rel(REL_WHEEL, -1), kSyn});
+    EXPECT_TRUE(probe_->wait_for_line("discrete vertical 1", mark));
+    EXPECT_TRUE(probe_->wait_for_prefix("axis vertical ", mark));
+
+    mark = probe_->mark();
+    devices.post(true, {key(KEY_LEFTCTRL, 1), kSyn, key(KEY_W, 1), kSyn, key(KEY_W, 0), kSyn,
+                        key(KEY_LEFTCTRL, 0), kSyn});
+    const auto keys = probe_->wait_for_line("key 29 released", mark);
+    ASSERT_TRUE(keys) << "the shortcut never arrived";
+    std::vector<std::string> seen;
+    for (const std::string& l : probe_->lines_since(mark))
+        if (l.rfind("key ", 0) == 0) seen.push_back(l);
+    EXPECT_EQ(seen, (std::vector<std::string>{"key 29 pressed", "key 17 pressed", "key 17 released",
+                                              "key 29 released"}));
+}
+
+// A process killed while it holds a key and a button: the compositor sees its devices go and lets
+// go of both at the window.
+TEST_F(Compositor, AKilledHolderLeavesNothingPressed) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Devices devices;
+        if (!devices.ok() || !sway_input(kPointerName) || !sway_input(kKeyboardName)) ::_exit(1);
+        devices.post(false, {rel(REL_X, 1), kSyn});
+        devices.post(true, {key(KEY_LEFTSHIFT, 1), kSyn});
+        devices.post(false, {key(BTN_LEFT, 1), kSyn});
+        const char byte = 'p';
+        if (::write(ready[1], &byte, 1) != 1) ::_exit(1);
+        for (;;)
+            ::pause();
+    }
+    ::close(ready[1]);
+    const std::size_t mark = probe_->mark();
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    EXPECT_TRUE(probe_->wait_for_line("key 42 pressed", mark));
+    EXPECT_TRUE(probe_->wait_for_line("button 272 pressed", mark));
+    ASSERT_EQ(::kill(child, SIGKILL), 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    EXPECT_TRUE(probe_->wait_for_line("key 42 released", mark)) << "the key stayed down";
+    EXPECT_TRUE(probe_->wait_for_line("button 272 released", mark)) << "the button stayed down";
+}
+
+// Pixels the window sees for a series of equal reports at the program's pace (one every 8 ms),
+// under sway's default profile and with `accel_profile flat` on the device. Prints the figures;
+// checks that the flat profile passes counts through one for one, which is what the README's
+// per-device setting relies on.
+TEST_F(Compositor, AccelerationOnAVirtualPointer) {
+    Devices devices;
+    ASSERT_TRUE(devices.ok());
+    const auto identifier = sway_input(kPointerName);
+    ASSERT_TRUE(identifier);
+    constexpr int kReports = 20;
+    const int steps[] = {1, 2, 4, 8, 16};
+    const int width_ = width();
+    ASSERT_GT(width_, 3 * kReports * steps[std::size(steps) - 1]) << "the window is too narrow";
+
+    // The x the window sees after the series, starting from its left edge.
+    const auto travel = [&](int counts) -> double {
+        devices.post(false, {rel(REL_X, -4 * width_), kSyn});
+        std::this_thread::sleep_for(100ms);
+        auto start = probe_->position();
+        if (!start || start->first > 0.5) return -1;
+        const std::size_t mark = probe_->mark();
+        auto next = Clock::now();
+        for (int i = 0; i < kReports; ++i) {
+            devices.post(false, {rel(REL_X, counts), kSyn});
+            next += 8ms;
+            std::this_thread::sleep_until(next);
+        }
+        // The series has arrived when the window has seen as many motions as reports, or it
+        // settled.
+        probe_->wait_for(
+            [&, seen = 0](const std::string& l) mutable {
+                return l.rfind("motion ", 0) == 0 && ++seen == kReports;
+            },
+            mark, 2s);
+        std::this_thread::sleep_for(100ms);
+        return probe_->position()->first;
+    };
+
+    for (const char* profile : {"adaptive", "flat"}) {
+        ASSERT_TRUE(swaymsg("input " + *identifier + " accel_profile " + profile));
+        for (int counts : steps) {
+            const double pixels = travel(counts);
+            ASSERT_GE(pixels, 0) << "the pointer could not be parked at the left edge";
+            std::printf(
+                "acceleration profile=%s reports=%d counts-per-report=%d counts=%d "
+                "pixels=%.1f ratio=%.2f\n",
+                profile, kReports, counts, kReports * counts, pixels, pixels / (kReports * counts));
+            if (std::string(profile) == "flat") {
+                EXPECT_NEAR(pixels, kReports * counts, 0.5) << counts << " counts per report";
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace thumbrover::testing
