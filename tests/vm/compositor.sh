@@ -1,9 +1,8 @@
 #!/bin/sh
 # Inside the virtual machine: sway headless reading input devices through libinput, as on a
 # Wayland desktop, with the compositor tier's test program as an ordinary user.
-# tests/vm/compositor.sh TEST_PROGRAM
+# tests/vm/compositor.sh TEST_PROGRAM...   (one after the other, under the same compositor)
 set -eu
-program=$1
 user=nobody
 group=nogroup
 
@@ -44,7 +43,10 @@ while ! ls "$runtime"/sway-ipc.*.sock >/dev/null 2>&1 || [ ! -S "$runtime/waylan
     sleep 0.05
 done
 status=0
-as_user WAYLAND_DISPLAY=wayland-1 SWAYSOCK="$(ls "$runtime"/sway-ipc.*.sock)" \
-    "$program" --gtest_brief=1 || status=$?
+for program in "$@"; do
+    # The program's windows have no Wayland platform plugin to draw with; they draw off screen.
+    as_user WAYLAND_DISPLAY=wayland-1 SWAYSOCK="$(ls "$runtime"/sway-ipc.*.sock)" \
+        QT_QPA_PLATFORM=offscreen "$program" --gtest_brief=1 || status=$?
+done
 [ $status -eq 0 ] || { echo "--- sway's log:" >&2; tail -n 30 /tmp/sway.log >&2; }
 exit $status

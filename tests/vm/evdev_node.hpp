@@ -77,9 +77,9 @@ class EvdevNode {
         }
     }
 
-    // Every event until nothing comes for `quiet`, or the device is gone.
-    std::vector<InputEvent> drain(
-        std::chrono::milliseconds quiet = std::chrono::milliseconds(300)) {
+    // Every event until nothing comes for `quiet`, or the device is gone. A uinput write has
+    // queued its events here by the time it returns, so a short wait is enough.
+    std::vector<InputEvent> drain(std::chrono::milliseconds quiet = std::chrono::milliseconds(50)) {
         std::vector<InputEvent> all;
         while (!gone_) {
             auto report = next_report(quiet);

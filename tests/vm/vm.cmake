@@ -5,7 +5,6 @@
 # sanitized unit and integration tests do not.
 enable_language(C)
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(LIBEVDEV REQUIRED IMPORTED_TARGET libevdev)
 pkg_check_modules(WAYLAND_CLIENT REQUIRED IMPORTED_TARGET wayland-client)
 pkg_get_variable(WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)
 find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
@@ -29,7 +28,7 @@ target_compile_options(thumbrover_wayland_probe PRIVATE -Wall -Wextra
                                                         $<$<BOOL:${THUMBROVER_WERROR}>:-Werror>)
 target_link_libraries(thumbrover_wayland_probe PRIVATE PkgConfig::WAYLAND_CLIENT)
 
-foreach(tier kernel compositor)
+foreach(tier kernel compositor program)
   file(GLOB sources CONFIGURE_DEPENDS ${vm_dir}/${tier}/*.cpp)
   if(NOT sources)
     continue()
@@ -43,9 +42,16 @@ foreach(tier kernel compositor)
     THUMBROVER_BINARY_DIR="${CMAKE_BINARY_DIR}"
     THUMBROVER_WAYLAND_PROBE="$<TARGET_FILE:thumbrover_wayland_probe>")
   set_target_properties(test_vm_${tier} PROPERTIES AUTOMOC ON)
-  add_test(NAME vm.${tier}
-           COMMAND ${CMAKE_SOURCE_DIR}/scripts/vm-test ${CMAKE_BINARY_DIR}
-                   ${vm_dir}/${tier}.sh $<TARGET_FILE:test_vm_${tier}>)
-  # Each machine takes both processors; the first run also downloads the kernel.
-  set_tests_properties(vm.${tier} PROPERTIES LABELS vm TIMEOUT 300 RUN_SERIAL TRUE)
 endforeach()
+# The whole program reads its settings through the end-to-end tests' helper.
+target_sources(test_vm_program PRIVATE ${CMAKE_SOURCE_DIR}/tests/e2e/program/write_settings.cpp)
+
+# Each machine takes both processors; the first run also downloads the kernel.
+add_test(NAME vm.kernel
+         COMMAND ${CMAKE_SOURCE_DIR}/scripts/vm-test ${CMAKE_BINARY_DIR} ${vm_dir}/kernel.sh
+                 $<TARGET_FILE:test_vm_kernel>)
+# One compositor for both: the uinput output on its own, then the whole program.
+add_test(NAME vm.compositor
+         COMMAND ${CMAKE_SOURCE_DIR}/scripts/vm-test ${CMAKE_BINARY_DIR} ${vm_dir}/compositor.sh
+                 $<TARGET_FILE:test_vm_compositor> $<TARGET_FILE:test_vm_program>)
+set_tests_properties(vm.kernel vm.compositor PROPERTIES LABELS vm TIMEOUT 300 RUN_SERIAL TRUE)

@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "vm/probe_client.hpp"
-#include "vm/uinput_devices.hpp"
+#include "vm/uinput_output.hpp"
 
 namespace thumbrover::testing {
 namespace {
@@ -75,7 +75,7 @@ class Compositor : public ::testing::Test {
         if (HasFailure())
             for (const std::string& l : probe_->lines_since(0))
                 std::printf("probe: %s\n", l.c_str());
-        for (const char* name : {kPointerName, kKeyboardName}) {
+        for (const std::string& name : {kPointerName, kKeyboardName}) {
             const auto until = Clock::now() + 10s;
             while (sway_input(name, 0ms) && Clock::now() < until)
                 std::this_thread::sleep_for(50ms);
@@ -100,12 +100,12 @@ class Compositor : public ::testing::Test {
 };
 
 TEST_F(Compositor, MotionClicksScrollingAndKeysReachANativeWindow) {
-    Devices devices;
-    ASSERT_TRUE(devices.ok());
+    const auto output = make_output();
+    ASSERT_TRUE(output);
     take_up(kPointerName, kKeyboardName);
 
     std::size_t mark = probe_->mark();
-    devices.post(false, {rel(REL_X, 10), rel(REL_Y, 10), kSyn});
+    perform(*output, {move(10, 10)});
     EXPECT_TRUE(probe_->wait_for(
         [](const std::string& l) {
             return l.rfind("motion ", 0) == 0 || l.rfind("enter ", 0) == 0;
@@ -114,21 +114,21 @@ TEST_F(Compositor, MotionClicksScrollingAndKeysReachANativeWindow) {
         << "no pointer motion arrived";
 
     mark = probe_->mark();
-    devices.post(false, {key(BTN_LEFT, 1), kSyn, key(BTN_LEFT, 0), kSyn});
+    perform(*output, {button(CommandKind::Click)});
     EXPECT_TRUE(probe_->wait_for_line("button 272 pressed", mark));
     EXPECT_TRUE(probe_->wait_for_line("button 272 released", mark));
 
-    // Half a notch and then the rest, with the whole notch where it completes: a smooth-scrolling
-    // client sees two steps, a wheel-counting one exactly one notch.
+    // Half a notch down and then the rest: a smooth-scrolling client sees two steps, a
+    // wheel-counting one exactly one notch.
     mark = probe_->mark();
-    devices.post(false, {rel(REL_WHEEL_HI_RES, -60), kSyn});
-    devices.post(false, {rel(REL_WHEEL_HI_RES, -60), rel(REL_WHEEL, -1), kSyn});
+    perform(*output, {scroll(-60, 0), scroll(-60, 0)});
     EXPECT_TRUE(probe_->wait_for_line("discrete vertical 1", mark));
     EXPECT_TRUE(probe_->wait_for_prefix("axis vertical ", mark));
 
     mark = probe_->mark();
-    devices.post(true, {key(KEY_LEFTCTRL, 1), kSyn, key(KEY_W, 1), kSyn, key(KEY_W, 0), kSyn,
-                        key(KEY_LEFTCTRL, 0), kSyn});
+    perform(*output, {key_command(CommandKind::KeyDown, KeyKind::Ctrl),
+                      key_command(CommandKind::KeyTap, KeyKind::Letter, 'w'),
+                      key_command(CommandKind::KeyUp, KeyKind::Ctrl)});
     const auto keys = probe_->wait_for_line("key 29 released", mark);
     ASSERT_TRUE(keys) << "the shortcut never arrived";
     std::vector<std::string> seen;
@@ -146,11 +146,12 @@ TEST_F(Compositor, AKilledHolderLeavesNothingPressed) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        Devices devices;
-        if (!devices.ok() || !sway_input(kPointerName) || !sway_input(kKeyboardName)) ::_exit(1);
-        devices.post(false, {rel(REL_X, 1), kSyn});
-        devices.post(true, {key(KEY_LEFTSHIFT, 1), kSyn});
-        devices.post(false, {key(BTN_LEFT, 1), kSyn});
+        const auto output = make_output();
+        if (!output || !sway_input(kPointerName) || !sway_input(kKeyboardName)) ::_exit(1);
+        if (!output->perform(move(1, 0)).ok() ||
+            !output->perform(key_command(CommandKind::KeyDown, KeyKind::Shift)).ok() ||
+            !output->perform(button(CommandKind::ButtonDown)).ok())
+            ::_exit(1);
         const char byte = 'p';
         if (::write(ready[1], &byte, 1) != 1) ::_exit(1);
         for (;;)
@@ -174,8 +175,8 @@ TEST_F(Compositor, AKilledHolderLeavesNothingPressed) {
 // checks that the flat profile passes counts through one for one, which is what the README's
 // per-device setting relies on.
 TEST_F(Compositor, AccelerationOnAVirtualPointer) {
-    Devices devices;
-    ASSERT_TRUE(devices.ok());
+    const auto output = make_output();
+    ASSERT_TRUE(output);
     const auto identifier = sway_input(kPointerName);
     ASSERT_TRUE(identifier);
     constexpr int kReports = 20;
@@ -185,14 +186,14 @@ TEST_F(Compositor, AccelerationOnAVirtualPointer) {
 
     // The x the window sees after the series, starting from its left edge.
     const auto travel = [&](int counts) -> double {
-        devices.post(false, {rel(REL_X, -4 * width_), kSyn});
+        if (!output->perform(move(-4 * width_, 0)).ok()) return -1;
         std::this_thread::sleep_for(100ms);
         auto start = probe_->position();
         if (!start || start->first > 0.5) return -1;
         const std::size_t mark = probe_->mark();
         auto next = Clock::now();
         for (int i = 0; i < kReports; ++i) {
-            devices.post(false, {rel(REL_X, counts), kSyn});
+            if (!output->perform(move(counts, 0)).ok()) return -1;
             next += 8ms;
             std::this_thread::sleep_until(next);
         }

@@ -1,0 +1,83 @@
+// Runs inside the virtual machine under sway headless (tests/vm/compositor.sh): the whole program,
+// driven by a virtual controller, moves the pointer of a native Wayland window, clicks, scrolls
+// and types a shortcut in it through its uinput devices.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "core/bindings/buttons.hpp"
+#include "e2e/program.hpp"
+#include "linux/output_choice.hpp"
+#include "vm/probe_client.hpp"
+#include "vm/uinput_output.hpp"
+
+namespace thumbrover::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool starts_with(const std::string& line, const std::string& prefix) {
+    return line.rfind(prefix, 0) == 0;
+}
+
+TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
+    ProbeClient probe;
+    ASSERT_TRUE(probe.wait_for([](const std::string& l) { return l == "ready"; }, 0, 30s));
+    // The session's choice, as the shell makes it from WAYLAND_DISPLAY.
+    set_chosen_output(OutputKind::Uinput);
+
+    const int status = ProgramRun::run(
+        [&](ProgramRun& program) {
+            // Events posted before sway has taken the devices up are lost.
+            const std::string listed =
+                "swaymsg -r -t get_inputs | grep -q '\"" + kKeyboardName + "\"'";
+            ASSERT_TRUE(wait_until([&] { return std::system(listed.c_str()) == 0; }, 10s))
+                << "sway never listed the program's devices";
+
+            std::size_t mark = probe.mark();
+            program.set_axis(kAxisLeftX, 0.8f);
+            std::this_thread::sleep_for(300ms);
+            program.set_axis(kAxisLeftX, 0);
+            EXPECT_TRUE(probe.wait_for(
+                [](const std::string& l) { return starts_with(l, "motion "); }, mark))
+                << "the left stick moved nothing";
+
+            mark = probe.mark();
+            program.set_button(kButtonA, true);
+            std::this_thread::sleep_for(80ms);
+            program.set_button(kButtonA, false);
+            EXPECT_TRUE(probe.wait_for_line("button 272 pressed", mark));
+            EXPECT_TRUE(probe.wait_for_line("button 272 released", mark));
+
+            mark = probe.mark();
+            program.set_axis(kAxisRightY, 0.9f);
+            std::this_thread::sleep_for(400ms);
+            program.set_axis(kAxisRightY, 0);
+            EXPECT_TRUE(probe.wait_for(
+                [](const std::string& l) { return starts_with(l, "axis vertical "); }, mark))
+                << "the right stick scrolled nothing";
+
+            mark = probe.mark();
+            program.set_button(kButtonY, true);
+            std::this_thread::sleep_for(80ms);
+            program.set_button(kButtonY, false);
+            ASSERT_TRUE(probe.wait_for_line("key 29 released", mark)) << "no shortcut arrived";
+            std::vector<std::string> keys;
+            for (const std::string& l : probe.lines_since(mark))
+                if (starts_with(l, "key ")) keys.push_back(l);
+            EXPECT_EQ(keys, (std::vector<std::string>{"key 29 pressed", "key 17 pressed",
+                                                      "key 17 released", "key 29 released"}));
+        },
+        [](const std::filesystem::path& dir) {
+            write_settings(dir, [](Config& config) {
+                ASSERT_TRUE(apply_button_entry(config.buttons, "y", "ctrl+w").ok());
+                ASSERT_TRUE(apply_button_entry(config.buttons, "y_hold", "none").ok());
+            });
+        });
+    EXPECT_EQ(status, 0);
+}
+
+}  // namespace
+}  // namespace thumbrover::testing
