@@ -46,7 +46,7 @@ status=0
 for program in "$@"; do
     # The program's windows have no Wayland platform plugin to draw with; they draw off screen.
     as_user WAYLAND_DISPLAY=wayland-1 SWAYSOCK="$(ls "$runtime"/sway-ipc.*.sock)" \
-        QT_QPA_PLATFORM=offscreen "$program" --gtest_brief=1 || status=$?
+        QT_QPA_PLATFORM=offscreen GTEST_BRIEF=1 "$program" || status=$?
 done
 [ $status -eq 0 ] || { echo "--- sway's log:" >&2; tail -n 30 /tmp/sway.log >&2; }
 exit $status
