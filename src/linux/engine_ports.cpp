@@ -22,8 +22,7 @@ Result<std::unique_ptr<EventOutput>> create_uinput_output(Notifier& notifier) {
     // Falling back to XTEST here would post into Xwayland only, which moves nothing the user
     // sees; the program keeps running and takes up access once it is given.
     if (const auto problem = uinput_access_problem()) {
-        diag("the pointer will not move until " + problem->what +
-             "; to fix it, run: " + problem->fix);
+        // The start-up check's line on standard error says the same (the permission wording).
         notifier.notify("Thumbrover cannot move the pointer yet",
                         problem->what + ". To fix it, run: " + problem->fix);
     } else {

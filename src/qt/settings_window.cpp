@@ -85,6 +85,13 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
             ++row;
             sliders_[i] = slider;
             values_[i] = value;
+            if (spec.field == settings_texts::kCircleSizeField) {
+                circle_slider_ = i;
+                ring_note_ = make_note(settings_texts::kRingUnavailable, 340, this);
+                ring_note_->setObjectName(QStringLiteral("ring_note"));
+                ring_note_->setVisible(false);
+                grid->addWidget(ring_note_, row++, 1, 1, 2);
+            }
         }
     }
     grid->addWidget(make_separator(520, this), row++, 0, 1, 3);
@@ -148,6 +155,12 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
 
     column->addWidget(make_note(settings_texts::kTrademark, 520, this));
     refresh_live_rows();
+}
+
+void SettingsWindow::set_ring_unavailable(bool unavailable) {
+    sliders_[circle_slider_]->setEnabled(!unavailable);
+    values_[circle_slider_]->setEnabled(!unavailable);
+    if (ring_note_ != nullptr) ring_note_->setVisible(unavailable);
 }
 
 void SettingsWindow::open() {

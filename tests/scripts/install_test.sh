@@ -27,7 +27,8 @@ changed=$(find "$bin" -mindepth 1 -path "$bin/Testing" -prune -o -newer "$tmp/be
 [[ -z $changed ]] || fail "install changed the build folder: $changed"
 
 for file in bin/thumbrover bin/thumbroverctl share/applications/thumbrover.desktop \
-    share/icons/hicolor/scalable/apps/thumbrover.svg lib/systemd/user/thumbrover.service; do
+    share/icons/hicolor/scalable/apps/thumbrover.svg lib/systemd/user/thumbrover.service \
+    lib/udev/rules.d/70-thumbrover-uinput.rules lib/modules-load.d/thumbrover-uinput.conf; do
     [[ -f $root$prefix/$file ]] || fail "not installed: $prefix/$file"
 done
 for program in thumbrover thumbroverctl; do
@@ -37,6 +38,9 @@ done
 grep -qx "ExecStart=$prefix/bin/thumbrover" "$root$prefix/lib/systemd/user/thumbrover.service" ||
     fail "the unit does not start $prefix/bin/thumbrover"
 [[ $("$root$prefix/bin/thumbrover" --version) == "thumbrover "* ]] || fail "the installed program does not run"
+grep -q '^KERNEL=="uinput", SUBSYSTEM=="misc", OPTIONS+="static_node=uinput", TAG+="uaccess"$' \
+    "$root$prefix/lib/udev/rules.d/70-thumbrover-uinput.rules" || fail "the udev rule does not give the seat /dev/uinput"
+grep -qx uinput "$root$prefix/lib/modules-load.d/thumbrover-uinput.conf" || fail "uinput is not loaded at boot"
 
 touch "$root$prefix/bin/not-ours"
 DESTDIR=$root "$src/scripts/uninstall" "$bin" >"$tmp/log" 2>&1 || fail "uninstall failed: $(tail -n3 "$tmp/log")"

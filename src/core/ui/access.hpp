@@ -69,7 +69,18 @@ struct PermissionWording {
     // Whether a button beside a missing permission leads to where it is granted; without one,
     // the missing texts say what to do instead.
     bool has_settings_pane;
+    // Whether the program takes up a permission given while it runs, so that no restart is ever
+    // needed (/dev/uinput on Linux); the system applies macOS's Accessibility only at the next
+    // start.
+    bool takes_effect_at_once = false;
 };
+
+// The answer recorded at start, as the permission rows weigh it: none where a permission given
+// later takes effect at once.
+[[nodiscard]] inline std::optional<bool> weighed_start(std::optional<bool> trusted_at_start,
+                                                       const PermissionWording& wording) {
+    return wording.takes_effect_at_once ? std::nullopt : trusted_at_start;
+}
 
 inline constexpr PermissionWording kAccessibilityWording{
     .setup_title = "Accessibility",

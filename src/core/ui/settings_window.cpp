@@ -27,7 +27,7 @@ std::array<SliderRow, kSliderCount> settings_restore_defaults(SettingsStore& sto
 
 SettingsAccessRow settings_access_row(bool trusted_now, std::optional<bool> trusted_at_start,
                                       const PermissionWording& wording) {
-    const AccessState state = access_state(trusted_now, trusted_at_start);
+    const AccessState state = access_state(trusted_now, weighed_start(trusted_at_start, wording));
     std::string_view text = wording.settings_off;
     if (state == AccessState::Granted) text = wording.settings_on;
     if (state == AccessState::RestartNeeded) text = wording.settings_restart;

@@ -9,7 +9,7 @@ namespace thumbrover {
 SetupAccessRow setup_access_row(bool trusted_now, TrustAtStart& at_start,
                                 const PermissionWording& wording) {
     at_start.record(trusted_now);
-    const AccessState state = access_state(trusted_now, at_start.get());
+    const AccessState state = access_state(trusted_now, weighed_start(at_start.get(), wording));
     switch (state) {
         case AccessState::RestartNeeded:
             return {state, access_symbol(state), wording.setup_restart, false, true};

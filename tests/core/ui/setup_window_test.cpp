@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/settings/app_folder.hpp"
+#include "core/ui/settings_window.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -82,6 +83,13 @@ TEST(SetupWindow, GrantingAccessWhileRunningAsksForARestart) {
     EXPECT_EQ(row.state, AccessState::RestartNeeded);
     EXPECT_EQ(row.symbol.tint, Tint::Orange);
     EXPECT_TRUE(row.restart_row_visible);
+    // A permission the program takes up at once goes straight to granted, in both windows.
+    PermissionWording at_once = kXDisplayWording;
+    at_once.takes_effect_at_once = true;
+    const SetupAccessRow live = setup_access_row(true, cell, at_once);
+    EXPECT_EQ(live.state, AccessState::Granted);
+    EXPECT_FALSE(live.restart_row_visible);
+    EXPECT_EQ(settings_access_row(true, false, at_once).state, AccessState::Granted);
 }
 
 TEST(SetupWindow, ControllerRowTexts) {

@@ -174,7 +174,7 @@ TEST(Process, OptionsAreAnsweredBeforeAnythingIsCreated) {
         std::string err_start;
     };
     const Case cases[] = {
-        {{"--help"}, 0, "usage: thumbrover [--help | --version]\n", ""},
+        {{"--help"}, 0, "usage: thumbrover [--help | --version | --output=xtest|uinput]\n", ""},
         {{"--version"}, 0, "thumbrover ", ""},
         {{"--bogus"}, 2, "", "thumbrover: unknown option `--bogus`\nusage: thumbrover "},
         {{"--help", "-x"}, 2, "", "thumbrover: unknown option `-x`\n"},

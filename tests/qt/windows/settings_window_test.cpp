@@ -194,6 +194,24 @@ TEST_F(SettingsWindowTest, ThePermissionRowAndTheLoginBoxFollowTheSystem) {
     EXPECT_EQ(window.slider(kHoldMs)->value(), 1000);
 }
 
+TEST_F(SettingsWindowTest, WithoutARingTheCircleSizeIsGreyedOutWithTheReason) {
+    SettingsWindow& window = open();
+    auto* circle = window.findChild<QSlider*>(QStringLiteral("circle_scale"));
+    ASSERT_NE(circle, nullptr);
+    ASSERT_NE(window.ring_note(), nullptr);
+    EXPECT_TRUE(circle->isEnabled());
+    EXPECT_FALSE(window.ring_note()->isVisibleTo(&window));
+    window.set_ring_unavailable(true);
+    EXPECT_FALSE(circle->isEnabled());
+    EXPECT_TRUE(window.ring_note()->isVisibleTo(&window));
+    EXPECT_EQ(window.ring_note()->text().toStdString(), settings_texts::kRingUnavailable);
+    // Only that slider: the others still work.
+    EXPECT_TRUE(window.slider(kPointerSpeed)->isEnabled());
+    window.set_ring_unavailable(false);
+    EXPECT_TRUE(circle->isEnabled());
+    EXPECT_FALSE(window.ring_note()->isVisibleTo(&window));
+}
+
 TEST_F(SettingsWindowTest, TheLoginBoxShowsWhatTheSystemReallyDoes) {
     SettingsWindow& window = open();
     window.login_checkbox()->click();
