@@ -25,8 +25,15 @@ bool starts_with(const std::string& line, const std::string& prefix) {
 TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
     ProbeClient probe;
     ASSERT_TRUE(probe.wait_for([](const std::string& l) { return l == "ready"; }, 0, 30s));
-    // The session's choice, as the shell makes it from WAYLAND_DISPLAY.
-    set_chosen_output(OutputKind::Uinput);
+    // The session's choice, as the shell makes it at start: sway's session has WAYLAND_DISPLAY.
+    const auto variable = [](const char* name) -> std::optional<std::string_view> {
+        const char* value = std::getenv(name);
+        return value != nullptr ? std::optional<std::string_view>(value) : std::nullopt;
+    };
+    const OutputChoice choice =
+        choose_output(std::nullopt, variable("WAYLAND_DISPLAY"), variable("XDG_SESSION_TYPE"));
+    ASSERT_EQ(choice.kind, OutputKind::Uinput) << choice.reason;
+    set_chosen_output(choice.kind);
 
     const int status = ProgramRun::run(
         [&](ProgramRun& program) {
