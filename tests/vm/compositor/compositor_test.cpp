@@ -179,6 +179,8 @@ TEST_F(Compositor, AccelerationOnAVirtualPointer) {
     ASSERT_TRUE(output);
     const auto identifier = sway_input(kPointerName);
     ASSERT_TRUE(identifier);
+    // The name the README tells sway users to write into their configuration.
+    EXPECT_EQ(*identifier, "29794:1:Thumbrover_virtual_pointer");
     constexpr int kReports = 20;
     const int steps[] = {1, 2, 4, 8, 16};
     const int width_ = width();
@@ -209,7 +211,7 @@ TEST_F(Compositor, AccelerationOnAVirtualPointer) {
     };
 
     for (const char* profile : {"adaptive", "flat"}) {
-        ASSERT_TRUE(swaymsg("input " + *identifier + " accel_profile " + profile));
+        ASSERT_TRUE(swaymsg("input \"" + *identifier + "\" accel_profile " + profile));
         for (int counts : steps) {
             const double pixels = travel(counts);
             ASSERT_GE(pixels, 0) << "the pointer could not be parked at the left edge";
