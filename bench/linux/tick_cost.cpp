@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -42,6 +43,7 @@
 #include "linux/shell.hpp"
 #include "linux/uinput_events.hpp"
 #include "qt/status_menu.hpp"
+#include "whole_program.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>
@@ -57,20 +59,8 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kAxisLeftX = 0;
 
-std::string first_line(const fs::path& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-long status_field(const fs::path& status_file, std::string_view field) {
-    std::ifstream in(status_file);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(field, 0) == 0) return std::stol(line.substr(field.size()));
-    return 0;
-}
+using thumbrover::bench::first_line;
+using thumbrover::bench::status_field;
 
 // Voluntary context switches (wake-ups) of each thread, by thread id, with its name.
 std::map<long, std::pair<std::string, long>> wakeups() {
@@ -235,49 +225,27 @@ int main(int argc, char** argv) {
         thumbrover::choose_output(std::nullopt, env("WAYLAND_DISPLAY"), env("XDG_SESSION_TYPE"));
     thumbrover::set_chosen_output(choice.kind);
     std::printf("%s\n", choice.reason.c_str());
-    std::string pattern = (fs::temp_directory_path() / "thumbrover-bench.XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return 1;
-    const fs::path home = pattern;
-    ::setenv("HOME", home.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-
-    static int qt_argc = 1;
-    static char qt_name[] = "bench_tick_cost";
-    static char* qt_argv[] = {qt_name, nullptr};
-    QApplication app(qt_argc, qt_argv);
     std::unique_ptr<thumbrover::VirtualPad> pad;
-    std::thread driver;
-    thumbrover::QtShellOptions options;
-    options.check_for_updates = false;
-    options.on_started = [&](thumbrover::TrayMenu&) {
-        auto plugged = thumbrover::VirtualPad::plug_in();
-        if (plugged) pad = std::move(plugged).value();
-        driver = std::thread([&] {
-            pthread_setname_np(pthread_self(), "bench-driver");
-            const auto set_axis = [&](float value) {
-                QMetaObject::invokeMethod(
-                    qApp, [&] { pad->set_axis(kAxisLeftX, value); }, Qt::BlockingQueuedConnection);
-            };
-            if (pad) {
-                // Until the engine has the controller and its output (a compositor takes a
-                // moment to add new devices).
-                std::this_thread::sleep_for(3s);
-                set_axis(1.0f);
-                std::this_thread::sleep_for(500ms);
-                TickCounter counter;
-                measure_wakeups(counter, length);
-                measure_system_calls(counter, length);
-                set_axis(0.0f);
-            }
-            while (thumbrover::published_engine_link() == nullptr)
-                std::this_thread::sleep_for(10ms);
-            thumbrover::LinkedEngineRequests().send_quit();
+    const int status = thumbrover::bench::run_whole_program("bench_tick_cost", [&] {
+        pthread_setname_np(pthread_self(), "bench-driver");
+        const auto on_main = [](const std::function<void()>& f) {
+            QMetaObject::invokeMethod(qApp, f, Qt::BlockingQueuedConnection);
+        };
+        on_main([&] {
+            auto plugged = thumbrover::VirtualPad::plug_in();
+            if (plugged) pad = std::move(plugged).value();
         });
-    };
-    const int status = thumbrover::run_application(options);
-    if (driver.joinable()) driver.join();
+        if (!pad) return;
+        // Until the engine has the controller and its output (a compositor takes a moment to
+        // add new devices).
+        std::this_thread::sleep_for(3s);
+        on_main([&] { pad->set_axis(kAxisLeftX, 1.0f); });
+        std::this_thread::sleep_for(500ms);
+        TickCounter counter;
+        measure_wakeups(counter, length);
+        measure_system_calls(counter, length);
+        on_main([&] { pad->set_axis(kAxisLeftX, 0.0f); });
+    });
     pad.reset();
-    std::error_code ec;
-    fs::remove_all(home, ec);
     return status;
 }
