@@ -48,7 +48,7 @@ class UinputDeviceSink final : public EvdevSink {
 
 Result<std::unique_ptr<EvdevSink>> create_device(
     std::string_view name, std::uint16_t product,
-    const std::vector<std::pair<unsigned, std::vector<std::uint16_t>>>& codes, bool pointer) {
+    const std::vector<std::pair<unsigned, std::vector<std::uint16_t>>>& codes) {
     UniqueFd fd(::open(kUinputPath, O_RDWR | O_CLOEXEC));
     if (!fd.valid()) {
         const int error = errno;
@@ -62,7 +62,6 @@ Result<std::unique_ptr<EvdevSink>> create_device(
     libevdev_set_id_vendor(dev.get(), kUinputVendor);
     libevdev_set_id_product(dev.get(), product);
     libevdev_set_id_version(dev.get(), 1);
-    if (pointer) libevdev_enable_property(dev.get(), INPUT_PROP_POINTER);
     for (const auto& [type, list] : codes) {
         for (const std::uint16_t code : list) {
             if (libevdev_enable_event_code(dev.get(), type, code, nullptr) != 0) {
@@ -170,10 +169,10 @@ Result<std::unique_ptr<UinputEventOutput>> UinputEventOutput::create(KeyboardLay
     if (auto problem = uinput_access_problem()) return Error{problem->what};
     auto pointer =
         create_device(kUinputPointerName, kUinputPointerProduct,
-                      {{EV_REL, uinput_pointer_axes()}, {EV_KEY, uinput_pointer_buttons()}}, true);
+                      {{EV_REL, uinput_pointer_axes()}, {EV_KEY, uinput_pointer_buttons()}});
     if (!pointer) return Error{pointer.error()};
     auto keyboard = create_device(kUinputKeyboardName, kUinputKeyboardProduct,
-                                  {{EV_KEY, uinput_keyboard_keys()}}, false);
+                                  {{EV_KEY, uinput_keyboard_keys()}});
     if (!keyboard) return Error{keyboard.error()};
     return std::make_unique<UinputEventOutput>(std::move(layout), std::move(pointer).value(),
                                                std::move(keyboard).value());

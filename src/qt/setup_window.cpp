@@ -71,6 +71,8 @@ SetupWindow::SetupWindow(std::filesystem::path app_dir, LoginItem& login_item,
         make_status_row(this, wording_.setup_title, setup_texts::kOpenSettings);
     access_symbol_ = access.symbol;
     access_detail_ = access.detail;
+    // Where the row names a command to run, the user copies it from here.
+    access_detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     access_button_ = access.button;
     connect(access_button_, &QPushButton::clicked, this,
             [this] { call(actions_.open_input_settings); });

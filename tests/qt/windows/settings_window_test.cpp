@@ -8,6 +8,7 @@
 #include "core/bindings/buttons.hpp"
 #include "core/settings/config.hpp"
 #include "core/ui/access.hpp"
+#include "core/ui/settings_window.hpp"
 #include "qt/buttons_window.hpp"
 #include "qt/settings_window.hpp"
 #include "qt/setup_window.hpp"
