@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/bindings/buttons.hpp"
 #include "e2e/program.hpp"
@@ -20,6 +22,16 @@ using namespace std::chrono_literals;
 
 bool starts_with(const std::string& line, const std::string& prefix) {
     return line.rfind(prefix, 0) == 0;
+}
+
+// The first number after `prefix` on each line that starts with it.
+std::vector<double> numbers_after(const std::vector<std::string>& lines,
+                                  const std::string& prefix) {
+    std::vector<double> numbers;
+    for (const std::string& l : lines)
+        if (starts_with(l, prefix))
+            numbers.push_back(std::strtod(l.c_str() + prefix.size(), nullptr));
+    return numbers;
 }
 
 TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
@@ -50,6 +62,10 @@ TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
             EXPECT_TRUE(probe.wait_for(
                 [](const std::string& l) { return starts_with(l, "motion "); }, mark))
                 << "the left stick moved nothing";
+            std::this_thread::sleep_for(100ms);
+            const auto xs = numbers_after(probe.lines_since(mark), "motion ");
+            ASSERT_FALSE(xs.empty());
+            EXPECT_GT(xs.back(), xs.front()) << "the stick pushed right moved the pointer left";
 
             mark = probe.mark();
             program.set_button(kButtonA, true);
@@ -65,6 +81,9 @@ TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
             EXPECT_TRUE(probe.wait_for(
                 [](const std::string& l) { return starts_with(l, "axis vertical "); }, mark))
                 << "the right stick scrolled nothing";
+            // Pushed down, it scrolls down: Wayland's axis values are positive downward.
+            for (double value : numbers_after(probe.lines_since(mark), "axis vertical "))
+                EXPECT_GT(value, 0) << "a scroll up from the stick pushed down";
 
             mark = probe.mark();
             program.set_button(kButtonY, true);
