@@ -37,7 +37,9 @@
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QTimer>
 
 namespace thumbrover {
@@ -143,10 +145,20 @@ int run_application(const QtShellOptions& options) {
             diag("no X display: Thumbrover needs an X11 session (DISPLAY is not set)");
             return 1;
         }
-        if (through_uinput && unset("DISPLAY") && unset("WAYLAND_DISPLAY") &&
-            unset("QT_QPA_PLATFORM")) {
-            diag("no display: Thumbrover needs a Wayland or X11 session for its windows");
-            return 1;
+        if (through_uinput && unset("DISPLAY") && unset("QT_QPA_PLATFORM")) {
+            if (unset("WAYLAND_DISPLAY")) {
+                diag("no display: Thumbrover needs a Wayland or X11 session for its windows");
+                return 1;
+            }
+            // Without Xwayland the windows need Qt's Wayland plugin, which Qt would otherwise
+            // miss with an abort.
+            const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath);
+            if (!QFileInfo::exists(plugins + QStringLiteral("/platforms/libqwayland-generic.so"))) {
+                diag(
+                    "no X display and no Qt Wayland plugin: install qt6-wayland (or start "
+                    "Xwayland)");
+                return 1;
+            }
         }
         // Before the toolkit's connection: the engine, the watcher and the main thread each use
         // Xlib from their own thread, which Xlib only allows once this came first.

@@ -194,7 +194,7 @@ TEST(UinputEvents, ReleaseAllLetsGoOfKeysModifiersTheSwitcherAndButtons) {
     EXPECT_TRUE(batch.keyboard.empty() && batch.pointer.empty());
 }
 
-TEST(UinputEvents, ShiftIsPressedAroundAShiftedDigitUnlessAModifierIsHeld) {
+TEST(UinputEvents, ShiftOrAltGrIsPressedAroundAShiftedDigitUnlessAModifierIsHeld) {
     UinputEvents events(compiled("fr"));
     EvdevBatch batch;
     ASSERT_TRUE(events.translate(key_cmd(CommandKind::KeyTap, KeyKind::Digit, 1), batch).ok());
@@ -206,6 +206,12 @@ TEST(UinputEvents, ShiftIsPressedAroundAShiftedDigitUnlessAModifierIsHeld) {
     ASSERT_TRUE(events.translate(key_cmd(CommandKind::KeyTap, KeyKind::Digit, 1), batch).ok());
     EXPECT_EQ(batch.keyboard,
               (Events{key(KEY_LEFTCTRL, 1), kSyn, key(KEY_1, 1), kSyn, key(KEY_1, 0), kSyn}));
+
+    UinputEvents lithuanian(compiled("lt"));
+    batch.clear();
+    ASSERT_TRUE(lithuanian.translate(key_cmd(CommandKind::KeyTap, KeyKind::Digit, 1), batch).ok());
+    EXPECT_EQ(batch.keyboard, (Events{key(KEY_RIGHTALT, 1), kSyn, key(KEY_1, 1), kSyn,
+                                      key(KEY_RIGHTALT, 0), kSyn, key(KEY_1, 0), kSyn}));
 }
 
 struct LookupCase {
@@ -235,6 +241,8 @@ TEST(KeyboardLayout, FindsTheKeyThatTypesEachCharacter) {
         {"us", "dvorak", 's', {KEY_SEMICOLON}},
         {"us", "dvorak", 'a', {KEY_A}},
         {"us", "dvorak", '5', {KEY_5}},
+        // Lithuanian keeps its digits behind AltGr.
+        {"lt", "", '1', {KEY_1, false, true}},
     };
     for (const LookupCase& c : cases) {
         const KeyboardLayout layout = compiled(c.layout, c.variant);
