@@ -3,8 +3,10 @@
 // pointer of a native Wayland window, click, scroll and type in it, and let go when their
 // process is killed. Also measures the compositor's pointer acceleration on such a device.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "test_support.hpp"
 #include "vm/probe_client.hpp"
 #include "vm/uinput_output.hpp"
 
@@ -168,6 +171,35 @@ TEST_F(Compositor, AKilledHolderLeavesNothingPressed) {
     ASSERT_EQ(::waitpid(child, nullptr, 0), child);
     EXPECT_TRUE(probe_->wait_for_line("key 42 released", mark)) << "the key stayed down";
     EXPECT_TRUE(probe_->wait_for_line("button 272 released", mark)) << "the button stayed down";
+}
+
+// The program itself, started as a user starts it in a Wayland session (no --output): it says it
+// posts through uinput, its devices appear to the compositor, and a SIGTERM ends it cleanly with
+// its devices gone.
+TEST_F(Compositor, TheProgramStartedInAWaylandSessionPostsThroughUinput) {
+    const std::string log = "/tmp/thumbrover-vm-program.log";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const std::string program = std::string(THUMBROVER_BINARY_DIR) + "/thumbrover";
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    EXPECT_TRUE(sway_input(kPointerName, 20s)) << "the program's pointer never appeared";
+    EXPECT_TRUE(sway_input(kKeyboardName, 0ms)) << "the program's keyboard never appeared";
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    const std::string said = slurp(log);
+    EXPECT_NE(said.find("thumbrover: posting input through uinput"), std::string::npos) << said;
+    const auto until = Clock::now() + 10s;
+    while (sway_input(kPointerName, 0ms) && Clock::now() < until)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(sway_input(kPointerName, 0ms)) << "the program's pointer outlived it";
 }
 
 // Pixels the window sees for a series of equal reports at the program's pace (one every 8 ms),
