@@ -350,22 +350,11 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, std::chrono:
     std::this_thread::sleep_for(3s);
     states.push_back(measure("controller connected, at rest", length));
 
-    // The stick held over, reversed twice a second so that the pointer never rests at an edge.
-    std::atomic<bool> steering{true};
-    std::thread mover([&] {
-        pthread_setname_np(pthread_self(), "bench-mover");
-        float direction = 0.6f;
-        while (steering) {
-            pad->set_axis(kAxisLeftX, direction);
-            direction = -direction;
-            std::this_thread::sleep_for(500ms);
-        }
-        pad->set_axis(kAxisLeftX, 0.0f);
-    });
-    std::this_thread::sleep_for(1s);
-    states.push_back(measure("steering", length));
-    steering = false;
-    mover.join();
+    {
+        const thumbrover::bench::Steering steering(*pad);
+        std::this_thread::sleep_for(1s);
+        states.push_back(measure("steering", length));
+    }
     std::this_thread::sleep_for(2s);
 
     std::printf("the floor: %lld s of wake, post, flush...\n",

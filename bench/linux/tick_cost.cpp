@@ -2,7 +2,8 @@
 // session chooses: XTEST in an X display (run it inside scripts/with-virtual-display), uinput in a
 // Wayland session (run it in the test machine under sway, where it runs as root to read the
 // program's device node: scripts/vm-test build tests/vm/compositor.sh build/bench_tick_cost).
-// The left stick is held over, left and right in turn, so the engine ticks every 8 ms throughout.
+// The left stick is held over, left and right in turn (never resting at an edge), so the engine
+// ticks every 8 ms throughout.
 // Two windows of the same length: one untouched, for wake-ups (voluntary context switches, per
 // thread); one under `strace -c` on each of the program's threads, for system calls by name, since
 // tracing adds wake-ups of its own. Figures are per tick, counted where the ticks can be seen (the
@@ -58,8 +59,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
-
-constexpr std::size_t kAxisLeftX = 0;
 
 using thumbrover::bench::first_line;
 using thumbrover::bench::status_field;
@@ -241,26 +240,11 @@ int main(int argc, char** argv) {
         // Until the engine has the controller and its output (a compositor takes a moment to
         // add new devices).
         std::this_thread::sleep_for(3s);
-        // The stick held over, reversed twice a second so that the pointer never rests at an
-        // edge (where the XTEST path asks the X server where it is); set from a thread of the
-        // benchmark's own, so that the program's main thread is not woken for it.
-        std::atomic<bool> steering{true};
-        std::thread mover([&] {
-            pthread_setname_np(pthread_self(), "bench-mover");
-            float direction = 0.6f;
-            while (steering) {
-                pad->set_axis(kAxisLeftX, direction);
-                direction = -direction;
-                std::this_thread::sleep_for(500ms);
-            }
-            pad->set_axis(kAxisLeftX, 0.0f);
-        });
+        const thumbrover::bench::Steering steering(*pad);
         std::this_thread::sleep_for(500ms);
         TickCounter counter;
         measure_wakeups(counter, length);
         measure_system_calls(counter, length);
-        steering = false;
-        mover.join();
     });
     pad.reset();
     return status;

@@ -4,9 +4,11 @@
 // process, and the program run in this process with a private settings folder while a driver
 // thread measures.
 
+#include <pthread.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +18,7 @@
 
 #include "core/app/linked_engine.hpp"
 #include "core/engine/link.hpp"
+#include "demo/virtual_pad.hpp"
 #include "linux/shell.hpp"
 #include "qt/status_menu.hpp"
 
@@ -73,5 +76,36 @@ inline int run_whole_program(const char* name, const std::function<void()>& meas
     fs::remove_all(home, ec);
     return status;
 }
+
+// Steers while it exists: the left stick held over, reversed twice a second so that the pointer
+// never rests at an edge. Set from a thread of its own ("bench-mover"), so that the program's
+// main thread is not woken for it.
+class Steering {
+  public:
+    explicit Steering(VirtualPad& pad) : pad_(pad) {
+        mover_ = std::thread([this] {
+            pthread_setname_np(pthread_self(), "bench-mover");
+            float direction = 0.6f;
+            while (steering_) {
+                pad_.set_axis(kAxisLeftX, direction);
+                direction = -direction;
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            }
+            pad_.set_axis(kAxisLeftX, 0.0f);
+        });
+    }
+    Steering(const Steering&) = delete;
+    Steering& operator=(const Steering&) = delete;
+    ~Steering() {
+        steering_ = false;
+        mover_.join();
+    }
+
+  private:
+    static constexpr std::size_t kAxisLeftX = 0;
+    VirtualPad& pad_;
+    std::atomic<bool> steering_{true};
+    std::thread mover_;
+};
 
 }  // namespace thumbrover::bench
