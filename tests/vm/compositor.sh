@@ -51,7 +51,7 @@ for program in "$@"; do
     *) run=as_user ;;
     esac
     $run HOME=/tmp/home XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=wayland-1 \
-        SWAYSOCK="$(ls "$runtime"/sway-ipc.*.sock)" QT_QPA_PLATFORM=offscreen GTEST_BRIEF=1 \
+        SWAYSOCK="$(ls "$runtime"/sway-ipc.*.sock)" QT_QPA_PLATFORM=offscreen GTEST_BRIEF=1 GTEST_COLOR=no \
         "$program" || status=$?
 done
 [ $status -eq 0 ] || { echo "--- sway's log:" >&2; tail -n 30 /tmp/sway.log >&2; }
