@@ -44,6 +44,11 @@ while ! ls "$runtime"/sway-ipc.*.sock >/dev/null 2>&1 || [ ! -S "$runtime/waylan
 done
 status=0
 for program in "$@"; do
+    if ! as_user test -x "$program"; then
+        echo "thumbrover: $user cannot run $program (a folder on its way is closed to others)" >&2
+        status=1
+        continue
+    fi
     # The program's windows have no Wayland platform plugin to draw with; they draw off screen.
     # A benchmark runs as root, which may read the program's device nodes to count its ticks.
     case "$(basename "$program")" in
