@@ -55,10 +55,24 @@ TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
             ASSERT_TRUE(wait_until([&] { return std::system(listed.c_str()) == 0; }, 10s))
                 << "sway never listed the program's devices";
 
-            std::size_t mark = probe.mark();
-            program.set_axis(kAxisLeftX, 0.8f);
-            std::this_thread::sleep_for(300ms);
-            program.set_axis(kAxisLeftX, 0);
+            // A control held for a while and let go, as a thumb would; each gives the probe's
+            // mark from before it.
+            const auto push = [&](std::size_t axis, float value, std::chrono::milliseconds held) {
+                const std::size_t mark = probe.mark();
+                program.set_axis(axis, value);
+                std::this_thread::sleep_for(held);
+                program.set_axis(axis, 0);
+                return mark;
+            };
+            const auto tap = [&](std::size_t button) {
+                const std::size_t mark = probe.mark();
+                program.set_button(button, true);
+                std::this_thread::sleep_for(80ms);
+                program.set_button(button, false);
+                return mark;
+            };
+
+            std::size_t mark = push(kAxisLeftX, 0.8f, 300ms);
             EXPECT_TRUE(probe.wait_for(
                 [](const std::string& l) { return starts_with(l, "motion "); }, mark))
                 << "the left stick moved nothing";
@@ -67,17 +81,11 @@ TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
             ASSERT_FALSE(xs.empty());
             EXPECT_GT(xs.back(), xs.front()) << "the stick pushed right moved the pointer left";
 
-            mark = probe.mark();
-            program.set_button(kButtonA, true);
-            std::this_thread::sleep_for(80ms);
-            program.set_button(kButtonA, false);
+            mark = tap(kButtonA);
             EXPECT_TRUE(probe.wait_for_line("button 272 pressed", mark));
             EXPECT_TRUE(probe.wait_for_line("button 272 released", mark));
 
-            mark = probe.mark();
-            program.set_axis(kAxisRightY, 0.9f);
-            std::this_thread::sleep_for(400ms);
-            program.set_axis(kAxisRightY, 0);
+            mark = push(kAxisRightY, 0.9f, 400ms);
             EXPECT_TRUE(probe.wait_for(
                 [](const std::string& l) { return starts_with(l, "axis vertical "); }, mark))
                 << "the right stick scrolled nothing";
@@ -85,10 +93,7 @@ TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
             for (double value : numbers_after(probe.lines_since(mark), "axis vertical "))
                 EXPECT_GT(value, 0) << "a scroll up from the stick pushed down";
 
-            mark = probe.mark();
-            program.set_button(kButtonY, true);
-            std::this_thread::sleep_for(80ms);
-            program.set_button(kButtonY, false);
+            mark = tap(kButtonY);
             ASSERT_TRUE(probe.wait_for_line("key 29 released", mark)) << "no shortcut arrived";
             std::vector<std::string> keys;
             for (const std::string& l : probe.lines_since(mark))
