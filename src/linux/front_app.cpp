@@ -4,6 +4,7 @@
 #include "core/common/diag.hpp"
 #include "core/common/text.hpp"
 #include "core/settings/config.hpp"
+#include "linux/output_choice.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -17,7 +18,6 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <utility>
 
 namespace thumbrover {
@@ -174,8 +174,7 @@ std::vector<RunningApp> X11FrontAppWatcher::running_apps() {
 }
 
 std::unique_ptr<FrontAppWatcher> make_front_app_watcher() {
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (wayland != nullptr && *wayland != '\0') return std::make_unique<NoFrontAppWatcher>();
+    if (!session_abilities(chosen_output()).front_app) return std::make_unique<NoFrontAppWatcher>();
     return std::make_unique<X11FrontAppWatcher>();
 }
 

@@ -48,6 +48,8 @@ struct WindowServices {
     // The platform's link to the settings pane that grants the input permission; empty where
     // there is no such pane (asking is then all the program can do).
     std::string input_settings_pane = {};
+    // Whether the session shows the steering circle (not in a Wayland session).
+    bool shows_ring = true;
     // The running applications for "Add the application…", and whether the application in
     // front can be told; null: no application can be added.
     std::shared_ptr<FrontAppWatcher> front_apps = {};
@@ -102,6 +104,7 @@ struct PlatformWindows {
     PermissionWording wording = kAccessibilityWording;
     OfferedActions offered = {};
     std::string input_settings_pane = {};
+    bool shows_ring = true;
     std::shared_ptr<FrontAppWatcher> front_apps = {};
 };
 

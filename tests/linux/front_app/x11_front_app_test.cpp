@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "linux/front_app.hpp"
+#include "linux/output_choice.hpp"
 #include "linux/private_x_server.hpp"
 #include "linux/x11_display.hpp"
 #include "test_support.hpp"
@@ -87,7 +88,6 @@ class Reports {
 TEST(X11FrontAppWatcher, FollowsTheActiveWindowsClass) {
     testing::PrivateXServer server;
     testing::ScopedEnv display("DISPLAY", server.name());
-    testing::ScopedEnv wayland("WAYLAND_DISPLAY", std::nullopt);
     FakeWindowManager wm;
     const Window vlc = wm.window("vlc", "vlc");
     const Window firefox = wm.window("Navigator", "firefox");
@@ -137,8 +137,9 @@ TEST(X11FrontAppWatcher, ListsEachRunningApplicationOnce) {
 }
 
 TEST(X11FrontAppWatcher, AWaylandSessionHasNone) {
-    testing::ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-0");
+    set_chosen_output(OutputKind::Uinput);
     const std::unique_ptr<FrontAppWatcher> watcher = make_front_app_watcher();
+    set_chosen_output(OutputKind::Xtest);
     EXPECT_FALSE(watcher->available());
     EXPECT_TRUE(watcher->running_apps().empty());
 }
