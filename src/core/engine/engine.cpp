@@ -319,8 +319,25 @@ void change_settings(EngineState& state, Config settings) {
     state.put_in_force();
 }
 
+namespace {
+
+// Whether the left (0) or right (1) stick is out of its dead zone.
+bool stick_off_rest(const EngineState& state, std::size_t stick) {
+    const Config& c = state.config;
+    const Vec2 v = stick == 0 ? stick_vector(state.lx, state.ly, c.stick_deadzone, c.stick_curve)
+                              : stick_vector(state.rx, state.ry, c.stick_deadzone, c.stick_curve);
+    return v.x != 0.0f || v.y != 0.0f;
+}
+
+}  // namespace
+
 void change_front_app(EngineState& state, std::string app_id) {
     if (app_id == state.front_app) return;
+    for (std::size_t stick = 0; stick < 2; ++stick) {
+        if (!state.kept_role[stick] && stick_off_rest(state, stick))
+            state.kept_role[stick] =
+                stick == 0 ? state.config.left_stick : state.config.right_stick;
+    }
     for (std::size_t i = 0; i < kButtonCount; ++i) {
         const bool undecided = i == button_index(Button::Xbox) ? state.xbox_press.has_value()
                                                                : state.press_time[i].has_value();
@@ -347,17 +364,19 @@ CommandList handle_input(EngineState& state, const InputEvent& event, EngineTime
         case InputKind::AxisChange:
             switch (event.index) {
                 case 0:
-                    state.lx = event.value;
-                    break;
                 case 1:
-                    state.ly = event.value;
-                    break;
                 case 2:
-                    state.rx = event.value;
+                case 3: {
+                    const std::size_t stick = event.index < 2 ? 0 : 1;
+                    float& axis = event.index == 0   ? state.lx
+                                  : event.index == 1 ? state.ly
+                                  : event.index == 2 ? state.rx
+                                                     : state.ry;
+                    axis = event.value;
+                    if (state.kept_role[stick] && !stick_off_rest(state, stick))
+                        state.kept_role[stick].reset();
                     break;
-                case 3:
-                    state.ry = event.value;
-                    break;
+                }
                 case 4:
                 case 5:
                     if (state.enabled) {
@@ -384,6 +403,7 @@ CommandList handle_input(EngineState& state, const InputEvent& event, EngineTime
         case InputKind::ControllerGone:
             release_everything(state);
             state.lx = state.ly = state.rx = state.ry = 0.0f;
+            state.kept_role.fill(std::nullopt);
             state.xbox_press.reset();
             state.kept_binding[button_index(Button::Xbox)].reset();
             state.xbox_hold_fired = false;

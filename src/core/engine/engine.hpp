@@ -64,6 +64,10 @@ struct EngineState {
     // or the Xbox button's press action) began under, kept when the application in front changed
     // meanwhile, so that its release or hold does what the press began. Cleared when decided.
     std::array<std::optional<Binding>, kButtonCount> kept_binding;
+    // Likewise the role of a stick (left, right) that was off rest when the application in front
+    // changed, until it comes back to rest: the pointer being steered does not turn into a
+    // scroll half-way.
+    std::array<std::optional<StickRole>, 2> kept_role;
     CommandList pending;
     std::array<std::optional<Action>, kButtonCount> held_action;
     EngineTime last_motion{0};

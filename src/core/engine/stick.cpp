@@ -27,10 +27,10 @@ Vec2 add(Vec2 a, Vec2 b) {
 Vec2 sum_of_role(const EngineState& state, StickRole role) {
     const Config& c = state.config;
     Vec2 v;
-    if (c.left_stick == role) {
+    if (state.kept_role[0].value_or(c.left_stick) == role) {
         v = add(v, stick_vector(state.lx, state.ly, c.stick_deadzone, c.stick_curve));
     }
-    if (c.right_stick == role) {
+    if (state.kept_role[1].value_or(c.right_stick) == role) {
         v = add(v, stick_vector(state.rx, state.ry, c.stick_deadzone, c.stick_curve));
     }
     return v;
