@@ -38,7 +38,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kUsage =
-    "usage: thumbroverctl demo [--screenshot FILE] [--home DIR] [--print-script] [SCRIPT]\n"
+    "Usage: thumbroverctl demo [--screenshot FILE] [--home DIR] [--print-script] [SCRIPT]\n"
     "Runs Thumbrover in the current X display with a virtual controller playing SCRIPT (or the\n"
     "built-in tour; --print-script shows it), in a private settings folder unless --home is "
     "given.\n";

@@ -7,7 +7,7 @@ namespace thumbrover {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: thumbroverctl config defaults\n"
+    "Usage: thumbroverctl config defaults\n"
     "       thumbroverctl config check [FILE]\n"
     "       thumbroverctl config normalize [FILE]\n";
 

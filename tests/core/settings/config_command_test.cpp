@@ -112,13 +112,13 @@ TEST_F(ConfigCommand, WrongUsageExitsWithTwo) {
         EXPECT_EQ(o.status, 2);
         EXPECT_EQ(o.out, "");
         EXPECT_TRUE(o.err.starts_with("thumbroverctl: ")) << o.err;
-        EXPECT_NE(o.err.find("usage: thumbroverctl config"), std::string::npos);
+        EXPECT_NE(o.err.find("Usage: thumbroverctl config"), std::string::npos);
     }
     for (const std::vector<std::string_view>& help :
          {std::vector<std::string_view>{"--help"}, {"check", "--help"}, {"defaults", "-h"}}) {
         const CommandOutcome o = run(help);
         EXPECT_EQ(o.status, 0);
-        EXPECT_TRUE(o.out.starts_with("usage: thumbroverctl config")) << o.out;
+        EXPECT_TRUE(o.out.starts_with("Usage: thumbroverctl config")) << o.out;
         EXPECT_EQ(o.err, "");
     }
     // A file named like an option stays reachable the usual way.
