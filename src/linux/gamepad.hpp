@@ -62,6 +62,8 @@ class SdlGamepad final : public GamepadApi {
     void disable_home_gesture(ControllerId /*id*/) override {}
     Result<void> rumble_once(ControllerId id) override;
     void release(ControllerId id) override;
+    // Tells the device nodes' watch.
+    void quiet_sticks(bool quiet) override;
     // The device nodes of the open controllers and the device folder announce; SDL's virtual
     // controllers announce through `announce_virtual_controller`.
     bool watch(std::function<void(ControllerNews)> news) override;

@@ -33,16 +33,25 @@ class ControllerPoller final : public ControllerPollStep {
     // The next linked poll looks for controllers (and reads the battery) whatever the count.
     void request_refresh() { refresh_requested_ = true; }
 
+    // The engine's read before a tick while it steers (the link's sampler, with the link's lock
+    // held): every change since the last read, sticks included, told to `sink`.
+    void sample(ControllerEvents& sink);
+
   private:
     void refresh(ControllerEvents& events);
     void drain_feedback(ControllerLink& link);
-    void send_changes(ControllerEvents& events);
+    // While the engine steers, stick changes are left for its own reads before its ticks: they
+    // stay unreported here, so the next read of either kind reports them.
+    void send_changes(ControllerEvents& events, bool leave_sticks);
+    // Tells the service whether reports that move only a stick may go unannounced.
+    void quiet_sticks(bool quiet);
 
     GamepadApi& api_;
     ControllerSlots& slots_;
     std::uint32_t tick_count_ = 0;
     std::uint32_t polls_per_refresh_ = kControllerRefreshPolls;
     bool refresh_requested_ = false;
+    bool sticks_quiet_ = false;
     std::optional<ControllerId> current_;
     // Set exactly when there is a current controller.
     std::optional<ControllerSnapshot> last_snapshot_;
