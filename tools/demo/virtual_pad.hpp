@@ -54,6 +54,9 @@ class VirtualPad {
     // Rumbles started on it so far (a rumble's stop does not count).
     [[nodiscard]] int rumbles() const { return rumbles_->load(); }
 
+    // The joystick axes (as bits of their SDL numbers) its report node leaves out now.
+    [[nodiscard]] std::uint32_t quiet_axes() const { return quiet_axes_->load(); }
+
   private:
     // Changes the state SDL reads; false for an index the pad does not have.
     bool store_axis(std::size_t index, float value);
