@@ -42,7 +42,7 @@ namespace thumbrover {
 // Controllers through SDL's game-controller API and its standard mapping, which covers the
 // Xbox layout of every controller SDL knows: View is "back", Menu is "start", Xbox is "guide".
 // Identities are SDL's joystick instance ids, which SDL never hands out twice in a session.
-// One thread only, apart from the announcements.
+// One thread at a time (under the controller link's lock), apart from the announcements.
 class SdlGamepad final : public GamepadApi {
   public:
     // Fails when SDL's game-controller support cannot start.

@@ -50,8 +50,9 @@ enum class ControllerNews : std::uint8_t {
 // comparing identities across polls tells whether the current controller is still there.
 using ControllerId = std::uint64_t;
 
-// The platform's game-controller service. Called from one thread only, the controller reader's,
-// except where a method says otherwise; no method blocks.
+// The platform's game-controller service. Called from one thread at a time, except where a method
+// says otherwise: the controller reader's, and the engine's for its reads before a tick while it
+// steers, both under the controller link's lock. No method blocks.
 class GamepadApi {
   public:
     virtual ~GamepadApi() = default;

@@ -14,8 +14,9 @@ namespace thumbrover {
 // 125th poll: every 500 ms at the 4 ms timer.
 inline constexpr std::uint32_t kControllerRefreshPolls = 125;
 
-// Keeps one controller as the current one, reads it on every main-thread tick and tells the
-// engine what changed. Main thread only.
+// Keeps one controller as the current one, reads it when its reader (or the main-thread tick)
+// polls and tells the engine what changed. One thread at a time, under the controller link's
+// lock: the poller's, and the engine's for `sample`.
 class ControllerPoller final : public ControllerPollStep {
   public:
     explicit ControllerPoller(GamepadApi& api, ControllerSlots& slots = controller_slots());
