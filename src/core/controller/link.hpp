@@ -56,6 +56,10 @@ class ControllerLink {
     // then comes as messages). False when nothing was read.
     bool sample(ControllerEvents& sink, const std::function<bool()>& quiet);
 
+    // Whether the engine's reads reach a poller; with the lock held. Without one (a service read
+    // by the main thread's timer), stick changes must come as messages whatever the pace.
+    [[nodiscard]] bool sampled() const { return static_cast<bool>(sampler_); }
+
     // The engine: whether its ticks run for a moving stick. A change calls the pace listener.
     void set_steering(bool steering);
     [[nodiscard]] bool steering() const { return steering_.load(std::memory_order_acquire); }

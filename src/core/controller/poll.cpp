@@ -20,9 +20,9 @@ void ControllerPoller::poll(ControllerLink* link) {
     }
     ++tick_count_;
     drain_feedback(*link);
-    const bool steering = link->steering();
-    quiet_sticks(steering);
-    send_changes(link->events(), steering);
+    const bool left_to_engine = link->steering() && link->sampled();
+    quiet_sticks(left_to_engine);
+    send_changes(link->events(), left_to_engine);
 }
 
 void ControllerPoller::sample(ControllerEvents& sink) {

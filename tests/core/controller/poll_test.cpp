@@ -109,6 +109,10 @@ TEST_F(PollTest, ValuesAtRestAreSentOnceAndEveryChangeOnce) {
 TEST_F(PollTest, WhileTheEngineSteersStickChangesAreLeftToItsReadsAndNothingIsLost) {
     FakePad& p = pad.plug(1);
     poll();
+    // Steering, but nothing reads for the engine (the main thread's timer polls): no change waits.
+    link->set_steering(true);
+    p.state.axes[0] = 0.25f;
+    EXPECT_EQ(poll(), Lines{"Axis 0 0.250000"});
     std::vector<std::string> read_by_engine;
     RecordingEvents engine_sink(read_by_engine);
     link->set_sampler([&](ControllerEvents& sink) { poller.sample(sink); });
