@@ -204,9 +204,10 @@ void GamepadWatch::run() {
         // What the node was last told.
         std::optional<bool> quiet;
     };
-    // Tells one node whether to leave its sticks out.
+    // Tells one node whether to leave its sticks out; true when it let them in again.
     const auto tell = [](ControllerId id, Open& entry, bool quiet) {
-        if (entry.quiet == quiet) return;
+        if (entry.quiet == quiet) return false;
+        const bool unmasked = entry.quiet.value_or(false) && !quiet;
         entry.quiet = quiet;
         if (entry.stick_codes) {
             const std::vector<std::uint16_t> none;
@@ -214,6 +215,7 @@ void GamepadWatch::run() {
         } else if (const NodeQuiet virtual_quiet = virtual_node_quiet(id)) {
             virtual_quiet(quiet ? entry.wanted.stick_axes : std::vector<int>{});
         }
+        return unmasked;
     };
     std::map<ControllerId, Open> open;
     for (;;) {
@@ -239,8 +241,12 @@ void GamepadWatch::run() {
             }
         }
         const bool quiet = quiet_.load();
+        bool unmasked = false;
         for (auto& [id, entry] : open)
-            tell(id, entry, quiet);
+            unmasked = tell(id, entry, quiet) || unmasked;
+        // A stick may have moved between the reader's last read and the mask coming off, with
+        // nothing announced: one more read finds it.
+        if (unmasked) announce_(ControllerNews::Input);
         std::vector<pollfd> fds{{wake_.get(), POLLIN, 0}, {folder_.get(), POLLIN, 0}};
         std::vector<ControllerId> ids;
         for (const auto& [id, entry] : open) {

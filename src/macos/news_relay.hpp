@@ -24,8 +24,11 @@ class NewsRelay {
         if (sticks_only && quiet_sticks_.load(std::memory_order_relaxed)) return;
         announce(ControllerNews::Input);
     }
-    // See `GamepadApi::quiet_sticks`. Any thread.
-    void set_quiet_sticks(bool quiet) { quiet_sticks_.store(quiet, std::memory_order_relaxed); }
+    // See `GamepadApi::quiet_sticks`. Any thread. Coming off, it announces once: a stick may have
+    // moved since the reader last looked, with nothing announced.
+    void set_quiet_sticks(bool quiet) {
+        if (quiet_sticks_.exchange(quiet) && !quiet) announce(ControllerNews::Input);
+    }
 
     // Any thread but one inside `news`. When it returns, `news` has been destroyed (and with it
     // whatever it holds) and is never called again; an announcement under way on another thread

@@ -35,7 +35,8 @@ TEST(NewsRelay, ReportsThatMoveOnlyAStickAreDroppedWhileTheSticksAreQuiet) {
         bool quiet;
         bool sticks_only;
         std::size_t heard;
-    } reports[] = {{false, true, 1}, {true, true, 1}, {true, false, 2}, {false, true, 3}};
+    } reports[] = {{false, true, 1}, {true, true, 1}, {true, false, 2}, {false, true, 4}};
+    // Coming off quiet announces once more of itself.
     for (const auto& r : reports) {
         relay.set_quiet_sticks(r.quiet);
         relay.announce_report(r.sticks_only);
