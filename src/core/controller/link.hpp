@@ -70,9 +70,10 @@ class ControllerLink {
     std::mutex mutex_;
     std::unique_ptr<ControllerEvents> events_;
     FeedbackReceiver feedback_;
-    // Set once, before the engine's first read or change of pace can use them.
-    std::mutex hooks_mutex_;
+    // Guarded by `mutex_`, the lock of every read.
     std::function<void(ControllerEvents&)> sampler_;
+    // Apart, since the engine calls it without taking the lock of a read.
+    std::mutex hooks_mutex_;
     std::function<void()> pace_listener_;
     std::atomic<bool> steering_{false};
 };
