@@ -319,10 +319,10 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     auto link = std::make_shared<EngineLink>(sender, enabled);
     cells.publish_engine_link(link);
 
-    EngineLoop loop(LoopPorts{*event_output, *desktop, notifier, cells.battery_text,
-                              controller_link.get(), [&receiver] { return receiver.empty(); }},
-                    EngineState(std::move(config), enabled), dir, std::move(feedback_sender),
-                    std::move(link));
+    EngineLoop loop(
+        LoopPorts{*event_output, *desktop, notifier, cells.battery_text, controller_link.get(),
+                  [queue = &receiver] { return queue->empty(); }},
+        EngineState(std::move(config), enabled), dir, std::move(feedback_sender), std::move(link));
     const Clock& clock = *options.clock;
     const auto zero = clock.now();
     while (!quit_flag().load()) {
