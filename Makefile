@@ -23,7 +23,7 @@ run: build
 test: build
 	@scripts/test $(PRESET)
 
-# The unit and integration tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The unit and integration tests and the soak under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
