@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "core/common/numeric.hpp"
@@ -86,19 +87,6 @@ Result<std::unique_ptr<VirtualPad>> VirtualPad::plug_in(
     desc.name = pad->name_.c_str();
     desc.userdata = rumbles.get();
     desc.Rumble = on_rumble;
-    const int index = SDL_JoystickAttachVirtualEx(&desc);
-    if (index < 0)
-        return Error{std::string("could not plug in a virtual controller: ") + SDL_GetError()};
-    pad->joystick_ = SDL_JoystickOpen(index);
-    if (pad->joystick_ == nullptr) {
-        const std::string reason = SDL_GetError();
-        SDL_JoystickDetachVirtual(index);
-        return Error{"could not open the virtual controller: " + reason};
-    }
-    pad->id_ = static_cast<ControllerId>(SDL_JoystickInstanceID(pad->joystick_));
-    // SDL starts every raw axis at 0, which would be a half-pulled trigger.
-    pad->set_axis(4, 0.0f);
-    pad->set_axis(5, 0.0f);
     if (report_node) {
         if (::mkfifo(report_node->c_str(), 0600) != 0) {
             return Error{"could not make " + report_node->string() + ": " + errno_text(errno)};
@@ -110,14 +98,39 @@ Result<std::unique_ptr<VirtualPad>> VirtualPad::plug_in(
         if (!pad->node_.valid()) {
             return Error{"could not open " + report_node->string() + ": " + errno_text(errno)};
         }
-        set_virtual_controller_node(pad->id_, report_node->string(),
-                                    [quiet = pad->quiet_axes_](const std::vector<int>& axes) {
-                                        std::uint32_t bits = 0;
-                                        for (const int axis : axes) {
-                                            if (axis >= 0 && axis < 32) bits |= 1u << axis;
-                                        }
-                                        quiet->store(bits);
-                                    });
+    }
+    // Readers see the pad only once it is whole: its triggers released and its node named.
+    struct JoysticksLocked {
+        JoysticksLocked() { SDL_LockJoysticks(); }
+        ~JoysticksLocked() { SDL_UnlockJoysticks(); }
+        JoysticksLocked(const JoysticksLocked&) = delete;
+        JoysticksLocked& operator=(const JoysticksLocked&) = delete;
+    };
+    {
+        const JoysticksLocked locked;
+        const int index = SDL_JoystickAttachVirtualEx(&desc);
+        if (index < 0)
+            return Error{std::string("could not plug in a virtual controller: ") + SDL_GetError()};
+        pad->joystick_ = SDL_JoystickOpen(index);
+        if (pad->joystick_ == nullptr) {
+            const std::string reason = SDL_GetError();
+            SDL_JoystickDetachVirtual(index);
+            return Error{"could not open the virtual controller: " + reason};
+        }
+        pad->id_ = static_cast<ControllerId>(SDL_JoystickInstanceID(pad->joystick_));
+        // SDL starts every raw axis at 0, which would be a half-pulled trigger.
+        pad->store_axis(4, 0.0f);
+        pad->store_axis(5, 0.0f);
+        if (pad->node_.valid()) {
+            set_virtual_controller_node(pad->id_, pad->node_path_.string(),
+                                        [quiet = pad->quiet_axes_](const std::vector<int>& axes) {
+                                            std::uint32_t bits = 0;
+                                            for (const int axis : axes) {
+                                                if (axis >= 0 && axis < 32) bits |= 1u << axis;
+                                            }
+                                            quiet->store(bits);
+                                        });
+        }
     }
     announce_virtual_controller(ControllerNews::Devices);
     return pad;
@@ -194,14 +207,14 @@ void VirtualPad::report(std::initializer_list<std::pair<std::size_t, float>> axe
 }
 
 void VirtualPad::unplug() {
-    if (joystick_ == nullptr) return;
-    if (node_.valid()) {
-        clear_virtual_controller_node(id_);
+    if (!node_path_.empty()) {
+        if (joystick_ != nullptr) clear_virtual_controller_node(id_);
         // The watch sees the pipe hang up, as a device node does when it is unplugged.
         node_.reset();
         std::error_code ec;
-        std::filesystem::remove(node_path_, ec);
+        std::filesystem::remove(std::exchange(node_path_, {}), ec);
     }
+    if (joystick_ == nullptr) return;
     SDL_JoystickClose(joystick_);
     joystick_ = nullptr;
     // Detaching goes by device index, which shifts as devices come and go.
