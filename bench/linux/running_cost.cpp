@@ -321,9 +321,10 @@ class StreamingStick {
         auto next = Clock::now();
         const auto start = next;
         while (running_) {
-            const bool reversed = ((next - start) / 500ms) % 2 == 1;
-            const float x = (reversed ? -0.6f : 0.6f) + tremble(random);
-            pad_.set_axes({{0, x}, {1, 0.1f + tremble(random)}});
+            // Both axes reverse, so that the pointer goes back and forth and never drifts to an
+            // edge, where each motion would ask the X server where the pointer is.
+            const float sign = ((next - start) / 500ms) % 2 == 1 ? -1.0f : 1.0f;
+            pad_.set_axes({{0, sign * 0.6f + tremble(random)}, {1, sign * 0.1f + tremble(random)}});
             next += period;
             std::this_thread::sleep_until(next);
         }
