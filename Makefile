@@ -14,10 +14,11 @@ deps:
 	@scripts/install-deps
 
 build: deps
-	@cmake --preset $(PRESET) >/dev/null
-	@cmake --build --preset $(PRESET)
+	@scripts/build $(PRESET)
 
-run: build
+# Only what the run needs: the program, and its companion that plays the demonstration.
+run: deps
+	@scripts/build $(PRESET) thumbrover thumbroverctl
 	@scripts/run
 
 test: build
@@ -25,16 +26,14 @@ test: build
 
 # The unit and integration tests and the soak under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	@cmake --preset asan >/dev/null
-	@cmake --build --preset asan
+	@scripts/build asan
 	@scripts/test asan
 
 # The core's threads (engine channel and loop, controller poll, settings writer, process reaping,
 # update check) under ThreadSanitizer; without address randomisation, which on newer kernels
 # leaves ThreadSanitizer no room for its shadow memory.
 test-tsan: deps
-	@cmake --preset tsan >/dev/null
-	@cmake --build --preset tsan
+	@scripts/build tsan
 	@setarch "$$(uname -m)" -R scripts/test tsan
 
 bench: build

@@ -41,6 +41,7 @@
 #include "demo/virtual_pad.hpp"
 #include "linux/shell.hpp"
 #include "qt/status_menu.hpp"
+#include "whole_program.hpp"
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>
@@ -64,20 +65,8 @@ constexpr std::size_t kButtonA = 0;
 // The benchmark's own threads carry this prefix and are left out of the program's totals.
 constexpr std::string_view kBenchPrefix = "bench-";
 
-std::string first_line(const fs::path& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-long status_field(const fs::path& status_file, std::string_view field) {
-    std::ifstream in(status_file);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(field, 0) == 0) return std::stol(line.substr(field.size()));
-    return 0;
-}
+using thumbrover::bench::first_line;
+using thumbrover::bench::status_field;
 
 struct ThreadUsage {
     std::string name;
@@ -447,22 +436,11 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     std::this_thread::sleep_for(3s);
     states.push_back(measure("controller connected, at rest", length));
 
-    // The stick held over, reversed twice a second so that the pointer never rests at an edge.
-    std::atomic<bool> steering{true};
-    std::thread mover([&] {
-        pthread_setname_np(pthread_self(), "bench-mover");
-        float direction = 0.6f;
-        while (steering) {
-            pad->set_axis(kAxisLeftX, direction);
-            direction = -direction;
-            std::this_thread::sleep_for(500ms);
-        }
-        pad->set_axis(kAxisLeftX, 0.0f);
-    });
-    std::this_thread::sleep_for(1s);
-    states.push_back(measure("steering, the stick changed twice a second", length));
-    steering = false;
-    mover.join();
+    {
+        const thumbrover::bench::Steering steering(*pad);
+        std::this_thread::sleep_for(1s);
+        states.push_back(measure("steering, the stick changed twice a second", length));
+    }
     std::this_thread::sleep_for(2s);
 
     std::vector<std::pair<int, std::vector<double>>> clicks_while_steering;
@@ -532,33 +510,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench: needs an X display (scripts/with-virtual-display)\n");
         return 2;
     }
-    // A private settings folder, so the measurement neither reads nor changes the user's.
-    std::string pattern = (fs::temp_directory_path() / "thumbrover-bench.XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return 1;
-    const fs::path home = pattern;
-    ::setenv("HOME", home.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-
-    static int qt_argc = 1;
-    static char qt_name[] = "bench_running_cost";
-    static char* qt_argv[] = {qt_name, nullptr};
-    QApplication app(qt_argc, qt_argv);
     std::unique_ptr<thumbrover::VirtualPad> pad;
-    std::thread driver;
-    thumbrover::QtShellOptions options;
-    options.check_for_updates = false;
-    options.on_started = [&](thumbrover::TrayMenu&) {
-        driver = std::thread([&] {
-            run_measurements(pad, home / "controller-node", length, samples);
-            while (thumbrover::published_engine_link() == nullptr)
-                std::this_thread::sleep_for(10ms);
-            thumbrover::LinkedEngineRequests().send_quit();
-        });
-    };
-    const int status = thumbrover::run_application(options);
-    if (driver.joinable()) driver.join();
+    const int status = thumbrover::bench::run_whole_program("bench_running_cost", [&] {
+        // In the private home the program runs with.
+        const char* home = std::getenv("HOME");
+        run_measurements(pad, fs::path(home != nullptr ? home : "/tmp") / "controller-node", length,
+                         samples);
+    });
     pad.reset();
-    std::error_code ec;
-    fs::remove_all(home, ec);
     return status;
 }

@@ -30,6 +30,16 @@ if has org.gnome.Shell && command -v gsettings >/dev/null; then
     schema=org.gnome.desktop.a11y.applications
     if [ "$(gsettings get $schema screen-keyboard-enabled)" = true ]; then on=false; else on=true; fi
     exec gsettings set $schema screen-keyboard-enabled $on
+elif has org.kde.KWin && bus --dest=org.kde.KWin /VirtualKeyboard org.freedesktop.DBus.Properties.Get string:org.kde.kwin.VirtualKeyboard string:available | grep -q 'boolean true'; then
+    vk() { bus --dest=org.kde.KWin /VirtualKeyboard org.freedesktop.DBus.Properties."$@"; }
+    if vk Get string:org.kde.kwin.VirtualKeyboard string:active | grep -q 'boolean true'; then
+        exec dbus-send --session --type=method_call --dest=org.kde.KWin /VirtualKeyboard org.freedesktop.DBus.Properties.Set string:org.kde.kwin.VirtualKeyboard string:active variant:boolean:false
+    fi
+    vk Set string:org.kde.kwin.VirtualKeyboard string:enabled variant:boolean:true >/dev/null
+    exec dbus-send --session --type=method_call --dest=org.kde.KWin /VirtualKeyboard org.freedesktop.DBus.Properties.Set string:org.kde.kwin.VirtualKeyboard string:active variant:boolean:true
+elif [ -n "$WAYLAND_DISPLAY" ]; then
+    # Onboard is an X client: under Wayland it types only into other X clients.
+    exit 3
 elif has org.onboard.Onboard; then
     exec dbus-send --session --type=method_call --dest=org.onboard.Onboard /org/onboard/Onboard/Keyboard org.onboard.Onboard.Keyboard.ToggleVisible
 elif command -v onboard >/dev/null; then

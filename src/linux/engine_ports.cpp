@@ -4,10 +4,39 @@
 #include "linux/desktop_actions.hpp"
 #include "linux/event_output.hpp"
 #include "linux/mouse_watcher.hpp"
+#include "linux/output_choice.hpp"
+#include "linux/uinput_output.hpp"
 
 namespace thumbrover {
+namespace {
+
+Result<std::unique_ptr<EventOutput>> create_uinput_output(Notifier& notifier) {
+    KeyboardLayout layout = user_keyboard_layout();
+    const auto make = [layout]() -> Result<std::unique_ptr<EventOutput>> {
+        auto made = UinputEventOutput::create(layout);
+        if (!made) return Error{made.error()};
+        return std::unique_ptr<EventOutput>(std::move(made).value());
+    };
+    auto output = make();
+    if (output) return output;
+    // Falling back to XTEST here would post into Xwayland only, which moves nothing the user
+    // sees; the program keeps running and takes up access once it is given.
+    if (const auto problem = uinput_access_problem()) {
+        // The start-up check's line on standard error says the same (the permission wording).
+        notifier.notify("Thumbrover cannot move the pointer yet",
+                        problem->what + ". To fix it, run: " + problem->fix);
+    } else {
+        diag(output.error());
+        notifier.notify("Thumbrover cannot move the pointer", output.error());
+    }
+    return std::unique_ptr<EventOutput>(
+        std::make_unique<PendingUinputOutput>(make, uinput_recheck_counter()));
+}
+
+}  // namespace
 
 Result<std::unique_ptr<EventOutput>> NativeEnginePorts::create_event_output() {
+    if (chosen_output() == OutputKind::Uinput) return create_uinput_output(notifier_);
     auto output = X11EventOutput::create();
     if (!output) return Error{output.error()};
     // The X server keeps what a run posted held down after that run is gone (killed, crashed),
@@ -22,6 +51,7 @@ std::unique_ptr<DesktopActions> NativeEnginePorts::create_desktop_actions() {
 }
 
 std::unique_ptr<MouseMotionSource> NativeEnginePorts::create_mouse_source() {
+    if (!session_abilities(chosen_output()).mouse_watcher) return nullptr;
     return std::make_unique<X11MouseWatcher>();
 }
 

@@ -136,26 +136,6 @@ WheelClicks ScrollCarry::add(std::int32_t vertical, std::int32_t horizontal) {
     return clicks;
 }
 
-void ModifierHolds::hold(KeyKind kind) {
-    if (is_modifier(kind)) ++counts_[modifier_slot(kind)];
-}
-
-void ModifierHolds::release(KeyKind kind) {
-    if (is_modifier(kind) && counts_[modifier_slot(kind)] > 0) --counts_[modifier_slot(kind)];
-}
-
-bool ModifierHolds::held(KeyKind kind) const {
-    return is_modifier(kind) && counts_[modifier_slot(kind)] > 0;
-}
-
-ModifierHolds::Pressed ModifierHolds::pressed() const {
-    Pressed p{};
-    for (std::size_t i = 0; i < p.size(); ++i)
-        p[i] = counts_[i] > 0;
-    p[modifier_slot(KeyKind::Alt)] = p[modifier_slot(KeyKind::Alt)] || switcher_;
-    return p;
-}
-
 bool shift_needed(std::uint32_t keysym, std::uint32_t plain_level, std::uint32_t shifted_level,
                   bool modifier_held) {
     return !modifier_held && plain_level != keysym && shifted_level == keysym;

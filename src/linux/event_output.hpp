@@ -11,6 +11,7 @@
 #include "core/bindings/keys.hpp"
 #include "core/common/result.hpp"
 #include "core/output/command.hpp"
+#include "linux/modifier_holds.hpp"
 #include "linux/x11_display.hpp"
 #include "platform/event_output.hpp"
 
@@ -54,25 +55,6 @@ class ScrollCarry {
   private:
     std::int64_t vertical_ = 0;
     std::int64_t horizontal_ = 0;
-};
-
-// Which modifier keys must be down: one slot per modifier (Ctrl, Shift, Alt, Meta). A key is
-// down while any hold of it is outstanding, so pressing Shift twice and releasing it once keeps it
-// down; the switcher's hold of Alt counts as one more hold of Alt.
-class ModifierHolds {
-  public:
-    using Pressed = std::array<bool, kModifierCount>;
-
-    // Keys that are not modifiers are ignored.
-    void hold(KeyKind kind);
-    void release(KeyKind kind);  // releases one hold; releasing an unheld key changes nothing
-    void set_switcher(bool held) { switcher_ = held; }
-    [[nodiscard]] bool held(KeyKind kind) const;
-    [[nodiscard]] Pressed pressed() const;
-
-  private:
-    std::array<int, kModifierCount> counts_{};
-    bool switcher_ = false;
 };
 
 // Whether a key must be struck with Shift to give its keysym: when the keymap has the keysym only

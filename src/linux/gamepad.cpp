@@ -10,6 +10,7 @@
 
 #include "core/common/diag.hpp"
 #include "linux/sdl_layout.hpp"
+#include "linux/uinput_output.hpp"
 
 namespace thumbrover {
 namespace {
@@ -182,6 +183,9 @@ _SDL_GameController* SdlGamepad::open(ControllerId id) {
                 watch_->watch_device(id, *node, stick_axes(controller.get()));
             }
         }
+        // A user who fixed /dev/uinput's access and then plugged in the controller expects it to
+        // work: the waiting uinput output looks again at its next command.
+        uinput_recheck_counter().fetch_add(1, std::memory_order_relaxed);
         return open_.emplace(id, std::move(controller)).first->second.get();
     }
     return nullptr;

@@ -10,8 +10,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <thread>
+#include <vector>
 
+#include "core/cli/command_line.hpp"
 #include "core/common/diag.hpp"
 #include "core/common/spawn.hpp"
 #include "core/engine/engine_loop.hpp"
@@ -21,6 +24,7 @@
 #include "linux/cursor.hpp"
 #include "linux/gamepad.hpp"
 #include "linux/notifier.hpp"
+#include "linux/output_choice.hpp"
 #include "linux/single_instance.hpp"
 #include "linux/system_services.hpp"
 #include "linux/windows.hpp"
@@ -33,7 +37,9 @@
 
 // Qt last: its `emit` macro would otherwise rewrite a name in the engine's headers.
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QTimer>
 
 namespace thumbrover {
@@ -55,6 +61,29 @@ class VisibleCursor final : public Cursor {
     void hide() override {}
     void show() override {}
 };
+
+// A Wayland compositor lets no client place a window at the pointer, learn where the pointer is
+// or hide the cursor: no ring is built there (see `shows_ring`).
+class NoRingOverlay final : public Overlay {
+  public:
+    class NoWindow final : public CircleWindow {
+      public:
+        void move_to(ScreenPoint) override {}
+        void show() override {}
+        void hide() override {}
+        [[nodiscard]] bool is_visible() const override { return false; }
+    };
+    [[nodiscard]] std::unique_ptr<CircleWindow> build_circle(const CircleShape&) override {
+        return std::make_unique<NoWindow>();
+    }
+    [[nodiscard]] ScreenPoint pointer_location() override { return {}; }
+    [[nodiscard]] bool shows_ring() const override { return false; }
+};
+
+bool unset(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr || *value == '\0';
+}
 
 std::unique_ptr<Cursor> make_cursor(std::shared_ptr<X11Display> display) {
     auto cursor = X11Cursor::create(std::move(display));
@@ -106,32 +135,51 @@ int run_application(const QtShellOptions& options) {
     static int qt_argc = 1;
     static char qt_name[] = "thumbrover";
     static char* qt_argv[] = {qt_name, nullptr};
+    const bool through_uinput = chosen_output() == OutputKind::Uinput;
+    const SessionAbilities abilities = session_abilities(chosen_output());
     std::unique_ptr<QApplication> owned_app;
     if (QApplication::instance() == nullptr) {
-        // Posting input, the ring and the cursor all go through X; without a display Qt would
-        // only abort with a message about platform plugins.
-        const char* display = std::getenv("DISPLAY");
-        if (display == nullptr || *display == '\0') {
+        // Through XTEST, posting input, the ring and the cursor all go through X; without a
+        // display Qt would only abort with a message about platform plugins.
+        if (!through_uinput && unset("DISPLAY")) {
             diag("no X display: Thumbrover needs an X11 session (DISPLAY is not set)");
             return 1;
+        }
+        if (through_uinput && unset("DISPLAY") && unset("QT_QPA_PLATFORM")) {
+            if (unset("WAYLAND_DISPLAY")) {
+                diag("no display: Thumbrover needs a Wayland or X11 session for its windows");
+                return 1;
+            }
+            // Without Xwayland the windows need Qt's Wayland plugin, which Qt would otherwise
+            // miss with an abort.
+            const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath);
+            if (!QFileInfo::exists(plugins + QStringLiteral("/platforms/libqwayland-generic.so"))) {
+                diag(
+                    "no X display and no Qt Wayland plugin: install qt6-wayland (or start "
+                    "Xwayland)");
+                return 1;
+            }
         }
         // Before the toolkit's connection: the engine, the watcher and the main thread each use
         // Xlib from their own thread, which Xlib only allows once this came first.
         init_xlib_threads();
-        // In a Wayland session the X server of XWayland is the one whose pointer we move.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+        // Through XTEST in a Wayland session, the X server of Xwayland is the one whose pointer
+        // we move. Through uinput the windows need nothing of X, and Qt picks the session's own
+        // platform.
+        if (!through_uinput && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "xcb");
         owned_app = std::make_unique<QApplication>(qt_argc, qt_argv);
     }
     // Losing the display ends the program the way a quit does.
     set_display_lost_action([] { quit_flag().store(true); });
     QApplication::setApplicationName(QStringLiteral("Thumbrover"));
-    QApplication::setDesktopFileName(QStringLiteral("thumbrover"));
+    QApplication::setDesktopFileName(QStringLiteral("app.thumbrover.Thumbrover"));
     // A tray program has no main window: closing its last window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
     QtShellOptions run = options;
     if (run.app_dir.empty()) run.app_dir = app_dir();
-    run.wording = kXDisplayWording;
+    run.wording = through_uinput ? uinput_wording() : kXDisplayWording;
     if (!run.tray_icon) run.tray_icon = tray_icon_releasing_heap;
     // The lock is taken here and handed to the engine rather than only looked at: a copy that
     // took it for a look and let it go could make one started at the same moment fail to take it.
@@ -167,9 +215,12 @@ int run_application(const QtShellOptions& options) {
     LinuxDesktop desktop([](const std::string& program, const std::vector<std::string>& args) {
         return spawn_detached(program, args);
     });
-    X11InputPermission permission;
+    X11InputPermission x11_permission;
+    UinputPermission uinput_permission;
+    InputPermission& permission = through_uinput ? static_cast<InputPermission&>(uinput_permission)
+                                                 : static_cast<InputPermission&>(x11_permission);
     // Looked up now, before the engine thread posts XTEST events on a connection of its own.
-    (void)permission.granted();
+    if (!through_uinput) (void)x11_permission.granted();
 
     auto gamepad = SdlGamepad::create();
     if (!gamepad) {
@@ -179,14 +230,20 @@ int run_application(const QtShellOptions& options) {
     // A plain X window that the engine moves by its id along with the pointer and nobody hears
     // of; the toolkit's window, which hears of every move, only where that cannot be had.
     QtOverlay qt_overlay;
-    auto x11_overlay = X11Overlay::create();
-    if (!x11_overlay) {
-        diag("the steering ring follows the pointer less cheaply: " + x11_overlay.error());
+    NoRingOverlay no_ring;
+    Result<std::unique_ptr<X11Overlay>> x11_overlay = Error{"no ring in this session"};
+    if (abilities.ring) {
+        x11_overlay = X11Overlay::create();
+        if (!x11_overlay) {
+            diag("the steering ring follows the pointer less cheaply: " + x11_overlay.error());
+        }
     }
-    Overlay& overlay =
-        x11_overlay ? static_cast<Overlay&>(**x11_overlay) : static_cast<Overlay&>(qt_overlay);
+    Overlay& overlay = !abilities.ring ? static_cast<Overlay&>(no_ring)
+                       : x11_overlay   ? static_cast<Overlay&>(**x11_overlay)
+                                       : static_cast<Overlay&>(qt_overlay);
     const std::unique_ptr<Cursor> cursor =
-        make_cursor(x11_overlay ? (*x11_overlay)->display() : nullptr);
+        abilities.cursor_hiding ? make_cursor(x11_overlay ? (*x11_overlay)->display() : nullptr)
+                                : std::make_unique<VisibleCursor>();
     NativeEnginePorts engine(notifier);
     static std::once_flag exit_hook;
     std::call_once(exit_hook, [] { std::atexit(let_the_engine_finish); });
@@ -206,7 +263,23 @@ int run_application(const QtShellOptions& options) {
     return status;
 }
 
-int run_shell(int /*argc*/, char** /*argv*/) {
+int run_shell(int argc, char** argv) {
+    // Decided once, before anything is built: the output, and with it the ring, the cursor hider
+    // and the mouse watcher, which exist only where XTEST is used.
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    std::optional<OutputKind> requested;
+    if (const auto value = requested_output(args)) {
+        if (auto kind = parse_output_kind(*value)) requested = *kind;
+    }
+    const auto variable = [](const char* name) -> std::optional<std::string_view> {
+        const char* value = std::getenv(name);
+        if (value == nullptr) return std::nullopt;
+        return std::string_view(value);
+    };
+    const OutputChoice choice =
+        choose_output(requested, variable("WAYLAND_DISPLAY"), variable("XDG_SESSION_TYPE"));
+    set_chosen_output(choice.kind);
+    diag(choice.reason);
     QtShellOptions options;
     options.make_windows = make_windows;
     return run_application(options);

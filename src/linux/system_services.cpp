@@ -1,4 +1,5 @@
 #include "linux/system_services.hpp"
+#include "linux/uinput_output.hpp"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -185,6 +186,39 @@ bool X11InputPermission::granted() {
     granted_ = display.ok() && XTestQueryExtension(display->get(), &event_base, &error_base, &major,
                                                    &minor) == True;
     return granted_;
+}
+
+bool UinputPermission::granted() {
+    const bool granted = !uinput_access_problem().has_value();
+    if (granted) uinput_recheck_counter().fetch_add(1, std::memory_order_relaxed);
+    return granted;
+}
+
+PermissionWording uinput_wording() {
+    // Where access is there at start, the missing texts are those of the commonest loss of it.
+    const UinputProblem problem =
+        uinput_access_problem().value_or(describe_uinput_problem(EACCES, false));
+    static const std::string setup_missing =
+        "Needed to move the pointer, click and press keys in a Wayland session, but " +
+        problem.what + ". Run this in a terminal; Thumbrover takes up the access at once:\n" +
+        problem.fix;
+    static const std::string log_missing =
+        "the pointer will not move: " + problem.what + "; to fix it, run: " + problem.fix;
+    return PermissionWording{
+        .setup_title = "Input through /dev/uinput",
+        .setup_granted =
+            "Allowed. Thumbrover's virtual pointer and keyboard move the pointer, click and "
+            "press keys.",
+        .setup_restart = "Allowed.",
+        .setup_missing = setup_missing,
+        .settings_on = "Thumbrover can post input through /dev/uinput",
+        .settings_restart = "Thumbrover can post input through /dev/uinput",
+        .settings_off = "/dev/uinput is not writable: see Setup & Permissions",
+        .log_granted = "/dev/uinput is writable: input goes through Thumbrover's virtual devices",
+        .log_missing = log_missing,
+        .has_settings_pane = false,
+        .takes_effect_at_once = true,
+    };
 }
 
 std::optional<fs::path> running_executable() {

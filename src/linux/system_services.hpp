@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/common/result.hpp"
+#include "core/ui/access.hpp"
 #include "platform/system_services.hpp"
 
 namespace thumbrover {
@@ -75,6 +76,20 @@ class X11InputPermission final : public InputPermission {
     std::optional<std::string> checked_display_;
     bool granted_ = false;
 };
+
+// Posting input in a Wayland session needs write access to /dev/uinput, which the package's udev
+// rule gives the user at the seat. Asked afresh each time (one access(2) call): the windows ask
+// when they show and refresh, and an answer of yes tells a waiting uinput output to try again.
+// There is nothing the program can ask for, so `request` does nothing.
+class UinputPermission final : public InputPermission {
+  public:
+    [[nodiscard]] bool granted() override;
+    void request() override {}
+};
+
+// How the windows and the start-up line speak of /dev/uinput, with what is missing now and the
+// command that fixes it. The texts live as long as the process.
+[[nodiscard]] PermissionWording uinput_wording();
 
 // The running executable, from /proc/self/exe.
 [[nodiscard]] std::optional<std::filesystem::path> running_executable();

@@ -1,6 +1,8 @@
 #include "linux/windows.hpp"
 
 #include "linux/key_codes.hpp"
+#include "linux/output_choice.hpp"
+#include "linux/system_services.hpp"
 #include "qt/windows.hpp"
 
 namespace thumbrover {
@@ -17,15 +19,18 @@ constexpr const char* kBluetoothCommand =
 }  // namespace
 
 std::unique_ptr<ShellWindows> make_windows(ShellServices& services) {
-    return make_app_windows(services, PlatformWindows{
-                                          .bluetooth_command = kBluetoothCommand,
-                                          .unshifted_key = x11_unshifted_key,
-                                          .wording = kXDisplayWording,
-                                          // The desktop's screen keyboard (or Onboard) opens on
-                                          // request here, unlike on macOS.
-                                          .offered = OfferedActions{.on_screen_keyboard = true},
-                                          .input_settings_pane = {},
-                                      });
+    const OutputKind output = chosen_output();
+    return make_app_windows(
+        services, PlatformWindows{
+                      .bluetooth_command = kBluetoothCommand,
+                      .unshifted_key = x11_unshifted_key,
+                      .wording = output == OutputKind::Uinput ? uinput_wording() : kXDisplayWording,
+                      // The desktop's screen keyboard (or Onboard) opens on
+                      // request here, unlike on macOS.
+                      .offered = OfferedActions{.on_screen_keyboard = true},
+                      .input_settings_pane = {},
+                      .shows_ring = session_abilities(output).ring,
+                  });
 }
 
 }  // namespace thumbrover

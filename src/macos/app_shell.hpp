@@ -21,7 +21,9 @@ void use_accessory_activation_policy();
 void install_main_menu(std::function<void()> quit);
 
 // Calls `reopen` whenever the user opens the program again while it runs (from the Finder or
-// Spotlight), whether or not one of its windows is visible.
+// Spotlight), whether or not one of its windows is visible. The handler takes effect once
+// AppKit has finished launching the program (before that, AppKit would replace it); a later
+// call replaces `reopen`.
 void on_reopen(std::function<void()> reopen);
 
 // An SF Symbol drawn into pixels for the status item: straight rows of premultiplied RGBA, top

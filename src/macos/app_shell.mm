@@ -86,8 +86,9 @@ void install_main_menu(std::function<void()> quit) {
     }
 }
 
-void on_reopen(std::function<void()> reopen) {
-    g_reopen_target = [[ThumbroverCallback alloc] initWithFunction:std::move(reopen)];
+namespace {
+
+void install_reopen_handler() {
     // The reopen Apple event itself, so the answer does not depend on which object is the
     // application's delegate (the toolkit installs its own).
     [NSAppleEventManager.sharedAppleEventManager setEventHandler:g_reopen_target
@@ -95,6 +96,27 @@ void on_reopen(std::function<void()> reopen) {
                                                                          withReplyEvent:)
                                                    forEventClass:kCoreEventClass
                                                       andEventID:kAEReopenApplication];
+}
+
+}  // namespace
+
+void on_reopen(std::function<void()> reopen) {
+    const bool first = g_reopen_target == nil;
+    g_reopen_target = [[ThumbroverCallback alloc] initWithFunction:std::move(reopen)];
+    // AppKit installs its own handlers for the core Apple events while it finishes launching,
+    // replacing one set earlier: install ours once launch has finished, and again then if it
+    // already seems to have.
+    if (first) {
+        [NSNotificationCenter.defaultCenter
+            addObserverForName:NSApplicationDidFinishLaunchingNotification
+                        object:nil
+                         queue:nil
+                    usingBlock:^(NSNotification* note) {
+                      (void)note;
+                      install_reopen_handler();
+                    }];
+    }
+    if (NSRunningApplication.currentApplication.finishedLaunching) install_reopen_handler();
 }
 
 std::optional<SymbolPixels> render_symbol(std::string_view name, double point_size) {

@@ -60,7 +60,22 @@ bool make_ring_window(void* native_view) {
     window.ignoresMouseEvents = YES;
     window.level = kRingLevel;
     window.collectionBehavior = kRingCollectionBehavior;
+    window.hidesOnDeactivate = NO;
     return true;
+}
+
+std::optional<RingWindowProperties> ring_window_properties(void* native_view) {
+    NSView* view = (__bridge NSView*)native_view;
+    NSWindow* window = view.window;
+    if (window == nil) return std::nullopt;
+    return RingWindowProperties{
+        .hides_on_deactivate = window.hidesOnDeactivate == YES,
+        .ignores_mouse = window.ignoresMouseEvents == YES,
+        .opaque = window.opaque == YES,
+        .visible = window.visible == YES,
+        .level = static_cast<long>(window.level),
+        .collection_behavior = static_cast<unsigned long>(window.collectionBehavior),
+    };
 }
 
 }  // namespace thumbrover

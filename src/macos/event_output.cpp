@@ -46,7 +46,29 @@ Error event_failed() {
     return Error{kEventFailed};
 }
 
+MacEvent media_key_event(std::uint16_t key_type, bool down) {
+    const std::uint64_t state = down ? mac::kMediaKeyDown : mac::kMediaKeyUp;
+    MacEvent event;
+    event.type = MacEventType::SystemDefined;
+    event.modifier_flags = state;
+    event.subtype = mac::kMediaSubtype;
+    event.data1 = static_cast<std::int64_t>((std::uint64_t{key_type} << 16) | state);
+    event.data2 = -1;
+    return event;
+}
+
 }  // namespace
+
+std::vector<MacEvent> media_key_events() {
+    std::vector<MacEvent> events;
+    for (std::uint8_t kind = 0; kind < kKeyKindCount; ++kind) {
+        const auto key = mac_key(Key(static_cast<KeyKind>(kind)));
+        if (!key || key->key_class != MacKeyClass::Media) continue;
+        events.push_back(media_key_event(key->code, true));
+        events.push_back(media_key_event(key->code, false));
+    }
+    return events;
+}
 
 MacPoint clamp_to_displays(MacPoint from, MacPoint target, std::span<const MacRect> displays) {
     const MacRect* chosen = nullptr;
@@ -132,6 +154,9 @@ Result<void> MacEventOutput::move(std::int32_t dx, std::int32_t dy) {
         if (button_down_[button]) {
             event.type = kButtonTypes[button].drag;
             event.mouse_button = button;
+            // The press's count: a drag after a double click selects by words, after a triple
+            // click by lines, as with a real mouse.
+            event.click_state = std::max<std::int64_t>(history_[button].count, 1);
             break;
         }
     }
@@ -202,7 +227,13 @@ Result<void> MacEventOutput::key(std::uint8_t kind, std::uint8_t param, bool dow
     const std::optional<Key> decoded = key_from_bytes(kind, param);
     if (!decoded) return event_failed();
     const Key id = *decoded;
-    const std::optional<MacKey> mac = mac_key(id);
+    std::optional<MacKey> mac;
+    if (id.kind == KeyKind::Letter) {
+        const auto letters = sink_.letter_keys();
+        mac = letters ? mac_key(id, *letters) : mac_key(id);
+    } else {
+        mac = mac_key(id);
+    }
     if (!mac) return event_failed();
     switch (mac->key_class) {
         case MacKeyClass::Modifier: {
@@ -215,18 +246,18 @@ Result<void> MacEventOutput::key(std::uint8_t kind, std::uint8_t param, bool dow
             }
             return modifier_change(mac->code);
         }
-        case MacKeyClass::Media: {
-            const std::uint64_t state = down ? mac::kMediaKeyDown : mac::kMediaKeyUp;
-            MacEvent event;
-            event.type = MacEventType::SystemDefined;
-            event.modifier_flags = state;
-            event.subtype = mac::kMediaSubtype;
-            event.data1 = static_cast<std::int64_t>((std::uint64_t{mac->code} << 16) | state);
-            event.data2 = -1;
-            return post(event);
+        case MacKeyClass::Media:
+            return post(media_key_event(mac->code, down));
+        case MacKeyClass::Plain: {
+            if (id.kind != KeyKind::Letter) return plain_key(mac->code, mac->flags, down);
+            auto& held = letter_codes_down_[static_cast<std::size_t>(id.param - 'a')];
+            const std::uint16_t code = !down && held ? *held : mac->code;
+            if (down)
+                held = code;
+            else
+                held.reset();
+            return plain_key(code, mac->flags, down);
         }
-        case MacKeyClass::Plain:
-            return plain_key(mac->code, mac->flags, down);
     }
     return event_failed();
 }

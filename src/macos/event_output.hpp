@@ -69,6 +69,9 @@ class MacEventOutput final : public EventOutput {
     std::array<std::int32_t, 2> scroll_carry_{0, 0};
     bool command_held_ = false;
     std::array<bool, 3> button_down_{false, false, false};
+    // The code each held letter went down with, so it comes up on the same key even when the
+    // user switches layouts in between.
+    std::array<std::optional<std::uint16_t>, 26> letter_codes_down_{};
 };
 
 // Where a pointer move from `from` to `target` ends: the target itself when it lies on a display,

@@ -4,11 +4,14 @@
 #import <CoreGraphics/CoreGraphics.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <vector>
 
 #include "macos/cf_owned.hpp"
 #include "macos/event_output.hpp"
 #include "macos/event_sink.hpp"
+#include "macos/key_layout.hpp"
 
 namespace thumbrover {
 namespace {
@@ -29,6 +32,41 @@ bool is_mouse(MacEventType type) {
         default:
             return false;
     }
+}
+
+// The system-defined (media key) events, made with AppKit on the main thread before the engine
+// starts, since AppKit makes no promise for NSEvent elsewhere; the engine posts copies.
+struct MediaEvent {
+    MacEvent description;
+    CfOwned<CGEventRef> event;
+};
+std::atomic<const std::vector<MediaEvent>*> g_media_events{nullptr};
+
+CfOwned<CGEventRef> make_system_defined(const MacEvent& event) {
+    NSEvent* media =
+        [NSEvent otherEventWithType:NSEventTypeSystemDefined
+                           location:NSZeroPoint
+                      modifierFlags:static_cast<NSEventModifierFlags>(event.modifier_flags)
+                          timestamp:0
+                       windowNumber:0
+                            context:nil
+                            subtype:event.subtype
+                              data1:static_cast<NSInteger>(event.data1)
+                              data2:static_cast<NSInteger>(event.data2)];
+    CGEventRef borrowed = media.CGEvent;
+    if (borrowed == nullptr) return {};
+    // A copy of our own: the NSEvent's CGEvent lives only as long as the NSEvent.
+    return CfOwned<CGEventRef>(CGEventCreateCopy(borrowed));
+}
+
+CfOwned<CGEventRef> copy_media_event(const MacEvent& wanted) {
+    const std::vector<MediaEvent>* made = g_media_events.load(std::memory_order_acquire);
+    if (made == nullptr) return {};
+    for (const MediaEvent& media : *made) {
+        if (media.description == wanted && media.event)
+            return CfOwned<CGEventRef>(CGEventCreateCopy(media.event.get()));
+    }
+    return {};
 }
 
 class CoreGraphicsSink final : public MacEventSink {
@@ -78,6 +116,8 @@ class CoreGraphicsSink final : public MacEventSink {
         return std::chrono::steady_clock::now().time_since_epoch();
     }
 
+    std::shared_ptr<const LetterKeys> letter_keys() override { return current_letter_keys().get(); }
+
   private:
     CfOwned<CGEventRef> make(const MacEvent& event) {
         CGEventSourceRef source = source_.get();
@@ -107,23 +147,8 @@ class CoreGraphicsSink final : public MacEventSink {
                 }
                 return change;
             }
-            case MacEventType::SystemDefined: {
-                NSEvent* media = [NSEvent
-                    otherEventWithType:NSEventTypeSystemDefined
-                              location:NSZeroPoint
-                         modifierFlags:static_cast<NSEventModifierFlags>(event.modifier_flags)
-                             timestamp:0
-                          windowNumber:0
-                               context:nil
-                               subtype:event.subtype
-                                 data1:static_cast<NSInteger>(event.data1)
-                                 data2:static_cast<NSInteger>(event.data2)];
-                CGEventRef borrowed = media.CGEvent;
-                if (borrowed == nullptr) return {};
-                // The NSEvent owns its CGEvent; keep it alive past the autorelease pool.
-                return CfOwned<CGEventRef>(
-                    static_cast<CGEventRef>(const_cast<void*>(CFRetain(borrowed))));
-            }
+            case MacEventType::SystemDefined:
+                return copy_media_event(event);
             default:
                 return {};
         }
@@ -146,6 +171,17 @@ class CoreGraphicsEventOutput final : public EventOutput {
 };
 
 }  // namespace
+
+void prepare_media_key_events() {
+    if (g_media_events.load(std::memory_order_acquire) != nullptr) return;
+    @autoreleasepool {
+        // Made once and kept for the life of the process: the engine may post until its end.
+        auto* made = new std::vector<MediaEvent>;
+        for (const MacEvent& description : media_key_events())
+            made->push_back(MediaEvent{description, make_system_defined(description)});
+        g_media_events.store(made, std::memory_order_release);
+    }
+}
 
 Result<std::unique_ptr<EventOutput>> create_event_output() {
     CfOwned<CGEventSourceRef> source(CGEventSourceCreate(kCGEventSourceStateHIDSystemState));

@@ -4,10 +4,14 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace thumbrover {
+
+class LetterKeys;
 
 // Values from CoreGraphics and AppKit, spelled out so that the decisions about them are made
 // (and tested) without those headers.
@@ -73,7 +77,8 @@ struct MacRect {
 //   CGEventSetFlags(flags);
 // - SystemDefined: NSEvent otherEventWithType:14 location:(0,0) modifierFlags:modifier_flags
 //   timestamp:0 windowNumber:0 context:nil subtype:subtype data1:data1 data2:data2, and its
-//   CGEvent.
+//   CGEvent. AppKit makes no promise for NSEvent off the main thread, so the adapter makes every
+//   one of `media_key_events()` there ahead of time and posts a copy of the matching one.
 // In every case kCGEventSourceUserData (field 42) is set to `user_data` last, just before posting.
 struct MacEvent {
     MacEventType type = MacEventType::MouseMoved;
@@ -127,6 +132,12 @@ class MacEventSink {
 
     // A monotonic clock: only differences between two readings matter.
     [[nodiscard]] virtual std::chrono::nanoseconds monotonic_now() = 0;
+
+    // Where the letters are on the keyboard layout selected now; none: the US positions.
+    [[nodiscard]] virtual std::shared_ptr<const LetterKeys> letter_keys() { return nullptr; }
 };
+
+// Every system-defined event the output can post: each media key, pressed and released.
+[[nodiscard]] std::vector<MacEvent> media_key_events();
 
 }  // namespace thumbrover

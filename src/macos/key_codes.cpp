@@ -2,39 +2,10 @@
 
 #include <array>
 
+#include "macos/key_layout.hpp"
+
 namespace thumbrover {
 namespace {
-
-// kVK_ANSI_A .. kVK_ANSI_Z, from HIToolbox Events.h; the codes follow the physical US layout,
-// not the alphabet.
-constexpr std::array<std::uint16_t, 26> kLetterCodes = {
-    0,   // a
-    11,  // b
-    8,   // c
-    2,   // d
-    14,  // e
-    3,   // f
-    5,   // g
-    4,   // h
-    34,  // i
-    38,  // j
-    40,  // k
-    37,  // l
-    46,  // m
-    45,  // n
-    31,  // o
-    35,  // p
-    12,  // q
-    15,  // r
-    1,   // s
-    17,  // t
-    32,  // u
-    9,   // v
-    13,  // w
-    7,   // x
-    16,  // y
-    6,   // z
-};
 
 // kVK_ANSI_0 .. kVK_ANSI_9.
 constexpr std::array<std::uint16_t, 10> kDigitCodes = {29, 18, 19, 20, 21, 23, 22, 26, 28, 25};
@@ -88,13 +59,24 @@ constexpr std::array<std::pair<std::uint16_t, KeyKind>, 4> kRightModifiers = {{
     {62, KeyKind::Ctrl},
 }};
 
+const LetterKeys& us_letter_keys() {
+    static const LetterKeys us;
+    return us;
+}
+
 }  // namespace
 
 std::optional<MacKey> mac_key(Key key) {
+    return mac_key(key, us_letter_keys());
+}
+
+std::optional<MacKey> mac_key(Key key, const LetterKeys& letters) {
     switch (key.kind) {
-        case KeyKind::Letter:
-            if (key.param < 'a' || key.param > 'z') return std::nullopt;
-            return MacKey{MacKeyClass::Plain, kLetterCodes[key.param - 'a'], 0};
+        case KeyKind::Letter: {
+            const auto code = letters.code_for(static_cast<char>(key.param));
+            if (!code) return std::nullopt;
+            return MacKey{MacKeyClass::Plain, *code, 0};
+        }
         case KeyKind::Digit:
             if (key.param >= kDigitCodes.size()) return std::nullopt;
             return MacKey{MacKeyClass::Plain, kDigitCodes[key.param], 0};
@@ -109,8 +91,11 @@ std::optional<MacKey> mac_key(Key key) {
 }
 
 std::optional<Key> key_for_mac_key_code(std::uint16_t code) {
-    for (std::size_t i = 0; i < kLetterCodes.size(); ++i)
-        if (kLetterCodes[i] == code) return Key::letter(static_cast<char>('a' + i));
+    return key_for_mac_key_code(code, us_letter_keys());
+}
+
+std::optional<Key> key_for_mac_key_code(std::uint16_t code, const LetterKeys& letters) {
+    if (const auto letter = letters.letter_at(code)) return Key::letter(*letter);
     for (std::size_t i = 0; i < kDigitCodes.size(); ++i)
         if (kDigitCodes[i] == code) return Key::digit(static_cast<std::uint8_t>(i));
     for (std::size_t i = 0; i < kFunctionCodes.size(); ++i)

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/bindings/keys.hpp"
+#include "macos/key_layout.hpp"
 
 namespace thumbrover {
 
@@ -22,12 +23,16 @@ struct MacKey {
 };
 
 // How macOS sends the key, or nothing for a parameter the engine never produces (a letter outside
-// 'a'..'z', a digit above 9, a function key outside 1..12).
+// 'a'..'z', a digit above 9, a function key outside 1..12). Letters are pressed where `letters`
+// has them; every other key has the same code on every layout. Without `letters`: US positions.
+[[nodiscard]] std::optional<MacKey> mac_key(Key key, const LetterKeys& letters);
 [[nodiscard]] std::optional<MacKey> mac_key(Key key);
 
-// The key behind a macOS virtual key code, for capturing shortcuts from real key presses.
-// Right-hand modifier keys give the same key as their left-hand twins. Nothing for a code that
-// no key of ours produces.
+// The key behind a macOS virtual key code, for capturing shortcuts from real key presses: the
+// letter `letters` says the key types, or the key at that code. Right-hand modifier keys give
+// the same key as their left-hand twins. Nothing for a code that no key of ours produces.
+[[nodiscard]] std::optional<Key> key_for_mac_key_code(std::uint16_t code,
+                                                      const LetterKeys& letters);
 [[nodiscard]] std::optional<Key> key_for_mac_key_code(std::uint16_t code);
 
 // The modifier keys (Ctrl, Shift, Alt, Meta, in that order) whose device-independent masks are set

@@ -61,10 +61,16 @@ WatchStart EventTapWatcher::start() {
                                                 kCGEventTapOptionListenOnly, kMotionMask,
                                                 on_tap_event, impl_.get()));
     if (!tap) return WatchStart::NotAllowedYet;
-    impl_->tap = std::move(tap);
     CfOwned<CFRunLoopSourceRef> source(
-        CFMachPortCreateRunLoopSource(kCFAllocatorDefault, impl_->tap.get(), 0));
-    if (!source) return WatchStart::Failed;
+        CFMachPortCreateRunLoopSource(kCFAllocatorDefault, tap.get(), 0));
+    if (!source) {
+        // A tap is enabled as it is made: none is left behind with the window server queueing
+        // motion for it that nothing reads.
+        CGEventTapEnable(tap.get(), false);
+        CFMachPortInvalidate(tap.get());
+        return WatchStart::Failed;
+    }
+    impl_->tap = std::move(tap);
     impl_->source = std::move(source);
     CFRunLoopAddSource(CFRunLoopGetCurrent(), impl_->source.get(), kCFRunLoopCommonModes);
     CGEventTapEnable(impl_->tap.get(), true);

@@ -7,11 +7,14 @@
 #include "core/common/diag.hpp"
 #include "core/settings/config_file.hpp"
 #include "core/ui/app_settings_effects.hpp"
+#include "macos/activity.hpp"
 #include "macos/app_shell.hpp"
 #include "macos/cursor.hpp"
 #include "macos/desktop.hpp"
+#include "macos/event_poster.hpp"
 #include "macos/gamepad.hpp"
 #include "macos/key_codes.hpp"
+#include "macos/keyboard_layout.hpp"
 #include "macos/notifier.hpp"
 #include "macos/system_services.hpp"
 #include "platform/native_engine_ports.hpp"
@@ -66,11 +69,13 @@ class RingOverlay final : public Overlay {
     QtOverlay qt_;
 };
 
-// The key a capture sees without Shift: macOS names the physical key by its virtual key code.
+// The key a capture sees without Shift: the letter the selected layout types on the key, or the
+// key its virtual key code names.
 std::uint32_t unshifted_mac_key(const QKeyEvent& event) {
     const auto code = event.nativeVirtualKey();
     if (code > 0xFFFF) return 0;
-    const std::optional<Key> key = key_for_mac_key_code(static_cast<std::uint16_t>(code));
+    const std::optional<Key> key =
+        key_for_mac_key_code(static_cast<std::uint16_t>(code), *current_letter_keys().get());
     if (!key) return 0;
     switch (key->kind) {
         case KeyKind::Letter:
@@ -106,6 +111,10 @@ int run_shell(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     use_accessory_activation_policy();
     monitor_controllers_in_background();
+    follow_keyboard_layout();
+    // Before the engine starts: only here, on the main thread, may AppKit make them.
+    prepare_media_key_events();
+    SteeringActivity steering(begin_steering_activity);
 
     OsascriptNotifier notifier;
     AppServiceLoginItem login_item;
@@ -132,6 +141,7 @@ int run_shell(int argc, char** argv) {
         return windows;
     };
     options.tray_icon = symbol_icon;
+    options.on_active = [&steering](bool active) { steering.update(active); };
     options.on_actions = [](std::function<void(MenuAction)> perform) {
         install_main_menu([perform] { perform(MenuAction::Quit); });
     };

@@ -17,6 +17,10 @@ class AppServiceLoginItem final : public LoginItem {
     [[nodiscard]] bool enabled() override;
     // Registers or unregisters the service; a refusal carries the system's description.
     Result<void> set_enabled(bool enabled) override;
+    // SMAppServiceStatusRequiresApproval is AwaitingApproval.
+    [[nodiscard]] LoginItemState state() override;
+    // SMAppService openSystemSettingsLoginItems.
+    Result<void> open_approval() override;
 };
 
 // The Accessibility permission, which posting events and the event tap both need.

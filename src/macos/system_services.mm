@@ -32,6 +32,24 @@ Result<void> AppServiceLoginItem::set_enabled(bool on) {
     }
 }
 
+LoginItemState AppServiceLoginItem::state() {
+    @autoreleasepool {
+        switch (SMAppService.mainAppService.status) {
+            case SMAppServiceStatusEnabled:
+                return LoginItemState::On;
+            case SMAppServiceStatusRequiresApproval:
+                return LoginItemState::AwaitingApproval;
+            default:
+                return LoginItemState::Off;
+        }
+    }
+}
+
+Result<void> AppServiceLoginItem::open_approval() {
+    [SMAppService openSystemSettingsLoginItems];
+    return {};
+}
+
 bool AccessibilityPermission::granted() {
     return AXIsProcessTrusted();
 }

@@ -24,7 +24,8 @@ class EnginePorts {
 
     [[nodiscard]] virtual Result<std::unique_ptr<EventOutput>> create_event_output() = 0;
     [[nodiscard]] virtual std::unique_ptr<DesktopActions> create_desktop_actions() = 0;
-    // The real mouse's motion, for the watcher thread.
+    // The real mouse's motion, for the watcher thread; none where the session lets no client
+    // see it (a Wayland compositor), and then no watcher runs.
     [[nodiscard]] virtual std::unique_ptr<MouseMotionSource> create_mouse_source() = 0;
     [[nodiscard]] virtual Notifier& notifier() = 0;
 };

@@ -72,6 +72,11 @@ class Overlay {
     // Where the pointer is now, in the space `CircleWindow::move_to` uses, so that
     // pointer - side/2 centres the ring on the pointer.
     [[nodiscard]] virtual ScreenPoint pointer_location() = 0;
+
+    // False where the session lets no program place a window at the pointer or know where the
+    // pointer is (a Wayland compositor): then no ring is built, shown or ticked for, and the
+    // cursor is never hidden.
+    [[nodiscard]] virtual bool shows_ring() const { return true; }
 };
 
 // The system's arrow cursor. Main thread only. Hides nest: after n calls to `hide` the cursor is

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -7,6 +8,14 @@
 #include "core/common/result.hpp"
 
 namespace thumbrover {
+
+enum class LoginItemState : std::uint8_t {
+    Off,
+    On,
+    // Registered, but not allowed to start: the user switched it off in the system's own list of
+    // login items (or has not approved it yet), which only the user can change, there.
+    AwaitingApproval,
+};
 
 // Starting the program when the user logs in (macOS login item, XDG autostart entry).
 // Main thread only.
@@ -16,8 +25,16 @@ class LoginItem {
 
     // What the system will really do at the next login.
     [[nodiscard]] virtual bool enabled() = 0;
-    // Fails with the system's reason when it refuses; the state is then whatever `enabled` says.
+    // Fails with the system's reason when it refuses; the state is then whatever `state` says.
     virtual Result<void> set_enabled(bool enabled) = 0;
+    // The item as the system keeps it; a system without approvals has only on and off.
+    [[nodiscard]] virtual LoginItemState state() {
+        return enabled() ? LoginItemState::On : LoginItemState::Off;
+    }
+    // Opens the system's list of login items, where the user approves an item awaiting it.
+    virtual Result<void> open_approval() {
+        return Error{"this system has no approval of login items"};
+    }
 };
 
 // Handing things to the desktop and to the shell. Main thread only; nothing here waits for the

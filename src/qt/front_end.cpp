@@ -24,7 +24,7 @@ int run_front_end(const AppPorts& ports, const QtShellOptions& options) {
                                  },
                              .end = [](int status) { QCoreApplication::exit(status); }});
     TrayMenu tray([&app](MenuAction action) { app.perform(action); },
-                  [&app] { return app.update_offer(); }, options.tray_icon);
+                  [&app] { return app.update_offer(); }, options.tray_icon, options.on_active);
     if (options.on_actions) options.on_actions([&app](MenuAction action) { app.perform(action); });
     app.start(tray);
 

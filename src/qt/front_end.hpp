@@ -18,6 +18,9 @@ struct QtShellOptions : ShellOptions {
     std::function<void(TrayMenu&)> on_started;
     // The platform's status icons; none: the program's own pictures.
     std::function<QIcon(bool active)> tray_icon;
+    // Told on the main thread whenever the program changes between on with a controller
+    // connected (`active`) and not, starting with the first state the menu shows.
+    std::function<void(bool active)> on_active;
     // Hands the platform a way to perform menu actions from its own menus (the macOS main
     // menu's Quit), once the application exists. Main thread only, during the event loop.
     std::function<void(std::function<void(MenuAction)> perform)> on_actions;

@@ -85,6 +85,13 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
             ++row;
             sliders_[i] = slider;
             values_[i] = value;
+            if (spec.field == settings_texts::kCircleSizeField) {
+                circle_slider_ = i;
+                ring_note_ = make_note(settings_texts::kRingUnavailable, 340, this);
+                ring_note_->setObjectName(QStringLiteral("ring_note"));
+                ring_note_->setVisible(false);
+                grid->addWidget(ring_note_, row++, 1, 1, 2);
+            }
         }
     }
     grid->addWidget(make_separator(520, this), row++, 0, 1, 3);
@@ -93,7 +100,8 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
 
     login_ = new QCheckBox(mnemonic_free(settings_texts::kLoginCheckbox), this);
     connect(login_, &QCheckBox::clicked, this, [this](bool checked) {
-        set_checked_quietly(*login_, toggle_login_item(login_item_, checked));
+        show_login_checkbox(*login_,
+                            thumbrover::login_checkbox(toggle_login_item(login_item_, checked)));
     });
     column->addWidget(login_);
 
@@ -150,6 +158,12 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
     refresh_live_rows();
 }
 
+void SettingsWindow::set_ring_unavailable(bool unavailable) {
+    sliders_[circle_slider_]->setEnabled(!unavailable);
+    values_[circle_slider_]->setEnabled(!unavailable);
+    if (ring_note_ != nullptr) ring_note_->setVisible(unavailable);
+}
+
 void SettingsWindow::open() {
     store_.reload();
     refresh_sliders();
@@ -172,8 +186,8 @@ void SettingsWindow::show_rows(const std::array<SliderRow, kSliderCount>& rows) 
 
 void SettingsWindow::refresh_live_rows() {
     const SettingsSystemRows rows =
-        settings_system_rows(permission_.granted(), trust_.get(), login_item_.enabled(), wording_);
-    set_checked_quietly(*login_, rows.login_checked);
+        settings_system_rows(permission_.granted(), trust_.get(), login_item_.state(), wording_);
+    show_login_checkbox(*login_, rows.login);
     access_symbol_->set_symbol(rows.access.symbol);
     access_text_->setText(qt_text(rows.access.text));
     privacy_->setVisible(rows.access.button_visible);

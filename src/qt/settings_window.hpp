@@ -45,6 +45,10 @@ class SettingsWindow final : public QWidget, public LiveWindow {
     // The sliders from the settings store, without saving anything.
     void refresh_sliders();
 
+    // Greys out the circle-size slider, with a line saying why, where the session shows no
+    // steering circle.
+    void set_ring_unavailable(bool unavailable);
+
     [[nodiscard]] bool is_visible() const override { return isVisible(); }
     // The permission row and the login checkbox follow the system; the sliders are left alone.
     void refresh_live_rows() override;
@@ -55,6 +59,7 @@ class SettingsWindow final : public QWidget, public LiveWindow {
     [[nodiscard]] StatusSymbolLabel* access_symbol() const { return access_symbol_; }
     [[nodiscard]] QLabel* access_text() const { return access_text_; }
     [[nodiscard]] QPushButton* privacy_button() const { return privacy_; }
+    [[nodiscard]] QLabel* ring_note() const { return ring_note_; }
 
   private:
     void slider_moved(std::size_t index, int position);
@@ -74,6 +79,8 @@ class SettingsWindow final : public QWidget, public LiveWindow {
     StatusSymbolLabel* access_symbol_ = nullptr;
     QLabel* access_text_ = nullptr;
     QPushButton* privacy_ = nullptr;
+    std::size_t circle_slider_ = 0;
+    QLabel* ring_note_ = nullptr;
 };
 
 }  // namespace thumbrover

@@ -71,6 +71,8 @@ SetupWindow::SetupWindow(std::filesystem::path app_dir, LoginItem& login_item,
         make_status_row(this, wording_.setup_title, setup_texts::kOpenSettings);
     access_symbol_ = access.symbol;
     access_detail_ = access.detail;
+    // Where the row names a command to run, the user copies it from here.
+    access_detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     access_button_ = access.button;
     connect(access_button_, &QPushButton::clicked, this,
             [this] { call(actions_.open_input_settings); });
@@ -88,7 +90,8 @@ SetupWindow::SetupWindow(std::filesystem::path app_dir, LoginItem& login_item,
 
     login_ = new QCheckBox(mnemonic_free(setup_texts::kLoginCheckbox), this);
     connect(login_, &QCheckBox::clicked, this, [this](bool checked) {
-        set_checked_quietly(*login_, toggle_login_item(login_item_, checked));
+        show_login_checkbox(*login_,
+                            thumbrover::login_checkbox(toggle_login_item(login_item_, checked)));
     });
     column->addWidget(login_, 0, Qt::AlignHCenter);
 
@@ -123,7 +126,7 @@ void SetupWindow::refresh_live_rows() {
         setup_rows(permission_.granted(), trust_,
                    sources_.controller_name ? sources_.controller_name() : std::nullopt,
                    sources_.battery_text ? sources_.battery_text() : std::nullopt,
-                   login_item_.enabled(), wording_);
+                   login_item_.state(), wording_);
     access_symbol_->set_symbol(rows.access.symbol);
     access_detail_->setText(qt_text(rows.access.detail));
     access_button_->setVisible(rows.access.open_settings_visible);
@@ -131,7 +134,7 @@ void SetupWindow::refresh_live_rows() {
     controller_symbol_->set_symbol(rows.controller.symbol);
     controller_detail_->setText(qt_text(rows.controller.detail));
     bluetooth_button_->setVisible(rows.controller.bluetooth_visible);
-    set_checked_quietly(*login_, rows.login_checked);
+    show_login_checkbox(*login_, rows.login);
 }
 
 void SetupWindow::finish() {

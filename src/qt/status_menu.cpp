@@ -29,8 +29,12 @@ QString menu_title(std::string_view title) {
     return text;
 }
 
-TrayMenu::TrayMenu(ActionHandler on_action, OfferSource offer, IconSource icon)
-    : on_action_(std::move(on_action)), offer_(std::move(offer)), icon_(std::move(icon)) {}
+TrayMenu::TrayMenu(ActionHandler on_action, OfferSource offer, IconSource icon,
+                   ActiveChanged on_active)
+    : on_action_(std::move(on_action)),
+      offer_(std::move(offer)),
+      icon_(std::move(icon)),
+      on_active_(std::move(on_active)) {}
 
 TrayMenu::~TrayMenu() {
     if (tray_) tray_->setContextMenu(nullptr);
@@ -43,6 +47,10 @@ void TrayMenu::refresh_menu(const EngineLink& link) {
 
 void TrayMenu::show(const StatusMenu& status) {
     ++rebuilds_;
+    if (on_active_ && reported_active_ != status.active) {
+        reported_active_ = status.active;
+        on_active_(status.active);
+    }
     if (!tray_) {
         tray_ = std::make_unique<QSystemTrayIcon>();
         // Hosts that do not open the menu on a left click (XEmbed trays) get it opened here.

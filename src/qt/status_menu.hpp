@@ -30,8 +30,11 @@ class TrayMenu final : public MenuRefresh {
     // The icon for the program's state (on with a controller, or not); a null icon keeps the one
     // shown. None: `tray_icon`.
     using IconSource = std::function<QIcon(bool active)>;
+    // Told whenever the program's state changes between on with a controller and not.
+    using ActiveChanged = std::function<void(bool active)>;
 
-    TrayMenu(ActionHandler on_action, OfferSource offer, IconSource icon = {});
+    TrayMenu(ActionHandler on_action, OfferSource offer, IconSource icon = {},
+             ActiveChanged on_active = {});
     ~TrayMenu() override;
     TrayMenu(const TrayMenu&) = delete;
     TrayMenu& operator=(const TrayMenu&) = delete;
@@ -51,10 +54,12 @@ class TrayMenu final : public MenuRefresh {
     ActionHandler on_action_;
     OfferSource offer_;
     IconSource icon_;
+    ActiveChanged on_active_;
     StatusMenuModel model_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<QMenu> menu_;
     std::optional<bool> icon_active_;
+    std::optional<bool> reported_active_;
     int rebuilds_ = 0;
 };
 

@@ -32,6 +32,9 @@ class CircleWidget final : public QWidget {
                                Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint),
           picture_(render_circle(shape)) {
         setAttribute(Qt::WA_ShowWithoutActivating);
+        // A tool window on macOS hides whenever its program is not the active one, and a
+        // menu-bar program is never active while someone steers. Elsewhere this does nothing.
+        setAttribute(Qt::WA_MacAlwaysShowToolWindow);
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_X11DoNotAcceptFocus);
         // Opaque painting: the shape, not an alpha channel, makes the rest see-through, which a

@@ -257,6 +257,26 @@ void set_checked_quietly(QCheckBox& box, bool checked) {
     box.setChecked(checked);
 }
 
+void show_login_checkbox(QCheckBox& box, const LoginCheckbox& view) {
+    const QSignalBlocker quiet(box);
+    switch (view.mark) {
+        case CheckMark::Checked:
+            box.setTristate(false);
+            box.setCheckState(Qt::Checked);
+            break;
+        case CheckMark::Mixed:
+            // Three-state for the mark only: a click on it goes to Checked, which asks the
+            // system's list of login items to open.
+            box.setCheckState(Qt::PartiallyChecked);
+            break;
+        case CheckMark::Unchecked:
+            box.setTristate(false);
+            box.setCheckState(Qt::Unchecked);
+            break;
+    }
+    box.setToolTip(qt_text(view.tooltip));
+}
+
 void show_window(QWidget& window) {
     static constexpr const char* kPlaced = "thumbrover_placed";
     if (!window.property(kPlaced).toBool()) {

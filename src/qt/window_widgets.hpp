@@ -71,6 +71,9 @@ class StatusSymbolLabel final : public QLabel {
 // Sets a check box without firing its handlers: a refresh shows the system's state and must not
 // change it.
 void set_checked_quietly(QCheckBox& box, bool checked);
+// The login-item checkbox as the view-model has it, without emitting `clicked` or `toggled`; a
+// mixed mark makes the box three-state until it shows a plain one again.
+void show_login_checkbox(QCheckBox& box, const LoginCheckbox& view);
 
 // Brings a window to the front on every desktop that allows it: shown, raised and activated.
 // The first time, it is placed in the middle of the screen the pointer is on; later it opens

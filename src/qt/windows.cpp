@@ -40,6 +40,7 @@ void QtWindows::open_settings() {
                 .open_config_file = [this] { open_config_file(); },
             },
             services_.wording);
+        settings_->set_ring_unavailable(!services_.shows_ring);
         add_window_shortcuts(*settings_, [this] { services_.engine.send_quit(); });
         if (on_settings_built) on_settings_built(*settings_);
     }
@@ -128,6 +129,7 @@ class AppWindows final : public ShellWindows {
               .wording = platform.wording,
               .offered = platform.offered,
               .input_settings_pane = std::move(platform.input_settings_pane),
+              .shows_ring = platform.shows_ring,
           }) {
         MainTick& tick = services.tick;
         windows_.on_settings_built = [&tick](LiveWindow& window) {

@@ -48,6 +48,8 @@ struct WindowServices {
     // The platform's link to the settings pane that grants the input permission; empty where
     // there is no such pane (asking is then all the program can do).
     std::string input_settings_pane = {};
+    // Whether the session shows the steering circle (not in a Wayland session).
+    bool shows_ring = true;
 };
 
 // The Settings, Customize Buttons and Setup windows, each built on its first
@@ -99,6 +101,7 @@ struct PlatformWindows {
     PermissionWording wording = kAccessibilityWording;
     OfferedActions offered = {};
     std::string input_settings_pane = {};
+    bool shows_ring = true;
 };
 
 // The windows as the running program has them: the settings store writing the real settings file

@@ -15,6 +15,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -51,16 +52,19 @@ class ProgramRun {
   public:
     // The scenario runs on its own thread while the program runs; the program is asked to quit
     // when it returns. `prepare` runs first with the private application folder (to write a
-    // settings file). Returns the program's exit status.
+    // settings file). Returns the program's exit status. The home folder is a fresh one of its own
+    // unless `home` names one: a forked child that ends with _Exit never removes its own, so its
+    // parent makes it and removes it.
     static int run(const std::function<void(ProgramRun&)>& scenario,
-                   const std::function<void(const std::filesystem::path&)>& prepare = {}) {
-        ProgramRun program;
+                   const std::function<void(const std::filesystem::path&)>& prepare = {},
+                   const std::filesystem::path& home = {}) {
+        ProgramRun program(home);
         if (prepare) prepare(program.app_dir());
         return program.run_with(scenario);
     }
 
     [[nodiscard]] std::filesystem::path app_dir() const { return home_ / ".config" / "thumbrover"; }
-    [[nodiscard]] const std::filesystem::path& home() const { return home_.path(); }
+    [[nodiscard]] const std::filesystem::path& home() const { return home_; }
 
     // Runs `f` on the main thread and waits for it.
     void on_main(const std::function<void()>& f) {
@@ -127,9 +131,14 @@ class ProgramRun {
     }
 
   private:
-    ProgramRun() {
-        ::setenv("HOME", home_.path().c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (home_.path() / ".config").c_str(), 1);
+    explicit ProgramRun(const std::filesystem::path& home) {
+        if (home.empty()) {
+            home_ = own_home_.emplace().path();
+        } else {
+            home_ = home;
+        }
+        ::setenv("HOME", home_.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (home_ / ".config").c_str(), 1);
         std::filesystem::create_directories(app_dir());
     }
 
@@ -172,7 +181,8 @@ class ProgramRun {
         return status;
     }
 
-    TempDir home_;
+    std::optional<TempDir> own_home_;
+    std::filesystem::path home_;
     std::unique_ptr<VirtualPad> pad_;
     TrayMenu* tray_ = nullptr;
     std::atomic<bool> finished_{false};

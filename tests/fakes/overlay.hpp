@@ -46,6 +46,7 @@ class FakeOverlay final : public Overlay {
     // The id windows get; 0 for windows only the main thread can move.
     std::uint64_t native = 0;
     int pointer_queries = 0;
+    bool ring = true;
 
     std::unique_ptr<CircleWindow> build_circle(const CircleShape& shape) override {
         built.push_back(shape);
@@ -56,6 +57,7 @@ class FakeOverlay final : public Overlay {
         ++pointer_queries;
         return pointer;
     }
+    bool shows_ring() const override { return ring; }
 };
 
 class CountingCursor final : public Cursor {

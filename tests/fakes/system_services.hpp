@@ -10,24 +10,40 @@
 
 namespace thumbrover::fakes {
 
-// The login item as the system keeps it. `calls` shows what was asked ("enabled?", "register",
-// "unregister"); a set `refusal` makes every change fail with that text.
+// The login item as the system keeps it. `calls` shows what was asked ("enabled?", "state?",
+// "register", "unregister", "open login items"); a set `refusal` makes every change fail with
+// that text. `awaiting`: registered but switched off in the system's list; registering then
+// fails as the system's does, and unregistering clears it.
 class FakeLoginItem final : public LoginItem {
   public:
     bool on = false;
+    bool awaiting = false;
     std::optional<std::string> refusal;
+    std::optional<std::string> open_failure;
     std::vector<std::string> calls;
     std::vector<bool> requests;
 
     bool enabled() override {
         calls.emplace_back("enabled?");
-        return on;
+        return on && !awaiting;
+    }
+    LoginItemState state() override {
+        calls.emplace_back("state?");
+        if (awaiting) return LoginItemState::AwaitingApproval;
+        return on ? LoginItemState::On : LoginItemState::Off;
     }
     Result<void> set_enabled(bool enabled) override {
         calls.emplace_back(enabled ? "register" : "unregister");
         requests.push_back(enabled);
         if (refusal) return Error{*refusal};
+        if (enabled && awaiting) return Error{"already registered"};
         on = enabled;
+        if (!enabled) awaiting = false;
+        return {};
+    }
+    Result<void> open_approval() override {
+        calls.emplace_back("open login items");
+        if (open_failure) return Error{*open_failure};
         return {};
     }
 };

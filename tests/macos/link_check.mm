@@ -2,11 +2,13 @@
 // the SDK's stubs. Built only by that script; never run.
 #include <cstdio>
 
+#include "macos/activity.hpp"
 #include "macos/app_shell.hpp"
 #include "macos/cursor.hpp"
 #include "macos/desktop_actions.hpp"
 #include "macos/event_poster.hpp"
 #include "macos/gamepad.hpp"
+#include "macos/keyboard_layout.hpp"
 #include "macos/mouse_watcher.hpp"
 #include "macos/notifier.hpp"
 #include "macos/system_services.hpp"
@@ -20,6 +22,10 @@ int main() {
     monitor_controllers_in_background();
     const auto symbol = render_symbol("gamecontroller.fill", 16);
 
+    follow_keyboard_layout();
+    prepare_media_key_events();
+    SteeringActivity steering(begin_steering_activity);
+    steering.update(true);
     auto output = create_event_output();
     GameControllerGamepad gamepad;
     (void)gamepad.watch([](ControllerNews) {});
@@ -37,9 +43,11 @@ int main() {
     cursor.hide();
     cursor.show();
     (void)make_ring_window(nullptr);
+    (void)ring_window_properties(nullptr);
 
     AppServiceLoginItem login_item;
     (void)login_item.set_enabled(!login_item.enabled());
+    if (login_item.state() == LoginItemState::AwaitingApproval) (void)login_item.open_approval();
     AccessibilityPermission permission;
     if (!permission.granted()) permission.request();
     auto desktop = make_desktop();

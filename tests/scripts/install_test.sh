@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# `make install` copies the built, stripped programs and the desktop files and touches nothing
-# else in the build folder; `make uninstall` removes exactly those files again; without a build,
-# install says what to do instead of building.  install_test.sh SOURCE_DIR BUILD_DIR
+# `make install` copies the built, stripped programs, the desktop files, the manual pages and the
+# package documents and touches nothing else in the build folder; `make uninstall` removes exactly
+# those files again; without a build, install says what to do instead of building.
+#   install_test.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 src=$1
 bin=$2
@@ -26,8 +27,12 @@ DESTDIR=$root "$src/scripts/install" "$bin" >"$tmp/log" 2>&1 || fail "install fa
 changed=$(find "$bin" -mindepth 1 -path "$bin/Testing" -prune -o -newer "$tmp/before" ! -name install_manifest.txt -print | head -n5)
 [[ -z $changed ]] || fail "install changed the build folder: $changed"
 
-for file in bin/thumbrover bin/thumbroverctl share/applications/thumbrover.desktop \
-    share/icons/hicolor/scalable/apps/thumbrover.svg lib/systemd/user/thumbrover.service; do
+for file in bin/thumbrover bin/thumbroverctl share/applications/app.thumbrover.Thumbrover.desktop \
+    share/icons/hicolor/scalable/apps/thumbrover.svg lib/systemd/user/thumbrover.service \
+    share/man/man1/thumbrover.1.gz share/man/man1/thumbroverctl.1.gz \
+    share/doc/thumbrover/copyright share/doc/thumbrover/changelog.gz \
+    share/metainfo/app.thumbrover.Thumbrover.metainfo.xml \
+    lib/udev/rules.d/70-thumbrover-uinput.rules lib/modules-load.d/thumbrover-uinput.conf; do
     [[ -f $root$prefix/$file ]] || fail "not installed: $prefix/$file"
 done
 for program in thumbrover thumbroverctl; do
@@ -37,6 +42,9 @@ done
 grep -qx "ExecStart=$prefix/bin/thumbrover" "$root$prefix/lib/systemd/user/thumbrover.service" ||
     fail "the unit does not start $prefix/bin/thumbrover"
 [[ $("$root$prefix/bin/thumbrover" --version) == "thumbrover "* ]] || fail "the installed program does not run"
+grep -q '^KERNEL=="uinput", SUBSYSTEM=="misc", OPTIONS+="static_node=uinput", TAG+="uaccess"$' \
+    "$root$prefix/lib/udev/rules.d/70-thumbrover-uinput.rules" || fail "the udev rule does not give the seat /dev/uinput"
+grep -qx uinput "$root$prefix/lib/modules-load.d/thumbrover-uinput.conf" || fail "uinput is not loaded at boot"
 
 touch "$root$prefix/bin/not-ours"
 DESTDIR=$root "$src/scripts/uninstall" "$bin" >"$tmp/log" 2>&1 || fail "uninstall failed: $(tail -n3 "$tmp/log")"

@@ -13,6 +13,13 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 first_block=$(awk '/^```/ { if (inside) exit; inside = 1; next } inside' "$readme" |
     sed 's/[[:space:]]*#.*//' | sed '/^$/d')
 [[ $first_block == $'make run\nmake test' ]] || fail "the README does not start with make run / make test: $first_block"
+# ...and says where to type them.
+before_block=$(awk '/^```/ { exit } { print }' "$readme")
+[[ $before_block == *"in a clone of this repository"* || $before_block == *"In a clone of this repository"* ]] ||
+    fail "the README does not say where to type the two commands"
+# Until it is installed, the companion is reached by its path in the build folder.
+bare=$(grep -nE '(^|[^/])`thumbroverctl [a-z-]' "$readme")
+[[ -z $bare ]] || fail "the README calls thumbroverctl without build/: $bare"
 grep -Eq '^apt-get install -y make git|^sudo apt-get install -y make git' "$readme" ||
     fail "the README does not say how to get make and git on a minimal system"
 
@@ -31,6 +38,12 @@ while IFS= read -r line; do
         [[ -n $expected ]] || fail "$word has no expected output"
         [[ $(cat "$bin/readme-example.out") == "$expected" ]] ||
             fail "'$command' printed something else than $word expects"
+        # The text after the example explains the columns of what it prints.
+        after=$(awk -v example="$line" '$0 == example { found = 1 } found' "$readme" | sed -n '/^$/,/^## /p')
+        [[ $after == *'p1 p2 a b'* ]] || fail "the README does not explain the columns of '$command'"
+        for kind in $(awk '{ print $2 }' <<<"$expected" | sort -u); do
+            [[ $after == *"$kind"* ]] || fail "the README does not explain the $kind lines of '$command'"
+        done
     done
 done <<<"$examples"
 rm -f "$bin/readme-example.out"

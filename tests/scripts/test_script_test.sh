@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/test: runs ctest once (a failed test is never run again), hands back its exit status,
-# and removes its private home whatever the outcome.  test_script_test.sh SOURCE_DIR BUILD_DIR
+# fails a run whose tests leave something in their temporary folder, and removes its private home
+# and temporary folder whatever the outcome.  test_script_test.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 src=$1
 failures=0
@@ -14,17 +15,23 @@ cat >"$stub/ctest" <<'STUB'
 printf '%s\n' "$@" >"$RECORD_DIR/args"
 printf '%s\n' "$HOME" >"$RECORD_DIR/home"
 mkdir -p "$HOME/.config/thumbrover" && echo x >"$HOME/.config/thumbrover/config.toml" || exit 99
+[ -z "$STUB_LEAVE" ] || mkdir "${TMPDIR:-/tmp}/$STUB_LEAVE" || exit 98
 exit "$STUB_STATUS"
 STUB
 chmod +x "$stub/ctest"
 
-for status in 0 1 8; do
+# ctest's status, what its tests leave in their temporary folder, scripts/test's status.
+for case in "0||0" "1||1" "8||8" "0|thumbrover-test.abc|1" "8|thumbrover-test.abc|8"; do
+    IFS='|' read -r status leave expected <<<"$case"
     tmp=$(mktemp -d)
     record=$(mktemp -d)
-    TMPDIR=$tmp PATH="$stub:$PATH" RECORD_DIR=$record STUB_STATUS=$status \
-        "$src/scripts/test" somepreset -R Something >/dev/null 2>&1
+    TMPDIR=$tmp PATH="$stub:$PATH" RECORD_DIR=$record STUB_STATUS=$status STUB_LEAVE=$leave \
+        "$src/scripts/test" somepreset -R Something >"$record/out" 2>&1
     got=$?
-    [[ $got -eq $status ]] || fail "ctest ended with $status, scripts/test with $got"
+    [[ $got -eq $expected ]] || fail "ctest ended with $status, leaving '$leave': scripts/test with $got"
+    if [[ -n $leave ]]; then
+        grep -q "left behind.*$leave" "$record/out" || fail "the leftover $leave was not named: $(cat "$record/out")"
+    fi
     home=$(cat "$record/home" 2>/dev/null)
     [[ $home == "$tmp"/* ]] || fail "the tests did not run in a private home under TMPDIR: '$home'"
     [[ -e $home ]] && fail "the private home $home was left behind (ctest status $status)"

@@ -12,18 +12,18 @@ trap 'rm -rf "$home"' EXIT
 # ARGS | status | first line of standard output (a pattern) | first line of standard error
 cases=(
     "--version|0|^thumbroverctl [0-9]+\.[0-9]+\.[0-9]+$|"
-    "--help|0|^usage: thumbroverctl |"
-    "-h|0|^usage: thumbroverctl |"
-    "replay --help|0|^usage: thumbroverctl replay |"
-    "config --help|0|^usage: thumbroverctl config |"
-    "config check --help|0|^usage: thumbroverctl config |"
-    "demo --help|0|^usage: thumbroverctl demo |"
+    "--help|0|^Usage: thumbroverctl |"
+    "-h|0|^Usage: thumbroverctl |"
+    "replay --help|0|^Usage: thumbroverctl replay |"
+    "config --help|0|^Usage: thumbroverctl config |"
+    "config check --help|0|^Usage: thumbroverctl config |"
+    "demo --help|0|^Usage: thumbroverctl demo |"
     "|2||^thumbroverctl: a command is needed$"
     "--bogus|2||^thumbroverctl: unknown option \`--bogus\`$"
     "frobnicate|2||^thumbroverctl: unknown command \`frobnicate\`$"
     "replay --bogus|2||^thumbroverctl: unknown option \`--bogus\`$"
     "config check --bogus|2||^thumbroverctl: unknown option \`--bogus\`$"
-    "demo --bogus|2||^usage: thumbroverctl demo "
+    "demo --bogus|2||^Usage: thumbroverctl demo "
 )
 for case in "${cases[@]}"; do
     IFS='|' read -r args status out_pattern err_pattern <<<"$case"
@@ -38,7 +38,7 @@ for case in "${cases[@]}"; do
     else
         [[ -s $home/.out ]] && fail "'$args' printed on standard output: $(head -n1 "$home/.out")"
         head -n1 "$home/.err" | grep -Eq -- "$err_pattern" || fail "'$args' said: $(head -n1 "$home/.err")"
-        grep -q '^usage: ' "$home/.err" || fail "'$args' gave no usage line"
+        grep -q '^Usage: ' "$home/.err" || fail "'$args' gave no usage line"
     fi
     rm -f "$home/.out" "$home/.err"
     leftovers=$(ls -A "$home")

@@ -38,7 +38,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kUsage =
-    "usage: thumbroverctl demo [--screenshot FILE] [--home DIR] [--print-script] [SCRIPT]\n"
+    "Usage: thumbroverctl demo [--screenshot FILE] [--home DIR] [--print-script] [SCRIPT]\n"
     "Runs Thumbrover in the current X display with a virtual controller playing SCRIPT (or the\n"
     "built-in tour; --print-script shows it), in a private settings folder unless --home is "
     "given.\n";
@@ -48,6 +48,7 @@ struct Seen {
     int clicks = 0;
     int presses = 0;
     int releases = 0;
+    int motions = 0;  // all pointer motion over the window, a drag's included
     int drag_motions = 0;
     int wheel_up = 0;
     int wheel_down = 0;
@@ -66,6 +67,9 @@ class ProbeWindow final : public QWidget {
         label_ = new QLabel(this);
         label_->setAlignment(Qt::AlignCenter);
         label_->setWordWrap(true);
+        // The label covers the window; a child without mouse tracking would swallow the motion
+        // that comes with no button held.
+        label_->setAttribute(Qt::WA_TransparentForMouseEvents);
         QFont font = label_->font();
         font.setPointSize(18);
         label_->setFont(font);
@@ -83,6 +87,7 @@ class ProbeWindow final : public QWidget {
     }
     void mouseReleaseEvent(QMouseEvent* /*event*/) override { ++seen_.releases; }
     void mouseMoveEvent(QMouseEvent* event) override {
+        ++seen_.motions;
         if (event->buttons() & Qt::LeftButton) ++seen_.drag_motions;
     }
     void wheelEvent(QWheelEvent* event) override {
@@ -110,12 +115,14 @@ void print(const std::string& line) {
 std::string describe(const Seen& seen) {
     std::string out;
     const auto add = [&out](const std::string& part) { out += (out.empty() ? "" : ", ") + part; };
+    if (seen.motions > 0)
+        add(std::to_string(seen.motions) + " pointer motion" + (seen.motions == 1 ? "" : "s"));
     if (seen.presses > 0)
         add(std::to_string(seen.presses) + " button press" + (seen.presses == 1 ? "" : "es") +
             " (" + std::to_string(seen.clicks) + " left)");
     if (seen.releases > 0) add(std::to_string(seen.releases) + " release(s)");
     if (seen.drag_motions > 0)
-        add(std::to_string(seen.drag_motions) + " motions with the left button held (a drag)");
+        add(std::to_string(seen.drag_motions) + " of them with the left button held (a drag)");
     if (seen.wheel_up > 0) add(std::to_string(seen.wheel_up) + " wheel notches up");
     if (seen.wheel_down > 0) add(std::to_string(seen.wheel_down) + " wheel notches down");
     if (seen.wheel_left > 0) add(std::to_string(seen.wheel_left) + " wheel notches left");
@@ -137,12 +144,15 @@ class Director {
 
     // False when the run could not even begin.
     bool start() {
-        probe_.setGeometry(260, 140, 1400, 800);
+        // The whole screen: the pointer never leaves it, however far a slow machine lets the
+        // stick carry it, so every click and notch lands on the window that counts them.
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            probe_.setGeometry(screen->geometry());
         probe_.say("Waiting for the virtual controller…");
         probe_.show();
         probe_.raise();
         probe_.activateWindow();
-        QCursor::setPos(960, 540);
+        QCursor::setPos(probe_.geometry().center());
         auto pad = VirtualPad::plug_in();
         if (!pad) {
             diag(pad.error());
@@ -216,9 +226,13 @@ class Director {
             return;
         }
         const QPoint end = QCursor::pos();
+        // Where the ring came and went within the step, say both; otherwise what is on screen now.
+        const bool ring_now = steering_circle_visible().load();
         print("        pointer " + point_text(section_start_) + " -> " + point_text(end) +
-              "; seen by the window: " + describe(probe_.take()) +
-              (ring_seen_ ? "; ring shown" : ""));
+              "; seen by the window: " + describe(probe_.take()) + "; " +
+              (ring_now     ? "the ring is on screen"
+               : ring_seen_ ? "the ring showed, now hidden"
+                            : "no ring"));
         section_start_ = end;
         ring_seen_ = false;
     }

@@ -38,7 +38,7 @@ void MainTick::choose_interval() {
     if (parts_.controller.needs_ticks()) {
         want(parts_.controller.has_controller() ? kActiveInterval : kIdleInterval);
     }
-    if (circle_wanted_.load(std::memory_order_relaxed)) {
+    if (circle_wanted_.load(std::memory_order_relaxed) && parts_.circle.shows_ring()) {
         want(parts_.circle.follows_by_itself() ? kRingInterval : kActiveInterval);
     }
     if (visible(parts_.settings_window) || visible(parts_.setup_window)) want(kIdleInterval);

@@ -60,6 +60,9 @@ class CircleStep {
     virtual void update_circle(bool visible) = 0;
     // Whether the shown ring follows the pointer without the tick (the engine moves it).
     [[nodiscard]] virtual bool follows_by_itself() const { return false; }
+    // Whether there is a ring at all: where the session offers none, the engine's wish for one
+    // gives the tick nothing to do.
+    [[nodiscard]] virtual bool shows_ring() const { return true; }
 };
 
 // A window whose live rows (the permission state, the login checkbox, the controller row) follow

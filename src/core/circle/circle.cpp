@@ -96,6 +96,7 @@ SteeringCircle::SteeringCircle(Overlay& overlay, Cursor& cursor, const Clock& cl
     : overlay_(overlay), scale_(scale), target_(target), hider_(cursor, clock) {}
 
 void SteeringCircle::update_circle(bool visible) {
+    if (!overlay_.shows_ring()) return;
     if (visible) {
         if (!window_) {
             const CircleShape shape = circle_shape(scale_.get());

@@ -118,6 +118,7 @@ class SteeringCircle final : public CircleScaleTarget, public CircleStep {
     [[nodiscard]] bool has_window() const { return window_ != nullptr; }
     // Whether the shown ring is moved by the engine, so the tick need not place it.
     [[nodiscard]] bool follows_by_itself() const override { return following_; }
+    [[nodiscard]] bool shows_ring() const override { return overlay_.shows_ring(); }
     [[nodiscard]] const CursorHider& cursor_hider() const { return hider_; }
 
   private:

@@ -15,6 +15,11 @@ namespace thumbrover {
 [[nodiscard]] std::optional<CommandOutcome> program_command_line(
     std::span<const std::string_view> args);
 
+// The value of the last `--output=` among the arguments ("xtest" or "uinput" once the command
+// line has been accepted), or none.
+[[nodiscard]] std::optional<std::string_view> requested_output(
+    std::span<const std::string_view> args);
+
 // `thumbroverctl`'s own options and command word. None means that `args[0]` names a command
 // ("config", "replay", "demo") that takes the remaining words.
 [[nodiscard]] std::optional<CommandOutcome> ctl_command_line(

@@ -139,7 +139,8 @@ struct EngineCells {
         [](std::shared_ptr<EngineLink> link) { thumbrover::publish_engine_link(std::move(link)); };
     std::function<void(std::unique_ptr<MouseMotionSource>, EngineSender)> start_mouse_watcher =
         [](std::unique_ptr<MouseMotionSource> source, EngineSender sender) {
-            thumbrover::start_mouse_watcher(std::move(source), std::move(sender));
+            // A session without a readable global pointer has no source, and no watcher.
+            if (source) thumbrover::start_mouse_watcher(std::move(source), std::move(sender));
         };
     std::function<std::optional<std::string>()> battery_text = [] {
         return thumbrover::battery_text();

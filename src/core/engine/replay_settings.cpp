@@ -60,7 +60,7 @@ Result<Config> config_with_setting(const Config& config, std::string_view key,
 namespace {
 
 constexpr std::string_view kReplayUsage =
-    "usage: thumbroverctl replay [--config FILE] [--off] [SCENARIO]\n";
+    "Usage: thumbroverctl replay [--config FILE] [--off] [SCENARIO]\n";
 
 constexpr std::string_view kReplayHelp =
     "Runs the input engine on a timed scenario (a file, or standard input when SCENARIO is\n"

@@ -6,11 +6,18 @@
 
 namespace thumbrover {
 
-bool toggle_login_item(LoginItem& login_item, bool checked) {
+LoginItemState toggle_login_item(LoginItem& login_item, bool checked) {
+    if (checked && login_item.state() == LoginItemState::AwaitingApproval) {
+        // Registered already, so registering again could only fail; the user allows it in the
+        // system's list.
+        const Result<void> opened = login_item.open_approval();
+        if (!opened) diag("could not open the login items: " + opened.error());
+        return LoginItemState::AwaitingApproval;
+    }
     const Result<void> changed = login_item.set_enabled(checked);
-    if (changed) return checked;
-    diag("could not change the login item: " + changed.error());
-    return login_item.enabled();
+    if (!changed) diag("could not change the login item: " + changed.error());
+    // What the system made of it: a new registration may await approval too.
+    return login_item.state();
 }
 
 bool open_with_system(Desktop& desktop, const std::string& target) {

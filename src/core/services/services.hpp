@@ -7,10 +7,11 @@
 
 namespace thumbrover {
 
-// The login-item checkbox was clicked and now shows `checked`. Returns the state it must show
-// afterwards: `checked` when the system agreed, otherwise (after a line on standard error) what
-// the system really does, so the box never claims a state that is not so.
-[[nodiscard]] bool toggle_login_item(LoginItem& login_item, bool checked);
+// The login-item checkbox was clicked and now shows `checked`. Returns the state the system
+// keeps afterwards, for the box to show, so it never claims a state that is not so; a refusal
+// is reported on standard error. Ticking an item that awaits the user's approval opens the
+// system's list of login items instead of registering it again.
+[[nodiscard]] LoginItemState toggle_login_item(LoginItem& login_item, bool checked);
 
 // Opens a file, web address or settings link without waiting. A failure to start the opener is
 // reported on standard error; returns whether it started.

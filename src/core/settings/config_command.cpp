@@ -7,7 +7,7 @@ namespace thumbrover {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: thumbroverctl config defaults\n"
+    "Usage: thumbroverctl config defaults\n"
     "       thumbroverctl config check [FILE]\n"
     "       thumbroverctl config normalize [FILE]\n";
 
@@ -46,6 +46,13 @@ CommandOutcome run_config_command(std::span<const std::string_view> args,
 
     const std::filesystem::path file = rest.empty() ? default_file : std::filesystem::path(rest[0]);
     ConfigReading reading = read_config(file);
+    // A new account has no settings file until the program first writes one; that is no mistake.
+    // A file named on the command line must exist, though.
+    if (reading.status == ConfigStatus::Missing && rest.empty()) {
+        const std::string note = file.string() + ": no settings file yet; the defaults are in use";
+        if (command == "check") return {0, note + "\n", ""};
+        return {0, "", diag_line(note)};
+    }
     if (reading.status != ConfigStatus::Loaded)
         return {1, "", diag_line(file.string() + ": " + reading.problem)};
     if (command == "check") return {0, file.string() + ": ok\n", ""};

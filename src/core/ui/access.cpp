@@ -38,4 +38,16 @@ StatusSymbol access_symbol(AccessState state) {
     return kSymbolWarning;
 }
 
+LoginCheckbox login_checkbox(LoginItemState state) {
+    switch (state) {
+        case LoginItemState::On:
+            return {CheckMark::Checked, {}};
+        case LoginItemState::AwaitingApproval:
+            return {CheckMark::Mixed, kLoginAwaitingApproval};
+        case LoginItemState::Off:
+            break;
+    }
+    return {CheckMark::Unchecked, {}};
+}
+
 }  // namespace thumbrover

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/system_services.hpp"
+
 namespace thumbrover {
 
 // Whether the program could post input events when it started. The system applies a newly granted
@@ -69,7 +71,18 @@ struct PermissionWording {
     // Whether a button beside a missing permission leads to where it is granted; without one,
     // the missing texts say what to do instead.
     bool has_settings_pane;
+    // Whether the program takes up a permission given while it runs, so that no restart is ever
+    // needed (/dev/uinput on Linux); the system applies macOS's Accessibility only at the next
+    // start.
+    bool takes_effect_at_once = false;
 };
+
+// The answer recorded at start, as the permission rows weigh it: none where a permission given
+// later takes effect at once.
+[[nodiscard]] inline std::optional<bool> weighed_start(std::optional<bool> trusted_at_start,
+                                                       const PermissionWording& wording) {
+    return wording.takes_effect_at_once ? std::nullopt : trusted_at_start;
+}
 
 inline constexpr PermissionWording kAccessibilityWording{
     .setup_title = "Accessibility",
@@ -106,5 +119,24 @@ inline constexpr PermissionWording kXDisplayWording{
         "extension), the pointer will not move",
     .has_settings_pane = false,
 };
+
+// The login-item checkbox of the Settings and Setup windows. An item awaiting approval shows as
+// neither on nor off: it is registered, but will not start until the user allows it in the
+// system's list of login items, which clicking the box opens.
+enum class CheckMark : std::uint8_t { Unchecked = 0, Checked = 1, Mixed = 2 };
+
+struct LoginCheckbox {
+    CheckMark mark = CheckMark::Unchecked;
+    // Plain text; empty for none.
+    std::string_view tooltip;
+
+    friend bool operator==(const LoginCheckbox&, const LoginCheckbox&) = default;
+};
+
+inline constexpr std::string_view kLoginAwaitingApproval =
+    "Switched off in System Settings \u203a General \u203a Login Items. Click to open them and "
+    "allow Thumbrover there.";
+
+[[nodiscard]] LoginCheckbox login_checkbox(LoginItemState state);
 
 }  // namespace thumbrover

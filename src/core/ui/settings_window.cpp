@@ -27,7 +27,7 @@ std::array<SliderRow, kSliderCount> settings_restore_defaults(SettingsStore& sto
 
 SettingsAccessRow settings_access_row(bool trusted_now, std::optional<bool> trusted_at_start,
                                       const PermissionWording& wording) {
-    const AccessState state = access_state(trusted_now, trusted_at_start);
+    const AccessState state = access_state(trusted_now, weighed_start(trusted_at_start, wording));
     std::string_view text = wording.settings_off;
     if (state == AccessState::Granted) text = wording.settings_on;
     if (state == AccessState::RestartNeeded) text = wording.settings_restart;
@@ -36,8 +36,10 @@ SettingsAccessRow settings_access_row(bool trusted_now, std::optional<bool> trus
 }
 
 SettingsSystemRows settings_system_rows(bool trusted_now, std::optional<bool> trusted_at_start,
-                                        bool login_item_enabled, const PermissionWording& wording) {
-    return {settings_access_row(trusted_now, trusted_at_start, wording), login_item_enabled};
+                                        LoginItemState login_item,
+                                        const PermissionWording& wording) {
+    return {settings_access_row(trusted_now, trusted_at_start, wording),
+            login_checkbox(login_item)};
 }
 
 }  // namespace thumbrover

@@ -30,6 +30,12 @@ inline constexpr std::string_view kTrademark =
     "Xbox is a trademark of Microsoft Corporation. Thumbrover is not affiliated with or endorsed "
     "by Microsoft.";
 
+// Beside the circle-size slider where the session lets no program draw at the pointer.
+inline constexpr std::string_view kRingUnavailable =
+    "Wayland lets no program draw at the pointer, so the steering circle is not shown.";
+// The slider that note belongs to.
+inline constexpr std::string_view kCircleSizeField = "circle_scale";
+
 inline constexpr std::string_view kAccessOn = kAccessibilityWording.settings_on;
 inline constexpr std::string_view kAccessRestart = kAccessibilityWording.settings_restart;
 inline constexpr std::string_view kAccessOff = kAccessibilityWording.settings_off;
@@ -73,13 +79,13 @@ struct SettingsAccessRow {
 // Everything the periodic refresh updates: the Accessibility row and the login checkbox.
 struct SettingsSystemRows {
     SettingsAccessRow access;
-    bool login_checked;
+    LoginCheckbox login;
 
     friend bool operator==(const SettingsSystemRows&, const SettingsSystemRows&) = default;
 };
 
 [[nodiscard]] SettingsSystemRows settings_system_rows(
-    bool trusted_now, std::optional<bool> trusted_at_start, bool login_item_enabled,
+    bool trusted_now, std::optional<bool> trusted_at_start, LoginItemState login_item,
     const PermissionWording& wording = kAccessibilityWording);
 
 }  // namespace thumbrover

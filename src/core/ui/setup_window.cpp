@@ -9,7 +9,7 @@ namespace thumbrover {
 SetupAccessRow setup_access_row(bool trusted_now, TrustAtStart& at_start,
                                 const PermissionWording& wording) {
     at_start.record(trusted_now);
-    const AccessState state = access_state(trusted_now, at_start.get());
+    const AccessState state = access_state(trusted_now, weighed_start(at_start.get(), wording));
     switch (state) {
         case AccessState::RestartNeeded:
             return {state, access_symbol(state), wording.setup_restart, false, true};
@@ -32,10 +32,10 @@ SetupControllerRow setup_controller_row(const std::optional<std::string>& name,
 
 SetupRows setup_rows(bool trusted_now, TrustAtStart& at_start,
                      const std::optional<std::string>& controller_name,
-                     const std::optional<std::string>& battery, bool login_item_enabled,
+                     const std::optional<std::string>& battery, LoginItemState login_item,
                      const PermissionWording& wording) {
     return {setup_access_row(trusted_now, at_start, wording),
-            setup_controller_row(controller_name, battery), login_item_enabled};
+            setup_controller_row(controller_name, battery), login_checkbox(login_item)};
 }
 
 bool setup_startup_check(bool trusted_now, TrustAtStart& at_start,

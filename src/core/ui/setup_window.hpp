@@ -59,7 +59,7 @@ struct SetupControllerRow {
 struct SetupRows {
     SetupAccessRow access;
     SetupControllerRow controller;
-    bool login_checked;
+    LoginCheckbox login;
 
     friend bool operator==(const SetupRows&, const SetupRows&) = default;
 };
@@ -75,7 +75,7 @@ struct SetupRows {
 [[nodiscard]] SetupRows setup_rows(bool trusted_now, TrustAtStart& at_start,
                                    const std::optional<std::string>& controller_name,
                                    const std::optional<std::string>& battery,
-                                   bool login_item_enabled,
+                                   LoginItemState login_item,
                                    const PermissionWording& wording = kAccessibilityWording);
 
 // The first tick's check: records the trust at start, says on standard error whether access is

@@ -235,8 +235,10 @@ class ElsewherePoller final : public ControllerPollStep {
 class PacedCircle final : public CircleStep {
   public:
     bool follows = false;
+    bool ring = true;
     void update_circle(bool /*visible*/) override {}
     bool follows_by_itself() const override { return follows; }
+    bool shows_ring() const override { return ring; }
 };
 
 class PacedUpdate final : public UpdateStep {
@@ -255,9 +257,12 @@ TEST(TickPacing, StopsWhenTheControllerIsReadElsewhereAndNothingElseNeedsIt) {
         bool settings_visible;
         std::optional<milliseconds> update;
         std::optional<milliseconds> interval;
+        bool ring = true;
     };
     const Case cases[] = {
         {"nothing at all", false, false, false, std::nullopt, std::nullopt},
+        {"a ring wanted where the session has none", true, false, false, std::nullopt, std::nullopt,
+         false},
         {"a ring that follows by itself", true, true, false, std::nullopt, MainTick::kRingInterval},
         {"a ring the tick moves", true, false, false, std::nullopt, MainTick::kActiveInterval},
         {"a ring gone, its window kept", false, true, false, std::nullopt, std::nullopt},
@@ -273,6 +278,7 @@ TEST(TickPacing, StopsWhenTheControllerIsReadElsewhereAndNothingElseNeedsIt) {
         ElsewherePoller poller;
         PacedCircle circle;
         circle.follows = c.follows;
+        circle.ring = c.ring;
         PacedUpdate update;
         update.wanted = c.update;
         std::atomic<bool> wanted{c.circle};

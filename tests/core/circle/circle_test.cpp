@@ -116,6 +116,18 @@ TEST_F(SteeringCircleTest, ARingTheEngineCanMoveIsPlacedOnceAndThenLeftToIt) {
     EXPECT_FALSE(circle.follows_by_itself());
 }
 
+TEST_F(SteeringCircleTest, ASessionWithoutARingBuildsNothingAndNeverHidesTheCursor) {
+    overlay.ring = false;
+    for (const bool wanted : {true, true, false, true}) {
+        clock.t += 300ms;
+        circle.update_circle(wanted);
+    }
+    EXPECT_TRUE(overlay.log.empty());
+    EXPECT_EQ(overlay.pointer_queries, 0);
+    EXPECT_EQ(cursor.hides, 0);
+    EXPECT_FALSE(circle.shows_ring());
+}
+
 TEST_F(SteeringCircleTest, ShowsCentredOnThePointerAndFollowsIt) {
     circle.update_circle(true);
     EXPECT_EQ(overlay.log, (Lines{"build 36.000000", "move 82.000000,182.000000", "show"}));

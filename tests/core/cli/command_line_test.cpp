@@ -28,7 +28,7 @@ void expect_answer(const std::optional<CommandOutcome>& answer, const Case& c) {
 }
 
 TEST(ProgramCommandLine, AnswersHelpAndVersionAndRefusesEverythingElse) {
-    const std::string usage = "usage: thumbrover [--help | --version]\n";
+    const std::string usage = "Usage: thumbrover [--help | --version | --output=xtest|uinput]\n";
     const std::string version = "thumbrover " THUMBROVER_VERSION "\n";
     const Case cases[] = {
         {{}, true, 0, "", ""},
@@ -44,6 +44,15 @@ TEST(ProgramCommandLine, AnswersHelpAndVersionAndRefusesEverythingElse) {
         {{"settings"}, false, 2, "", "thumbrover: unexpected argument `settings`\n" + usage},
         {{"-"}, false, 2, "", "thumbrover: unexpected argument `-`\n" + usage},
         {{""}, false, 2, "", "thumbrover: unexpected argument ``\n" + usage},
+        {{"--output=uinput"}, true, 0, "", ""},
+        {{"--output=xtest", "--output=uinput"}, true, 0, "", ""},
+        {{"--output=uinput", "--version"}, false, 0, version, ""},
+        {{"--output=wayland"},
+         false,
+         2,
+         "",
+         "thumbrover: unknown output `wayland` (xtest or uinput)\n" + usage},
+        {{"--output"}, false, 2, "", "thumbrover: unknown option `--output`\n" + usage},
         {{"--restore-cursorx"},
          false,
          2,
@@ -57,15 +66,18 @@ TEST(ProgramCommandLine, AnswersHelpAndVersionAndRefusesEverythingElse) {
     const auto exact = program_command_line(std::vector<std::string_view>{"--version"});
     ASSERT_TRUE(exact.has_value());
     EXPECT_EQ(exact->out, version) << "one line, as scripts read it";
+    const std::vector<std::string_view> two{"--output=xtest", "--output=uinput"};
+    EXPECT_EQ(requested_output(two), "uinput") << "the last one counts";
+    EXPECT_EQ(requested_output(std::vector<std::string_view>{}), std::nullopt);
 }
 
 TEST(CtlCommandLine, AnswersItsOwnOptionsAndPassesCommandsOn) {
-    const std::string usage = "usage: thumbroverctl [--help | --version] COMMAND [ARGS]\n";
+    const std::string usage = "Usage: thumbroverctl [--help | --version] COMMAND [ARGS]\n";
     const Case cases[] = {
         {{"config", "check"}, true, 0, "", ""},
         {{"replay", "--help"}, true, 0, "", ""},
         {{"demo"}, true, 0, "", ""},
-        {{"--help"}, false, 0, usage + "\ncommands:\n", ""},
+        {{"--help"}, false, 0, usage + "Checks Thumbrover", ""},
         {{"-h", "config"}, false, 0, usage, ""},
         {{"help"}, false, 0, usage, ""},
         {{"--version"}, false, 0, "thumbroverctl " THUMBROVER_VERSION "\n", ""},

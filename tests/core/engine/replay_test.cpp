@@ -202,7 +202,7 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
         bool help = false;
     };
     constexpr std::string_view kUsage =
-        "usage: thumbroverctl replay [--config FILE] [--off] [SCENARIO]\n";
+        "Usage: thumbroverctl replay [--config FILE] [--off] [SCENARIO]\n";
     const Case cases[] = {
         {{scenario}, 0, "0 ButtonDown 0 0 0 0\n", ""},
         {{"--config", right, scenario}, 0, "0 ButtonDown 1 0 0 0\n", ""},
@@ -211,9 +211,9 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
         {{"--off", "-"}, 0, "0 SetEnabled 1 0 0 0\n0 Rumble 0 0 0 0\n", ""},
         {{"--config", bad, scenario}, 1, "", "thumbroverctl: " + bad + ": "},
         {{"--config", missing, scenario}, 1, "", "thumbroverctl: " + missing + ": "},
-        {{"--config"}, 2, "", "thumbroverctl: `--config` needs a settings file\nusage: "},
-        {{"--fast"}, 2, "", "thumbroverctl: unknown option `--fast`\nusage: "},
-        {{scenario, "--fast"}, 2, "", "thumbroverctl: unknown option `--fast`\nusage: "},
+        {{"--config"}, 2, "", "thumbroverctl: `--config` needs a settings file\nUsage: "},
+        {{"--fast"}, 2, "", "thumbroverctl: unknown option `--fast`\nUsage: "},
+        {{scenario, "--fast"}, 2, "", "thumbroverctl: unknown option `--fast`\nUsage: "},
         {{scenario, scenario}, 2, "", "thumbroverctl: only one scenario"},
         {{"--off", "--help", "--fast"}, 0, "", "", true},
         {{"-h"}, 0, "", "", true},

@@ -18,35 +18,62 @@ using fakes::FakeDesktop;
 using fakes::FakeLoginItem;
 using fakes::RecordingEngine;
 
-TEST(ToggleLoginItem, TheBoxKeepsTheClickWhenTheSystemAgreesAndShowsTheTruthOtherwise) {
+TEST(ToggleLoginItem, TheBoxShowsWhatTheSystemKeepsAndAnItemAwaitingApprovalIsNeverRegistered) {
+    using enum LoginItemState;
     struct Case {
-        bool system_before;
+        bool on_before;
+        bool awaiting;
         bool clicked;
         std::optional<std::string> refusal;
-        bool shown_after;
+        std::optional<std::string> open_failure;
+        LoginItemState shown_after;
         Lines calls;
         std::string error;
     };
     const Case cases[] = {
-        {false, true, std::nullopt, true, {"register"}, ""},
-        {true, false, std::nullopt, false, {"unregister"}, ""},
+        {false, false, true, std::nullopt, std::nullopt, On, {"state?", "register", "state?"}, ""},
+        {true, false, false, std::nullopt, std::nullopt, Off, {"unregister", "state?"}, ""},
         {false,
+         false,
          true,
          "Operation not permitted",
-         false,
-         {"register", "enabled?"},
+         std::nullopt,
+         Off,
+         {"state?", "register", "state?"},
          "thumbrover: could not change the login item: Operation not permitted\n"},
         {true,
          false,
+         false,
          "Read-only file system",
-         true,
-         {"unregister", "enabled?"},
+         std::nullopt,
+         On,
+         {"unregister", "state?"},
          "thumbrover: could not change the login item: Read-only file system\n"},
+        // Switched off in the system's list: ticking opens that list, unticking unregisters.
+        {true,
+         true,
+         true,
+         std::nullopt,
+         std::nullopt,
+         AwaitingApproval,
+         {"state?", "open login items"},
+         ""},
+        {true,
+         true,
+         true,
+         std::nullopt,
+         "no settings",
+         AwaitingApproval,
+         {"state?", "open login items"},
+         "thumbrover: could not open the login items: no settings\n"},
+        {true, true, false, std::nullopt, std::nullopt, Off, {"unregister", "state?"}, ""},
     };
     for (const Case& c : cases) {
         FakeLoginItem item;
-        item.on = c.system_before;
+        item.on = c.on_before;
+        item.awaiting = c.awaiting;
         item.refusal = c.refusal;
+        item.open_failure = c.open_failure;
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(toggle_login_item(item, c.clicked), c.shown_after);
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.error);

@@ -75,13 +75,28 @@ TEST_F(ConfigCommand, MistakesAndUnreadableFilesFailWithTheReport) {
         EXPECT_EQ(o.out, "");
         EXPECT_EQ(o.err, report);
 
-        const CommandOutcome missing = run({command});
+        const fs::path absent = tmp_ / "absent.toml";
+        const CommandOutcome missing = run({command, absent.string()});
         EXPECT_EQ(missing.status, 1);
         EXPECT_EQ(missing.err,
-                  "thumbroverctl: " + default_file_.string() + ": No such file or directory\n");
+                  "thumbroverctl: " + absent.string() + ": No such file or directory\n");
     }
     EXPECT_EQ(run({"check", tmp_.path().string()}).err,
               "thumbroverctl: " + tmp_.path().string() + ": Is a directory\n");
+}
+
+TEST_F(ConfigCommand, ANewAccountWithoutASettingsFileUsesTheDefaults) {
+    const std::string note =
+        default_file_.string() + ": no settings file yet; the defaults are in use";
+    const CommandOutcome check = run({"check"});
+    EXPECT_EQ(check.status, 0);
+    EXPECT_EQ(check.out, note + "\n");
+    EXPECT_EQ(check.err, "");
+    const CommandOutcome normalized = run({"normalize"});
+    EXPECT_EQ(normalized.status, 0);
+    EXPECT_EQ(normalized.out, "");
+    EXPECT_EQ(normalized.err, "thumbroverctl: " + note + "\n");
+    EXPECT_FALSE(fs::exists(default_file_));
 }
 
 TEST_F(ConfigCommand, WrongUsageExitsWithTwo) {
@@ -97,13 +112,13 @@ TEST_F(ConfigCommand, WrongUsageExitsWithTwo) {
         EXPECT_EQ(o.status, 2);
         EXPECT_EQ(o.out, "");
         EXPECT_TRUE(o.err.starts_with("thumbroverctl: ")) << o.err;
-        EXPECT_NE(o.err.find("usage: thumbroverctl config"), std::string::npos);
+        EXPECT_NE(o.err.find("Usage: thumbroverctl config"), std::string::npos);
     }
     for (const std::vector<std::string_view>& help :
          {std::vector<std::string_view>{"--help"}, {"check", "--help"}, {"defaults", "-h"}}) {
         const CommandOutcome o = run(help);
         EXPECT_EQ(o.status, 0);
-        EXPECT_TRUE(o.out.starts_with("usage: thumbroverctl config")) << o.out;
+        EXPECT_TRUE(o.out.starts_with("Usage: thumbroverctl config")) << o.out;
         EXPECT_EQ(o.err, "");
     }
     // A file named like an option stays reachable the usual way.

@@ -188,14 +188,15 @@ TEST(SettingsWindow, AccessibilityRowAndLoginCheckbox) {
          "Accessibility access is off", true},
     };
     for (const Case& c : cases) {
-        for (bool login : {false, true}) {
+        for (const LoginItemState login :
+             {LoginItemState::Off, LoginItemState::On, LoginItemState::AwaitingApproval}) {
             const SettingsSystemRows rows = settings_system_rows(c.now, c.at_start, login);
             EXPECT_EQ(rows.access.state, c.state);
             EXPECT_EQ(rows.access.symbol.name, c.symbol);
             EXPECT_EQ(rows.access.symbol.tint, c.tint);
             EXPECT_EQ(rows.access.text, c.text);
             EXPECT_EQ(rows.access.button_visible, c.button);
-            EXPECT_EQ(rows.login_checked, login);
+            EXPECT_EQ(rows.login, login_checkbox(login));
         }
     }
 }

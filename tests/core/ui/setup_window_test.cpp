@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/settings/app_folder.hpp"
+#include "core/ui/settings_window.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -82,6 +83,13 @@ TEST(SetupWindow, GrantingAccessWhileRunningAsksForARestart) {
     EXPECT_EQ(row.state, AccessState::RestartNeeded);
     EXPECT_EQ(row.symbol.tint, Tint::Orange);
     EXPECT_TRUE(row.restart_row_visible);
+    // A permission the program takes up at once goes straight to granted, in both windows.
+    PermissionWording at_once = kXDisplayWording;
+    at_once.takes_effect_at_once = true;
+    const SetupAccessRow live = setup_access_row(true, cell, at_once);
+    EXPECT_EQ(live.state, AccessState::Granted);
+    EXPECT_FALSE(live.restart_row_visible);
+    EXPECT_EQ(settings_access_row(true, false, at_once).state, AccessState::Granted);
 }
 
 TEST(SetupWindow, ControllerRowTexts) {
@@ -108,8 +116,14 @@ TEST(SetupWindow, ControllerRowTexts) {
         EXPECT_EQ(row.bluetooth_visible, c.bluetooth);
     }
     TrustAtStart cell;
-    EXPECT_TRUE(setup_rows(true, cell, std::nullopt, std::nullopt, true).login_checked);
-    EXPECT_FALSE(setup_rows(true, cell, std::nullopt, std::nullopt, false).login_checked);
+    // Registered but switched off in the system's list shows as neither, with the way out.
+    const std::pair<LoginItemState, LoginCheckbox> logins[] = {
+        {LoginItemState::Off, {CheckMark::Unchecked, {}}},
+        {LoginItemState::On, {CheckMark::Checked, {}}},
+        {LoginItemState::AwaitingApproval, {CheckMark::Mixed, kLoginAwaitingApproval}},
+    };
+    for (const auto& [state, shown] : logins)
+        EXPECT_EQ(setup_rows(true, cell, std::nullopt, std::nullopt, state).login, shown);
 }
 
 TEST(SetupWindow, StartupCheckOpensTheWindowUnlessGrantedAndFinished) {

@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -174,9 +175,9 @@ TEST(Process, OptionsAreAnsweredBeforeAnythingIsCreated) {
         std::string err_start;
     };
     const Case cases[] = {
-        {{"--help"}, 0, "usage: thumbrover [--help | --version]\n", ""},
+        {{"--help"}, 0, "Usage: thumbrover [--help | --version | --output=xtest|uinput]\n", ""},
         {{"--version"}, 0, "thumbrover ", ""},
-        {{"--bogus"}, 2, "", "thumbrover: unknown option `--bogus`\nusage: thumbrover "},
+        {{"--bogus"}, 2, "", "thumbrover: unknown option `--bogus`\nUsage: thumbrover "},
         {{"--help", "-x"}, 2, "", "thumbrover: unknown option `-x`\n"},
         {{"show"}, 2, "", "thumbrover: unexpected argument `show`\n"},
     };
@@ -208,6 +209,27 @@ TEST(Process, WithoutAnXDisplayItSaysSoAndEnds) {
     Started program({}, {"DISPLAY"});
     EXPECT_EQ(program.wait(10s), 1);
     EXPECT_THAT(program.errors(), ::testing::HasSubstr("thumbrover: no X display"));
+}
+
+TEST(Process, InAWaylandSessionItPostsThroughUinputAndWaitsForAccessWithoutEnding) {
+    // The windows still come up on the test's X display; only the output differs.
+    Started program({}, {}, {"WAYLAND_DISPLAY=wayland-thumbrover-test", "QT_QPA_PLATFORM=xcb"});
+    ASSERT_TRUE(program.comes_up()) << program.errors();
+    ASSERT_TRUE(testing::wait_until(
+        [&] { return program.errors().find("/dev/uinput") != std::string::npos; }, 10s))
+        << program.errors();
+    const std::string errors = program.errors();
+    EXPECT_THAT(errors, ::testing::HasSubstr("thumbrover: posting input through uinput: this is "
+                                             "a Wayland session (WAYLAND_DISPLAY is set)\n"));
+    // A machine may give root /dev/uinput; without it, the line says what to run.
+    if (::access("/dev/uinput", R_OK | W_OK) != 0) {
+        EXPECT_THAT(errors, ::testing::HasSubstr("thumbrover: the pointer will not move: "
+                                                 "/dev/uinput is "));
+        EXPECT_THAT(errors, ::testing::HasSubstr("; to fix it, run: sudo "));
+    }
+    EXPECT_THAT(errors, ::testing::Not(::testing::HasSubstr("XTEST")));
+    EXPECT_TRUE(program.running()) << errors;
+    EXPECT_EQ(program.terminate(), 0) << program.errors();
 }
 
 TEST(Process, TerminationInterruptAndHangUpEndItNormally) {

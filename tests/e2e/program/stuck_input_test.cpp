@@ -66,8 +66,9 @@ bool holds_everything(Display* d) {
 }
 
 // The program's process: holds everything, says so on `report`, then ends the way the case asks
-// or waits for the signal that ends it. Never returns.
-[[noreturn]] void run_and_hold(const Case& c, int report) {
+// or waits for the signal that ends it, in the home folder its parent made and removes. Never
+// returns.
+[[noreturn]] void run_and_hold(const Case& c, int report, const std::filesystem::path& home) {
     const int status = ProgramRun::run(
         [&](ProgramRun& program) {
             program.set_button(testing::kButtonA, true);
@@ -103,7 +104,7 @@ bool holds_everything(Display* d) {
             while (!quit_flag().load())
                 std::this_thread::sleep_for(10ms);
         },
-        bind_everything);
+        bind_everything, home);
     std::_Exit(status);
 }
 
@@ -118,11 +119,12 @@ TEST_P(StuckInput, NothingStaysHeldAfterTheProgramLetsGoOrEnds) {
     const Case& c = GetParam();
     int report[2];
     ASSERT_EQ(::pipe(report), 0);
+    const testing::TempDir child_home;
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::close(report[0]);
-        run_and_hold(c, report[1]);
+        run_and_hold(c, report[1], child_home.path());
     }
     ::close(report[1]);
     const auto end_child = [child](int signal_number) {

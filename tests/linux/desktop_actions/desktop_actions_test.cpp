@@ -116,6 +116,27 @@ class ShellStandIn : public QObject {
     }
 };
 
+// KWin's virtual keyboard (Plasma on Wayland), shown and hidden through its "active" property.
+class KwinKeyboardStandIn : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.kwin.VirtualKeyboard")
+    Q_PROPERTY(bool available READ is_available)
+    Q_PROPERTY(bool enabled READ is_enabled WRITE set_enabled)
+    Q_PROPERTY(bool active READ is_active WRITE set_active)
+  public:
+    bool enabled = false;
+    bool active = false;
+    int writes = 0;
+    [[nodiscard]] bool is_available() const { return true; }
+    [[nodiscard]] bool is_enabled() const { return enabled; }
+    [[nodiscard]] bool is_active() const { return active; }
+    void set_enabled(bool on) { enabled = on; }
+    void set_active(bool on) {
+        active = on;
+        ++writes;
+    }
+};
+
 class DesktopServicesTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { testing::core_app(); }
@@ -161,6 +182,27 @@ TEST_F(DesktopServicesTest, OnboardIsToggledWhenItRuns) {
 
     bus.unregisterService("org.onboard.Onboard");
     bus.unregisterObject("/org/onboard/Onboard/Keyboard");
+}
+
+TEST_F(DesktopServicesTest, KwinsVirtualKeyboardIsEnabledShownThenHidden) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    KwinKeyboardStandIn keyboard;
+    ASSERT_TRUE(
+        bus.registerObject("/VirtualKeyboard", &keyboard, QDBusConnection::ExportAllProperties));
+    ASSERT_TRUE(bus.registerService("org.kde.KWin"));
+
+    RecordingNotifier notifier;
+    LinuxDesktopActions actions(notifier);
+    ASSERT_TRUE(actions.show_on_screen_keyboard().ok());
+    EXPECT_TRUE(serve_until([&] { return keyboard.writes == 1; }));
+    EXPECT_TRUE(keyboard.enabled && keyboard.active);
+    ASSERT_TRUE(actions.show_on_screen_keyboard().ok());
+    EXPECT_TRUE(serve_until([&] { return keyboard.writes == 2; }));
+    EXPECT_FALSE(keyboard.active);
+    EXPECT_TRUE(notifier.wait_for(1, 200ms).empty());
+
+    bus.unregisterService("org.kde.KWin");
+    bus.unregisterObject("/VirtualKeyboard");
 }
 
 TEST_F(DesktopServicesTest, GnomeShellsOverviewIsShownThenHidden) {

@@ -3,12 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "macos/key_layout.hpp"
 #include "recording_sink.hpp"
 
 namespace thumbrover {
@@ -116,26 +118,27 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"MoveWithLeftHeldDrags",
                     {kLeftDown},
                     cmd(CommandKind::Move, 0, 0, 1, 2),
-                    {mouse(T::LeftMouseDragged, 101, 102, 0, std::nullopt, MacEvent::Delta{1, 2})}},
-        CommandCase{
-            "MoveWithRightHeldDrags",
-            {kRightDown},
-            cmd(CommandKind::Move, 0, 0, 1, 0),
-            {mouse(T::RightMouseDragged, 101, 100, 1, std::nullopt, MacEvent::Delta{1, 0})}},
-        CommandCase{
-            "MoveWithMiddleHeldDrags",
-            {kMiddleDown},
-            cmd(CommandKind::Move, 0, 0, 0, 1),
-            {mouse(T::OtherMouseDragged, 100, 101, 2, std::nullopt, MacEvent::Delta{0, 1})}},
+                    {mouse(T::LeftMouseDragged, 101, 102, 0, 1, MacEvent::Delta{1, 2})}},
+        CommandCase{"MoveWithRightHeldDrags",
+                    {kRightDown},
+                    cmd(CommandKind::Move, 0, 0, 1, 0),
+                    {mouse(T::RightMouseDragged, 101, 100, 1, 1, MacEvent::Delta{1, 0})}},
+        CommandCase{"MoveWithMiddleHeldDrags",
+                    {kMiddleDown},
+                    cmd(CommandKind::Move, 0, 0, 0, 1),
+                    {mouse(T::OtherMouseDragged, 100, 101, 2, 1, MacEvent::Delta{0, 1})}},
         CommandCase{"LeftDragWinsOverRightAndMiddle",
                     {kMiddleDown, kRightDown, kLeftDown},
                     cmd(CommandKind::Move, 0, 0, 1, 1),
-                    {mouse(T::LeftMouseDragged, 101, 101, 0, std::nullopt, MacEvent::Delta{1, 1})}},
-        CommandCase{
-            "RightDragWinsOverMiddle",
-            {kMiddleDown, kRightDown},
-            cmd(CommandKind::Move, 0, 0, 1, 1),
-            {mouse(T::RightMouseDragged, 101, 101, 1, std::nullopt, MacEvent::Delta{1, 1})}},
+                    {mouse(T::LeftMouseDragged, 101, 101, 0, 1, MacEvent::Delta{1, 1})}},
+        CommandCase{"RightDragWinsOverMiddle",
+                    {kMiddleDown, kRightDown},
+                    cmd(CommandKind::Move, 0, 0, 1, 1),
+                    {mouse(T::RightMouseDragged, 101, 101, 1, 1, MacEvent::Delta{1, 1})}},
+        CommandCase{"DragAfterADoubleClickCarriesItsCount",
+                    {kLeftDown, cmd(CommandKind::ButtonUp, 0), kLeftDown},
+                    cmd(CommandKind::Move, 0, 0, 1, 1),
+                    {mouse(T::LeftMouseDragged, 101, 101, 0, 2, MacEvent::Delta{1, 1})}},
         CommandCase{"ReleasedButtonNoLongerDrags",
                     {kLeftDown, cmd(CommandKind::ButtonUp, 0)},
                     cmd(CommandKind::Move, 0, 0, 1, 1),
@@ -344,6 +347,39 @@ TEST(MacEventOutput, MediaKeysCarryTheirKeyTypeInData1) {
         EXPECT_EQ(sink.events[0], media(number, true));
         EXPECT_EQ(sink.events[1], media(number, false));
     }
+}
+
+TEST(MacEventOutput, EveryMediaEventPostedIsOneMadeAheadOnTheMainThread) {
+    const std::vector<MacEvent> made = media_key_events();
+    EXPECT_EQ(made.size(), 12u);
+    RecordingSink sink;
+    MacEventOutput output(sink);
+    for (const KeyKind k : {KeyKind::PlayPause, KeyKind::NextTrack, KeyKind::PreviousTrack,
+                            KeyKind::VolumeUp, KeyKind::VolumeDown, KeyKind::Mute}) {
+        ASSERT_TRUE(output.perform(key_cmd(CommandKind::KeyTap, k)).ok());
+    }
+    ASSERT_EQ(sink.events.size(), 12u);
+    for (const MacEvent& posted : sink.events)
+        EXPECT_EQ(std::count(made.begin(), made.end(), posted), 1) << describe(posted);
+}
+
+TEST(MacEventOutput, LettersFollowTheLayoutAndComeUpWhereTheyWentDown) {
+    KeyboardLayout azerty;  // the keys that differ from US here
+    for (const auto& [code, c] : {std::pair{12, U'a'}, {0, U'q'}, {13, U'z'}, {6, U'w'}})
+        azerty.plain[static_cast<std::size_t>(code)] = c;
+    RecordingSink sink;
+    sink.letters = std::make_shared<const LetterKeys>(azerty);
+    MacEventOutput output(sink);
+    const auto w = [](CommandKind k) { return key_cmd(k, KeyKind::Letter, 'w'); };
+    ASSERT_TRUE(output.perform(w(CommandKind::KeyTap)).ok());
+    ASSERT_TRUE(output.perform(w(CommandKind::KeyDown)).ok());
+    sink.letters = nullptr;  // the user switches to US while "w" is held
+    ASSERT_TRUE(output.perform(w(CommandKind::KeyUp)).ok());
+    ASSERT_TRUE(output.perform(w(CommandKind::KeyTap)).ok());
+    EXPECT_THAT(sink.events,
+                ElementsAre(key_event(T::KeyDown, 6, 0x100), key_event(T::KeyUp, 6, 0x100),
+                            key_event(T::KeyDown, 6, 0x100), key_event(T::KeyUp, 6, 0x100),
+                            key_event(T::KeyDown, 13, 0x100), key_event(T::KeyUp, 13, 0x100)));
 }
 
 // One press: where the pointer is and how long after the previous press of the same button.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -28,6 +29,8 @@ class RecordingSink final : public MacEventSink {
     // Zero-based number of the post call that fails; -1 for none.
     int fail_post = -1;
     int posts = 0;
+    // None: US positions.
+    std::shared_ptr<const LetterKeys> letters;
 
     bool post(const MacEvent& event) override {
         if (posts++ == fail_post) return false;
@@ -42,6 +45,7 @@ class RecordingSink final : public MacEventSink {
     }
     double double_click_interval_seconds() override { return interval_seconds; }
     std::chrono::nanoseconds monotonic_now() override { return now; }
+    std::shared_ptr<const LetterKeys> letter_keys() override { return letters; }
 };
 
 }  // namespace testing

@@ -148,6 +148,27 @@ TEST(TrayMenuIcons, ThePlatformsIconFollowsTheStateAndAMissingOneKeepsTheLast) {
     EXPECT_NE(tray.tray()->icon().cacheKey(), off_icon);
 }
 
+TEST(TrayMenuActive, ToldOncePerChangeBetweenOnWithAControllerAndNot) {
+    testing::qt_app();
+    EngineLink link{EngineSender{}, true};
+    std::vector<bool> told;
+    TrayMenu tray{[](MenuAction) {},
+                  [] { return std::optional<UpdateOffer>{}; },
+                  {},
+                  [&](bool active) { told.push_back(active); }};
+    tray.refresh_menu(link);  // on, no controller
+    link.set_connected(true);
+    tray.refresh_menu(link);
+    link.set_battery("50%");  // a rebuild that changes nothing of it
+    tray.refresh_menu(link);
+    link.set_enabled(false);
+    tray.refresh_menu(link);
+    link.set_enabled(true);
+    link.set_connected(false);
+    tray.refresh_menu(link);  // back on, but the controller went
+    EXPECT_EQ(told, (std::vector<bool>{false, true, false}));
+}
+
 TEST(MenuTitle, KeepsAmpersandsLiteral) {
     EXPECT_EQ(menu_title("A & B"), "A && B");
     EXPECT_EQ(menu_title("Off"), "Off");

@@ -8,6 +8,7 @@
 #include "core/bindings/buttons.hpp"
 #include "core/settings/config.hpp"
 #include "core/ui/access.hpp"
+#include "core/ui/settings_window.hpp"
 #include "qt/buttons_window.hpp"
 #include "qt/settings_window.hpp"
 #include "qt/setup_window.hpp"
@@ -194,6 +195,24 @@ TEST_F(SettingsWindowTest, ThePermissionRowAndTheLoginBoxFollowTheSystem) {
     EXPECT_EQ(window.slider(kHoldMs)->value(), 1000);
 }
 
+TEST_F(SettingsWindowTest, WithoutARingTheCircleSizeIsGreyedOutWithTheReason) {
+    SettingsWindow& window = open();
+    auto* circle = window.findChild<QSlider*>(QStringLiteral("circle_scale"));
+    ASSERT_NE(circle, nullptr);
+    ASSERT_NE(window.ring_note(), nullptr);
+    EXPECT_TRUE(circle->isEnabled());
+    EXPECT_FALSE(window.ring_note()->isVisibleTo(&window));
+    window.set_ring_unavailable(true);
+    EXPECT_FALSE(circle->isEnabled());
+    EXPECT_TRUE(window.ring_note()->isVisibleTo(&window));
+    EXPECT_EQ(window.ring_note()->text().toStdString(), settings_texts::kRingUnavailable);
+    // Only that slider: the others still work.
+    EXPECT_TRUE(window.slider(kPointerSpeed)->isEnabled());
+    window.set_ring_unavailable(false);
+    EXPECT_TRUE(circle->isEnabled());
+    EXPECT_FALSE(window.ring_note()->isVisibleTo(&window));
+}
+
 TEST_F(SettingsWindowTest, TheLoginBoxShowsWhatTheSystemReallyDoes) {
     SettingsWindow& window = open();
     window.login_checkbox()->click();
@@ -204,6 +223,24 @@ TEST_F(SettingsWindowTest, TheLoginBoxShowsWhatTheSystemReallyDoes) {
     window.login_checkbox()->click();
     EXPECT_EQ(login_.requests, (std::vector<bool>{true, false}));
     EXPECT_TRUE(window.login_checkbox()->isChecked());
+    login_.refusal.reset();
+
+    // Switched off in the system's list: a mixed box, and a click opens that list instead of
+    // registering again; once allowed there, the box is a plain tick again.
+    login_.awaiting = true;
+    window.refresh_live_rows();
+    EXPECT_EQ(window.login_checkbox()->checkState(), Qt::PartiallyChecked);
+    EXPECT_FALSE(window.login_checkbox()->toolTip().isEmpty());
+    login_.calls.clear();
+    window.login_checkbox()->click();
+    EXPECT_EQ(login_.calls, (std::vector<std::string>{"state?", "open login items"}));
+    EXPECT_EQ(login_.requests, (std::vector<bool>{true, false}));
+    EXPECT_EQ(window.login_checkbox()->checkState(), Qt::PartiallyChecked);
+    login_.awaiting = false;
+    window.refresh_live_rows();
+    EXPECT_EQ(window.login_checkbox()->checkState(), Qt::Checked);
+    EXPECT_FALSE(window.login_checkbox()->isTristate());
+    EXPECT_TRUE(window.login_checkbox()->toolTip().isEmpty());
 }
 
 TEST_F(SettingsWindowTest, ButtonsOpenTheOtherWindowsAndTheFile) {

@@ -1,0 +1,57 @@
+#include "linux/output_choice.hpp"
+
+#include <atomic>
+
+namespace thumbrover {
+namespace {
+
+std::atomic<OutputKind> g_chosen{OutputKind::Xtest};
+
+bool set(std::optional<std::string_view> value) {
+    return value && !value->empty();
+}
+
+}  // namespace
+
+Result<OutputKind> parse_output_kind(std::string_view value) {
+    if (value == "xtest") return OutputKind::Xtest;
+    if (value == "uinput") return OutputKind::Uinput;
+    return Error{"unknown output `" + std::string(value) + "` (xtest or uinput)"};
+}
+
+OutputChoice choose_output(std::optional<OutputKind> requested,
+                           std::optional<std::string_view> wayland_display,
+                           std::optional<std::string_view> session_type) {
+    if (requested) {
+        return *requested == OutputKind::Uinput
+                   ? OutputChoice{OutputKind::Uinput,
+                                  "posting input through uinput, as --output=uinput asks"}
+                   : OutputChoice{OutputKind::Xtest,
+                                  "posting input through XTEST, as --output=xtest asks"};
+    }
+    if (set(wayland_display)) {
+        return {OutputKind::Uinput,
+                "posting input through uinput: this is a Wayland session (WAYLAND_DISPLAY is set)"};
+    }
+    if (set(session_type) && *session_type == "wayland") {
+        return {OutputKind::Uinput,
+                "posting input through uinput: this is a Wayland session "
+                "(XDG_SESSION_TYPE is wayland)"};
+    }
+    return {OutputKind::Xtest, "posting input through XTEST: this is an X11 session"};
+}
+
+SessionAbilities session_abilities(OutputKind kind) {
+    if (kind == OutputKind::Uinput) return {false, false, false};
+    return {};
+}
+
+OutputKind chosen_output() {
+    return g_chosen.load(std::memory_order_relaxed);
+}
+
+void set_chosen_output(OutputKind kind) {
+    g_chosen.store(kind, std::memory_order_relaxed);
+}
+
+}  // namespace thumbrover

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/common/result.hpp"
+
+namespace thumbrover {
+
+// How the program posts its input on Linux, chosen once at start.
+enum class OutputKind : std::uint8_t {
+    Xtest,   // into the X server: reaches X clients only, with the ring and the mouse watcher
+    Uinput,  // virtual input devices in the kernel: what every Wayland compositor reads
+};
+
+struct OutputChoice {
+    OutputKind kind = OutputKind::Xtest;
+    std::string reason;  // the start-up line: "posting input through XTEST: ..."
+    friend bool operator==(const OutputChoice&, const OutputChoice&) = default;
+};
+
+// The value of `--output=` ("xtest" or "uinput"), or an error naming the value refused.
+[[nodiscard]] Result<OutputKind> parse_output_kind(std::string_view value);
+
+// An X11 session keeps XTEST; a Wayland session (WAYLAND_DISPLAY set, or XDG_SESSION_TYPE
+// "wayland") gets uinput, since XTEST there reaches only the X clients of Xwayland; `--output`
+// overrides both. Empty variables count as unset.
+[[nodiscard]] OutputChoice choose_output(std::optional<OutputKind> requested,
+                                         std::optional<std::string_view> wayland_display,
+                                         std::optional<std::string_view> session_type);
+
+// What a session offers, decided with the output: XTEST sessions have a global pointer that the
+// ring can follow, a cursor that can be hidden and a real mouse that can be watched; a Wayland
+// compositor gives no client any of these.
+struct SessionAbilities {
+    bool ring = true;
+    bool cursor_hiding = true;
+    bool mouse_watcher = true;
+};
+[[nodiscard]] SessionAbilities session_abilities(OutputKind kind);
+
+// The choice made at start, for the adapters that differ by it; XTEST until the shell chooses.
+[[nodiscard]] OutputKind chosen_output();
+void set_chosen_output(OutputKind kind);
+
+}  // namespace thumbrover

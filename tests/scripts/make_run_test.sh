@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# `make run` builds only what the run starts (not the tests, benchmarks and fuzz targets), and
+# `make test` still builds everything.  make_run_test.sh SOURCE_DIR BUILD_DIR
+set -uo pipefail
+src=$1
+bin=$2
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# The recipes as make would run them, without running them.
+run_plan=$(make -s -n -C "$src" run)
+build_line=$(grep -E '^scripts/build ' <<<"$run_plan")
+read -r -a words <<<"$build_line"
+targets=("${words[@]:2}")
+if [[ ${#targets[@]} -eq 0 ]]; then
+    fail "make run builds everything: $(tr '\n' ';' <<<"$run_plan")"
+else
+    all=$(ninja -C "$bin" -t commands | wc -l)
+    needed=$(ninja -C "$bin" -t commands "${targets[@]}" | wc -l)
+    [[ $needed -lt $((all / 2)) ]] || fail "make run builds $needed of the $all steps"
+    # Every program the run script starts on Linux is among them.
+    for program in $(grep -oE '\bbuild/[a-z]+\b' "$src/scripts/run" | sort -u); do
+        [[ " ${targets[*]} " == *" ${program#build/} "* ]] || fail "make run starts $program but does not build it"
+    done
+fi
+grep -qE '^scripts/build default$' <<<"$(make -s -n -C "$src" test)" || fail "make test does not build everything"
+exit $((failures > 0))
