@@ -44,7 +44,7 @@ command_words() {
 # Run on our behalf: CMake's build by Ninja, and CPack's Debian generator, which finds the
 # binaries with `file` and their library packages with dpkg-shlibdeps.
 declare -A users=([ninja]="cmake --build" [file]="make package" [dpkg-shlibdeps]="make package")
-scripts=("$src/Makefile" "$src"/scripts/{install-deps,run,test,with-virtual-display,test-package,install,uninstall,bench,screenshots} "$src"/tests/scripts/*.sh)
+scripts=("$src/Makefile" "$src"/scripts/{install-deps,build,run,test,with-virtual-display,test-package,install,uninstall,bench,screenshots,vm-test} "$src"/tests/scripts/*.sh)
 for script in "${scripts[@]}"; do
     for word in $(command_words "$script"); do
         users[$word]=${users[$word]:-${script#"$src"/}}
