@@ -3,8 +3,13 @@
 // - CPU, wake-ups (voluntary context switches) and preemptions (involuntary ones) per thread,
 //   and resident memory, in three states: no controller; a controller connected with its sticks
 //   at rest; steering;
+// - the same while steering with a controller that streams reports as real ones do, at 1000, 250
+//   and 125 reports a second, the held stick trembling a little on every report and A pressed
+//   now and then; the virtual controller reports through a pipe of evdev records that the
+//   program watches as it watches a real controller's device node;
 // - latency from a controller change to the X server seeing its effect: the left stick leaving
-//   rest until the pointer moved, and A pressed until the click;
+//   rest until the pointer moved, A pressed until the click, and A pressed while steering at
+//   each report rate;
 // - the floor of steering's cost on this machine, for comparison: the CPU of a bare thread doing
 //   only what each engine tick must (wake every 8 ms, post a motion and a window move).
 // Run it inside scripts/with-virtual-display (scripts/bench does).
@@ -26,6 +31,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -278,6 +284,93 @@ double ms_between(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
+// A thumb holding the left stick over: `rate` reports a second, each one a change, since a
+// thumb trembles (about 2% either way); the direction reverses twice a second so that the
+// pointer never rests at an edge. Runs on a thread of its own until destroyed, then centres the
+// stick.
+class StreamingStick {
+  public:
+    StreamingStick(thumbrover::VirtualPad& pad, int rate) : pad_(pad), rate_(rate) {
+        thread_ = std::thread([this] { run(); });
+    }
+    StreamingStick(const StreamingStick&) = delete;
+    StreamingStick& operator=(const StreamingStick&) = delete;
+    ~StreamingStick() {
+        running_ = false;
+        thread_.join();
+        pad_.set_axes({{0, 0.0f}, {1, 0.0f}});
+    }
+
+  private:
+    void run() {
+        pthread_setname_np(pthread_self(), "bench-stick");
+        std::minstd_rand random(7);
+        std::uniform_real_distribution<float> tremble(-0.02f, 0.02f);
+        const auto period = std::chrono::duration_cast<Clock::duration>(1s) / rate_;
+        auto next = Clock::now();
+        const auto start = next;
+        while (running_) {
+            // Both axes reverse, so that the pointer goes back and forth and never drifts to an
+            // edge, where each motion would ask the X server where the pointer is.
+            const float sign = ((next - start) / 500ms) % 2 == 1 ? -1.0f : 1.0f;
+            pad_.set_axes({{0, sign * 0.6f + tremble(random)}, {1, sign * 0.1f + tremble(random)}});
+            next += period;
+            std::this_thread::sleep_until(next);
+        }
+    }
+
+    thumbrover::VirtualPad& pad_;
+    int rate_;
+    std::atomic<bool> running_{true};
+    std::thread thread_;
+};
+
+// Presses and releases A now and then, as a user clicks while steering, until destroyed.
+class ButtonTaps {
+  public:
+    explicit ButtonTaps(thumbrover::VirtualPad& pad) : pad_(pad) {
+        thread_ = std::thread([this] {
+            pthread_setname_np(pthread_self(), "bench-taps");
+            while (running_) {
+                std::this_thread::sleep_for(400ms);
+                pad_.set_button(kButtonA, true);
+                std::this_thread::sleep_for(100ms);
+                pad_.set_button(kButtonA, false);
+            }
+        });
+    }
+    ButtonTaps(const ButtonTaps&) = delete;
+    ButtonTaps& operator=(const ButtonTaps&) = delete;
+    ~ButtonTaps() {
+        running_ = false;
+        thread_.join();
+    }
+
+  private:
+    thumbrover::VirtualPad& pad_;
+    std::atomic<bool> running_{true};
+    std::thread thread_;
+};
+
+// A pressed until the X server has the click, `samples` times, whatever the sticks are doing.
+std::vector<double> measure_clicks(thumbrover::VirtualPad& pad, int samples) {
+    std::vector<double> out;
+    RawInputListener x;
+    if (!x.ready()) return out;
+    const auto rest = [](int i) { return std::chrono::milliseconds(60 + (i * 7) % 13); };
+    for (int i = 0; i < samples; ++i) {
+        std::this_thread::sleep_for(rest(i));
+        x.drain();
+        pad.set_button(kButtonA, true);
+        const Clock::time_point pressed = Clock::now();
+        const auto clicked = x.wait_for(XI_RawButtonPress, pressed + 1s);
+        pad.set_button(kButtonA, false);
+        if (clicked) out.push_back(ms_between(pressed, *clicked));
+        (void)x.wait_for(XI_RawButtonRelease, Clock::now() + 1s);
+    }
+    return out;
+}
+
 // The virtual controller is driven from the benchmark's own threads (SDL locks its joysticks), as
 // a real one reaches the program without waking its main thread.
 //
@@ -301,16 +394,7 @@ Latencies measure_latency(thumbrover::VirtualPad& pad, int samples) {
         pad.set_axis(kAxisLeftX, 0.0f);
         if (moved) out.stick.push_back(ms_between(changed, *moved));
     }
-    for (int i = 0; i < samples; ++i) {
-        std::this_thread::sleep_for(rest(i));
-        x.drain();
-        pad.set_button(kButtonA, true);
-        const Clock::time_point pressed = Clock::now();
-        const auto clicked = x.wait_for(XI_RawButtonPress, pressed + 1s);
-        pad.set_button(kButtonA, false);
-        if (clicked) out.button.push_back(ms_between(pressed, *clicked));
-        (void)x.wait_for(XI_RawButtonRelease, Clock::now() + 1s);
-    }
+    out.button = measure_clicks(pad, samples);
     return out;
 }
 
@@ -318,8 +402,10 @@ std::string load_average() {
     return first_line("/proc/loadavg");
 }
 
-void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, std::chrono::seconds length,
-                      int samples) {
+constexpr int kReportRates[] = {1000, 250, 125};
+
+void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::path& node,
+                      std::chrono::seconds length, int samples) {
     pthread_setname_np(pthread_self(), "bench-driver");
     std::printf("machine load at start (1, 5, 15 min): %s\n", load_average().c_str());
     std::fflush(stdout);
@@ -328,7 +414,7 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, std::chrono:
     states.push_back(measure("no controller", length));
 
     on_main([&] {
-        auto plugged = thumbrover::VirtualPad::plug_in();
+        auto plugged = thumbrover::VirtualPad::plug_in("Thumbrover Virtual Pad", node);
         if (plugged) pad = std::move(plugged).value();
     });
     if (!pad) {
@@ -353,9 +439,28 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, std::chrono:
     {
         const thumbrover::bench::Steering steering(*pad);
         std::this_thread::sleep_for(1s);
-        states.push_back(measure("steering", length));
+        states.push_back(measure("steering, the stick changed twice a second", length));
     }
     std::this_thread::sleep_for(2s);
+
+    std::vector<std::pair<int, std::vector<double>>> clicks_while_steering;
+    for (const int rate : kReportRates) {
+        std::printf("steering at %d reports/s...\n", rate);
+        std::fflush(stdout);
+        {
+            StreamingStick stick(*pad, rate);
+            std::this_thread::sleep_for(1s);
+            {
+                ButtonTaps taps(*pad);
+                states.push_back(measure(
+                    "steering, " + std::to_string(rate) + " reports/s, A tapped twice a second",
+                    length));
+            }
+            std::this_thread::sleep_for(500ms);
+            clicks_while_steering.emplace_back(rate, measure_clicks(*pad, samples));
+        }
+        std::this_thread::sleep_for(2s);
+    }
 
     std::printf("the floor: %lld s of wake, post, flush...\n",
                 static_cast<long long>(length.count()));
@@ -385,6 +490,11 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, std::chrono:
     std::printf("\nLatency, from the controller's change until the X server has the result\n");
     print_latency("stick leaves rest -> pointer moved", latencies.stick, samples);
     print_latency("A pressed -> click", latencies.button, samples);
+    for (const auto& [rate, ms] : clicks_while_steering) {
+        const std::string what =
+            "A pressed while steering at " + std::to_string(rate) + " reports/s -> click";
+        print_latency(what.c_str(), ms, samples);
+    }
     std::printf("\nmachine load at end (1, 5, 15 min): %s\n", load_average().c_str());
     std::fflush(stdout);
 }
@@ -401,8 +511,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::unique_ptr<thumbrover::VirtualPad> pad;
-    const int status = thumbrover::bench::run_whole_program(
-        "bench_running_cost", [&] { run_measurements(pad, length, samples); });
+    const int status = thumbrover::bench::run_whole_program("bench_running_cost", [&] {
+        // In the private home the program runs with.
+        const char* home = std::getenv("HOME");
+        run_measurements(pad, fs::path(home != nullptr ? home : "/tmp") / "controller-node", length,
+                         samples);
+    });
     pad.reset();
     return status;
 }

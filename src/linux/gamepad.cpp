@@ -58,6 +58,25 @@ std::optional<float> supply_level_in(const std::filesystem::path& device) {
     return std::nullopt;
 }
 
+// Where the controller reports: its device node, or the node a virtual controller was given.
+std::optional<std::string> device_node(ControllerId id, SDL_GameController* controller) {
+    if (const char* node = SDL_GameControllerPath(controller); node != nullptr && *node != '\0') {
+        return std::string(node);
+    }
+    return virtual_controller_node(id);
+}
+
+// The joystick axes that carry the controller's sticks, as SDL numbers them.
+std::vector<int> stick_axes(SDL_GameController* controller) {
+    std::vector<int> axes;
+    for (std::size_t i = 0; i < kSnapshotStickAxes; ++i) {
+        const SDL_GameControllerButtonBind bind =
+            SDL_GameControllerGetBindForAxis(controller, kSdlSticksAndTriggers[i]);
+        if (bind.bindType == SDL_CONTROLLER_BINDTYPE_AXIS) axes.push_back(bind.value.axis);
+    }
+    return axes;
+}
+
 }  // namespace
 
 float stick_value(std::int16_t raw) {
@@ -159,9 +178,10 @@ _SDL_GameController* SdlGamepad::open(ControllerId id) {
         if (!SDL_IsGameController(index)) return nullptr;
         Controller controller(SDL_GameControllerOpen(index));
         if (!controller) return nullptr;
-        if (const char* node = SDL_GameControllerPath(controller.get());
-            watch_ && node != nullptr && *node != '\0') {
-            watch_->watch_device(id, node);
+        if (watch_) {
+            if (const std::optional<std::string> node = device_node(id, controller.get())) {
+                watch_->watch_device(id, *node, stick_axes(controller.get()));
+            }
         }
         // A user who fixed /dev/uinput's access and then plugged in the controller expects it to
         // work: the waiting uinput output looks again at its next command.
@@ -251,6 +271,10 @@ Result<void> SdlGamepad::rumble_once(ControllerId id) {
     return {};
 }
 
+void SdlGamepad::quiet_sticks(bool quiet) {
+    if (watch_) watch_->quiet_sticks(quiet);
+}
+
 void SdlGamepad::release(ControllerId id) {
     open_.erase(id);
     if (watch_) watch_->forget_device(id);
@@ -264,9 +288,8 @@ bool SdlGamepad::watch(std::function<void(ControllerNews)> news) {
     }
     watch_ = std::move(started).value();
     for (const auto& [id, controller] : open_) {
-        if (const char* node = SDL_GameControllerPath(controller.get());
-            node != nullptr && *node != '\0') {
-            watch_->watch_device(id, node);
+        if (const std::optional<std::string> node = device_node(id, controller.get())) {
+            watch_->watch_device(id, *node, stick_axes(controller.get()));
         }
     }
     return true;

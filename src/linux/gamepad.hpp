@@ -42,7 +42,7 @@ namespace thumbrover {
 // Controllers through SDL's game-controller API and its standard mapping, which covers the
 // Xbox layout of every controller SDL knows: View is "back", Menu is "start", Xbox is "guide".
 // Identities are SDL's joystick instance ids, which SDL never hands out twice in a session.
-// One thread only, apart from the announcements.
+// One thread at a time (under the controller link's lock), apart from the announcements.
 class SdlGamepad final : public GamepadApi {
   public:
     // Fails when SDL's game-controller support cannot start.
@@ -62,6 +62,8 @@ class SdlGamepad final : public GamepadApi {
     void disable_home_gesture(ControllerId /*id*/) override {}
     Result<void> rumble_once(ControllerId id) override;
     void release(ControllerId id) override;
+    // Tells the device nodes' watch.
+    void quiet_sticks(bool quiet) override;
     // The device nodes of the open controllers and the device folder announce; SDL's virtual
     // controllers announce through `announce_virtual_controller`.
     bool watch(std::function<void(ControllerNews)> news) override;

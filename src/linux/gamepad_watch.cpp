@@ -1,12 +1,15 @@
 #include "linux/gamepad_watch.hpp"
 
 #include <fcntl.h>
+#include <linux/input.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -44,12 +47,81 @@ std::vector<const GamepadWatch*>& watches() {
     return all;
 }
 
+std::mutex& nodes_mutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+struct VirtualNode {
+    std::string path;
+    NodeQuiet quiet;
+};
+
+std::map<ControllerId, VirtualNode>& virtual_nodes() {
+    static std::map<ControllerId, VirtualNode> nodes;
+    return nodes;
+}
+
+NodeQuiet virtual_node_quiet(ControllerId id) {
+    std::lock_guard lock(nodes_mutex());
+    const auto it = virtual_nodes().find(id);
+    return it == virtual_nodes().end() ? NodeQuiet{} : it->second.quiet;
+}
+
+using AbsBits = std::array<std::uint8_t, (ABS_CNT + 7) / 8>;
+
+// Lets every absolute axis through but `left_out`. Fails on a node that is no evdev node or a
+// kernel without event masks (before 4.4).
+bool mask_abs(int fd, std::span<const std::uint16_t> left_out) {
+    AbsBits bits;
+    bits.fill(0xFF);
+    for (const std::uint16_t code : left_out) {
+        if (code < ABS_CNT)
+            bits[code / 8] = static_cast<std::uint8_t>(bits[code / 8] & ~(1u << (code % 8)));
+    }
+    input_mask mask{EV_ABS, static_cast<std::uint32_t>(bits.size()),
+                    reinterpret_cast<std::uintptr_t>(bits.data())};
+    return ::ioctl(fd, EVIOCSMASK, &mask) == 0;
+}
+
 }  // namespace
 
-void announce_virtual_controller(ControllerNews news) {
+std::vector<std::uint16_t> abs_codes_of_axes(std::span<const std::uint8_t> abs_bits,
+                                             std::span<const int> axes) {
+    std::vector<std::uint16_t> numbered;
+    for (std::uint16_t code = 0; code < abs_bits.size() * 8 && code < ABS_CNT; ++code) {
+        if (code >= ABS_HAT0X && code <= ABS_HAT3Y) continue;
+        if ((abs_bits[code / 8] & (1u << (code % 8))) != 0) numbered.push_back(code);
+    }
+    std::vector<std::uint16_t> codes;
+    for (const int axis : axes) {
+        if (axis >= 0 && static_cast<std::size_t>(axis) < numbered.size())
+            codes.push_back(numbered[static_cast<std::size_t>(axis)]);
+    }
+    return codes;
+}
+
+void set_virtual_controller_node(ControllerId id, std::string node, NodeQuiet quiet) {
+    std::lock_guard lock(nodes_mutex());
+    virtual_nodes()[id] = VirtualNode{std::move(node), std::move(quiet)};
+}
+
+void clear_virtual_controller_node(ControllerId id) {
+    std::lock_guard lock(nodes_mutex());
+    virtual_nodes().erase(id);
+}
+
+std::optional<std::string> virtual_controller_node(ControllerId id) {
+    std::lock_guard lock(nodes_mutex());
+    const auto it = virtual_nodes().find(id);
+    if (it == virtual_nodes().end()) return std::nullopt;
+    return it->second.path;
+}
+
+void announce_virtual_controller(ControllerNews news, bool sticks_only) {
     std::lock_guard lock(watches_mutex());
     for (const GamepadWatch* watch : watches())
-        watch->announce(news);
+        watch->announce(news, sticks_only);
 }
 
 Result<std::unique_ptr<GamepadWatch>> GamepadWatch::start(Announce announce,
@@ -93,14 +165,20 @@ GamepadWatch::~GamepadWatch() {
     if (thread_.joinable()) thread_.join();
 }
 
-void GamepadWatch::watch_device(ControllerId id, const std::string& node) {
+void GamepadWatch::watch_device(ControllerId id, const std::string& node,
+                                std::vector<int> stick_axes) {
     {
         std::lock_guard lock(mutex_);
-        const auto [it, added] = wanted_.try_emplace(id, node);
-        if (!added && it->second == node) return;
-        it->second = node;
+        Wanted wanted{node, std::move(stick_axes)};
+        const auto [it, added] = wanted_.try_emplace(id, wanted);
+        if (!added && it->second.node == node && it->second.stick_axes == wanted.stick_axes) return;
+        it->second = std::move(wanted);
     }
     poke();
+}
+
+void GamepadWatch::quiet_sticks(bool quiet) {
+    if (quiet_.exchange(quiet) != quiet) poke();
 }
 
 void GamepadWatch::forget_device(ControllerId id) {
@@ -119,8 +197,25 @@ void GamepadWatch::poke() const {
 void GamepadWatch::run() {
     pthread_setname_np(pthread_self(), "gamepad-watch");
     struct Open {
-        std::string node;
+        Wanted wanted;
         UniqueFd fd;
+        // The evdev codes of its sticks; none for a node that is not an evdev node.
+        std::optional<std::vector<std::uint16_t>> stick_codes;
+        // What the node was last told.
+        std::optional<bool> quiet;
+    };
+    // Tells one node whether to leave its sticks out; true when it let them in again.
+    const auto tell = [](ControllerId id, Open& entry, bool quiet) {
+        if (entry.quiet == quiet) return false;
+        const bool unmasked = entry.quiet.value_or(false) && !quiet;
+        entry.quiet = quiet;
+        if (entry.stick_codes) {
+            const std::vector<std::uint16_t> none;
+            (void)mask_abs(entry.fd.get(), quiet ? *entry.stick_codes : none);
+        } else if (const NodeQuiet virtual_quiet = virtual_node_quiet(id)) {
+            virtual_quiet(quiet ? entry.wanted.stick_axes : std::vector<int>{});
+        }
+        return unmasked;
     };
     std::map<ControllerId, Open> open;
     for (;;) {
@@ -129,15 +224,29 @@ void GamepadWatch::run() {
             if (stopping_) return;
             std::erase_if(open, [&](const auto& entry) {
                 const auto it = wanted_.find(entry.first);
-                return it == wanted_.end() || it->second != entry.second.node;
+                return it == wanted_.end() || it->second.node != entry.second.wanted.node ||
+                       it->second.stick_axes != entry.second.wanted.stick_axes;
             });
-            for (const auto& [id, node] : wanted_) {
+            for (const auto& [id, wanted] : wanted_) {
                 if (open.contains(id)) continue;
-                UniqueFd fd(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+                UniqueFd fd(::open(wanted.node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
                 // Left out: the controller is then read when something else is announced.
-                if (fd.valid()) open.emplace(id, Open{node, std::move(fd)});
+                if (!fd.valid()) continue;
+                Open entry{wanted, std::move(fd), std::nullopt, std::nullopt};
+                AbsBits abs{};
+                if (::ioctl(entry.fd.get(), EVIOCGBIT(EV_ABS, abs.size()), abs.data()) >= 0) {
+                    entry.stick_codes = abs_codes_of_axes(abs, wanted.stick_axes);
+                }
+                open.emplace(id, std::move(entry));
             }
         }
+        const bool quiet = quiet_.load();
+        bool unmasked = false;
+        for (auto& [id, entry] : open)
+            unmasked = tell(id, entry, quiet) || unmasked;
+        // A stick may have moved between the reader's last read and the mask coming off, with
+        // nothing announced: one more read finds it.
+        if (unmasked) announce_(ControllerNews::Input);
         std::vector<pollfd> fds{{wake_.get(), POLLIN, 0}, {folder_.get(), POLLIN, 0}};
         std::vector<ControllerId> ids;
         for (const auto& [id, entry] : open) {

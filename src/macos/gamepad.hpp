@@ -42,6 +42,8 @@ class GameControllerGamepad final : public GamepadApi {
     // player of the last rumble is kept while it plays.
     Result<void> rumble_once(ControllerId id) override;
     void release(ControllerId id) override;
+    // The value-changed handlers stop announcing reports that moved only a thumbstick.
+    void quiet_sticks(bool quiet) override;
     // Connect and disconnect notifications announce `Devices`; every extended gamepad's
     // value-changed handler announces `Input`, on a serial queue of the adapter's own so that
     // news does not wait for a busy main thread. The handlers are taken off when a controller

@@ -145,9 +145,17 @@ class Roster {
         if (pad == nil) return;
         controller.handlerQueue = handler_queue_;
         const std::shared_ptr<NewsRelay> relay = relay_;
-        pad.valueChangedHandler = ^(GCExtendedGamepad*, GCControllerElement*) {
-          relay->announce(ControllerNews::Input);
+        pad.valueChangedHandler = ^(GCExtendedGamepad* changed, GCControllerElement* element) {
+          relay->announce_report(is_stick(changed, element));
         };
+    }
+
+    // Whether the element the handler names is one of the sticks (the pad, or one of its axes).
+    static bool is_stick(GCExtendedGamepad* pad, GCControllerElement* element) {
+        GCControllerDirectionPad* left = pad.leftThumbstick;
+        GCControllerDirectionPad* right = pad.rightThumbstick;
+        return element == left || element == left.xAxis || element == left.yAxis ||
+               element == right || element == right.xAxis || element == right.yAxis;
     }
 
     static void stop_listening(GCController* controller) {
@@ -331,6 +339,10 @@ Result<void> GameControllerGamepad::rumble_once(ControllerId which) {
         entry.haptic_player = player;
         return {};
     }
+}
+
+void GameControllerGamepad::quiet_sticks(bool quiet) {
+    if (impl_->relay) impl_->relay->set_quiet_sticks(quiet);
 }
 
 void GameControllerGamepad::release(ControllerId which) {

@@ -14,6 +14,8 @@ namespace thumbrover {
 
 inline constexpr std::size_t kSnapshotButtons = 11;
 inline constexpr std::size_t kSnapshotAxes = 8;
+// Axes 0..3 are the two sticks.
+inline constexpr std::size_t kSnapshotStickAxes = 4;
 
 // One complete reading of a controller with the extended (Xbox) layout.
 //
@@ -39,6 +41,8 @@ enum class ControllerNews : std::uint8_t {
     Feedback = 4,
     // The reader is to end.
     Stop = 8,
+    // The engine started or stopped steering (`ControllerLink::steering`).
+    Pace = 16,
 };
 
 // Identifies one connected controller. The adapter keeps an identity stable for as long as that
@@ -46,8 +50,9 @@ enum class ControllerNews : std::uint8_t {
 // comparing identities across polls tells whether the current controller is still there.
 using ControllerId = std::uint64_t;
 
-// The platform's game-controller service. Called from one thread only, the controller reader's,
-// except where a method says otherwise; no method blocks.
+// The platform's game-controller service. Called from one thread at a time, except where a method
+// says otherwise: the controller reader's, and the engine's for its reads before a tick while it
+// steers, both under the controller link's lock. No method blocks.
 class GamepadApi {
   public:
     virtual ~GamepadApi() = default;
@@ -79,6 +84,11 @@ class GamepadApi {
     // The poll has stopped using this controller (it vanished): drop whatever was opened for it,
     // haptics included. The identity is never passed again.
     virtual void release(ControllerId id) = 0;
+
+    // While `quiet` holds, a report that changes nothing but a stick need not be announced (the
+    // engine reads the controller at each of its ticks then); buttons, triggers and the D-pad are
+    // announced as ever. A service that cannot tell the difference announces every report.
+    virtual void quiet_sticks(bool quiet) { (void)quiet; }
 
     // From now on, calls `news` with `Input` whenever a controller's state may have changed and
     // with `Devices` whenever a controller may have come or gone, from any thread, until the

@@ -13,10 +13,12 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/app/linked_engine.hpp"
@@ -77,8 +79,27 @@ class ProgramRun {
     void set_button(std::size_t index, bool pressed) {
         on_main([&] { pad_->set_button(index, pressed); });
     }
+    void set_axes(std::initializer_list<std::pair<std::size_t, float>> values) {
+        on_main([&] { pad_->set_axes(values); });
+    }
     void unplug() {
         on_main([&] { pad_->unplug(); });
+    }
+    // A controller plugged in again after `unplug`: a new one, as far as the program can tell.
+    // False (with the test failed) when it could not be.
+    bool replug() {
+        bool plugged = false;
+        on_main([&] {
+            pad_.reset();
+            auto pad = VirtualPad::plug_in();
+            if (!pad) {
+                ADD_FAILURE() << pad.error();
+                return;
+            }
+            pad_ = std::move(pad).value();
+            plugged = true;
+        });
+        return plugged;
     }
 
     // The first line of the tray menu ("On", "Off", "Controller not connected").

@@ -56,6 +56,7 @@ class FakeGamepad final : public GamepadApi {
         return {};
     }
     void release(ControllerId id) override { calls.push_back("release " + std::to_string(id)); }
+    void quiet_sticks(bool quiet) override { calls.push_back(quiet ? "quiet" : "loud"); }
 };
 
 }  // namespace thumbrover::fakes

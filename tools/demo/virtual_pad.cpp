@@ -1,9 +1,17 @@
 #include "demo/virtual_pad.hpp"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <linux/input.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "core/common/numeric.hpp"
 #include "linux/gamepad_watch.hpp"
@@ -32,9 +40,33 @@ std::int16_t raw_trigger(float value) {
     return saturate_cast<std::int16_t>(std::lround(clamped(value, 0.0f) * 65535.0f) - 32768);
 }
 
+// The evdev codes of an Xbox controller's driver, in snapshot order.
+constexpr std::array<std::uint16_t, kSnapshotButtons> kButtonCodes = {
+    BTN_A,      BTN_B,     BTN_X,    BTN_Y,      BTN_TL,     BTN_TR,
+    BTN_SELECT, BTN_START, BTN_MODE, BTN_THUMBL, BTN_THUMBR,
+};
+constexpr std::array<std::uint16_t, kSnapshotAxes> kAxisCodes = {
+    ABS_X, ABS_Y, ABS_RX, ABS_RY, ABS_Z, ABS_RZ, ABS_HAT0X, ABS_HAT0Y,
+};
+
+std::int32_t raw_axis(std::size_t index, float value) {
+    if (index < 4) return raw_stick(value);
+    if (index < 6) return raw_trigger(value);
+    return value < 0.0f ? -1 : value > 0.0f ? 1 : 0;
+}
+
+input_event record(std::uint16_t type, std::uint16_t code, std::int32_t value) {
+    input_event event{};
+    event.type = type;
+    event.code = code;
+    event.value = value;
+    return event;
+}
+
 }  // namespace
 
-Result<std::unique_ptr<VirtualPad>> VirtualPad::plug_in(const std::string& name) {
+Result<std::unique_ptr<VirtualPad>> VirtualPad::plug_in(
+    const std::string& name, std::optional<std::filesystem::path> report_node) {
     auto subsystem = SdlGameControllerSubsystem::start();
     if (!subsystem) return Error{subsystem.error()};
     auto rumbles = std::make_shared<std::atomic<int>>(0);
@@ -55,19 +87,51 @@ Result<std::unique_ptr<VirtualPad>> VirtualPad::plug_in(const std::string& name)
     desc.name = pad->name_.c_str();
     desc.userdata = rumbles.get();
     desc.Rumble = on_rumble;
-    const int index = SDL_JoystickAttachVirtualEx(&desc);
-    if (index < 0)
-        return Error{std::string("could not plug in a virtual controller: ") + SDL_GetError()};
-    pad->joystick_ = SDL_JoystickOpen(index);
-    if (pad->joystick_ == nullptr) {
-        const std::string reason = SDL_GetError();
-        SDL_JoystickDetachVirtual(index);
-        return Error{"could not open the virtual controller: " + reason};
+    if (report_node) {
+        if (::mkfifo(report_node->c_str(), 0600) != 0) {
+            return Error{"could not make " + report_node->string() + ": " + errno_text(errno)};
+        }
+        pad->node_path_ = *report_node;
+        // Read and write, so that opening never waits for the reader and the reader never sees
+        // the pipe hang up while the pad is plugged in.
+        pad->node_.reset(::open(report_node->c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        if (!pad->node_.valid()) {
+            return Error{"could not open " + report_node->string() + ": " + errno_text(errno)};
+        }
     }
-    pad->id_ = static_cast<ControllerId>(SDL_JoystickInstanceID(pad->joystick_));
-    // SDL starts every raw axis at 0, which would be a half-pulled trigger.
-    pad->set_axis(4, 0.0f);
-    pad->set_axis(5, 0.0f);
+    // Readers see the pad only once it is whole: its triggers released and its node named.
+    struct JoysticksLocked {
+        JoysticksLocked() { SDL_LockJoysticks(); }
+        ~JoysticksLocked() { SDL_UnlockJoysticks(); }
+        JoysticksLocked(const JoysticksLocked&) = delete;
+        JoysticksLocked& operator=(const JoysticksLocked&) = delete;
+    };
+    {
+        const JoysticksLocked locked;
+        const int index = SDL_JoystickAttachVirtualEx(&desc);
+        if (index < 0)
+            return Error{std::string("could not plug in a virtual controller: ") + SDL_GetError()};
+        pad->joystick_ = SDL_JoystickOpen(index);
+        if (pad->joystick_ == nullptr) {
+            const std::string reason = SDL_GetError();
+            SDL_JoystickDetachVirtual(index);
+            return Error{"could not open the virtual controller: " + reason};
+        }
+        pad->id_ = static_cast<ControllerId>(SDL_JoystickInstanceID(pad->joystick_));
+        // SDL starts every raw axis at 0, which would be a half-pulled trigger.
+        pad->store_axis(4, 0.0f);
+        pad->store_axis(5, 0.0f);
+        if (pad->node_.valid()) {
+            set_virtual_controller_node(pad->id_, pad->node_path_.string(),
+                                        [quiet = pad->quiet_axes_](const std::vector<int>& axes) {
+                                            std::uint32_t bits = 0;
+                                            for (const int axis : axes) {
+                                                if (axis >= 0 && axis < 32) bits |= 1u << axis;
+                                            }
+                                            quiet->store(bits);
+                                        });
+        }
+    }
     announce_virtual_controller(ControllerNews::Devices);
     return pad;
 }
@@ -79,11 +143,22 @@ VirtualPad::~VirtualPad() {
 void VirtualPad::set_button(std::size_t index, bool pressed) {
     if (joystick_ == nullptr || index >= kSdlSnapshotButtons.size()) return;
     SDL_JoystickSetVirtualButton(joystick_, kSdlSnapshotButtons[index], pressed ? 1 : 0);
-    announce_virtual_controller(ControllerNews::Input);
+    report({}, std::pair{index, pressed});
 }
 
 void VirtualPad::set_axis(std::size_t index, float value) {
-    if (joystick_ == nullptr) return;
+    if (store_axis(index, value)) report({{index, value}}, std::nullopt);
+}
+
+void VirtualPad::set_axes(std::initializer_list<std::pair<std::size_t, float>> values) {
+    bool any = false;
+    for (const auto& [index, value] : values)
+        any = store_axis(index, value) || any;
+    if (any) report(values, std::nullopt);
+}
+
+bool VirtualPad::store_axis(std::size_t index, float value) {
+    if (joystick_ == nullptr) return false;
     if (index < 4) {
         SDL_JoystickSetVirtualAxis(joystick_, kSdlSticksAndTriggers[index], raw_stick(value));
     } else if (index < 6) {
@@ -96,11 +171,49 @@ void VirtualPad::set_axis(std::size_t index, float value) {
             horizontal ? SDL_CONTROLLER_BUTTON_DPAD_RIGHT : SDL_CONTROLLER_BUTTON_DPAD_DOWN;
         SDL_JoystickSetVirtualButton(joystick_, negative, value < 0.0f ? 1 : 0);
         SDL_JoystickSetVirtualButton(joystick_, positive, value > 0.0f ? 1 : 0);
+    } else {
+        return false;
     }
-    announce_virtual_controller(ControllerNews::Input);
+    return true;
+}
+
+void VirtualPad::report(std::initializer_list<std::pair<std::size_t, float>> axes,
+                        std::optional<std::pair<std::size_t, bool>> button) {
+    if (!node_.valid()) {
+        const bool sticks_only =
+            !button && std::all_of(axes.begin(), axes.end(), [](const auto& axis) {
+                return axis.first < kSnapshotStickAxes;
+            });
+        announce_virtual_controller(ControllerNews::Input, sticks_only);
+        return;
+    }
+    std::vector<input_event> records;
+    if (button) records.push_back(record(EV_KEY, kButtonCodes[button->first], button->second));
+    const std::uint32_t quiet = quiet_axes_->load();
+    for (const auto& [index, value] : axes) {
+        // Sticks and triggers are the joystick's axes in SDL's order; the D-pad is buttons.
+        const bool left_out =
+            index < kSdlSticksAndTriggers.size() &&
+            (quiet & (1u << static_cast<unsigned>(kSdlSticksAndTriggers[index]))) != 0;
+        if (index < kSnapshotAxes && !left_out)
+            records.push_back(record(EV_ABS, kAxisCodes[index], raw_axis(index, value)));
+    }
+    // A report with nothing left in it wakes no reader, as with the kernel.
+    if (records.empty()) return;
+    records.push_back(record(EV_SYN, SYN_REPORT, 0));
+    // A full pipe drops the report, as the kernel drops events for a reader that lags.
+    [[maybe_unused]] const auto written =
+        ::write(node_.get(), records.data(), records.size() * sizeof(input_event));
 }
 
 void VirtualPad::unplug() {
+    if (!node_path_.empty()) {
+        if (joystick_ != nullptr) clear_virtual_controller_node(id_);
+        // The watch sees the pipe hang up, as a device node does when it is unplugged.
+        node_.reset();
+        std::error_code ec;
+        std::filesystem::remove(std::exchange(node_path_, {}), ec);
+    }
     if (joystick_ == nullptr) return;
     SDL_JoystickClose(joystick_);
     joystick_ = nullptr;

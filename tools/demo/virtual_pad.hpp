@@ -2,9 +2,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
+#include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
+#include "core/common/files.hpp"
 #include "core/common/result.hpp"
 #include "linux/sdl_subsystem.hpp"
 #include "platform/gamepad.hpp"
@@ -19,9 +24,13 @@ namespace thumbrover {
 // with y positive downward) and reach readers at SDL's next update.
 class VirtualPad {
   public:
-    // Plugs it in. Fails with SDL's reason.
+    // Plugs it in. Fails with SDL's reason. With `report_node`, it reports as a real controller
+    // does: every change is also written as evdev records (one report, closed by SYN_REPORT, per
+    // call) into a pipe made at that path, which the program watches as a device node; without,
+    // it tells the program directly.
     [[nodiscard]] static Result<std::unique_ptr<VirtualPad>> plug_in(
-        const std::string& name = "Thumbrover Virtual Pad");
+        const std::string& name = "Thumbrover Virtual Pad",
+        std::optional<std::filesystem::path> report_node = std::nullopt);
 
     VirtualPad(const VirtualPad&) = delete;
     VirtualPad& operator=(const VirtualPad&) = delete;
@@ -36,6 +45,8 @@ class VirtualPad {
     // Axis by snapshot index: 0..3 sticks (-1..1, y down), 4/5 triggers (0..1), 6/7 D-pad (the
     // sign picks the direction; zero releases both).
     void set_axis(std::size_t index, float value);
+    // Several axes changed in one report, as a controller reports both axes of a moving stick.
+    void set_axes(std::initializer_list<std::pair<std::size_t, float>> values);
 
     // Pulls the plug; readers see it gone at their next update. Afterwards setters do nothing.
     void unplug();
@@ -43,7 +54,16 @@ class VirtualPad {
     // Rumbles started on it so far (a rumble's stop does not count).
     [[nodiscard]] int rumbles() const { return rumbles_->load(); }
 
+    // The joystick axes (as bits of their SDL numbers) its report node leaves out now.
+    [[nodiscard]] std::uint32_t quiet_axes() const { return quiet_axes_->load(); }
+
   private:
+    // Changes the state SDL reads; false for an index the pad does not have.
+    bool store_axis(std::size_t index, float value);
+    // The report of one change: to the node when there is one, else straight to the watches.
+    void report(std::initializer_list<std::pair<std::size_t, float>> axes,
+                std::optional<std::pair<std::size_t, bool>> button);
+
     VirtualPad(SdlGameControllerSubsystem subsystem, std::shared_ptr<std::atomic<int>> rumbles)
         : subsystem_(std::move(subsystem)), rumbles_(std::move(rumbles)) {}
 
@@ -52,6 +72,12 @@ class VirtualPad {
     std::string name_;
     _SDL_Joystick* joystick_ = nullptr;
     ControllerId id_ = 0;
+    std::filesystem::path node_path_;
+    UniqueFd node_;
+    // The joystick axes (as bits) whose records the node leaves out, as the kernel does for the
+    // watch of an evdev node told to.
+    std::shared_ptr<std::atomic<std::uint32_t>> quiet_axes_ =
+        std::make_shared<std::atomic<std::uint32_t>>(0);
 };
 
 }  // namespace thumbrover

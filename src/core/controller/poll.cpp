@@ -20,7 +20,20 @@ void ControllerPoller::poll(ControllerLink* link) {
     }
     ++tick_count_;
     drain_feedback(*link);
-    send_changes(link->events());
+    const bool left_to_engine = link->steering() && link->sampled();
+    quiet_sticks(left_to_engine);
+    send_changes(link->events(), left_to_engine);
+}
+
+void ControllerPoller::sample(ControllerEvents& sink) {
+    quiet_sticks(true);
+    send_changes(sink, false);
+}
+
+void ControllerPoller::quiet_sticks(bool quiet) {
+    if (quiet == sticks_quiet_) return;
+    sticks_quiet_ = quiet;
+    api_.quiet_sticks(quiet);
 }
 
 void ControllerPoller::refresh(ControllerEvents& events) {
@@ -68,7 +81,7 @@ void ControllerPoller::drain_feedback(ControllerLink& link) {
     }
 }
 
-void ControllerPoller::send_changes(ControllerEvents& events) {
+void ControllerPoller::send_changes(ControllerEvents& events, bool leave_sticks) {
     if (!current_) return;
     std::optional<ControllerSnapshot> read = api_.read(*current_);
     if (!read) return;
@@ -83,7 +96,11 @@ void ControllerPoller::send_changes(ControllerEvents& events) {
         if (now.buttons[i] != before.buttons[i]) events.button_changed(i, now.buttons[i]);
     }
     for (std::uint8_t i = 0; i < kSnapshotAxes; ++i) {
-        if (now.axes[i] != before.axes[i]) events.axis_changed(i, now.axes[i]);
+        if (leave_sticks && i < kSnapshotStickAxes) {
+            now.axes[i] = before.axes[i];
+        } else if (now.axes[i] != before.axes[i]) {
+            events.axis_changed(i, now.axes[i]);
+        }
     }
     last_snapshot_ = now;
 }

@@ -14,8 +14,9 @@ namespace thumbrover {
 // 125th poll: every 500 ms at the 4 ms timer.
 inline constexpr std::uint32_t kControllerRefreshPolls = 125;
 
-// Keeps one controller as the current one, reads it on every main-thread tick and tells the
-// engine what changed. Main thread only.
+// Keeps one controller as the current one, reads it when its reader (or the main-thread tick)
+// polls and tells the engine what changed. One thread at a time, under the controller link's
+// lock: the poller's, and the engine's for `sample`.
 class ControllerPoller final : public ControllerPollStep {
   public:
     explicit ControllerPoller(GamepadApi& api, ControllerSlots& slots = controller_slots());
@@ -33,16 +34,25 @@ class ControllerPoller final : public ControllerPollStep {
     // The next linked poll looks for controllers (and reads the battery) whatever the count.
     void request_refresh() { refresh_requested_ = true; }
 
+    // The engine's read before a tick while it steers (the link's sampler, with the link's lock
+    // held): every change since the last read, sticks included, told to `sink`.
+    void sample(ControllerEvents& sink);
+
   private:
     void refresh(ControllerEvents& events);
     void drain_feedback(ControllerLink& link);
-    void send_changes(ControllerEvents& events);
+    // While the engine steers, stick changes are left for its own reads before its ticks: they
+    // stay unreported here, so the next read of either kind reports them.
+    void send_changes(ControllerEvents& events, bool leave_sticks);
+    // Tells the service whether reports that move only a stick may go unannounced.
+    void quiet_sticks(bool quiet);
 
     GamepadApi& api_;
     ControllerSlots& slots_;
     std::uint32_t tick_count_ = 0;
     std::uint32_t polls_per_refresh_ = kControllerRefreshPolls;
     bool refresh_requested_ = false;
+    bool sticks_quiet_ = false;
     std::optional<ControllerId> current_;
     // Set exactly when there is a current controller.
     std::optional<ControllerSnapshot> last_snapshot_;

@@ -42,6 +42,15 @@ std::optional<std::chrono::nanoseconds> ControllerReader::wait_time(
     return due > now ? due - now : std::chrono::nanoseconds{0};
 }
 
+ControllerReader::~ControllerReader() {
+    if (!listening_) return;
+    if (ControllerLink* link = deps_.link()) {
+        link->set_sampler({});
+        link->on_pace({});
+        link->on_request({});
+    }
+}
+
 bool ControllerReader::step() {
     std::uint8_t news = news_.take(wait_time(deps_.clock.now()));
     if ((news & static_cast<std::uint8_t>(ControllerNews::Stop)) != 0) return false;
@@ -50,6 +59,10 @@ bool ControllerReader::step() {
     if (link != nullptr && !listening_) {
         // Rumble requests wake the reader like the controller does.
         link->on_request([this] { news_.post(ControllerNews::Feedback); });
+        // So does the engine starting or stopping to steer: the service is told, and stick
+        // changes left for the engine's reads are reported once it no longer makes them.
+        link->on_pace([this] { news_.post(ControllerNews::Pace); });
+        link->set_sampler([this](ControllerEvents& sink) { poller_.sample(sink); });
         listening_ = true;
     }
 

@@ -54,6 +54,10 @@ class ControllerReader {
     // `announcing`: whether the service posts news to `news`; without it the reader polls.
     ControllerReader(ControllerPoller& poller, ControllerNewsBox& news, bool announcing,
                      ControllerReaderDeps deps);
+    // Takes back what it handed the engine's link.
+    ~ControllerReader();
+    ControllerReader(const ControllerReader&) = delete;
+    ControllerReader& operator=(const ControllerReader&) = delete;
 
     // How long the next wait may last: none when only news can bring anything new.
     [[nodiscard]] std::optional<std::chrono::nanoseconds> wait_time(

@@ -120,11 +120,23 @@ class Receiver {
 
     [[nodiscard]] bool connected() const { return state_ != nullptr; }
 
-    // Calls `listener` after every later send, on the sender's thread; it must not block.
+    // Calls `listener` after every later send, on the sender's thread; it must not block. An
+    // empty one stops the calls.
     void set_listener(std::function<void()> listener) {
         if (!state_) return;
         std::lock_guard lock(state_->mutex);
-        state_->listener = std::make_shared<const std::function<void()>>(std::move(listener));
+        if (listener) {
+            state_->listener = std::make_shared<const std::function<void()>>(std::move(listener));
+        } else {
+            state_->listener.reset();
+        }
+    }
+
+    // Whether no message is waiting.
+    [[nodiscard]] bool empty() const {
+        if (!state_) return true;
+        std::lock_guard lock(state_->mutex);
+        return state_->queue.empty();
     }
 
   private:

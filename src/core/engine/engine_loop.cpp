@@ -212,6 +212,8 @@ bool EngineLoop::pass(std::optional<EngineMessage> message, EngineTime now) {
         if (quit) return false;
     }
     const bool interval_passed = now >= last_loop_tick_ && now - last_loop_tick_ >= kTickInterval;
+    // While steering, the sticks' latest values are read here rather than sent by every report.
+    if (interval_passed && sticks_move(state_)) take_up_controller(now);
     if (sticks_move(state_)) {
         if (interval_passed) {
             // The first tick after a pause moves for one interval, not for the whole pause
@@ -235,6 +237,7 @@ bool EngineLoop::pass(std::optional<EngineMessage> message, EngineTime now) {
         }
     }
     battery_watch(now);
+    if (ports_.controller != nullptr) ports_.controller->set_steering(sticks_move(state_));
     return true;
 }
 
@@ -243,6 +246,14 @@ void EngineLoop::show_profile() {
     link_->set_profile(app != nullptr && !state_.front_app.empty()
                            ? std::optional<std::string>(app->name)
                            : std::nullopt);
+}
+
+void EngineLoop::take_up_controller(EngineTime now) {
+    if (ports_.controller == nullptr) return;
+    sampled_.events.clear();
+    if (!ports_.controller->sample(sampled_, ports_.nothing_waiting)) return;
+    for (const InputEvent& event : sampled_.events)
+        perform(handle_input(state_, event, now));
 }
 
 void EngineLoop::battery_watch(EngineTime now) {
@@ -257,6 +268,7 @@ void EngineLoop::battery_watch(EngineTime now) {
 }
 
 void EngineLoop::finish() {
+    if (ports_.controller != nullptr) ports_.controller->set_steering(false);
     perform(release_all(state_));
     steering_circle_visible().store(false);
 }
@@ -312,7 +324,9 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     const std::unique_ptr<EventOutput> event_output = std::move(output).value();
     const std::unique_ptr<DesktopActions> desktop = ports.create_desktop_actions();
     auto [feedback_sender, feedback_receiver] = make_channel<FeedbackRequest>();
-    cells.publish_controller_link(make_controller_link(sender, std::move(feedback_receiver)));
+    const std::shared_ptr<ControllerLink> controller_link =
+        make_controller_link(sender, std::move(feedback_receiver));
+    cells.publish_controller_link(controller_link);
     cells.start_mouse_watcher(ports.create_mouse_source(), sender);
     // Reports through a sender of its own, so that what it reports after the loop has ended is
     // only left unread; it stops when this function returns.
@@ -323,9 +337,10 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     auto link = std::make_shared<EngineLink>(sender, enabled);
     cells.publish_engine_link(link);
 
-    EngineLoop loop(LoopPorts{*event_output, *desktop, notifier, cells.battery_text},
-                    EngineState(std::move(config), enabled), dir, std::move(feedback_sender),
-                    std::move(link));
+    EngineLoop loop(
+        LoopPorts{*event_output, *desktop, notifier, cells.battery_text, controller_link.get(),
+                  [queue = &receiver] { return queue->empty(); }},
+        EngineState(std::move(config), enabled), dir, std::move(feedback_sender), std::move(link));
     const Clock& clock = *options.clock;
     const auto zero = clock.now();
     while (!quit_flag().load()) {

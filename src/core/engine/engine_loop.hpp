@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/circle/circle.hpp"
 #include "core/common/clock.hpp"
@@ -38,6 +39,29 @@ struct LoopPorts {
     DesktopActions& desktop;
     Notifier& notifier;
     std::function<std::optional<std::string>()> battery_text;
+    // The link the controller reader shares with the engine: the loop reads the controller
+    // through it before each tick while a stick moves, and tells it when that starts and stops.
+    // None: the controller's news comes as messages only.
+    ControllerLink* controller = nullptr;
+    // Whether no message is waiting for the loop; reads before a tick happen only then, so that
+    // what they find never overtakes what the reader sent earlier.
+    std::function<bool()> nothing_waiting = [] { return true; };
+};
+
+// What the loop's own read of the controller found, as the input events the reader would have
+// sent.
+class SampledInput final : public ControllerEvents {
+  public:
+    void connected(bool /*is_connected*/) override {}
+    void button_changed(std::uint8_t index, bool pressed) override {
+        events.push_back(InputEvent::button(index, pressed));
+    }
+    void axis_changed(std::uint8_t index, float value) override {
+        events.push_back(InputEvent::axis(index, value));
+    }
+    void controller_gone() override { events.push_back(InputEvent::controller_gone()); }
+
+    std::vector<InputEvent> events;
 };
 
 // The engine loop's passes, apart from waiting and reading the clock, so that each rule can be
@@ -72,6 +96,8 @@ class EngineLoop final {
     // Tells the menu which application's bindings are in force.
     void show_profile();
     void battery_watch(EngineTime now);
+    // Reads the controller through the link and acts on what changed, as on messages.
+    void take_up_controller(EngineTime now);
 
     LoopPorts ports_;
     EngineState state_;
@@ -84,6 +110,7 @@ class EngineLoop final {
     bool battery_low_notified_ = false;
     // The last pass found nothing for a tick to do, so ticks stopped until something changes.
     bool paused_ = true;
+    SampledInput sampled_;
     // Made once rather than for every tick's commands, which would copy the file's path each
     // time.
     ExecutorContext executor_;

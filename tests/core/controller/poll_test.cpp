@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <limits>
 #include <map>
 #include <memory>
@@ -103,6 +104,80 @@ TEST_F(PollTest, ValuesAtRestAreSentOnceAndEveryChangeOnce) {
     p.state.axes[0] = 0.0f;
     EXPECT_EQ(poll(), (Lines{"Button 3 up", "Axis 0 0.000000"}));
     EXPECT_EQ(poll(3), Lines{});
+}
+
+TEST_F(PollTest, WhileTheEngineSteersStickChangesAreLeftToItsReadsAndNothingIsLost) {
+    FakePad& p = pad.plug(1);
+    poll();
+    // Steering, but nothing reads for the engine (the main thread's timer polls): no change waits.
+    link->set_steering(true);
+    p.state.axes[0] = 0.25f;
+    EXPECT_EQ(poll(), Lines{"Axis 0 0.250000"});
+    std::vector<std::string> read_by_engine;
+    RecordingEvents engine_sink(read_by_engine);
+    link->set_sampler([&](ControllerEvents& sink) { poller.sample(sink); });
+    const auto engine_reads = [&] {
+        read_by_engine.clear();
+        EXPECT_TRUE(link->sample(engine_sink, [] { return true; }));
+        return read_by_engine;
+    };
+    struct Step {
+        const char* what;
+        bool steering;
+        bool engine;  // the engine's read before a tick, else the reader's poll
+        float lx;
+        bool b;
+        float trigger;
+        Lines heard;
+    };
+    const Step steps[] = {
+        {"not steering: the reader sends the stick",
+         false,
+         false,
+         0.5f,
+         false,
+         0.0f,
+         {"Axis 0 0.500000"}},
+        {"steering: the reader sends buttons and triggers only",
+         true,
+         false,
+         0.6f,
+         true,
+         0.5f,
+         {"Button 1 down", "Axis 4 0.500000"}},
+        {"the engine's read takes up the stick left behind",
+         true,
+         true,
+         0.6f,
+         true,
+         0.5f,
+         {"Axis 0 0.600000"}},
+        {"and everything else that changed",
+         true,
+         true,
+         0.7f,
+         false,
+         0.5f,
+         {"Button 1 up", "Axis 0 0.700000"}},
+        {"left behind when steering stops", true, false, 0.0f, false, 0.5f, {}},
+        {"the reader's next poll sends it", false, false, 0.0f, false, 0.5f, {"Axis 0 0.000000"}},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        link->set_steering(s.steering);
+        p.state.axes[0] = s.lx;
+        p.state.buttons[1] = s.b;
+        p.state.axes[4] = s.trigger;
+        EXPECT_EQ(s.engine ? engine_reads() : poll(), s.heard);
+    }
+    // The service was told each time steering started or stopped, and only then.
+    EXPECT_EQ(pad.calls, (Lines{"home 1", "quiet", "loud"}));
+    // A read under way on the reader's thread, or a message still waiting: no read.
+    EXPECT_FALSE(link->sample(engine_sink, [] { return false; }));
+    const auto lock = link->lock();
+    EXPECT_FALSE(std::async(std::launch::async, [&] {
+                     return link->sample(engine_sink, [] { return true; });
+                 }).get());
 }
 
 TEST_F(PollTest, ANotANumberAxisReadsAsCentredInsteadOfChangingEveryTick) {

@@ -19,6 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
+using fakes::RecordingEvents;
 
 class ReaderTest : public ::testing::Test {
   protected:
@@ -176,6 +177,32 @@ TEST_F(ReaderTest, ARumbleRequestWakesTheReaderOnceTheEngineIsLinked) {
     sent.clear();
     ASSERT_TRUE(reader.step());
     EXPECT_EQ(std::ranges::count(pad.calls, "rumble 1"), 1);
+}
+
+TEST_F(ReaderTest, TheEnginesPaceWakesTheReaderAndItsHooksEndWithIt) {
+    RecordingEvents engine_sink(sent);
+    const auto engine_reads = [&] { return link->sample(engine_sink, [] { return true; }); };
+    {
+        ControllerReader reader = make_reader(true);
+        fakes::FakePad& plugged = pad.plug(1);
+        (void)step(reader, ControllerNews::Devices);
+        plugged.state.axes[0] = 0.5f;
+        // The engine starts steering: the pace change itself is the news the step waits for.
+        link->set_steering(true);
+        clock.t += 10ms;
+        sent.clear();
+        ASSERT_TRUE(reader.step());
+        EXPECT_EQ(sent, Lines{});
+        EXPECT_EQ(pad.calls.back(), "quiet");
+        sent.clear();
+        EXPECT_TRUE(engine_reads());
+        EXPECT_EQ(sent, Lines{"Axis 0 0.500000"});
+    }
+    // The reader is gone: the engine reads nothing through it and a change of pace reaches
+    // nobody.
+    EXPECT_FALSE(engine_reads());
+    link->set_steering(false);
+    feedback.send(FeedbackRequest::Rumble);
 }
 
 TEST_F(ReaderTest, StopEndsTheReaderEvenWhenPostedWithOtherNews) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/common/files.hpp"
+#include "core/controller/link.hpp"
 #include "core/settings/app_folder.hpp"
 #include "fakes/engine_ports.hpp"
 #include "test_support.hpp"
@@ -524,6 +525,51 @@ TEST_F(LoopTest, TheMenuShowsTheProfileInForce) {
     ASSERT_TRUE(loop.pass(EngineMessage::input(InputEvent::button(0, false)), 5ms));
     EXPECT_EQ(output_.performed,
               (CommandList{{CommandKind::KeyTap, key_kind_number(KeyKind::PlayPause), 0, 0, 0}}));
+}
+
+TEST_F(LoopTest, WhileSteeringEachTickReadsTheControllerFirstWhenNothingWaits) {
+    // The reader's side of the link: a read finds the stick where the step put it.
+    std::optional<float> stick;
+    int pace_changes = 0;
+    bool nothing_waiting = true;
+    ControllerLink controller(nullptr, FeedbackReceiver{});
+    controller.set_sampler([&](ControllerEvents& sink) {
+        if (stick) sink.axis_changed(0, *std::exchange(stick, std::nullopt));
+    });
+    controller.on_pace([&] { ++pace_changes; });
+    EngineLoop loop(LoopPorts{output_, desktop_, host_.ports.notifications,
+                              [this] { return host_.next_battery(); }, &controller,
+                              [&] { return nothing_waiting; }},
+                    EngineState(Config{}, true), dir_.path(), FeedbackSender{}, link_);
+    struct Step {
+        const char* what;
+        std::optional<EngineMessage> message;
+        std::chrono::milliseconds now;
+        std::optional<float> stick;  // where the stick is now, if it moved
+        bool waiting;                // a message waits behind this one
+        float lx;                    // the stick as the engine holds it afterwards
+        std::optional<std::chrono::milliseconds> last_tick;
+        bool steering;
+    };
+    Step steps[] = {
+        {"a button between ticks: no read", button(1, true), 3ms, 0.3f, false, 0.0f, {}, false},
+        {"the stick leaves rest: read before the tick", axis(0, 0.5f), 10ms, 0.7f, false, 0.7f,
+         10ms, true},
+        {"a time-out before the tick: no read", {}, 14ms, 0.8f, false, 0.7f, 10ms, true},
+        {"a message waits: no read, the tick goes on", {}, 18ms, 0.9f, true, 0.7f, 18ms, true},
+        {"read at rest: no tick", {}, 26ms, 0.0f, false, 0.0f, 18ms, false},
+    };
+    for (Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        stick = s.stick;
+        nothing_waiting = !s.waiting;
+        ASSERT_TRUE(loop.pass(std::move(s.message), s.now));
+        EXPECT_EQ(loop.state().lx, s.lx);
+        EXPECT_EQ(loop.state().last_tick, s.last_tick);
+        EXPECT_EQ(controller.steering(), s.steering);
+    }
+    // Told once when steering started and once when it stopped.
+    EXPECT_EQ(pace_changes, 2);
 }
 
 }  // namespace

@@ -2,9 +2,17 @@
 
 #include <SDL.h>
 
+#include <linux/input.h>
+
+#include <array>
+#include <cstdint>
 #include <fstream>
+#include <initializer_list>
+#include <span>
+#include <vector>
 
 #include "linux/gamepad.hpp"
+#include "linux/gamepad_watch.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -38,6 +46,36 @@ TEST(DpadValue, OppositeButtonsMakeOneAxis) {
     EXPECT_EQ(dpad_value(true, false), -1.0f);
     EXPECT_EQ(dpad_value(false, true), 1.0f);
     EXPECT_EQ(dpad_value(true, true), 0.0f);
+}
+
+TEST(AbsCodesOfAxes, NumbersTheNodesAxesInCodeOrderWithoutTheHats) {
+    // An Xbox pad's node: X, Y, Z, RX, RY, RZ and the first hat.
+    std::array<std::uint8_t, (ABS_CNT + 7) / 8> xbox{};
+    // A pad whose sticks are X, Y, Z and RZ, with brake and gas for triggers.
+    std::array<std::uint8_t, (ABS_CNT + 7) / 8> direct{};
+    const auto set = [](auto& bits, std::initializer_list<int> codes) {
+        for (const int c : codes)
+            bits[static_cast<std::size_t>(c / 8)] |= static_cast<std::uint8_t>(1u << (c % 8));
+    };
+    set(xbox, {ABS_X, ABS_Y, ABS_Z, ABS_RX, ABS_RY, ABS_RZ, ABS_HAT0X, ABS_HAT0Y});
+    set(direct, {ABS_X, ABS_Y, ABS_Z, ABS_RZ, ABS_GAS, ABS_BRAKE, ABS_HAT0X, ABS_HAT0Y});
+    struct Case {
+        const char* what;
+        std::span<const std::uint8_t> bits;
+        std::vector<int> axes;
+        std::vector<std::uint16_t> codes;
+    };
+    const Case cases[] = {
+        {"xbox sticks", xbox, {0, 1, 3, 4}, {ABS_X, ABS_Y, ABS_RX, ABS_RY}},
+        {"triggers after the hats are skipped", xbox, {2, 5}, {ABS_Z, ABS_RZ}},
+        {"sticks of another layout", direct, {0, 1, 2, 3}, {ABS_X, ABS_Y, ABS_Z, ABS_RZ}},
+        {"axes the node lacks", direct, {6, -1, 40}, {}},
+        {"no axes", xbox, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(abs_codes_of_axes(c.bits, c.axes), c.codes);
+    }
 }
 
 TEST(CoarseBatteryLevel, LowReadsLowAndNoBatteryReadsNone) {

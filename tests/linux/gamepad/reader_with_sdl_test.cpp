@@ -11,6 +11,7 @@
 #include "fakes/controller_events.hpp"
 #include "linux/x_probe.hpp"
 #include "sdl_pads.hpp"
+#include "test_support.hpp"
 
 namespace thumbrover {
 namespace {
@@ -38,6 +39,7 @@ class CountingGamepad final : public GamepadApi {
     void disable_home_gesture(ControllerId id) override { inner_.disable_home_gesture(id); }
     Result<void> rumble_once(ControllerId id) override { return inner_.rumble_once(id); }
     void release(ControllerId id) override { inner_.release(id); }
+    void quiet_sticks(bool quiet) override { inner_.quiet_sticks(quiet); }
     bool watch(std::function<void(ControllerNews)> news) override {
         return inner_.watch(std::move(news));
     }
@@ -125,6 +127,37 @@ TEST_F(ReaderWithSdlTest, AControllerAtRestIsNotRead) {
     pad->set_axis(1, 0.0f);
     EXPECT_TRUE(heard({"Connected true", "Axis 1 -1.000000", "Axis 1 0.000000"}));
     EXPECT_GT(counting_->reads.load(), reads);
+}
+
+TEST_F(ReaderWithSdlTest, WhileTheEngineSteersOnlyButtonReportsWakeTheReaderAndNoStickIsLost) {
+    const testing::TempDir dir;
+    auto pad = testing::made_or_failed(VirtualPad::plug_in("Streaming Pad", dir / "node"));
+    ASSERT_TRUE(pad);
+    ASSERT_TRUE(heard({"Connected true"}));
+    pad->set_axes({{0, 1.0f}, {1, -1.0f}});
+    ASSERT_TRUE(heard({"Connected true", "Axis 0 1.000000", "Axis 1 -1.000000"}))
+        << ::testing::PrintToString(heard_so_far());
+
+    link_->set_steering(true);
+    // The node now leaves out the left and right sticks' axes, as the kernel would be told to.
+    ASSERT_TRUE(testing::wait_until([&] { return pad->quiet_axes() == 0b1111u; }, 5s));
+    const int reads = counting_->reads.load();
+    for (int i = 0; i < 20; ++i) {
+        pad->set_axes({{0, i % 2 == 0 ? 0.0f : -1.0f}, {1, -1.0f}});
+        std::this_thread::sleep_for(2ms);
+    }
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(counting_->reads.load(), reads);
+    pad->set_button(0, true);
+    ASSERT_TRUE(heard({"Connected true", "Axis 0 1.000000", "Axis 1 -1.000000", "Button 0 down"}))
+        << ::testing::PrintToString(heard_so_far());
+
+    // Steering stops before the engine read the stick: the reader sends what it left behind.
+    link_->set_steering(false);
+    EXPECT_TRUE(heard({"Connected true", "Axis 0 1.000000", "Axis 1 -1.000000", "Button 0 down",
+                       "Axis 0 -1.000000"}))
+        << ::testing::PrintToString(heard_so_far());
+    EXPECT_TRUE(testing::wait_until([&] { return pad->quiet_axes() == 0u; }, 5s));
 }
 
 }  // namespace

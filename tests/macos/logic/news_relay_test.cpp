@@ -28,6 +28,22 @@ TEST(NewsRelay, PassesNewsOnUntilStoppedAndNothingAfter) {
     EXPECT_THAT(heard, ElementsAre(ControllerNews::Devices, ControllerNews::Input));
 }
 
+TEST(NewsRelay, ReportsThatMoveOnlyAStickAreDroppedWhileTheSticksAreQuiet) {
+    std::vector<ControllerNews> heard;
+    NewsRelay relay([&heard](ControllerNews news) { heard.push_back(news); });
+    const struct {
+        bool quiet;
+        bool sticks_only;
+        std::size_t heard;
+    } reports[] = {{false, true, 1}, {true, true, 1}, {true, false, 2}, {false, true, 4}};
+    // Coming off quiet announces once more of itself.
+    for (const auto& r : reports) {
+        relay.set_quiet_sticks(r.quiet);
+        relay.announce_report(r.sticks_only);
+        EXPECT_EQ(heard.size(), r.heard);
+    }
+}
+
 TEST(NewsRelay, StoppingLetsGoOfWhatTheNewsHolds) {
     // The reader's mailbox must not live on in a handler that the framework keeps.
     auto box = std::make_shared<int>(0);
