@@ -298,6 +298,13 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
         return 1;
     };
 
+    // First of all: until the handlers are in place, a quit signal ends the process by the
+    // system's default action, in the middle of the start (the session ending while the program
+    // starts, or reading a slow settings file). Once they are, a quit asked for at any point of
+    // the start still counts: the loop below is never entered, and the shell may already be
+    // waiting for this thread to end.
+    if (auto installed = install_quit_signals(); !installed) return fail(installed.error());
+
     if (auto made = create_app_dir(dir); !made) return fail(made.error());
     Result<InstanceLock> lock =
         options.lock ? Result<InstanceLock>(std::move(*options.lock)) : InstanceLock::acquire(dir);
@@ -311,10 +318,6 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     steering_circle_visible().store(false);
     cells.set_circle_scale(config.circle_scale);
     const bool enabled = read_enabled(dir);
-
-    // A quit asked for before this point (the session ending while the program starts) still
-    // counts: the shell may already be waiting for this thread to end.
-    if (auto installed = install_quit_signals(); !installed) return fail(installed.error());
 
     // The loop keeps `sender` for its whole life, so the channel never runs out of senders.
     auto [sender, receiver] = make_channel<EngineMessage>();

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <future>
@@ -152,6 +153,35 @@ TEST(RunEngine, ASignalEndsTheLoopThroughTheSameEndSequence) {
         // The second message is never handled: the loop ends in the pass that saw the signal.
         EXPECT_EQ(host.performed(), (CommandList{{CommandKind::ButtonDown, 0, 0, 0, 0},
                                                  {CommandKind::ButtonUp, 0, 0, 0, 0}}));
+    }
+}
+
+// Raises `signal_number` right after the settings are read, before anything else of the start;
+// whether the engine then ended the way any quit ends it.
+bool ends_in_order_after_a_signal_at_the_start(int signal_number) {
+    testing::TempDir dir;
+    FakeHost host;
+    host.script = script(EngineMessage::input(InputEvent::button(0, true)));
+    EngineCells cells = host.cells();
+    cells.set_circle_scale = [signal_number](float) { std::raise(signal_number); };
+    quit_flag().store(false);
+    StepClock clock;
+    const int status =
+        run_engine(host.ports, EngineOptions{dir.path(), &clock, cells, std::nullopt});
+    // The loop was never entered, and the lock is free again.
+    return status == 0 && quit_flag().load() && host.performed().empty() &&
+           InstanceLock::acquire(dir.path()).ok();
+}
+
+// In a process of its own (the handlers, once installed, stay for the life of a process): a quit
+// signal that comes while the settings are being read must not end the process by the system's
+// default action, but the way any quit does.
+TEST(RunEngineDeathTest, ASignalDuringTheStartEndsItInOrderRatherThanKillingIt) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal_number);
+        EXPECT_EXIT(std::_Exit(ends_in_order_after_a_signal_at_the_start(signal_number) ? 0 : 1),
+                    ::testing::ExitedWithCode(0), "");
     }
 }
 
