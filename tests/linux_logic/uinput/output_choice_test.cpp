@@ -12,34 +12,20 @@ TEST(ChooseOutput, TheOptionThenTheSessionDecide) {
         std::optional<std::string_view> session_type;
         OutputChoice expected;
     };
+    const auto none = std::nullopt;
+    const auto xtest = [](const char* why) {
+        return OutputChoice{OutputKind::Xtest, std::string("posting input through XTEST") + why};
+    };
+    const auto uinput = [](const char* why) {
+        return OutputChoice{OutputKind::Uinput, std::string("posting input through uinput") + why};
+    };
     const Case cases[] = {
-        {std::nullopt,
-         std::nullopt,
-         std::nullopt,
-         {OutputKind::Xtest, "posting input through XTEST: this is an X11 session"}},
-        {std::nullopt,
-         "wayland-0",
-         "x11",
-         {OutputKind::Uinput,
-          "posting input through uinput: this is a Wayland session (WAYLAND_DISPLAY is set)"}},
-        {std::nullopt,
-         "",
-         "wayland",
-         {OutputKind::Uinput,
-          "posting input through uinput: this is a Wayland session (XDG_SESSION_TYPE is "
-          "wayland)"}},
-        {std::nullopt,
-         "",
-         "tty",
-         {OutputKind::Xtest, "posting input through XTEST: this is an X11 session"}},
-        {OutputKind::Xtest,
-         "wayland-0",
-         "wayland",
-         {OutputKind::Xtest, "posting input through XTEST, as --output=xtest asks"}},
-        {OutputKind::Uinput,
-         std::nullopt,
-         "x11",
-         {OutputKind::Uinput, "posting input through uinput, as --output=uinput asks"}},
+        {none, none, none, xtest(": this is an X11 session")},
+        {none, "wayland-0", "x11", uinput(": this is a Wayland session (WAYLAND_DISPLAY is set)")},
+        {none, "", "wayland", uinput(": this is a Wayland session (XDG_SESSION_TYPE is wayland)")},
+        {none, "", "tty", xtest(": this is an X11 session")},
+        {OutputKind::Xtest, "wayland-0", "wayland", xtest(", as --output=xtest asks")},
+        {OutputKind::Uinput, none, "x11", uinput(", as --output=uinput asks")},
     };
     for (const Case& c : cases)
         EXPECT_EQ(choose_output(c.requested, c.wayland_display, c.session_type), c.expected)
