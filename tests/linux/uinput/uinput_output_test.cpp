@@ -47,33 +47,30 @@ KeyboardLayout layout(const char* name) {
 }
 
 TEST(UinputEventOutput, WritesEachCommandToItsDeviceInOneWriteAndReleasesAllWhenDestroyed) {
+    using Events = std::vector<EvdevEvent>;
+    constexpr EvdevEvent kSyn{EV_SYN, SYN_REPORT, 0};
     PipeDevice pointer = PipeDevice::make();
     PipeDevice keyboard = PipeDevice::make();
     {
         UinputEventOutput output(layout("fr"), std::move(pointer.sink), std::move(keyboard.sink));
         ASSERT_TRUE(output.perform({CommandKind::Move, 0, 0, 4, -2}).ok());
         int writes = 0;
-        EXPECT_EQ(
-            pointer.read_all(&writes),
-            (std::vector<EvdevEvent>{{EV_REL, REL_X, 4}, {EV_REL, REL_Y, -2}, {EV_SYN, 0, 0}}));
+        EXPECT_EQ(pointer.read_all(&writes),
+                  (Events{{EV_REL, REL_X, 4}, {EV_REL, REL_Y, -2}, kSyn}));
         EXPECT_EQ(writes, 1);
 
         // "ctrl+w" on AZERTY presses the key that types w there, and holds it with a button.
         ASSERT_TRUE(output.perform({CommandKind::KeyDown, 17, 0, 0, 0}).ok());
         ASSERT_TRUE(output.perform({CommandKind::KeyDown, 14, 'w', 0, 0}).ok());
         ASSERT_TRUE(output.perform({CommandKind::ButtonDown, 0, 0, 0, 0}).ok());
-        EXPECT_EQ(
-            keyboard.read_all(),
-            (std::vector<EvdevEvent>{
-                {EV_KEY, KEY_LEFTCTRL, 1}, {EV_SYN, 0, 0}, {EV_KEY, KEY_Z, 1}, {EV_SYN, 0, 0}}));
+        EXPECT_EQ(keyboard.read_all(),
+                  (Events{{EV_KEY, KEY_LEFTCTRL, 1}, kSyn, {EV_KEY, KEY_Z, 1}, kSyn}));
         (void)pointer.read_all();
-        const auto refused = output.perform({CommandKind::SteeringCircle, 1, 0, 0, 0});
-        EXPECT_FALSE(refused.ok());
+        EXPECT_FALSE(output.perform({CommandKind::SteeringCircle, 1, 0, 0, 0}).ok());
     }
     EXPECT_EQ(keyboard.read_all(),
-              (std::vector<EvdevEvent>{
-                  {EV_KEY, KEY_Z, 0}, {EV_SYN, 0, 0}, {EV_KEY, KEY_LEFTCTRL, 0}, {EV_SYN, 0, 0}}));
-    EXPECT_EQ(pointer.read_all(), (std::vector<EvdevEvent>{{EV_KEY, BTN_LEFT, 0}, {EV_SYN, 0, 0}}));
+              (Events{{EV_KEY, KEY_Z, 0}, kSyn, {EV_KEY, KEY_LEFTCTRL, 0}, kSyn}));
+    EXPECT_EQ(pointer.read_all(), (Events{{EV_KEY, BTN_LEFT, 0}, kSyn}));
 }
 
 TEST(UinputEventOutput, AWriteTheDeviceRefusesIsAnError) {
@@ -117,8 +114,7 @@ class CountingOutput final : public EventOutput {
 TEST(PendingUinputOutput, TriesAgainOnlyAfterARecheckMomentAndThenPostsThroughTheDevices) {
     std::atomic<std::uint64_t> recheck{7};
     bool accessible = false;
-    int attempts = 0;
-    int performed = 0;
+    int attempts = 0, performed = 0;
     PendingUinputOutput pending(
         [&]() -> Result<std::unique_ptr<EventOutput>> {
             ++attempts;
