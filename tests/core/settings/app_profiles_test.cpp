@@ -20,18 +20,8 @@ constexpr const char* kVlc =
 TEST(AppProfiles, ReadWriteAndReadBackTheSameRecord) {
     auto read = parse_config(kVlc);
     ASSERT_TRUE(read.ok()) << read.error();
-    ASSERT_EQ(read->apps.size(), 1u);
-    const AppProfile& vlc = read->apps[0];
-    EXPECT_EQ(vlc.id, "org.videolan.vlc");
-    EXPECT_EQ(vlc.name, "VLC");
-    EXPECT_EQ(vlc.left_stick, StickRole::Scroll);
-    EXPECT_FALSE(vlc.right_stick);
-    EXPECT_EQ(vlc.press[button_index(Button::A)], Action(ActionKind::PlayPause));
-    EXPECT_EQ(vlc.hold[button_index(Button::B)], Action());
-    EXPECT_FALSE(vlc.press[button_index(Button::B)]);
-
     // The main part of the file is untouched by a profile, and the profile comes after [buttons]
-    // under one comment, in the same shape as read.
+    // under one comment, in the same shape as read; what each value means is checked below.
     const std::string text = config_to_text(*read);
     const std::string main_part = config_to_text(Config{});
     ASSERT_TRUE(text.starts_with(main_part));

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,43 +29,49 @@ struct SpawnCall {
     SpawnOptions options;
 };
 
-TEST(LinuxDesktopActions, EachRequestIsOneDetachedShellAndAFailedStartIsAnError) {
-    RecordingNotifier notifier;
-    std::vector<SpawnCall> calls;
-    bool fail = false;
-    LinuxDesktopActions actions(
-        notifier,
-        [&](const std::string& program, const std::vector<std::string>& args,
-            const SpawnOptions& options) -> Result<void> {
+// Records each shell asked for instead of starting it; none starts while `fail` is set.
+struct RecordingSpawner {
+    Spawner spawner() {
+        return [this](const std::string& program, const std::vector<std::string>& args,
+                      const SpawnOptions& options) -> Result<void> {
             calls.push_back({program, args, options});
             if (fail) return Error{"No such file or directory"};
             return {};
-        });
+        };
+    }
+    std::vector<SpawnCall> calls;
+    bool fail = false;
+};
+
+TEST(LinuxDesktopActions, EachRequestIsOneDetachedShellAndAFailedStartIsAnError) {
+    RecordingNotifier notifier;
+    RecordingSpawner shells;
+    LinuxDesktopActions actions(notifier, shells.spawner());
 
     ASSERT_TRUE(actions.show_overview().ok());
     ASSERT_TRUE(actions.show_on_screen_keyboard().ok());
-    ASSERT_EQ(calls.size(), 2u);
-    for (const auto& call : calls) {
+    ASSERT_EQ(shells.calls.size(), 2u);
+    for (const auto& call : shells.calls) {
         EXPECT_EQ(call.program, "/bin/sh");
         ASSERT_EQ(call.args.size(), 2u);
         EXPECT_EQ(call.args[0], "-c");
         EXPECT_TRUE(call.options.on_exit);
     }
-    EXPECT_NE(calls[0].args[1].find("OverviewActive"), std::string::npos);
-    EXPECT_NE(calls[1].args[1].find("org.onboard.Onboard"), std::string::npos);
+    EXPECT_NE(shells.calls[0].args[1].find("OverviewActive"), std::string::npos);
+    EXPECT_NE(shells.calls[1].args[1].find("org.onboard.Onboard"), std::string::npos);
 
     // Only "nothing to open" is news for the user; the desktop's own failures are not ours.
-    calls[1].options.on_exit(1);
-    calls[1].options.on_exit(0);
+    shells.calls[1].options.on_exit(1);
+    shells.calls[1].options.on_exit(0);
     EXPECT_TRUE(notifier.wait_for(1, 0ms).empty());
-    calls[1].options.on_exit(LinuxDesktopActions::kNothingToOpen);
+    shells.calls[1].options.on_exit(LinuxDesktopActions::kNothingToOpen);
     EXPECT_EQ(notifier.wait_for(1, 0ms),
               std::vector<std::string>{
                   "The on-screen keyboard is not available / This desktop has no on-screen "
                   "keyboard that Thumbrover can open. Install Onboard, or choose another action "
                   "for this button in Customize Buttons."});
 
-    fail = true;
+    shells.fail = true;
     EXPECT_EQ(actions.show_overview().error(),
               "could not open the overview: No such file or directory");
     EXPECT_EQ(actions.show_on_screen_keyboard().error(),
@@ -75,20 +82,14 @@ TEST(LinuxDesktopActions, EachRequestIsOneDetachedShellAndAFailedStartIsAnError)
 // ends and tears down the actions and then the notifier.
 TEST(LinuxDesktopActions, AShellEndingAfterTheActionsAreGoneNotifiesNobody) {
     RecordingNotifier notifier;
-    std::vector<SpawnCall> calls;
+    RecordingSpawner shells;
     {
-        LinuxDesktopActions actions(
-            notifier,
-            [&](const std::string& program, const std::vector<std::string>& args,
-                const SpawnOptions& options) -> Result<void> {
-                calls.push_back({program, args, options});
-                return {};
-            });
+        LinuxDesktopActions actions(notifier, shells.spawner());
         ASSERT_TRUE(actions.show_on_screen_keyboard().ok());
     }
-    ASSERT_EQ(calls.size(), 1u);
-    ASSERT_TRUE(calls[0].options.on_exit);
-    calls[0].options.on_exit(LinuxDesktopActions::kNothingToOpen);
+    ASSERT_EQ(shells.calls.size(), 1u);
+    ASSERT_TRUE(shells.calls[0].options.on_exit);
+    shells.calls[0].options.on_exit(LinuxDesktopActions::kNothingToOpen);
     EXPECT_TRUE(notifier.wait_for(1, 0ms).empty());
 }
 
@@ -137,6 +138,25 @@ class KwinKeyboardStandIn : public QObject {
     }
 };
 
+// Serves a stand-in on the session bus until it goes.
+struct OnBus {
+    OnBus(QObject& object, const char* at, const char* name,
+          QDBusConnection::RegisterOptions options)
+        : path(at),
+          service(name),
+          ok(bus().registerObject(path, &object, options) && bus().registerService(service)) {}
+    OnBus(const OnBus&) = delete;
+    OnBus& operator=(const OnBus&) = delete;
+    ~OnBus() {
+        bus().unregisterService(service);
+        bus().unregisterObject(path);
+    }
+    static QDBusConnection bus() { return QDBusConnection::sessionBus(); }
+    QString path;
+    QString service;
+    bool ok;
+};
+
 class DesktopServicesTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { testing::core_app(); }
@@ -167,62 +187,42 @@ TEST_F(DesktopServicesTest, WithoutAnyKnownDesktopTheUserIsToldAboutTheKeyboard)
     EXPECT_EQ(shown[0].rfind("The on-screen keyboard is not available / ", 0), 0u);
 }
 
-TEST_F(DesktopServicesTest, OnboardIsToggledWhenItRuns) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+// Onboard, KWin's virtual keyboard and GNOME Shell's overview: one request shows, the next hides.
+TEST_F(DesktopServicesTest, TheDesktopsServiceShowsThenHides) {
     OnboardStandIn onboard;
-    ASSERT_TRUE(bus.registerObject("/org/onboard/Onboard/Keyboard", &onboard,
-                                   QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(bus.registerService("org.onboard.Onboard"));
-
-    RecordingNotifier notifier;
-    LinuxDesktopActions actions(notifier);
-    ASSERT_TRUE(actions.show_on_screen_keyboard().ok());
-    EXPECT_TRUE(serve_until([&] { return onboard.toggles == 1; }));
-    EXPECT_TRUE(notifier.wait_for(1, 200ms).empty());
-
-    bus.unregisterService("org.onboard.Onboard");
-    bus.unregisterObject("/org/onboard/Onboard/Keyboard");
-}
-
-TEST_F(DesktopServicesTest, KwinsVirtualKeyboardIsEnabledShownThenHidden) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
     KwinKeyboardStandIn keyboard;
-    ASSERT_TRUE(
-        bus.registerObject("/VirtualKeyboard", &keyboard, QDBusConnection::ExportAllProperties));
-    ASSERT_TRUE(bus.registerService("org.kde.KWin"));
-
-    RecordingNotifier notifier;
-    LinuxDesktopActions actions(notifier);
-    ASSERT_TRUE(actions.show_on_screen_keyboard().ok());
-    EXPECT_TRUE(serve_until([&] { return keyboard.writes == 1; }));
-    EXPECT_TRUE(keyboard.enabled && keyboard.active);
-    ASSERT_TRUE(actions.show_on_screen_keyboard().ok());
-    EXPECT_TRUE(serve_until([&] { return keyboard.writes == 2; }));
-    EXPECT_FALSE(keyboard.active);
-    EXPECT_TRUE(notifier.wait_for(1, 200ms).empty());
-
-    bus.unregisterService("org.kde.KWin");
-    bus.unregisterObject("/VirtualKeyboard");
-}
-
-TEST_F(DesktopServicesTest, GnomeShellsOverviewIsShownThenHidden) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
     ShellStandIn shell;
-    ASSERT_TRUE(
-        bus.registerObject("/org/gnome/Shell", &shell, QDBusConnection::ExportAllProperties));
-    ASSERT_TRUE(bus.registerService("org.gnome.Shell"));
-
-    RecordingNotifier notifier;
-    LinuxDesktopActions actions(notifier);
-    ASSERT_TRUE(actions.show_overview().ok());
-    EXPECT_TRUE(serve_until([&] { return shell.writes == 1; }));
-    EXPECT_TRUE(shell.overview);
-    ASSERT_TRUE(actions.show_overview().ok());
-    EXPECT_TRUE(serve_until([&] { return shell.writes == 2; }));
-    EXPECT_FALSE(shell.overview);
-
-    bus.unregisterService("org.gnome.Shell");
-    bus.unregisterObject("/org/gnome/Shell");
+    const struct {
+        QObject* object;
+        const char* path;
+        const char* service;
+        QDBusConnection::RegisterOptions exported;
+        Result<void> (LinuxDesktopActions::*request)();
+        const int* calls;
+        std::function<bool()> shown;
+    } cases[] = {
+        {&onboard, "/org/onboard/Onboard/Keyboard", "org.onboard.Onboard",
+         QDBusConnection::ExportAllSlots, &LinuxDesktopActions::show_on_screen_keyboard,
+         &onboard.toggles, [&] { return onboard.toggles % 2 == 1; }},
+        {&keyboard, "/VirtualKeyboard", "org.kde.KWin", QDBusConnection::ExportAllProperties,
+         &LinuxDesktopActions::show_on_screen_keyboard, &keyboard.writes,
+         [&] { return keyboard.enabled && keyboard.active; }},
+        {&shell, "/org/gnome/Shell", "org.gnome.Shell", QDBusConnection::ExportAllProperties,
+         &LinuxDesktopActions::show_overview, &shell.writes, [&] { return shell.overview; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.service);
+        const OnBus served(*c.object, c.path, c.service, c.exported);
+        ASSERT_TRUE(served.ok);
+        RecordingNotifier notifier;
+        LinuxDesktopActions actions(notifier);
+        for (const bool shown : {true, false}) {
+            ASSERT_TRUE((actions.*c.request)().ok());
+            EXPECT_TRUE(serve_until([&] { return *c.calls == (shown ? 1 : 2); }));
+            EXPECT_EQ(c.shown(), shown);
+        }
+        EXPECT_TRUE(notifier.wait_for(1, 200ms).empty());
+    }
 }
 
 }  // namespace

@@ -85,55 +85,51 @@ class Reports {
     std::vector<std::string> ids_;
 };
 
-TEST(X11FrontAppWatcher, FollowsTheActiveWindowsClass) {
-    testing::PrivateXServer server;
-    testing::ScopedEnv display("DISPLAY", server.name());
-    FakeWindowManager wm;
-    const Window vlc = wm.window("vlc", "vlc");
-    const Window firefox = wm.window("Navigator", "firefox");
-    const Window classless = wm.window("", "");
-    const Window second_firefox = wm.window("Navigator", "firefox");
-    wm.activate(vlc);
+// A private X server, named by `DISPLAY`, with a window manager of the test's.
+class X11FrontAppWatcherTest : public ::testing::Test {
+  protected:
+    testing::PrivateXServer server_;
+    testing::ScopedEnv display_{"DISPLAY", server_.name()};
+    FakeWindowManager wm_;
+    const Window vlc_ = wm_.window("vlc", "vlc");
+    const Window firefox_ = wm_.window("Navigator", "firefox");
+    const Window firefox2_ = wm_.window("Navigator", "firefox");
+};
+
+TEST_F(X11FrontAppWatcherTest, FollowsTheActiveWindowsClass) {
+    const Window classless = wm_.window("", "");
+    wm_.activate(vlc_);
 
     Reports reports;
     std::unique_ptr<FrontAppWatcher> watcher = make_front_app_watcher();
     ASSERT_TRUE(watcher->available());
     watcher->watch([&](std::string id) { reports.add(std::move(id)); });
     EXPECT_EQ(reports.nth(1), "vlc");  // the one in front already
-    wm.activate(firefox);
+    wm_.activate(firefox_);
     EXPECT_EQ(reports.nth(2), "firefox");
     // Another window of the same application is no change.
-    wm.activate(second_firefox);
-    wm.activate(classless);
+    wm_.activate(firefox2_);
+    wm_.activate(classless);
     EXPECT_EQ(reports.nth(3), "");
     // A stale id of a window already gone tells nothing either.
-    wm.destroy(vlc);
-    wm.activate(vlc);
-    wm.activate(firefox);
+    wm_.destroy(vlc_);
+    wm_.activate(vlc_);
+    wm_.activate(firefox_);
     EXPECT_EQ(reports.nth(4), "firefox");
     watcher.reset();  // stops and joins the thread
-    const std::size_t seen = reports.count();
-    wm.activate(second_firefox);
-    EXPECT_EQ(reports.count(), seen);
-    EXPECT_EQ(seen, 4u);
+    wm_.activate(firefox2_);
+    EXPECT_EQ(reports.count(), 4u);
 }
 
-TEST(X11FrontAppWatcher, ListsEachRunningApplicationOnce) {
-    testing::PrivateXServer server;
-    testing::ScopedEnv display("DISPLAY", server.name());
-    FakeWindowManager wm;
-    const Window vlc = wm.window("vlc", "vlc");
-    const Window firefox = wm.window("Navigator", "firefox");
-    const Window firefox2 = wm.window("Navigator", "firefox");
-    const Window gimp = wm.window("gimp", "Gimp");
+TEST_F(X11FrontAppWatcherTest, ListsEachRunningApplicationOnce) {
+    wm_.window("gimp", "Gimp");
     X11FrontAppWatcher watcher;
     // Without a window manager's list, the top-level windows that show.
     EXPECT_EQ(watcher.running_apps(),
               (std::vector<RunningApp>{{"firefox", "firefox"}, {"Gimp", "Gimp"}, {"vlc", "vlc"}}));
-    wm.list({vlc, firefox, firefox2});
+    wm_.list({vlc_, firefox_, firefox2_});
     EXPECT_EQ(watcher.running_apps(),
               (std::vector<RunningApp>{{"firefox", "firefox"}, {"vlc", "vlc"}}));
-    static_cast<void>(gimp);
 }
 
 TEST(X11FrontAppWatcher, AWaylandSessionHasNone) {
