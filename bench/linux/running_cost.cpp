@@ -11,7 +11,8 @@
 //   rest until the pointer moved, A pressed until the click, and A pressed while steering at
 //   each report rate;
 // - the floor of steering's cost on this machine, for comparison: the CPU of a bare thread doing
-//   only what each engine tick must (wake every 8 ms, post a motion and a window move).
+//   only what each engine tick must (wake every 8 ms, post a motion and a window move),
+//   measured before and after each steering state, whose CPU is stated as a ratio to it.
 // Run it inside scripts/with-virtual-display (scripts/bench does).
 //   bench_running_cost [seconds per state, default 10] [latency samples, default 1000]
 // On a shared machine the CPU figures move with the load; the wake-up counts are steadier.
@@ -109,6 +110,8 @@ struct StateFigures {
     std::vector<ThreadFigures> threads;
     ThreadFigures total{"program"};
     double resident = 0.0;
+    // The mean of the floors measured just before and just after, for steering states.
+    std::optional<double> floor;
 };
 
 // Measures over `length` while this thread sleeps.
@@ -118,7 +121,7 @@ StateFigures measure(const std::string& state, std::chrono::seconds length) {
     std::this_thread::sleep_for(length);
     const auto after = thread_usage();
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    StateFigures figures{state, {}, {"program"}, resident_mib()};
+    StateFigures figures{state, {}, {"program"}, resident_mib(), std::nullopt};
     for (const auto& [tid, now] : after) {
         ThreadUsage start;
         if (const auto it = before.find(tid); it != before.end()) start = it->second;
@@ -142,6 +145,10 @@ void print_state(const StateFigures& s) {
     std::printf("\n%s: %.3f%% of a core, %.1f wake-ups/s, %.1f preemptions/s, %.1f MiB resident\n",
                 s.state.c_str(), s.total.cpu_percent, s.total.wakeups, s.total.preemptions,
                 s.resident);
+    if (s.floor && *s.floor > 0.0) {
+        std::printf("  %.2f x the floor measured around it (%.3f%% of a core)\n",
+                    s.total.cpu_percent / *s.floor, *s.floor);
+    }
     for (const ThreadFigures& t : s.threads)
         std::printf("  %-18s %7.3f%% CPU  %8.1f wake-ups/s  %7.1f preemptions/s\n", t.name.c_str(),
                     t.cpu_percent, t.wakeups, t.preemptions);
@@ -436,41 +443,59 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     std::this_thread::sleep_for(3s);
     states.push_back(measure("controller connected, at rest", length));
 
+    // The floor moves with the host's load by as much as a third from one minute to the next, so
+    // it is measured right before and right after each steering state, and the state is compared
+    // with the mean of the two.
+    std::vector<double> floors;
+    const auto measure_floor = [&] {
+        std::printf("the floor: %lld s of wake, post, flush...\n",
+                    static_cast<long long>(length.count()));
+        std::fflush(stdout);
+        std::optional<double> floor;
+        std::thread floor_thread([&] {
+            pthread_setname_np(pthread_self(), "bench-floor");
+            floor = steering_floor_percent(length);
+        });
+        floor_thread.join();
+        if (floor) floors.push_back(*floor);
+        return floor;
+    };
+    const auto between_floors = [&](StateFigures state, std::optional<double> before) {
+        const std::optional<double> after = measure_floor();
+        if (before && after) state.floor = (*before + *after) / 2.0;
+        states.push_back(std::move(state));
+        return after;
+    };
+
+    std::optional<double> floor = measure_floor();
     {
         const thumbrover::bench::Steering steering(*pad);
         std::this_thread::sleep_for(1s);
-        states.push_back(measure("steering, the stick changed twice a second", length));
+        StateFigures state = measure("steering, the stick changed twice a second", length);
+        std::this_thread::sleep_for(2s);
+        floor = between_floors(std::move(state), floor);
     }
-    std::this_thread::sleep_for(2s);
 
     std::vector<std::pair<int, std::vector<double>>> clicks_while_steering;
     for (const int rate : kReportRates) {
         std::printf("steering at %d reports/s...\n", rate);
         std::fflush(stdout);
+        StateFigures state;
         {
             StreamingStick stick(*pad, rate);
             std::this_thread::sleep_for(1s);
             {
                 ButtonTaps taps(*pad);
-                states.push_back(measure(
+                state = measure(
                     "steering, " + std::to_string(rate) + " reports/s, A tapped twice a second",
-                    length));
+                    length);
             }
             std::this_thread::sleep_for(500ms);
             clicks_while_steering.emplace_back(rate, measure_clicks(*pad, samples));
         }
         std::this_thread::sleep_for(2s);
+        floor = between_floors(std::move(state), floor);
     }
-
-    std::printf("the floor: %lld s of wake, post, flush...\n",
-                static_cast<long long>(length.count()));
-    std::fflush(stdout);
-    std::optional<double> floor;
-    std::thread floor_thread([&] {
-        pthread_setname_np(pthread_self(), "bench-floor");
-        floor = steering_floor_percent(length);
-    });
-    floor_thread.join();
 
     std::printf("latency: %d samples each...\n", samples);
     std::fflush(stdout);
@@ -481,11 +506,12 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
         "preemptions involuntary ones)\n");
     for (const StateFigures& s : states)
         print_state(s);
-    if (floor) {
+    if (!floors.empty()) {
         std::printf(
             "\nthe floor of steering on this machine (a bare thread waking every 8 ms to post one "
-            "motion and one window move): %.3f%% of a core\n",
-            *floor);
+            "motion and one window move), measured %zu times: %.3f%% to %.3f%% of a core\n",
+            floors.size(), *std::min_element(floors.begin(), floors.end()),
+            *std::max_element(floors.begin(), floors.end()));
     }
     std::printf("\nLatency, from the controller's change until the X server has the result\n");
     print_latency("stick leaves rest -> pointer moved", latencies.stick, samples);
