@@ -241,6 +241,16 @@ std::optional<ControllerSnapshot> SdlGamepad::read(ControllerId id) {
     return snapshot;
 }
 
+std::optional<StickAxes> SdlGamepad::read_sticks(ControllerId id) {
+    SDL_GameControllerUpdate();
+    SDL_GameController* controller = open(id);
+    if (controller == nullptr) return std::nullopt;
+    StickAxes sticks;
+    for (std::size_t i = 0; i < sticks.size(); ++i)
+        sticks[i] = stick_value(SDL_GameControllerGetAxis(controller, kSdlSticksAndTriggers[i]));
+    return sticks;
+}
+
 std::optional<std::string> SdlGamepad::vendor_name(ControllerId id) {
     SDL_GameController* controller = open(id);
     if (controller == nullptr) return std::nullopt;

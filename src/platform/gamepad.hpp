@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +31,9 @@ struct ControllerSnapshot {
 
     friend bool operator==(const ControllerSnapshot&, const ControllerSnapshot&) = default;
 };
+
+// The sticks of a snapshot: left x, left y, right x, right y.
+using StickAxes = std::array<float, kSnapshotStickAxes>;
 
 // What a controller service can tell its reader, as bits of one byte.
 enum class ControllerNews : std::uint8_t {
@@ -66,6 +70,16 @@ class GamepadApi {
 
     // Its current state, or none when it has no extended profile (any more).
     [[nodiscard]] virtual std::optional<ControllerSnapshot> read(ControllerId id) = 0;
+
+    // Only its sticks (`ControllerSnapshot::axes` 0..3), for the engine's read before each tick
+    // while it steers. A service whose full read costs more than its sticks' says so here.
+    [[nodiscard]] virtual std::optional<StickAxes> read_sticks(ControllerId id) {
+        const std::optional<ControllerSnapshot> full = read(id);
+        if (!full) return std::nullopt;
+        StickAxes sticks;
+        std::copy_n(full->axes.begin(), sticks.size(), sticks.begin());
+        return sticks;
+    }
 
     // The name its maker gives it, when the platform knows one.
     [[nodiscard]] virtual std::optional<std::string> vendor_name(ControllerId id) = 0;

@@ -27,7 +27,7 @@ void ControllerPoller::poll(ControllerLink* link) {
 
 void ControllerPoller::sample(ControllerEvents& sink) {
     quiet_sticks(true);
-    send_changes(sink, false);
+    send_stick_changes(sink);
 }
 
 void ControllerPoller::quiet_sticks(bool quiet) {
@@ -78,6 +78,20 @@ void ControllerPoller::drain_feedback(ControllerLink& link) {
         if (const Result<void> played = api_.rumble_once(*current_); !played) {
             diag("rumble failed: " + played.error());
         }
+    }
+}
+
+void ControllerPoller::send_stick_changes(ControllerEvents& events) {
+    if (!current_) return;
+    const std::optional<StickAxes> read = api_.read_sticks(*current_);
+    if (!read) return;
+    for (std::uint8_t i = 0; i < kSnapshotStickAxes; ++i) {
+        // As in `send_changes`: NaN would differ from itself at every tick.
+        const float now = std::isnan((*read)[i]) ? 0.0f : (*read)[i];
+        float& before = last_snapshot_->axes[i];
+        if (now == before) continue;
+        before = now;
+        events.axis_changed(i, now);
     }
 }
 

@@ -35,7 +35,8 @@ class ControllerPoller final : public ControllerPollStep {
     void request_refresh() { refresh_requested_ = true; }
 
     // The engine's read before a tick while it steers (the link's sampler, with the link's lock
-    // held): every change since the last read, sticks included, told to `sink`.
+    // held): the sticks' changes since the last read, told to `sink`. Buttons, triggers and the
+    // D-pad are the reader's, which the service wakes for each of their changes.
     void sample(ControllerEvents& sink);
 
   private:
@@ -44,6 +45,7 @@ class ControllerPoller final : public ControllerPollStep {
     // While the engine steers, stick changes are left for its own reads before its ticks: they
     // stay unreported here, so the next read of either kind reports them.
     void send_changes(ControllerEvents& events, bool leave_sticks);
+    void send_stick_changes(ControllerEvents& events);
     // Tells the service whether reports that move only a stick may go unannounced.
     void quiet_sticks(bool quiet);
 
