@@ -275,7 +275,7 @@ TEST(Process, StartsAndEndsWithFifosInPlaceOfItsFiles) {
 }
 
 // Disabled while it still fails now and then: a quit that comes this early can crash the ending
-// (a segmentation fault or a malloc abort in about one run in 25), see the report of this branch.
+// (a segmentation fault or a malloc abort in about one run in 25) while threads still start.
 TEST(Process, DISABLED_EndsInOrderOnSigtermAtEachStepOfAStartWithUnreadableFiles) {
     // A quit at each step of such a start, from the first file found unreadable, through the
     // settings notification that no service takes (told on standard error instead), to the
