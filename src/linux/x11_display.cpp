@@ -1,6 +1,7 @@
 #include "linux/x11_display.hpp"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
 
 #include <atomic>
 #include <csignal>
@@ -28,6 +29,24 @@ int record_error(Display* /*display*/, XErrorEvent* event) {
     if (!t_error)
         t_error = RecordedError{event->error_code, event->request_code, event->minor_code};
     return 0;
+}
+
+// The input extension's client library keeps one list of the connections it has served, made on
+// a connection's first call into it and freed when the last of them closes; neither step is
+// guarded against another thread doing the same with another connection. Two connections closing
+// together free the list twice, and one closing while another thread's first call adds its
+// connection writes into freed memory: a corrupted heap at the end of a start or a session. So
+// every connection joins the list as it opens and leaves it as it closes, both under this lock.
+// A connection that is open is then always on the list, which cannot be freed under it.
+std::mutex g_input_extension_list;
+
+void join_input_extension_list(Display* display) {
+    const std::lock_guard lock(g_input_extension_list);
+    // Any call of the library's adds the connection; this one only asks the extension's version
+    // (NoSuchExtension where the server lacks it).
+    XExtensionVersion* version = XGetExtensionVersion(display, INAME);
+    if (version != nullptr && version != reinterpret_cast<XExtensionVersion*>(NoSuchExtension))
+        XFree(version);
 }
 
 std::atomic<void (*)()> g_display_lost_action{nullptr};
@@ -79,6 +98,7 @@ void init_xlib_threads() {
 }
 
 void X11Display::Closer::operator()(_XDisplay* display) const noexcept {
+    const std::lock_guard lock(g_input_extension_list);
     XCloseDisplay(display);
 }
 
@@ -92,6 +112,7 @@ Result<X11Display> X11Display::open() {
         return Error{message};
     }
     XSetIOErrorExitHandler(display, keep_running, nullptr);
+    join_input_extension_list(display);
     return X11Display(display);
 }
 

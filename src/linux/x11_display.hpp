@@ -25,7 +25,9 @@ void set_display_lost_action(void (*action)());
 
 // One connection to the X server, closed on destruction. Each adapter owns its own connection and
 // uses it from one thread only, so no Xlib locking is shared between the engine, the main thread
-// and the watcher.
+// and the watcher. Opening and closing are the exception: they take a process-wide lock, since
+// the extension libraries keep lists of connections that a close on one thread and a call on
+// another would corrupt.
 class X11Display {
   public:
     // Opens the display named by DISPLAY. Once the display has gone away, calls on the connection
