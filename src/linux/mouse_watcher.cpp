@@ -4,10 +4,14 @@
 #include <X11/extensions/XInput2.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
+#include <cstdint>
 
 namespace thumbrover {
 namespace {
@@ -60,9 +64,19 @@ MotionOrigin MotionSources::classify(int device_id, const DeviceLister& list_dev
     return it->second ? MotionOrigin::Own : MotionOrigin::Real;
 }
 
+X11MouseWatcher::X11MouseWatcher() : stop_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+bool X11MouseWatcher::stop() {
+    if (!stop_.valid()) return false;
+    stopped_.store(true);
+    const std::uint64_t one = 1;
+    return ::write(stop_.get(), &one, sizeof one) == static_cast<ssize_t>(sizeof one);
+}
+
 WatchStart X11MouseWatcher::start() {
     // Named so that `top -H` and the running-cost benchmark can tell the threads apart.
     pthread_setname_np(pthread_self(), "mouse-watcher");
+    if (stopped_.load()) return WatchStart::Failed;
     auto display = X11Display::open();
     if (!display) return WatchStart::NotAllowedYet;
     Display* d = display->get();
@@ -102,6 +116,7 @@ X11MouseWatcher::Waited X11MouseWatcher::wait_motion(
     const auto deadline =
         std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds(0));
     for (;;) {
+        if (stopped_.load()) return {Wait::Ended};
         while (XPending(d) == 0) {
             int wait_ms = -1;
             if (timeout) {
@@ -110,10 +125,13 @@ X11MouseWatcher::Waited X11MouseWatcher::wait_motion(
                 if (left.count() <= 0) return {Wait::TimedOut};
                 wait_ms = static_cast<int>(left.count());
             }
-            pollfd fd{ConnectionNumber(d), POLLIN, 0};
-            const int ready = ::poll(&fd, 1, wait_ms);
+            std::array<pollfd, 2> fds{{{ConnectionNumber(d), POLLIN, 0}, {stop_.get(), POLLIN, 0}}};
+            // Without a stop descriptor only the connection is polled.
+            const nfds_t count = stop_.valid() ? 2 : 1;
+            const int ready = ::poll(fds.data(), count, wait_ms);
             if (ready < 0 && errno != EINTR) return {Wait::Ended};
-            if (ready > 0 && (fd.revents & (POLLHUP | POLLERR)) != 0) return {Wait::Ended};
+            if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0) return {Wait::Ended};
+            if (ready > 0 && count == 2 && fds[1].revents != 0) return {Wait::Ended};
         }
         XEvent event;
         XNextEvent(d, &event);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -9,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/common/files.hpp"
 #include "linux/x11_display.hpp"
 #include "platform/mouse_watcher.hpp"
 
@@ -59,13 +61,16 @@ class MotionSources {
 // device's motion whichever window has the pointer or a grab. Used by the watcher thread only.
 class X11MouseWatcher final : public MouseMotionSource {
   public:
-    X11MouseWatcher() = default;
+    X11MouseWatcher();
 
     // NotAllowedYet while no X display can be opened; Failed when the server lacks XInput 2.
     [[nodiscard]] WatchStart start() override;
     // There is no permission to wait for on X11, only a display that cannot be reached yet.
     [[nodiscard]] std::string_view waiting_for() const override { return "the X display"; }
     [[nodiscard]] std::optional<MotionOrigin> next_motion() override;
+    // Wakes the watcher thread's wait through a descriptor of its own, which that wait polls
+    // along with the connection.
+    bool stop() override;
 
     enum class Wait { Motion, TimedOut, Ended };
     struct Waited {
@@ -81,6 +86,8 @@ class X11MouseWatcher final : public MouseMotionSource {
     // server's device list changes.
     void select_devices(const std::vector<InputDeviceInfo>& devices);
 
+    UniqueFd stop_;
+    std::atomic<bool> stopped_{false};
     std::optional<X11Display> display_;
     int xi_opcode_ = 0;
     MotionSources sources_;

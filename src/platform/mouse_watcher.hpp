@@ -31,6 +31,11 @@ class MouseMotionSource {
     // stream has ended for good (the connection to the window system is gone). Call only after
     // `start` returned Watching.
     [[nodiscard]] virtual std::optional<MotionOrigin> next_motion() = 0;
+
+    // Asks the watcher thread to let go: a blocked or later `next_motion` returns none soon, and
+    // a later `start` fails. Callable from any thread, once. Returns false where the stream cannot
+    // be woken; its thread is then left to end with the process.
+    virtual bool stop() { return false; }
 };
 
 }  // namespace thumbrover

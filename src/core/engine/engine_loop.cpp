@@ -330,7 +330,10 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     const std::shared_ptr<ControllerLink> controller_link =
         make_controller_link(sender, std::move(feedback_receiver));
     cells.publish_controller_link(controller_link);
-    cells.start_mouse_watcher(ports.create_mouse_source(), sender);
+    // Stopped and waited for before the event output closes its connection (declared after it,
+    // so destroyed first): the two must not close at the same time.
+    const std::unique_ptr<MouseWatcherThread> watcher =
+        cells.start_mouse_watcher(ports.create_mouse_source(), sender);
     // Reports through a sender of its own, so that what it reports after the loop has ended is
     // only left unread; it stops when this function returns.
     const std::unique_ptr<FrontAppWatcher> front_apps = ports.create_front_app_watcher();

@@ -139,11 +139,15 @@ struct EngineCells {
         };
     std::function<void(std::shared_ptr<EngineLink>)> publish_engine_link =
         [](std::shared_ptr<EngineLink> link) { thumbrover::publish_engine_link(std::move(link)); };
-    std::function<void(std::unique_ptr<MouseMotionSource>, EngineSender)> start_mouse_watcher =
-        [](std::unique_ptr<MouseMotionSource> source, EngineSender sender) {
-            // A session without a readable global pointer has no source, and no watcher.
-            if (source) thumbrover::start_mouse_watcher(std::move(source), std::move(sender));
-        };
+    // The watcher runs until what this returns is destroyed; none: no watcher.
+    std::function<std::unique_ptr<MouseWatcherThread>(std::unique_ptr<MouseMotionSource>,
+                                                      EngineSender)>
+        start_mouse_watcher = [](std::unique_ptr<MouseMotionSource> source,
+                                 EngineSender sender) -> std::unique_ptr<MouseWatcherThread> {
+        // A session without a readable global pointer has no source, and no watcher.
+        if (!source) return nullptr;
+        return thumbrover::start_mouse_watcher(std::move(source), std::move(sender));
+    };
     std::function<std::optional<std::string>()> battery_text = [] {
         return thumbrover::battery_text();
     };

@@ -1,6 +1,8 @@
 #include "core/watcher/watcher.hpp"
 
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -22,8 +24,10 @@ bool MotionFilter::accept(MotionOrigin origin, std::chrono::nanoseconds now) {
 void run_mouse_watcher(MouseMotionSource& source, const std::function<void()>& mouse_moved,
                        const MouseWatcherDeps& deps) {
     for (;;) {
+        if (deps.stopped()) return;
         const WatchStart started = source.start();
         if (started == WatchStart::Watching) break;
+        if (deps.stopped()) return;
         if (started == WatchStart::Failed) {
             diag("cannot watch the real mouse");
             return;
@@ -35,26 +39,66 @@ void run_mouse_watcher(MouseMotionSource& source, const std::function<void()>& m
     while (const std::optional<MotionOrigin> origin = source.next_motion()) {
         if (filter.accept(*origin, deps.clock.now())) mouse_moved();
     }
-    diag("cannot watch the real mouse");
+    if (!deps.stopped()) diag("cannot watch the real mouse");
 }
 
-void start_mouse_watcher(std::unique_ptr<MouseMotionSource> source,
-                         std::function<void()> mouse_moved) {
+struct MouseWatcherThread::Shared {
+    std::unique_ptr<MouseMotionSource> source;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stopped = false;
+};
+
+MouseWatcherThread::MouseWatcherThread(std::shared_ptr<Shared> shared, std::thread thread) noexcept
+    : shared_(std::move(shared)), thread_(std::move(thread)) {}
+
+MouseWatcherThread::~MouseWatcherThread() {
+    {
+        const std::lock_guard lock(shared_->mutex);
+        shared_->stopped = true;
+    }
+    shared_->wake.notify_all();
+    // The flag comes first: the watcher then takes the end of its stream for the stop it is.
+    if (shared_->source->stop()) {
+        thread_.join();
+    } else {
+        thread_.detach();
+    }
+}
+
+std::unique_ptr<MouseWatcherThread> start_mouse_watcher(std::unique_ptr<MouseMotionSource> source,
+                                                        std::function<void()> mouse_moved) {
+    auto shared = std::make_shared<MouseWatcherThread::Shared>();
+    shared->source = std::move(source);
     try {
-        std::thread([source = std::move(source), mouse_moved = std::move(mouse_moved)] {
-            const MouseWatcherDeps deps{steady_clock(), [](std::chrono::nanoseconds duration) {
-                                            std::this_thread::sleep_for(duration);
-                                        }};
-            run_mouse_watcher(*source, mouse_moved, deps);
-        }).detach();
+        // The thread holds the shared part too: a watcher that cannot be stopped outlives its
+        // handle.
+        std::thread thread([shared, mouse_moved = std::move(mouse_moved)] {
+            const MouseWatcherDeps deps{.clock = steady_clock(),
+                                        .sleep =
+                                            [&shared](std::chrono::nanoseconds duration) {
+                                                std::unique_lock lock(shared->mutex);
+                                                shared->wake.wait_for(lock, duration, [&shared] {
+                                                    return shared->stopped;
+                                                });
+                                            },
+                                        .stopped =
+                                            [&shared] {
+                                                const std::lock_guard lock(shared->mutex);
+                                                return shared->stopped;
+                                            }};
+            run_mouse_watcher(*shared->source, mouse_moved, deps);
+        });
+        return std::make_unique<MouseWatcherThread>(std::move(shared), std::move(thread));
     } catch (const std::system_error&) {
         diag("failed to spawn thread");
         std::abort();
     }
 }
 
-void start_mouse_watcher(std::unique_ptr<MouseMotionSource> source, EngineSender engine) {
-    start_mouse_watcher(std::move(source), [engine = std::move(engine)] {
+std::unique_ptr<MouseWatcherThread> start_mouse_watcher(std::unique_ptr<MouseMotionSource> source,
+                                                        EngineSender engine) {
+    return start_mouse_watcher(std::move(source), [engine = std::move(engine)] {
         engine.send(EngineMessage::input(InputEvent::mouse_moved()));
     });
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "core/common/clock.hpp"
 #include "core/engine/link.hpp"
@@ -29,8 +30,10 @@ inline constexpr std::chrono::seconds kWatchRetryInterval{5};
 
 struct MouseWatcherDeps {
     const Clock& clock;
-    // Sleeps the whole duration, resuming after interruptions.
+    // Sleeps the whole duration, resuming after interruptions; may end early once stopped.
     std::function<void(std::chrono::nanoseconds)> sleep;
+    // Whether the owner has stopped the watcher: it then returns without a word.
+    std::function<bool()> stopped = [] { return false; };
 };
 
 // The watcher thread's body: waits (printing the waiting line once per refused attempt) until the
@@ -39,11 +42,29 @@ struct MouseWatcherDeps {
 void run_mouse_watcher(MouseMotionSource& source, const std::function<void()>& mouse_moved,
                        const MouseWatcherDeps& deps);
 
-// Runs the watcher on a detached thread of its own with the steady clock and returns at once.
+// The watcher's thread. Destroying it stops the source and waits for the thread to end, so that
+// the source's connection to the window system is closed before its owner closes its own: the
+// window system's client libraries share state between connections that a close on one thread
+// and a call on another can corrupt. A source that cannot be stopped leaves its thread running.
+class MouseWatcherThread {
+  public:
+    struct Shared;
+    MouseWatcherThread(std::shared_ptr<Shared> shared, std::thread thread) noexcept;
+    ~MouseWatcherThread();
+    MouseWatcherThread(const MouseWatcherThread&) = delete;
+    MouseWatcherThread& operator=(const MouseWatcherThread&) = delete;
+
+  private:
+    std::shared_ptr<Shared> shared_;
+    std::thread thread_;
+};
+
+// Runs the watcher on a thread of its own with the steady clock and returns at once.
 // `mouse_moved` is called on that thread (the engine channel's sender is safe there).
-void start_mouse_watcher(std::unique_ptr<MouseMotionSource> source,
-                         std::function<void()> mouse_moved);
+[[nodiscard]] std::unique_ptr<MouseWatcherThread> start_mouse_watcher(
+    std::unique_ptr<MouseMotionSource> source, std::function<void()> mouse_moved);
 // The same, reporting `Input` with `MouseMoved` to the engine; a closed channel drops it.
-void start_mouse_watcher(std::unique_ptr<MouseMotionSource> source, EngineSender engine);
+[[nodiscard]] std::unique_ptr<MouseWatcherThread> start_mouse_watcher(
+    std::unique_ptr<MouseMotionSource> source, EngineSender engine);
 
 }  // namespace thumbrover

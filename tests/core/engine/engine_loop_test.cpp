@@ -56,12 +56,13 @@ struct FakeHost {
             controller_link = std::move(published);
         };
         c.start_mouse_watcher = [this](std::unique_ptr<MouseMotionSource> source,
-                                       EngineSender sender) {
+                                       EngineSender sender) -> std::unique_ptr<MouseWatcherThread> {
             ports.calls.emplace_back(source ? "start_mouse_watcher" : "no mouse source");
             for (auto& message : script)
                 sender.send(std::move(message));
             script.clear();
             watcher_sender = std::move(sender);
+            return nullptr;
         };
         c.publish_engine_link = [this](std::shared_ptr<EngineLink> published) {
             link = std::move(published);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -133,7 +134,7 @@ TEST(MouseWatcher, StartRunsOnItsOwnThread) {
     std::condition_variable done;
     int reports = 0;
     ::testing::internal::CaptureStderr();
-    start_mouse_watcher(one_real_motion(), [&] {
+    const auto watcher = start_mouse_watcher(one_real_motion(), [&] {
         std::lock_guard lock(mutex);
         ++reports;
         done.notify_one();
@@ -150,12 +151,60 @@ TEST(MouseWatcher, StartRunsOnItsOwnThread) {
 TEST(MouseWatcher, ReportsReachTheEngineAsMouseMoved) {
     auto [sender, receiver] = make_channel<EngineMessage>();
     ::testing::internal::CaptureStderr();
-    start_mouse_watcher(one_real_motion(), sender);
+    const auto watcher = start_mouse_watcher(one_real_motion(), sender);
     const std::optional<EngineMessage> got = receiver.recv_for(10s);
     std::this_thread::sleep_for(50ms);
     (void)::testing::internal::GetCapturedStderr();
     ASSERT_TRUE(got.has_value());
     EXPECT_EQ(std::get<InputEvent>(got->payload), InputEvent::mouse_moved());
+}
+
+// A source that blocks in `next_motion` until stopped, as a real one waits for the window system.
+class BlockingSource final : public MouseMotionSource {
+  public:
+    explicit BlockingSource(std::atomic<bool>& destroyed) : destroyed_(destroyed) {}
+    ~BlockingSource() override { destroyed_ = true; }
+    WatchStart start() override { return WatchStart::Watching; }
+    std::optional<MotionOrigin> next_motion() override {
+        std::unique_lock lock(mutex_);
+        waiting_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return stopped_; });
+        return std::nullopt;
+    }
+    bool stop() override {
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+        changed_.notify_all();
+        return true;
+    }
+    void wait_until_blocked() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return waiting_; });
+    }
+
+  private:
+    std::atomic<bool>& destroyed_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool waiting_ = false;
+    bool stopped_ = false;
+};
+
+TEST(MouseWatcher, ItsThreadEndsQuietlyWithItsHandleBeforeOrWhileItWaits) {
+    for (const bool blocked_first : {false, true}) {
+        SCOPED_TRACE(blocked_first ? "waiting for motion" : "just started");
+        std::atomic<bool> destroyed{false};
+        auto source = std::make_unique<BlockingSource>(destroyed);
+        BlockingSource& blocking = *source;
+        ::testing::internal::CaptureStderr();
+        auto watcher = start_mouse_watcher(std::move(source), [] {});
+        if (blocked_first) blocking.wait_until_blocked();
+        watcher.reset();
+        // Joined, not left running: the source went with the thread, and the stop is no failure.
+        EXPECT_TRUE(destroyed);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    }
 }
 
 }  // namespace
