@@ -274,9 +274,7 @@ TEST(Process, StartsAndEndsWithFifosInPlaceOfItsFiles) {
     EXPECT_EQ(program.terminate(), 0) << program.errors();
 }
 
-// Disabled while it still fails now and then: a quit that comes this early can crash the ending
-// (a segmentation fault or a malloc abort in about one run in 25) while threads still start.
-TEST(Process, DISABLED_EndsInOrderOnSigtermAtEachStepOfAStartWithUnreadableFiles) {
+TEST(Process, EndsInOrderOnSigtermAtEachStepOfAStartWithUnreadableFiles) {
     // A quit at each step of such a start, from the first file found unreadable, through the
     // settings notification that no service takes (told on standard error instead), to the
     // update check: every thread is in another state at each, and it must end as a quit does.
