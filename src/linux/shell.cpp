@@ -131,6 +131,10 @@ int run_application(const QtShellOptions& options) {
     // it for later. The threads other than this one allocate little and rarely, so one arena
     // serves them as well and holds less. It must be set before the toolkit starts its threads.
     mallopt(M_ARENA_MAX, 1);
+    // A quit that comes while the program starts (a session ending just then) ends it the way any
+    // quit does, with status 0, rather than by the signal: the engine finds the flag set and never
+    // enters its loop. The engine's start installs them again, and reports a failure then.
+    static_cast<void>(install_quit_signals());
 
     static int qt_argc = 1;
     static char qt_name[] = "thumbrover";
