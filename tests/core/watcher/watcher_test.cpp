@@ -160,48 +160,45 @@ TEST(MouseWatcher, ReportsReachTheEngineAsMouseMoved) {
 }
 
 // A source that blocks in `next_motion` until stopped, as a real one waits for the window system.
-class BlockingSource final : public MouseMotionSource {
-  public:
-    explicit BlockingSource(std::atomic<bool>& destroyed) : destroyed_(destroyed) {}
-    ~BlockingSource() override { destroyed_ = true; }
+struct BlockingSource final : MouseMotionSource {
+    std::atomic<bool>* destroyed = nullptr;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool waiting = false;
+    bool stopped = false;
+
+    ~BlockingSource() override { *destroyed = true; }
     WatchStart start() override { return WatchStart::Watching; }
     std::optional<MotionOrigin> next_motion() override {
-        std::unique_lock lock(mutex_);
-        waiting_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return stopped_; });
+        std::unique_lock lock(mutex);
+        waiting = true;
+        changed.notify_all();
+        changed.wait(lock, [this] { return stopped; });
         return std::nullopt;
     }
     bool stop() override {
-        const std::lock_guard lock(mutex_);
-        stopped_ = true;
-        changed_.notify_all();
+        const std::lock_guard lock(mutex);
+        stopped = true;
+        changed.notify_all();
         return true;
     }
-    void wait_until_blocked() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return waiting_; });
-    }
-
-  private:
-    std::atomic<bool>& destroyed_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool waiting_ = false;
-    bool stopped_ = false;
 };
 
 TEST(MouseWatcher, ItsThreadEndsQuietlyWithItsHandleBeforeOrWhileItWaits) {
     for (const bool blocked_first : {false, true}) {
         SCOPED_TRACE(blocked_first ? "waiting for motion" : "just started");
         std::atomic<bool> destroyed{false};
-        auto source = std::make_unique<BlockingSource>(destroyed);
+        auto source = std::make_unique<BlockingSource>();
+        source->destroyed = &destroyed;
         BlockingSource& blocking = *source;
         ::testing::internal::CaptureStderr();
         auto watcher = start_mouse_watcher(std::move(source), [] {});
-        if (blocked_first) blocking.wait_until_blocked();
+        if (blocked_first) {
+            std::unique_lock lock(blocking.mutex);
+            blocking.changed.wait(lock, [&] { return blocking.waiting; });
+        }
         watcher.reset();
-        // Joined, not left running: the source went with the thread, and the stop is no failure.
+        // Joined, not left running: the source went with the thread, and a stop is no failure.
         EXPECT_TRUE(destroyed);
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     }

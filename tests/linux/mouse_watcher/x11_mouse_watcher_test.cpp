@@ -10,7 +10,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 #include "linux/event_output.hpp"
 #include "linux/mouse_watcher.hpp"
@@ -191,18 +190,6 @@ TEST(X11MouseWatcher, WarpingThePointerIsNotMotionOfADevice) {
     XWarpPointer(display->get(), 0, DefaultRootWindow(display->get()), 0, 0, 0, 0, 10, 10);
     XSync(display->get(), False);
     EXPECT_EQ(watcher.wait_motion(300ms).outcome, X11MouseWatcher::Wait::TimedOut);
-}
-
-TEST(X11MouseWatcher, StopEndsAWaitBlockedOnAnotherThreadAndAnyLaterStart) {
-    X11MouseWatcher watcher;
-    ASSERT_EQ(watcher.start(), WatchStart::Watching) << "run under scripts/with-virtual-display";
-    std::optional<MotionOrigin> got = MotionOrigin::Real;
-    std::thread waiting([&] { got = watcher.next_motion(); });
-    std::this_thread::sleep_for(100ms);
-    EXPECT_TRUE(watcher.stop());
-    waiting.join();
-    EXPECT_EQ(got, std::nullopt);
-    EXPECT_EQ(watcher.start(), WatchStart::Failed);
 }
 
 TEST(X11MouseWatcher, WithoutADisplayItAsksToBeTriedAgain) {
