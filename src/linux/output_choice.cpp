@@ -6,6 +6,7 @@ namespace thumbrover {
 namespace {
 
 std::atomic<OutputKind> g_chosen{OutputKind::Xtest};
+std::atomic<bool> g_requested{false};
 
 bool set(std::optional<std::string_view> value) {
     return value && !value->empty();
@@ -50,8 +51,14 @@ OutputKind chosen_output() {
     return g_chosen.load(std::memory_order_relaxed);
 }
 
-void set_chosen_output(OutputKind kind) {
+void set_chosen_output(OutputKind kind, bool requested) {
     g_chosen.store(kind, std::memory_order_relaxed);
+    g_requested.store(requested, std::memory_order_relaxed);
+}
+
+std::string restart_output_argument() {
+    if (!g_requested.load(std::memory_order_relaxed)) return {};
+    return chosen_output() == OutputKind::Uinput ? "--output=uinput" : "--output=xtest";
 }
 
 }  // namespace thumbrover

@@ -44,7 +44,11 @@ struct SessionAbilities {
 [[nodiscard]] SessionAbilities session_abilities(OutputKind kind);
 
 // The choice made at start, for the adapters that differ by it; XTEST until the shell chooses.
+// `requested`: the command line named it.
 [[nodiscard]] OutputKind chosen_output();
-void set_chosen_output(OutputKind kind);
+void set_chosen_output(OutputKind kind, bool requested = false);
+// What a restart passes on so that it posts input as this run does: "--output=..." where the
+// command line named the output; otherwise nothing, and the session decides again, as it did.
+[[nodiscard]] std::string restart_output_argument();
 
 }  // namespace thumbrover

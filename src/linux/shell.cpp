@@ -282,7 +282,7 @@ int run_shell(int argc, char** argv) {
     };
     const OutputChoice choice =
         choose_output(requested, variable("WAYLAND_DISPLAY"), variable("XDG_SESSION_TYPE"));
-    set_chosen_output(choice.kind);
+    set_chosen_output(choice.kind, requested.has_value());
     diag(choice.reason);
     QtShellOptions options;
     options.make_windows = make_windows;

@@ -13,6 +13,7 @@
 
 #include "core/common/files.hpp"
 #include "core/settings/app_folder.hpp"
+#include "linux/output_choice.hpp"
 #include "linux/x11_display.hpp"
 
 namespace thumbrover {
@@ -162,7 +163,10 @@ Result<void> LinuxDesktop::start_shell(const std::string& command, const std::st
 }
 
 std::string LinuxDesktop::restart_command() const {
-    return "sleep 1; exec \"$0\"";
+    // The output named on the command line comes along: started with --output=uinput in an X11
+    // session, a restart without it would post through XTEST.
+    const std::string output = restart_output_argument();
+    return "sleep 1; exec \"$0\"" + (output.empty() ? std::string() : " " + output);
 }
 
 std::optional<fs::path> LinuxDesktop::bundle_path() const {

@@ -73,6 +73,10 @@ TEST_F(SdlGamepadTest, AxesKeepTheirRangesWithDownPositive) {
             EXPECT_EQ(snapshot.axes[other], 0.0f) << other;
         }
         EXPECT_EQ(snapshot.buttons, ControllerSnapshot{}.buttons) << "axis " << c.axis;
+        // The engine's stick-only read sees the sticks exactly as the full read does.
+        const StickAxes sticks = gamepad_->read_sticks(pad_->id()).value_or(StickAxes{9, 9, 9, 9});
+        EXPECT_TRUE(std::equal(sticks.begin(), sticks.end(), snapshot.axes.begin()))
+            << "axis " << c.axis;
         pad_->set_axis(c.axis, 0.0f);
     }
     EXPECT_EQ(read(), ControllerSnapshot{});
@@ -93,6 +97,7 @@ TEST_F(SdlGamepadTest, UnpluggingAndPluggingInAreBothNoticed) {
     pad_->unplug();
     EXPECT_FALSE(listed(first));
     EXPECT_EQ(gamepad_->read(first), std::nullopt);
+    EXPECT_EQ(gamepad_->read_sticks(first), std::nullopt);
     EXPECT_FALSE(gamepad_->has_extended_profile(first));
     EXPECT_EQ(gamepad_->rumble_once(first).error(), "controller has no haptics");
     gamepad_->release(first);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/common/files.hpp"
+#include "linux/output_choice.hpp"
 #include "test_support.hpp"
 
 extern char** environ;
@@ -174,13 +175,13 @@ TEST(LinuxDesktop, PassesOnTheStartersFailure) {
     EXPECT_EQ(result.error(), "No such file or directory");
 }
 
-TEST(LinuxDesktop, TheRestartLineStartsAProgramWhosePathHasSpacesAndQuotes) {
+TEST(LinuxDesktop, TheRestartLineStartsAProgramWhosePathHasSpacesAndQuotesAsItWasStarted) {
     TempDir dir;
     const fs::path folder = dir / "my \"odd\" $HOME `x` folder";
     fs::create_directories(folder);
     const fs::path program = folder / "thumb rover";
     const fs::path marker = dir / "started";
-    write(program, "#!/bin/sh\necho \"$0\" > '" + marker.string() + "'\n");
+    write(program, "#!/bin/sh\necho \"$0\" \"$@\" > '" + marker.string() + "'\n");
     fs::permissions(program, fs::perms::owner_all);
 
     pid_t child = 0;
@@ -193,13 +194,27 @@ TEST(LinuxDesktop, TheRestartLineStartsAProgramWhosePathHasSpacesAndQuotes) {
             return Result<void>{Error{"spawn failed"}};
         return Result<void>{};
     });
-    ASSERT_TRUE(desktop.start_shell(desktop.restart_command(), program.string()).ok());
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    auto text = read_file(marker);
-    ASSERT_TRUE(text.ok()) << "the program did not start";
-    EXPECT_EQ(*text, program.string() + "\n");
+    // The session's own choice is made again; an output named at start is named again.
+    const struct {
+        OutputKind kind;
+        bool requested;
+        std::string arguments;
+    } cases[] = {
+        {OutputKind::Uinput, false, ""},
+        {OutputKind::Uinput, true, " --output=uinput"},
+        {OutputKind::Xtest, true, " --output=xtest"},
+    };
+    for (const auto& c : cases) {
+        set_chosen_output(c.kind, c.requested);
+        ASSERT_TRUE(desktop.start_shell(desktop.restart_command(), program.string()).ok());
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        auto text = read_file(marker);
+        ASSERT_TRUE(text.ok()) << "the program did not start";
+        EXPECT_EQ(*text, program.string() + c.arguments + "\n");
+    }
+    set_chosen_output(OutputKind::Xtest);
 }
 
 TEST(RunningExecutable, IsThisTestProgram) {
