@@ -12,7 +12,9 @@
 //   each report rate;
 // - the floor of steering's cost on this machine, for comparison: the CPU of a bare thread doing
 //   only what each engine tick must (wake every 8 ms, post a motion and a window move),
-//   measured before and after each steering state, whose CPU is stated as a ratio to it.
+//   measured before and after each steering state, whose CPU is stated as a ratio to it; and
+//   once more with the program's read of the controller's sticks at each tick, which the engine
+//   makes before each of its ticks while it steers.
 // Run it inside scripts/with-virtual-display (scripts/bench does).
 //   bench_running_cost [seconds per state, default 10] [latency samples, default 1000]
 // On a shared machine the CPU figures move with the load; the wake-up counts are steadier.
@@ -40,6 +42,7 @@
 #include "core/app/linked_engine.hpp"
 #include "core/engine/link.hpp"
 #include "demo/virtual_pad.hpp"
+#include "linux/gamepad.hpp"
 #include "linux/shell.hpp"
 #include "qt/status_menu.hpp"
 #include "whole_program.hpp"
@@ -244,7 +247,9 @@ double thread_cpu_seconds() {
 // What steering cannot cost less than on this machine: a thread of the benchmark's own that wakes
 // every 8 ms and each time posts one relative XTest motion and moves a small window, in one write,
 // as the engine does with the pointer and the ring. No engine, no stick, no Qt. One core = 100%.
-std::optional<double> steering_floor_percent(std::chrono::seconds length) {
+// `per_tick`, when given, runs at each tick before the post.
+std::optional<double> steering_floor_percent(std::chrono::seconds length,
+                                             const std::function<void()>& per_tick = {}) {
     int screen_number = 0;
     xcb_connection_t* c = xcb_connect(nullptr, &screen_number);
     const auto disconnect = [](xcb_connection_t* connection) { xcb_disconnect(connection); };
@@ -268,6 +273,7 @@ std::optional<double> steering_floor_percent(std::chrono::seconds length) {
     for (int i = 0; i < ticks; ++i) {
         next += 8ms;
         std::this_thread::sleep_until(next);
+        if (per_tick) per_tick();
         // Back and forth, so that the pointer stays where it is.
         const std::int16_t dx = i % 2 == 0 ? 1 : -1;
         xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 1, XCB_CURRENT_TIME, XCB_NONE, dx, 0, 0);
@@ -447,17 +453,18 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     // it is measured right before and right after each steering state, and the state is compared
     // with the mean of the two.
     std::vector<double> floors;
-    const auto measure_floor = [&] {
-        std::printf("the floor: %lld s of wake, post, flush...\n",
+    const auto measure_floor = [&](const std::function<void()>& per_tick = {}) {
+        std::printf("the floor%s: %lld s of wake, post, flush...\n",
+                    per_tick ? " with a read of the sticks" : "",
                     static_cast<long long>(length.count()));
         std::fflush(stdout);
         std::optional<double> floor;
         std::thread floor_thread([&] {
             pthread_setname_np(pthread_self(), "bench-floor");
-            floor = steering_floor_percent(length);
+            floor = steering_floor_percent(length, per_tick);
         });
         floor_thread.join();
-        if (floor) floors.push_back(*floor);
+        if (floor && !per_tick) floors.push_back(*floor);
         return floor;
     };
     const auto between_floors = [&](StateFigures state, std::optional<double> before) {
@@ -497,6 +504,21 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
         floor = between_floors(std::move(state), floor);
     }
 
+    // What the engine's read of the controller before each tick costs by itself: the floor plus
+    // the program's own read of the sticks, through an SDL service of the benchmark's own (the
+    // program's engine is idle meanwhile).
+    std::optional<double> floor_with_read;
+    double floor_with_read_ratio = 0.0;
+    if (auto gamepad = thumbrover::SdlGamepad::create()) {
+        const thumbrover::ControllerId id = pad->id();
+        const auto read = [&gamepad, id] { static_cast<void>((*gamepad)->read_sticks(id)); };
+        floor_with_read = measure_floor(read);
+        const std::optional<double> after = measure_floor();
+        if (floor_with_read && floor && after) {
+            floor_with_read_ratio = *floor_with_read / ((*floor + *after) / 2.0);
+        }
+    }
+
     std::printf("latency: %d samples each...\n", samples);
     std::fflush(stdout);
     const Latencies latencies = measure_latency(*pad, samples);
@@ -512,6 +534,13 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
             "motion and one window move), measured %zu times: %.3f%% to %.3f%% of a core\n",
             floors.size(), *std::min_element(floors.begin(), floors.end()),
             *std::max_element(floors.begin(), floors.end()));
+    }
+    if (floor_with_read) {
+        std::printf(
+            "the floor with the program's read of the sticks at each tick: %.3f%% of a core, %.2f "
+            "x "
+            "the floors around it\n",
+            *floor_with_read, floor_with_read_ratio);
     }
     std::printf("\nLatency, from the controller's change until the X server has the result\n");
     print_latency("stick leaves rest -> pointer moved", latencies.stick, samples);
