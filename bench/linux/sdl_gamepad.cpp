@@ -1,5 +1,6 @@
 // What reading controllers through SDL costs the main thread's 4 ms timer: one read() of a
 // controller (every tick while one is connected), one controllers() listing (every 125th tick),
+// the engine's read of the sticks alone (before each of its ticks while it steers),
 // and the wake-ups SDL's own threads cause while the program idles without polling.
 #include <benchmark/benchmark.h>
 
@@ -28,6 +29,18 @@ void read_controller(benchmark::State& state) {
     }
 }
 BENCHMARK(read_controller);
+
+// The engine's read before each of its ticks while it steers: the sticks alone.
+void read_sticks(benchmark::State& state) {
+    float x = 0.0f;
+    for (auto _ : state) {
+        x = x > 0.5f ? -0.5f : x + 0.01f;
+        g_pad->set_axis(0, x);
+        auto sticks = g_gamepad->read_sticks(g_pad->id());
+        benchmark::DoNotOptimize(sticks);
+    }
+}
+BENCHMARK(read_sticks);
 
 void list_controllers(benchmark::State& state) {
     for (auto _ : state) {
