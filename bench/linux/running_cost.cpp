@@ -303,66 +303,41 @@ double ms_between(Clock::time_point a, Clock::time_point b) {
 // stick.
 class StreamingStick {
   public:
-    StreamingStick(thumbrover::VirtualPad& pad, int rate) : pad_(pad), rate_(rate) {
-        thread_ = std::thread([this] { run(); });
-    }
-    StreamingStick(const StreamingStick&) = delete;
-    StreamingStick& operator=(const StreamingStick&) = delete;
-    ~StreamingStick() {
-        running_ = false;
-        thread_.join();
-        pad_.set_axes({{0, 0.0f}, {1, 0.0f}});
-    }
+    StreamingStick(thumbrover::VirtualPad& pad, int rate)
+        : thread_(
+              "bench-stick",
+              [&pad, period = std::chrono::duration_cast<Clock::duration>(1s) / rate,
+               start = Clock::now(), reports = 0, random = std::minstd_rand(7)]() mutable {
+                  std::uniform_real_distribution<float> tremble(-0.02f, 0.02f);
+                  // Both axes reverse, so that the pointer goes back and forth and never drifts
+                  // to an edge, where each motion would ask the X server where the pointer is.
+                  const float sign = (reports * period / 500ms) % 2 == 1 ? -1.0f : 1.0f;
+                  pad.set_axes(
+                      {{0, sign * 0.6f + tremble(random)}, {1, sign * 0.1f + tremble(random)}});
+                  ++reports;
+                  std::this_thread::sleep_until(start + reports * period);
+              },
+              [&pad] {
+                  pad.set_axes({{0, 0.0f}, {1, 0.0f}});
+              }) {}
 
   private:
-    void run() {
-        pthread_setname_np(pthread_self(), "bench-stick");
-        std::minstd_rand random(7);
-        std::uniform_real_distribution<float> tremble(-0.02f, 0.02f);
-        const auto period = std::chrono::duration_cast<Clock::duration>(1s) / rate_;
-        auto next = Clock::now();
-        const auto start = next;
-        while (running_) {
-            // Both axes reverse, so that the pointer goes back and forth and never drifts to an
-            // edge, where each motion would ask the X server where the pointer is.
-            const float sign = ((next - start) / 500ms) % 2 == 1 ? -1.0f : 1.0f;
-            pad_.set_axes({{0, sign * 0.6f + tremble(random)}, {1, sign * 0.1f + tremble(random)}});
-            next += period;
-            std::this_thread::sleep_until(next);
-        }
-    }
-
-    thumbrover::VirtualPad& pad_;
-    int rate_;
-    std::atomic<bool> running_{true};
-    std::thread thread_;
+    thumbrover::bench::Repeating thread_;
 };
 
 // Presses and releases A now and then, as a user clicks while steering, until destroyed.
 class ButtonTaps {
   public:
-    explicit ButtonTaps(thumbrover::VirtualPad& pad) : pad_(pad) {
-        thread_ = std::thread([this] {
-            pthread_setname_np(pthread_self(), "bench-taps");
-            while (running_) {
-                std::this_thread::sleep_for(400ms);
-                pad_.set_button(kButtonA, true);
-                std::this_thread::sleep_for(100ms);
-                pad_.set_button(kButtonA, false);
-            }
-        });
-    }
-    ButtonTaps(const ButtonTaps&) = delete;
-    ButtonTaps& operator=(const ButtonTaps&) = delete;
-    ~ButtonTaps() {
-        running_ = false;
-        thread_.join();
-    }
+    explicit ButtonTaps(thumbrover::VirtualPad& pad)
+        : thread_("bench-taps", [&pad] {
+              std::this_thread::sleep_for(400ms);
+              pad.set_button(kButtonA, true);
+              std::this_thread::sleep_for(100ms);
+              pad.set_button(kButtonA, false);
+          }) {}
 
   private:
-    thumbrover::VirtualPad& pad_;
-    std::atomic<bool> running_{true};
-    std::thread thread_;
+    thumbrover::bench::Repeating thread_;
 };
 
 // A pressed until the X server has the click, `samples` times, whatever the sticks are doing.

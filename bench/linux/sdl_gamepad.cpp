@@ -19,28 +19,21 @@ namespace {
 std::unique_ptr<thumbrover::SdlGamepad> g_gamepad;
 std::unique_ptr<thumbrover::VirtualPad> g_pad;
 
-void read_controller(benchmark::State& state) {
+// With the stick moving between reads, as while steering.
+template <class Read>
+void read_moving_stick(benchmark::State& state, Read read) {
     float x = 0.0f;
     for (auto _ : state) {
         x = x > 0.5f ? -0.5f : x + 0.01f;
         g_pad->set_axis(0, x);
-        auto snapshot = g_gamepad->read(g_pad->id());
-        benchmark::DoNotOptimize(snapshot);
+        auto result = read();
+        benchmark::DoNotOptimize(result);
     }
 }
-BENCHMARK(read_controller);
-
+BENCHMARK_CAPTURE(read_moving_stick, read_controller, [] { return g_gamepad->read(g_pad->id()); });
 // The engine's read before each of its ticks while it steers: the sticks alone.
-void read_sticks(benchmark::State& state) {
-    float x = 0.0f;
-    for (auto _ : state) {
-        x = x > 0.5f ? -0.5f : x + 0.01f;
-        g_pad->set_axis(0, x);
-        auto sticks = g_gamepad->read_sticks(g_pad->id());
-        benchmark::DoNotOptimize(sticks);
-    }
-}
-BENCHMARK(read_sticks);
+BENCHMARK_CAPTURE(read_moving_stick, read_sticks,
+                  [] { return g_gamepad->read_sticks(g_pad->id()); });
 
 void list_controllers(benchmark::State& state) {
     for (auto _ : state) {

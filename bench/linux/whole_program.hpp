@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "core/app/linked_engine.hpp"
 #include "core/engine/link.hpp"
@@ -77,35 +78,50 @@ inline int run_whole_program(const char* name, const std::function<void()>& meas
     return status;
 }
 
-// Steers while it exists: the left stick held over, reversed twice a second so that the pointer
-// never rests at an edge. Set from a thread of its own ("bench-mover"), so that the program's
-// main thread is not woken for it.
-class Steering {
+// Runs `step` again and again on a thread of its own called `name` until destroyed, then `last`
+// once. The benchmark's threads are called "bench-..." and left out of the program's totals.
+class Repeating {
   public:
-    explicit Steering(VirtualPad& pad) : pad_(pad) {
-        mover_ = std::thread([this] {
-            pthread_setname_np(pthread_self(), "bench-mover");
-            float direction = 0.6f;
-            while (steering_) {
-                pad_.set_axis(kAxisLeftX, direction);
-                direction = -direction;
-                std::this_thread::sleep_for(std::chrono::milliseconds(500));
-            }
-            pad_.set_axis(kAxisLeftX, 0.0f);
+    Repeating(const char* name, std::function<void()> step, std::function<void()> last = {})
+        : last_(std::move(last)) {
+        thread_ = std::thread([this, name, step = std::move(step)] {
+            pthread_setname_np(pthread_self(), name);
+            while (running_)
+                step();
         });
     }
-    Steering(const Steering&) = delete;
-    Steering& operator=(const Steering&) = delete;
-    ~Steering() {
-        steering_ = false;
-        mover_.join();
+    Repeating(const Repeating&) = delete;
+    Repeating& operator=(const Repeating&) = delete;
+    ~Repeating() {
+        running_ = false;
+        thread_.join();
+        if (last_) last_();
     }
 
   private:
+    std::function<void()> last_;
+    std::atomic<bool> running_{true};
+    std::thread thread_;
+};
+
+// Steers while it exists: the left stick held over, reversed twice a second so that the pointer
+// never rests at an edge. Set from a thread of its own, so that the program's main thread is not
+// woken for it.
+class Steering {
+  public:
+    explicit Steering(VirtualPad& pad)
+        : mover_(
+              "bench-mover",
+              [&pad, direction = 0.6f]() mutable {
+                  pad.set_axis(kAxisLeftX, direction);
+                  direction = -direction;
+                  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+              },
+              [&pad] { pad.set_axis(kAxisLeftX, 0.0f); }) {}
+
+  private:
     static constexpr std::size_t kAxisLeftX = 0;
-    VirtualPad& pad_;
-    std::atomic<bool> steering_{true};
-    std::thread mover_;
+    Repeating mover_;
 };
 
 }  // namespace thumbrover::bench
