@@ -73,14 +73,25 @@ TEST(UinputKernel, WhatTheOutputPostsArrivesEventForEvent) {
     }
 }
 
-// A child process holding Shift and the left button through its own output, with both of its
-// device nodes open here.
+// Holds Shift and the left button through `output`.
+bool hold(UinputEventOutput& output) {
+    return output.perform(key_command(CommandKind::KeyDown, KeyKind::Shift)).ok() &&
+           output.perform(button(CommandKind::ButtonDown)).ok();
+}
+
+// A child process with its own output, holding once this one has its device nodes open.
 class Holder {
   public:
     Holder() {
         if (::pipe(to_child_) != 0 || ::pipe(from_child_) != 0) return;
         pid_ = ::fork();
-        if (pid_ == 0) hold();
+        if (pid_ == 0) {
+            auto output = make_output();
+            send(output ? 'r' : 'x');
+            send(output && receive() == 'h' && hold(*output) ? 'h' : 'x');
+            for (;;)
+                ::pause();
+        }
         if (pid_ < 0 || receive() != 'r') return;
         pointer = EvdevNode::find(kPointerName);
         keyboard = EvdevNode::find(kKeyboardName);
@@ -90,62 +101,33 @@ class Holder {
     Holder(const Holder&) = delete;
     Holder& operator=(const Holder&) = delete;
     ~Holder() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
+        kill();
         for (int fd : {to_child_[0], to_child_[1], from_child_[0], from_child_[1]})
             if (fd >= 0) ::close(fd);
     }
 
     [[nodiscard]] bool holding() const { return held_ && pointer && keyboard; }
 
-    // Has its output let go of everything, and waits until it has.
-    bool let_go() {
-        send('l');
-        return receive() == 'l';
-    }
-
-    // Ends it: it destroys its output and exits, or it is killed. True once it is gone.
-    bool end(bool killed) {
-        if (killed) {
-            ::kill(pid_, SIGKILL);
-        } else {
-            send('e');
-        }
+    // True once it has been killed and is gone.
+    bool kill() {
+        if (pid_ <= 0) return false;
+        ::kill(pid_, SIGKILL);
         int status = 0;
         const bool reaped = ::waitpid(pid_, &status, 0) == pid_;
         pid_ = -1;
-        return reaped && (killed ? WIFSIGNALED(status) : WIFEXITED(status));
+        return reaped && WIFSIGNALED(status);
     }
 
     std::optional<EvdevNode> pointer;
     std::optional<EvdevNode> keyboard;
 
   private:
-    [[noreturn]] void hold() {
-        auto output = make_output();
-        send(output ? 'r' : 'x');
-        if (!output || receive() != 'h') ::_exit(1);
-        const bool held = output->perform(key_command(CommandKind::KeyDown, KeyKind::Shift)).ok() &&
-                          output->perform(button(CommandKind::ButtonDown)).ok();
-        send(held ? 'h' : 'x');
-        for (char asked = receive(); asked == 'l'; asked = receive()) {
-            output->release_all();
-            send('l');
-        }
-        // Asked to end (or the test is gone).
-        output.reset();
-        ::_exit(0);
-    }
     void send(char byte) {
-        const int fd = pid_ == 0 ? from_child_[1] : to_child_[1];
-        if (::write(fd, &byte, 1) != 1) byte = 0;
+        if (::write(pid_ == 0 ? from_child_[1] : to_child_[1], &byte, 1) != 1) byte = 0;
     }
     char receive() {
         char byte = 0;
-        const int fd = pid_ == 0 ? to_child_[0] : from_child_[0];
-        return ::read(fd, &byte, 1) == 1 ? byte : 0;
+        return ::read(pid_ == 0 ? to_child_[0] : from_child_[0], &byte, 1) == 1 ? byte : 0;
     }
 
     int to_child_[2] = {-1, -1};
@@ -162,37 +144,40 @@ class Holder {
 // in a compositor), which releases what it saw held when the device goes: the compositor tier
 // shows that at a window.
 TEST(UinputKernel, EndingTheHolderLeavesNothingHeld) {
-    struct End {
-        const char* name;
-        bool let_go_first;
-        bool killed;
-        Events keyboard;
-        Events pointer;
-    };
-    const End ends[] = {
-        {"let go, then killed",
-         true,
-         true,
-         {key(KEY_LEFTSHIFT, 0), kSyn},
-         {key(BTN_LEFT, 0), kSyn}},
-        {"destroyed", false, false, {}, {}},
-        {"killed", false, true, {}, {}},
-    };
-    for (const End& e : ends) {
-        SCOPED_TRACE(e.name);
-        Holder holder;
-        ASSERT_TRUE(holder.holding());
-        EXPECT_EQ(holder.keyboard->next_report(), (Events{key(KEY_LEFTSHIFT, 1), kSyn}));
-        EXPECT_EQ(holder.pointer->next_report(), (Events{key(BTN_LEFT, 1), kSyn}));
-        ASSERT_TRUE(e.let_go_first ? holder.let_go() : holder.end(e.killed));
-        EXPECT_EQ(holder.keyboard->drain(), e.keyboard);
-        EXPECT_EQ(holder.pointer->drain(), e.pointer);
-        if (e.let_go_first) {
-            ASSERT_TRUE(holder.end(e.killed));
+    enum class End { LetGoThenDestroyed, Destroyed, Killed };
+    for (End end : {End::LetGoThenDestroyed, End::Destroyed, End::Killed}) {
+        SCOPED_TRACE(static_cast<int>(end));
+        std::optional<Holder> holder;  // another process, for the kill
+        std::unique_ptr<UinputEventOutput> output;
+        std::optional<EvdevNode> pointer;
+        std::optional<EvdevNode> keyboard;
+        if (end == End::Killed) {
+            holder.emplace();
+            ASSERT_TRUE(holder->holding());
+            pointer = std::move(holder->pointer);
+            keyboard = std::move(holder->keyboard);
+        } else {
+            output = make_output();
+            ASSERT_TRUE(output);
+            pointer = EvdevNode::find(kPointerName);
+            keyboard = EvdevNode::find(kKeyboardName);
+            ASSERT_TRUE(pointer && keyboard && hold(*output));
         }
-        EXPECT_EQ(holder.keyboard->drain(), Events{});
-        EXPECT_EQ(holder.pointer->drain(), Events{});
-        EXPECT_TRUE(holder.keyboard->gone() && holder.pointer->gone());
+        EXPECT_EQ(keyboard->next_report(), (Events{key(KEY_LEFTSHIFT, 1), kSyn}));
+        EXPECT_EQ(pointer->next_report(), (Events{key(BTN_LEFT, 1), kSyn}));
+        if (end == End::LetGoThenDestroyed) {
+            output->release_all();
+            EXPECT_EQ(keyboard->drain(), (Events{key(KEY_LEFTSHIFT, 0), kSyn}));
+            EXPECT_EQ(pointer->drain(), (Events{key(BTN_LEFT, 0), kSyn}));
+        }
+        if (holder) {
+            ASSERT_TRUE(holder->kill());
+        } else {
+            output.reset();
+        }
+        EXPECT_EQ(keyboard->drain(), Events{});
+        EXPECT_EQ(pointer->drain(), Events{});
+        EXPECT_TRUE(keyboard->gone() && pointer->gone());
         EXPECT_FALSE(EvdevNode::find(kKeyboardName, 0ms) || EvdevNode::find(kPointerName, 0ms));
     }
 }
