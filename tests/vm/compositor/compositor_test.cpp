@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <nlohmann/json.hpp>
