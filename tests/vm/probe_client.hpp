@@ -15,7 +15,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,14 +85,12 @@ class ProbeClient {
     // The last pointer position reported (enter or motion), if any.
     [[nodiscard]] std::optional<std::pair<double, double>> position() {
         std::lock_guard lock(mutex_);
-        for (auto it = lines_.rbegin(); it != lines_.rend(); ++it) {
-            std::istringstream in(*it);
-            std::string word;
-            double x = 0;
-            double y = 0;
-            if (in >> word && (word == "motion" || word == "enter") && in >> x >> y)
+        double x = 0;
+        double y = 0;
+        for (auto it = lines_.rbegin(); it != lines_.rend(); ++it)
+            if (std::sscanf(it->c_str(), "motion %lf %lf", &x, &y) == 2 ||
+                std::sscanf(it->c_str(), "enter %lf %lf", &x, &y) == 2)
                 return std::pair{x, y};
-        }
         return std::nullopt;
     }
 

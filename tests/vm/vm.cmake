@@ -26,11 +26,12 @@ add_custom_command(
   DEPENDS ${xdg_shell_xml}
   VERBATIM)
 
-# The probe: a native Wayland window that reports what reaches it.
+# The probe: a native Wayland window that reports what reaches it. Its listeners ignore most of
+# what they are given.
 add_executable(thumbrover_wayland_probe ${vm_dir}/probe/wayland_probe.c
                                         ${vm_gen}/xdg-shell-protocol.c)
 target_include_directories(thumbrover_wayland_probe PRIVATE ${vm_gen})
-target_compile_options(thumbrover_wayland_probe PRIVATE -Wall -Wextra
+target_compile_options(thumbrover_wayland_probe PRIVATE -Wall -Wextra -Wno-unused-parameter
                                                         $<$<BOOL:${THUMBROVER_WERROR}>:-Werror>)
 target_link_libraries(thumbrover_wayland_probe PRIVATE PkgConfig::WAYLAND_CLIENT)
 

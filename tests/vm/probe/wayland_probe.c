@@ -41,39 +41,27 @@ static const char* state_name(uint32_t state) {
 
 static void pointer_enter(void* d, struct wl_pointer* p, uint32_t serial, struct wl_surface* s,
                           wl_fixed_t x, wl_fixed_t y) {
-    (void)d, (void)p, (void)serial, (void)s;
     printf("enter %.2f %.2f\n", wl_fixed_to_double(x), wl_fixed_to_double(y));
 }
 static void pointer_leave(void* d, struct wl_pointer* p, uint32_t serial, struct wl_surface* s) {
-    (void)d, (void)p, (void)serial, (void)s;
     printf("leave\n");
 }
 static void pointer_motion(void* d, struct wl_pointer* p, uint32_t time, wl_fixed_t x,
                            wl_fixed_t y) {
-    (void)d, (void)p, (void)time;
     printf("motion %.2f %.2f\n", wl_fixed_to_double(x), wl_fixed_to_double(y));
 }
 static void pointer_button(void* d, struct wl_pointer* p, uint32_t serial, uint32_t time,
                            uint32_t button, uint32_t state) {
-    (void)d, (void)p, (void)serial, (void)time;
     printf("button %u %s\n", button, state_name(state));
 }
 static void pointer_axis(void* d, struct wl_pointer* p, uint32_t time, uint32_t axis,
                          wl_fixed_t value) {
-    (void)d, (void)p, (void)time;
     printf("axis %s %.2f\n", axis_name(axis), wl_fixed_to_double(value));
 }
-static void pointer_frame(void* d, struct wl_pointer* p) {
-    (void)d, (void)p;
-}
-static void pointer_axis_source(void* d, struct wl_pointer* p, uint32_t source) {
-    (void)d, (void)p, (void)source;
-}
-static void pointer_axis_stop(void* d, struct wl_pointer* p, uint32_t time, uint32_t axis) {
-    (void)d, (void)p, (void)time, (void)axis;
-}
+static void pointer_frame(void* d, struct wl_pointer* p) {}
+static void pointer_axis_source(void* d, struct wl_pointer* p, uint32_t source) {}
+static void pointer_axis_stop(void* d, struct wl_pointer* p, uint32_t time, uint32_t axis) {}
 static void pointer_axis_discrete(void* d, struct wl_pointer* p, uint32_t axis, int32_t steps) {
-    (void)d, (void)p;
     printf("discrete %s %d\n", axis_name(axis), steps);
 }
 static const struct wl_pointer_listener pointer_listener = {
@@ -90,30 +78,22 @@ static const struct wl_pointer_listener pointer_listener = {
 
 static void keyboard_keymap(void* d, struct wl_keyboard* k, uint32_t format, int32_t fd,
                             uint32_t size) {
-    (void)d, (void)k, (void)format, (void)size;
     close(fd);
 }
 static void keyboard_enter(void* d, struct wl_keyboard* k, uint32_t serial, struct wl_surface* s,
                            struct wl_array* keys) {
-    (void)d, (void)k, (void)serial, (void)s, (void)keys;
     printf("keyboard-enter\n");
 }
-static void keyboard_leave(void* d, struct wl_keyboard* k, uint32_t serial, struct wl_surface* s) {
-    (void)d, (void)k, (void)serial, (void)s;
-}
+static void keyboard_leave(void* d, struct wl_keyboard* k, uint32_t serial, struct wl_surface* s) {}
 static void keyboard_key(void* d, struct wl_keyboard* k, uint32_t serial, uint32_t time,
                          uint32_t key, uint32_t state) {
-    (void)d, (void)k, (void)serial, (void)time;
     printf("key %u %s\n", key, state_name(state));
 }
 static void keyboard_modifiers(void* d, struct wl_keyboard* k, uint32_t serial, uint32_t depressed,
                                uint32_t latched, uint32_t locked, uint32_t group) {
-    (void)d, (void)k, (void)serial, (void)latched, (void)locked, (void)group;
     printf("modifiers %u\n", depressed);
 }
-static void keyboard_repeat(void* d, struct wl_keyboard* k, int32_t rate, int32_t delay) {
-    (void)d, (void)k, (void)rate, (void)delay;
-}
+static void keyboard_repeat(void* d, struct wl_keyboard* k, int32_t rate, int32_t delay) {}
 static const struct wl_keyboard_listener keyboard_listener = {
     keyboard_keymap, keyboard_enter,     keyboard_leave,
     keyboard_key,    keyboard_modifiers, keyboard_repeat,
@@ -122,7 +102,6 @@ static const struct wl_keyboard_listener keyboard_listener = {
 /* The seat loses a capability when its last device of the kind goes; the objects of that kind
  * are dead then, and a new device needs new ones. */
 static void seat_capabilities(void* d, struct wl_seat* s, uint32_t caps) {
-    (void)d;
     static struct wl_pointer* pointer;
     static struct wl_keyboard* keyboard;
     if ((caps & WL_SEAT_CAPABILITY_POINTER) && pointer == NULL) {
@@ -141,20 +120,16 @@ static void seat_capabilities(void* d, struct wl_seat* s, uint32_t caps) {
     }
     printf("capabilities%s%s\n", pointer ? " pointer" : "", keyboard ? " keyboard" : "");
 }
-static void seat_name(void* d, struct wl_seat* s, const char* name) {
-    (void)d, (void)s, (void)name;
-}
+static void seat_name(void* d, struct wl_seat* s, const char* name) {}
 static const struct wl_seat_listener seat_listener = {seat_capabilities, seat_name};
 
 static void wm_base_ping(void* d, struct xdg_wm_base* b, uint32_t serial) {
-    (void)d;
     xdg_wm_base_pong(b, serial);
 }
 static const struct xdg_wm_base_listener wm_base_listener = {wm_base_ping};
 
 static void global_added(void* d, struct wl_registry* r, uint32_t name, const char* interface,
                          uint32_t version) {
-    (void)d;
     if (strcmp(interface, wl_compositor_interface.name) == 0) {
         compositor = wl_registry_bind(r, name, &wl_compositor_interface, 4);
     } else if (strcmp(interface, wl_shm_interface.name) == 0) {
@@ -167,26 +142,15 @@ static void global_added(void* d, struct wl_registry* r, uint32_t name, const ch
         xdg_wm_base_add_listener(wm_base, &wm_base_listener, NULL);
     }
 }
-static void global_removed(void* d, struct wl_registry* r, uint32_t name) {
-    (void)d, (void)r, (void)name;
-}
+static void global_removed(void* d, struct wl_registry* r, uint32_t name) {}
 static const struct wl_registry_listener registry_listener = {global_added, global_removed};
 
-/* A buffer of the configured size, one flat colour. */
+/* A buffer of the configured size: a new memfd reads as zeros, so it is black. */
 static struct wl_buffer* make_buffer(int width, int height) {
     const int stride = width * 4;
-    const size_t size = (size_t)stride * (size_t)height;
     int fd = memfd_create("thumbrover-probe", MFD_CLOEXEC);
-    if (fd < 0 || ftruncate(fd, (off_t)size) != 0) return NULL;
-    uint32_t* pixels = mmap(NULL, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (pixels == MAP_FAILED) {
-        close(fd);
-        return NULL;
-    }
-    for (size_t i = 0; i < size / 4; ++i)
-        pixels[i] = 0xff2d4f73u;
-    munmap(pixels, size);
-    struct wl_shm_pool* pool = wl_shm_create_pool(shm, fd, (int32_t)size);
+    if (fd < 0 || ftruncate(fd, (off_t)stride * height) != 0) return NULL;
+    struct wl_shm_pool* pool = wl_shm_create_pool(shm, fd, stride * height);
     struct wl_buffer* b =
         wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888);
     wl_shm_pool_destroy(pool);
@@ -198,14 +162,12 @@ static int width = 640, height = 480;
 
 static void toplevel_configure(void* d, struct xdg_toplevel* t, int32_t w, int32_t h,
                                struct wl_array* states) {
-    (void)d, (void)t, (void)states;
     if (w > 0 && h > 0 && (w != width || h != height)) {
         width = w, height = h;
         printf("size %d %d\n", w, h);
     }
 }
 static void toplevel_close(void* d, struct xdg_toplevel* t) {
-    (void)d, (void)t;
     exit(0);
 }
 static const struct xdg_toplevel_listener toplevel_listener = {
@@ -214,7 +176,6 @@ static const struct xdg_toplevel_listener toplevel_listener = {
 };
 
 static void surface_configure(void* d, struct xdg_surface* s, uint32_t serial) {
-    (void)d;
     xdg_surface_ack_configure(s, serial);
     if (buffer != NULL) wl_buffer_destroy(buffer);
     buffer = make_buffer(width, height);

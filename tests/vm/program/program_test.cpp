@@ -73,9 +73,7 @@ TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
             };
 
             std::size_t mark = push(kAxisLeftX, 0.8f, 300ms);
-            EXPECT_TRUE(probe.wait_for(
-                [](const std::string& l) { return starts_with(l, "motion "); }, mark))
-                << "the left stick moved nothing";
+            EXPECT_TRUE(probe.wait_for_prefix("motion ", mark)) << "the left stick moved nothing";
             std::this_thread::sleep_for(100ms);
             const auto xs = numbers_after(probe.lines_since(mark), "motion ");
             ASSERT_FALSE(xs.empty());
@@ -86,8 +84,7 @@ TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
             EXPECT_TRUE(probe.wait_for_line("button 272 released", mark));
 
             mark = push(kAxisRightY, 0.9f, 400ms);
-            EXPECT_TRUE(probe.wait_for(
-                [](const std::string& l) { return starts_with(l, "axis vertical "); }, mark))
+            EXPECT_TRUE(probe.wait_for_prefix("axis vertical ", mark))
                 << "the right stick scrolled nothing";
             // Pushed down, it scrolls down: Wayland's axis values are positive downward.
             for (double value : numbers_after(probe.lines_since(mark), "axis vertical "))
