@@ -49,17 +49,16 @@ TEST(DpadValue, OppositeButtonsMakeOneAxis) {
 }
 
 TEST(AbsCodesOfAxes, NumbersTheNodesAxesInCodeOrderWithoutTheHats) {
-    const auto node = [](std::initializer_list<int> codes) {
-        std::array<std::uint8_t, (ABS_CNT + 7) / 8> bits{};
+    // An Xbox pad's node: X, Y, Z, RX, RY, RZ and the first hat.
+    std::array<std::uint8_t, (ABS_CNT + 7) / 8> xbox{};
+    // A pad whose sticks are X, Y, Z and RZ, with brake and gas for triggers.
+    std::array<std::uint8_t, (ABS_CNT + 7) / 8> direct{};
+    const auto set = [](auto& bits, std::initializer_list<int> codes) {
         for (const int c : codes)
             bits[static_cast<std::size_t>(c / 8)] |= static_cast<std::uint8_t>(1u << (c % 8));
-        return bits;
     };
-    // An Xbox pad's node: X, Y, Z, RX, RY, RZ and the first hat; another pad's sticks are X, Y, Z
-    // and RZ, with brake and gas for triggers.
-    const auto xbox = node({ABS_X, ABS_Y, ABS_Z, ABS_RX, ABS_RY, ABS_RZ, ABS_HAT0X, ABS_HAT0Y});
-    const auto direct =
-        node({ABS_X, ABS_Y, ABS_Z, ABS_RZ, ABS_GAS, ABS_BRAKE, ABS_HAT0X, ABS_HAT0Y});
+    set(xbox, {ABS_X, ABS_Y, ABS_Z, ABS_RX, ABS_RY, ABS_RZ, ABS_HAT0X, ABS_HAT0Y});
+    set(direct, {ABS_X, ABS_Y, ABS_Z, ABS_RZ, ABS_GAS, ABS_BRAKE, ABS_HAT0X, ABS_HAT0Y});
     struct Case {
         const char* what;
         std::span<const std::uint8_t> bits;
