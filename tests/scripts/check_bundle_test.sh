@@ -2,24 +2,18 @@
 # scripts/check-bundle against a made-up bundle, with stand-ins for the Xcode tools that answer
 # from a table: a bundle that is right passes, and each kind of fault fails with its own line.
 #   check_bundle_test.sh SOURCE_DIR BUILD_DIR
-set -uo pipefail
-src=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-mkdir -p "$work/bin" "$work/App.app/Contents/MacOS" "$work/App.app/Contents/Frameworks"
+source "${0%/*}/common.sh"
+mkdir -p "$tmp/bin" "$tmp/App.app/Contents/MacOS" "$tmp/App.app/Contents/Frameworks"
 # Each file's table line: "archs|minos per arch", e.g. "arm64 x86_64|13.3 12.0".
-cat >"$work/bin/file" <<'TOOL'
+cat >"$tmp/bin/file" <<'TOOL'
 #!/usr/bin/env bash
 if grep -q '^macho' "$2"; then echo "Mach-O universal binary"; else echo "ASCII text"; fi
 TOOL
-cat >"$work/bin/lipo" <<'TOOL'
+cat >"$tmp/bin/lipo" <<'TOOL'
 #!/usr/bin/env bash
 sed -n 's/^macho \([^|]*\)|.*/\1/p' "$2"
 TOOL
-cat >"$work/bin/otool" <<'TOOL'
+cat >"$tmp/bin/otool" <<'TOOL'
 #!/usr/bin/env bash
 arch=$2 path=$4
 read -r -a archs <<<"$(sed -n 's/^macho \([^|]*\)|.*/\1/p' "$path")"
@@ -30,20 +24,20 @@ for i in "${!archs[@]}"; do
     printf '      cmd LC_SEGMENT_64\n      cmd LC_BUILD_VERSION\n  cmdsize 32\n platform 1\n    minos %s\n      sdk 14.2\n' "${minos[i]}"
 done
 TOOL
-cat >"$work/bin/plutil" <<'TOOL'
+cat >"$tmp/bin/plutil" <<'TOOL'
 #!/usr/bin/env bash
 cat "${@: -1}"
 TOOL
-chmod +x "$work/bin/"*
+chmod +x "$tmp/bin/"*
 
 check() {  # expected status, expected text in the output, then the files' table lines
     local status=$1 expected=$2 out
-    echo "13.3" >"$work/App.app/Contents/Info.plist"
-    echo "macho $3" >"$work/App.app/Contents/MacOS/App"
-    echo "macho $4" >"$work/App.app/Contents/Frameworks/QtCore"
-    echo "not code" >"$work/App.app/Contents/Frameworks/README"
-    [[ -n ${5:-} ]] && echo "$5" >"$work/App.app/Contents/Info.plist"
-    out=$(PATH="$work/bin:$PATH" bash "$src/scripts/check-bundle" "$work/App.app" 13.3 arm64 x86_64 2>&1)
+    echo "13.3" >"$tmp/App.app/Contents/Info.plist"
+    echo "macho $3" >"$tmp/App.app/Contents/MacOS/App"
+    echo "macho $4" >"$tmp/App.app/Contents/Frameworks/QtCore"
+    echo "not code" >"$tmp/App.app/Contents/Frameworks/README"
+    [[ -n ${5:-} ]] && echo "$5" >"$tmp/App.app/Contents/Info.plist"
+    out=$(PATH="$tmp/bin:$PATH" bash "$src/scripts/check-bundle" "$tmp/App.app" 13.3 arm64 x86_64 2>&1)
     [[ $? -eq $status ]] || fail "status for '$3' '$4' ${5:-}: $out"
     [[ $out == *"$expected"* ]] || fail "'$expected' not in: $out"
 }

@@ -3,13 +3,7 @@
 # report says what the window saw, pointer motion included, and what is on screen at the step's
 # end; switching off leaves the ring hidden and the pointer still.
 #   demo_test.sh SOURCE_DIR BUILD_DIR
-set -uo pipefail
-bin=$2
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+source "${0%/*}/common.sh"
 "$bin/thumbroverctl" demo --screenshot "$tmp/shot.png" >"$tmp/out" 2>"$tmp/err"
 status=$?
 [[ $status -eq 0 ]] || fail "the demonstration ended with $status: $(tail -n5 "$tmp/err")"

@@ -3,14 +3,8 @@
 # CHANGELOG.md whose newest release is this version; the built manual pages, Debian changelog and
 # AppStream metadata pass their own tools and agree with the programs and the desktop entry.
 #   documents_test.sh SOURCE_DIR BUILD_DIR
-set -uo pipefail
-src=$1
-bin=$2
+source "${0%/*}/common.sh"
 convert=$src/packaging/changelog
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 
 version=$("$bin/thumbroverctl" --version | cut -d' ' -f2)
 maintainer="A Maintainer <a@example.org>"

@@ -3,13 +3,7 @@
 # rule and module entry where the node is not writable and no rule is there yet, says so in one
 # line, and does nothing at all otherwise.
 #   grant_uinput_test.sh SOURCE_DIR BUILD_DIR
-set -uo pipefail
-src=$1
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+source "${0%/*}/common.sh"
 grant() { DESTDIR=$tmp/root THUMBROVER_UINPUT_NODE=$tmp/uinput "$src/scripts/grant-uinput" 2>&1; }
 
 # case: no node, no rule -> both files, one line

@@ -3,11 +3,7 @@
 # each one comes from a package scripts/install-deps installs, from what those depend on, from
 # Debian's base system or from the three packages the README has a newcomer install first.
 #   install_deps_test.sh SOURCE_DIR BUILD_DIR
-set -uo pipefail
-src=$1
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
+source "${0%/*}/common.sh"
 command -v dpkg-query >/dev/null && command -v apt-cache >/dev/null || {
     echo "not a Debian system: nothing to check"
     exit 0

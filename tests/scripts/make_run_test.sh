@@ -1,12 +1,7 @@
 #!/usr/bin/env bash
 # `make run` builds only what the run starts (not the tests, benchmarks and fuzz targets), and
 # `make test` still builds everything.  make_run_test.sh SOURCE_DIR BUILD_DIR
-set -uo pipefail
-src=$1
-bin=$2
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
+source "${0%/*}/common.sh"
 # The recipes as make would run them, without running them.
 run_plan=$(make -s -n -C "$src" run)
 build_line=$(grep -E '^scripts/build ' <<<"$run_plan")

@@ -2,13 +2,7 @@
 # A packager's plain configure (`cmake -B b -DCMAKE_BUILD_TYPE=Release`) does not turn warnings
 # into errors, so a newer compiler's new warning cannot break a distribution's build; the
 # presets, which developers and CI use, do.  plain_configure_test.sh SOURCE_DIR BUILD_DIR
-set -uo pipefail
-src=$1
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+source "${0%/*}/common.sh"
 if ! cmake -S "$src" -B "$tmp/plain" -G Ninja -DCMAKE_BUILD_TYPE=Release >"$tmp/log" 2>&1; then
     fail "plain configure failed: $(tail -n5 "$tmp/log")"
 else

@@ -3,13 +3,7 @@
 # output and exit status come through unchanged, and nothing else is said on standard error. Where
 # no session gave a runtime folder (root, a console), it has one of its own, removed afterwards.
 #   with_virtual_display_test.sh SOURCE_DIR BUILD_DIR
-set -uo pipefail
-src=$1
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+source "${0%/*}/common.sh"
 env -u XDG_RUNTIME_DIR "$src/scripts/with-virtual-display" sh -c '
     echo "$XDG_RUNTIME_DIR" >"$0"
     xdpyinfo >/dev/null && echo display

@@ -121,50 +121,28 @@ TEST_F(PollTest, WhileTheEngineSteersStickChangesAreLeftToItsReadsAndNothingIsLo
         EXPECT_TRUE(link->sample(engine_sink, [] { return true; }));
         return read_by_engine;
     };
-    struct Step {
-        const char* what;
-        bool steering;
-        bool engine;  // the engine's read before a tick, else the reader's poll
+    // steering, read by the engine before a tick (else the reader's poll), left stick, B, trigger
+    const struct {
+        bool steering, engine;
         float lx;
         bool b;
         float trigger;
         Lines heard;
+    } steps[] = {
+        {false, false, 0.5f, false, 0.0f, {"Axis 0 0.500000"}},
+        // Steering: the reader sends buttons and triggers only, the engine's read the sticks
+        // only, and the reader's next poll does not repeat them.
+        {true, false, 0.6f, true, 0.5f, {"Button 1 down", "Axis 4 0.500000"}},
+        {true, true, 0.6f, true, 0.5f, {"Axis 0 0.600000"}},
+        {true, true, 0.7f, false, 0.4f, {"Axis 0 0.700000"}},
+        {true, false, 0.7f, false, 0.4f, {"Button 1 up", "Axis 4 0.400000"}},
+        // A change left behind when steering stops: the reader's next poll sends it.
+        {true, false, 0.0f, false, 0.4f, {}},
+        {false, false, 0.0f, false, 0.4f, {"Axis 0 0.000000"}},
     };
-    const Step steps[] = {
-        {"not steering: the reader sends the stick",
-         false,
-         false,
-         0.5f,
-         false,
-         0.0f,
-         {"Axis 0 0.500000"}},
-        {"steering: the reader sends buttons and triggers only",
-         true,
-         false,
-         0.6f,
-         true,
-         0.5f,
-         {"Button 1 down", "Axis 4 0.500000"}},
-        {"the engine's read takes up the stick left behind",
-         true,
-         true,
-         0.6f,
-         true,
-         0.5f,
-         {"Axis 0 0.600000"}},
-        {"and only the sticks", true, true, 0.7f, false, 0.4f, {"Axis 0 0.700000"}},
-        {"whose reads the reader's next poll does not repeat",
-         true,
-         false,
-         0.7f,
-         false,
-         0.4f,
-         {"Button 1 up", "Axis 4 0.400000"}},
-        {"left behind when steering stops", true, false, 0.0f, false, 0.4f, {}},
-        {"the reader's next poll sends it", false, false, 0.0f, false, 0.4f, {"Axis 0 0.000000"}},
-    };
-    for (const Step& s : steps) {
-        SCOPED_TRACE(s.what);
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        const auto& s = steps[i];
+        SCOPED_TRACE(i);
         link->set_steering(s.steering);
         p.state.axes[0] = s.lx;
         p.state.buttons[1] = s.b;

@@ -20,63 +20,37 @@ using fakes::RecordingEngine;
 
 TEST(ToggleLoginItem, TheBoxShowsWhatTheSystemKeepsAndAnItemAwaitingApprovalIsNeverRegistered) {
     using enum LoginItemState;
-    struct Case {
-        bool on_before;
-        bool awaiting;
+    constexpr LoginItemState Awaiting = AwaitingApproval;
+    const char* const change = "thumbrover: could not change the login item: ";
+    const char* const open = "thumbrover: could not open the login items: ";
+    // The failure is the system refusing the change or, for an item awaiting approval, the list
+    // not opening; the error is what the user is told before it.
+    const struct {
+        LoginItemState before;
         bool clicked;
-        std::optional<std::string> refusal;
-        std::optional<std::string> open_failure;
+        const char* failure;
         LoginItemState shown_after;
         Lines calls;
-        std::string error;
-    };
-    const Case cases[] = {
-        {false, false, true, std::nullopt, std::nullopt, On, {"state?", "register", "state?"}, ""},
-        {true, false, false, std::nullopt, std::nullopt, Off, {"unregister", "state?"}, ""},
-        {false,
-         false,
-         true,
-         "Operation not permitted",
-         std::nullopt,
-         Off,
-         {"state?", "register", "state?"},
-         "thumbrover: could not change the login item: Operation not permitted\n"},
-        {true,
-         false,
-         false,
-         "Read-only file system",
-         std::nullopt,
-         On,
-         {"unregister", "state?"},
-         "thumbrover: could not change the login item: Read-only file system\n"},
+        const char* error;
+    } cases[] = {
+        {Off, true, nullptr, On, {"state?", "register", "state?"}, nullptr},
+        {On, false, nullptr, Off, {"unregister", "state?"}, nullptr},
+        {Off, true, "Operation not permitted", Off, {"state?", "register", "state?"}, change},
+        {On, false, "Read-only file system", On, {"unregister", "state?"}, change},
         // Switched off in the system's list: ticking opens that list, unticking unregisters.
-        {true,
-         true,
-         true,
-         std::nullopt,
-         std::nullopt,
-         AwaitingApproval,
-         {"state?", "open login items"},
-         ""},
-        {true,
-         true,
-         true,
-         std::nullopt,
-         "no settings",
-         AwaitingApproval,
-         {"state?", "open login items"},
-         "thumbrover: could not open the login items: no settings\n"},
-        {true, true, false, std::nullopt, std::nullopt, Off, {"unregister", "state?"}, ""},
+        {Awaiting, true, nullptr, Awaiting, {"state?", "open login items"}, nullptr},
+        {Awaiting, true, "no settings", Awaiting, {"state?", "open login items"}, open},
+        {Awaiting, false, nullptr, Off, {"unregister", "state?"}, nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         FakeLoginItem item;
-        item.on = c.on_before;
-        item.awaiting = c.awaiting;
-        item.refusal = c.refusal;
-        item.open_failure = c.open_failure;
+        item.on = c.before != Off;
+        item.awaiting = c.before == Awaiting;
+        if (c.failure) (item.awaiting ? item.open_failure : item.refusal) = c.failure;
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(toggle_login_item(item, c.clicked), c.shown_after);
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.error);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+                  c.failure ? std::string(c.error) + c.failure + "\n" : "");
         EXPECT_EQ(item.calls, c.calls);
     }
 }

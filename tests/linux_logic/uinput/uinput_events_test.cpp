@@ -180,8 +180,6 @@ TEST(KeyboardLayout, FindsTheKeyThatTypesEachCharacter) {
         {"us", "dvorak", 'w', {KEY_COMMA}},
         {"us", "dvorak", 's', {KEY_SEMICOLON}},
         {"us", "dvorak", '5', {KEY_5}},
-        // Lithuanian keeps its digits behind AltGr.
-        {"lt", "", '1', {KEY_1, false, true}},
     };
     for (const LookupCase& c : cases) {
         const KeyboardLayout layout = compiled(c.layout, c.variant);
