@@ -1,9 +1,7 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/front_app.hpp"
