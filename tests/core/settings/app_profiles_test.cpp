@@ -47,7 +47,6 @@ TEST(AppProfiles, OverridesOnlyWhatTheProfileSets) {
     Config config = parse_config(kVlc).value();
     const Config in_vlc = config_for_app(config, "ORG.videolan.VLC");
     EXPECT_EQ(in_vlc.left_stick, StickRole::Scroll);
-    EXPECT_EQ(in_vlc.right_stick, StickRole::Scroll);
     EXPECT_EQ(binding_of(in_vlc.buttons, Button::A).press, Action(ActionKind::PlayPause));
     // B keeps its main press action; its hold is turned off.
     EXPECT_EQ(binding_of(in_vlc.buttons, Button::B),
@@ -79,8 +78,6 @@ TEST(AppProfiles, MistakesNameTheApplication) {
         {"[apps.vlc]\nleft_stick = \"Pointer\"\n",
          "line 2, column 14, key `apps.\"vlc\".left_stick`: unknown variant `Pointer`, expected "
          "one of `pointer`, `scroll`, `none`"},
-        {"[apps.vlc]\nname = 1\n",
-         "line 2, column 8, key `apps.\"vlc\".name`: invalid type: integer `1`, expected a string"},
         {"[apps.Firefox]\n[apps.firefox]\n",
          "line 2, column 7: duplicate application `firefox`: the same as `Firefox`"},
         {"[apps.\"\"]\n", "line 1, column 7: an application identity cannot be empty"},

@@ -49,7 +49,6 @@ TEST_F(ButtonsWindowApps, AProfileShowsWhatItSetsAndWhatAllApplicationsDo) {
                                                              "Add the application\u2026"}));
     EXPECT_EQ(model.scope_changed(1), Update::Popups);
     EXPECT_EQ(model.app(), "vlc");
-    EXPECT_EQ(model.scope_selection(), 1u);
 
     const auto& a = popup(Button::A, BindingSide::Press);
     EXPECT_EQ(a.choices[0].title, "Same as All applications (Left click)");
@@ -79,7 +78,6 @@ TEST_F(ButtonsWindowApps, AProfileShowsWhatItSetsAndWhatAllApplicationsDo) {
     // Back to all applications: the main pop-ups again.
     EXPECT_EQ(model.scope_changed(0), Update::Popups);
     EXPECT_EQ(popup(Button::B, BindingSide::Press).choices[0].title, "Nothing");
-    EXPECT_EQ(model.stick_titles(Stick::Left).size(), 3u);
 }
 
 TEST_F(ButtonsWindowApps, AddingListsRunningApplicationsWithoutAProfileAndRemovingGoesBack) {
@@ -109,7 +107,6 @@ TEST_F(ButtonsWindowApps, AddingListsRunningApplicationsWithoutAProfileAndRemovi
 TEST_F(ButtonsWindowApps, WhereTheApplicationInFrontCannotBeToldNoneIsAdded) {
     script.available = false;
     model.open();
-    EXPECT_FALSE(model.front_app_known());
     EXPECT_TRUE(model.shows_no_front_app_note());
     EXPECT_EQ(scope_titles(model), (std::vector<std::string>{"All applications", "VLC"}));
     EXPECT_TRUE(model.addable_apps().empty());

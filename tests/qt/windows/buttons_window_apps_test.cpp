@@ -49,8 +49,6 @@ TEST_F(ButtonsWindowAppsTest, AppliesToAddsShowsAndRemovesAnApplicationsProfile)
     const std::int64_t a_press = binding_tag(Button::A, BindingSide::Press);
     QComboBox& a = *window.binding_popup(a_press);
     EXPECT_EQ(a.currentText(), QStringLiteral("Same as All applications (Left click)"));
-    EXPECT_EQ(window.stick_popup(Stick::Left)->currentText(),
-              QStringLiteral("Same as All applications (Move the pointer)"));
 
     choose(a, a.findText(QStringLiteral("Mute")));
     const Config config = file_config();
