@@ -17,6 +17,7 @@
 //   makes before each of its ticks while it steers.
 // Run it inside scripts/with-virtual-display (scripts/bench does).
 //   bench_running_cost [seconds per state, default 10] [latency samples, default 1000]
+//                      [report rate: measure only steering at this rate, between two floors]
 // On a shared machine the CPU figures move with the load; the wake-up counts are steadier.
 
 #include <pthread.h>
@@ -393,13 +394,13 @@ std::string load_average() {
 constexpr int kReportRates[] = {1000, 250, 125};
 
 void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::path& node,
-                      std::chrono::seconds length, int samples) {
+                      std::chrono::seconds length, int samples, int only_rate) {
     pthread_setname_np(pthread_self(), "bench-driver");
     std::printf("machine load at start (1, 5, 15 min): %s\n", load_average().c_str());
     std::fflush(stdout);
     std::vector<StateFigures> states;
     std::this_thread::sleep_for(2s);
-    states.push_back(measure("no controller", length));
+    if (only_rate == 0) states.push_back(measure("no controller", length));
 
     on_main([&] {
         auto plugged = thumbrover::VirtualPad::plug_in("Thumbrover Virtual Pad", node);
@@ -422,7 +423,7 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     }
     // Past the ring's idle time and the first battery look.
     std::this_thread::sleep_for(3s);
-    states.push_back(measure("controller connected, at rest", length));
+    if (only_rate == 0) states.push_back(measure("controller connected, at rest", length));
 
     // The floor moves with the host's load by as much as a third from one minute to the next, so
     // it is measured right before and right after each steering state, and the state is compared
@@ -450,7 +451,7 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     };
 
     std::optional<double> floor = measure_floor();
-    {
+    if (only_rate == 0) {
         const thumbrover::bench::Steering steering(*pad);
         std::this_thread::sleep_for(1s);
         StateFigures state = measure("steering, the stick changed twice a second", length);
@@ -459,7 +460,9 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     }
 
     std::vector<std::pair<int, std::vector<double>>> clicks_while_steering;
-    for (const int rate : kReportRates) {
+    std::vector<int> rates(std::begin(kReportRates), std::end(kReportRates));
+    if (only_rate != 0) rates = {only_rate};
+    for (const int rate : rates) {
         std::printf("steering at %d reports/s...\n", rate);
         std::fflush(stdout);
         StateFigures state;
@@ -484,7 +487,8 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     // program's engine is idle meanwhile).
     std::optional<double> floor_with_read;
     double floor_with_read_ratio = 0.0;
-    if (auto gamepad = thumbrover::SdlGamepad::create()) {
+    auto gamepad = thumbrover::SdlGamepad::create();
+    if (gamepad && only_rate == 0) {
         const thumbrover::ControllerId id = pad->id();
         const auto read = [&gamepad, id] { static_cast<void>((*gamepad)->read_sticks(id)); };
         floor_with_read = measure_floor(read);
@@ -496,7 +500,7 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
 
     std::printf("latency: %d samples each...\n", samples);
     std::fflush(stdout);
-    const Latencies latencies = measure_latency(*pad, samples);
+    const Latencies latencies = only_rate == 0 ? measure_latency(*pad, samples) : Latencies{};
 
     std::printf(
         "\nFigures per state (one core = 100%%; wake-ups are voluntary context switches, "
@@ -518,8 +522,10 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
             *floor_with_read, floor_with_read_ratio);
     }
     std::printf("\nLatency, from the controller's change until the X server has the result\n");
-    print_latency("stick leaves rest -> pointer moved", latencies.stick, samples);
-    print_latency("A pressed -> click", latencies.button, samples);
+    if (only_rate == 0) {
+        print_latency("stick leaves rest -> pointer moved", latencies.stick, samples);
+        print_latency("A pressed -> click", latencies.button, samples);
+    }
     for (const auto& [rate, ms] : clicks_while_steering) {
         const std::string what =
             "A pressed while steering at " + std::to_string(rate) + " reports/s -> click";
@@ -534,6 +540,8 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
 int main(int argc, char** argv) {
     std::chrono::seconds length{10};
     int samples = 1000;
+    int only_rate = 0;
+    if (argc > 3) only_rate = std::max(1, std::atoi(argv[3]));
     if (argc > 1) length = std::chrono::seconds(std::max(1, std::atoi(argv[1])));
     if (argc > 2) samples = std::max(1, std::atoi(argv[2]));
     if (std::getenv("DISPLAY") == nullptr) {
@@ -545,7 +553,7 @@ int main(int argc, char** argv) {
         // In the private home the program runs with.
         const char* home = std::getenv("HOME");
         run_measurements(pad, fs::path(home != nullptr ? home : "/tmp") / "controller-node", length,
-                         samples);
+                         samples, only_rate);
     });
     pad.reset();
     return status;
