@@ -10,7 +10,9 @@ namespace thumbrover {
 
 // The arrow cursor, hidden and shown with XFixes on the root window. The server counts hides per
 // connection and forgets them when the connection closes, so the cursor comes back by itself if
-// the program ends while it is hidden. Main thread only.
+// the program ends while it is hidden. Nothing else on the display can show it meanwhile, so a
+// hide on top of one already in force is only counted here: only the first hide and the show that
+// balances it reach the server (and wait for its answer). Main thread only.
 class X11Cursor final : public Cursor {
   public:
     // On `display` when given (a connection the main thread already has: each one costs the
@@ -29,6 +31,8 @@ class X11Cursor final : public Cursor {
     explicit X11Cursor(std::shared_ptr<X11Display> display) : display_(std::move(display)) {}
 
     std::shared_ptr<X11Display> display_;
+    // Hides not yet balanced by a show.
+    unsigned hides_ = 0;
 };
 
 }  // namespace thumbrover

@@ -3,6 +3,8 @@
 #include "linux/cursor.hpp"
 #include "linux/x11_ring.hpp"
 
+#include <X11/Xlib.h>
+
 namespace thumbrover {
 namespace {
 
@@ -43,6 +45,24 @@ TEST_P(X11CursorTest, NestedHidesBalancedByShowsCauseNoErrors) {
     const auto settled = cursor->settle();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(settled.ok()) << settled.error();
+}
+
+TEST(X11CursorRehide, OnlyTheOutermostHideAndShowReachTheServer) {
+    auto opened = X11Display::open();
+    ASSERT_TRUE(opened) << opened.error();
+    auto display = std::make_shared<X11Display>(std::move(opened).value());
+    auto cursor = X11Cursor::create(display);
+    ASSERT_TRUE(cursor) << cursor.error();
+    const auto requests = [&] { return XNextRequest(display->get()); };
+    (*cursor)->hide();
+    const auto after_first = requests();
+    for (int i = 0; i < 4; ++i)
+        (*cursor)->hide();
+    for (int i = 0; i < 4; ++i)
+        (*cursor)->show();
+    EXPECT_EQ(requests(), after_first);
+    (*cursor)->show();
+    EXPECT_GT(requests(), after_first);
 }
 
 TEST_P(X11CursorTest, AShowTooManyIsReportedAndSurvived) {
