@@ -323,9 +323,7 @@ namespace {
 
 // Whether the left (0) or right (1) stick is out of its dead zone.
 bool stick_off_rest(const EngineState& state, std::size_t stick) {
-    const Config& c = state.config;
-    const Vec2 v = stick == 0 ? stick_vector(state.lx, state.ly, c.stick_deadzone, c.stick_curve)
-                              : stick_vector(state.rx, state.ry, c.stick_deadzone, c.stick_curve);
+    const Vec2 v = state.shaped(stick);
     return v.x != 0.0f || v.y != 0.0f;
 }
 

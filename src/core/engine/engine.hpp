@@ -46,6 +46,11 @@ struct EngineState {
             apply_app_profile(config, *app);
     }
 
+    // The shaped deflection (`stick_vector`) of the left (0) or right (1) stick under the settings
+    // in force. Asked for several times on every tick, it is worked out again only when the
+    // stick's position or the shaping settings have changed.
+    [[nodiscard]] Vec2 shaped(std::size_t stick) const;
+
     // Appends to `pending`. The first command of an operation reserves room for the rest, so an
     // operation that emits allocates once and one that emits nothing not at all.
     void emit(OutputCommand command) {
@@ -90,6 +95,16 @@ struct EngineState {
     bool circle_shown = false;
     std::array<bool, kButtonCount> pressed{};
     bool xbox_hold_fired = false;
+
+  private:
+    struct ShapedStick {
+        float x;
+        float y;
+        float deadzone;
+        float curve;
+        Vec2 shaped;
+    };
+    mutable std::array<std::optional<ShapedStick>, 2> shaped_;
 };
 
 // The three operations the loop calls. Each returns the commands it produced, in order, and

@@ -143,12 +143,12 @@ std::optional<EngineTime> EngineLoop::wait_time(EngineTime now) const {
 bool sticks_move(const EngineState& state) {
     if (!state.enabled) return false;
     const Config& c = state.config;
-    const auto moves = [&c](StickRole role, float x, float y) {
+    const auto moves = [&state](StickRole role, std::size_t stick) {
         if (role == StickRole::None) return false;
-        const Vec2 v = stick_vector(x, y, c.stick_deadzone, c.stick_curve);
+        const Vec2 v = state.shaped(stick);
         return v.x != 0.0f || v.y != 0.0f;
     };
-    return moves(c.left_stick, state.lx, state.ly) || moves(c.right_stick, state.rx, state.ry);
+    return moves(c.left_stick, 0) || moves(c.right_stick, 1);
 }
 
 std::optional<EngineTime> next_timer(const EngineState& state) {
@@ -176,10 +176,10 @@ bool ticks_have_work(const EngineState& state) {
 }
 
 void EngineLoop::perform(CommandList commands) {
-    if (commands.empty()) return;
-    run_commands(commands, executor_);
-    // The next tick's commands go into the same storage instead of a new allocation.
-    if (state_.pending.empty()) {
+    if (!commands.empty()) run_commands(commands, executor_);
+    // The next tick's commands go into the same storage instead of a new allocation, also when
+    // this operation emitted nothing (a stick's new value taken up before the tick).
+    if (state_.pending.empty() && commands.capacity() > state_.pending.capacity()) {
         commands.clear();
         state_.pending.swap(commands);
     }

@@ -27,12 +27,8 @@ Vec2 add(Vec2 a, Vec2 b) {
 Vec2 sum_of_role(const EngineState& state, StickRole role) {
     const Config& c = state.config;
     Vec2 v;
-    if (state.kept_role[0].value_or(c.left_stick) == role) {
-        v = add(v, stick_vector(state.lx, state.ly, c.stick_deadzone, c.stick_curve));
-    }
-    if (state.kept_role[1].value_or(c.right_stick) == role) {
-        v = add(v, stick_vector(state.rx, state.ry, c.stick_deadzone, c.stick_curve));
-    }
+    if (state.kept_role[0].value_or(c.left_stick) == role) v = add(v, state.shaped(0));
+    if (state.kept_role[1].value_or(c.right_stick) == role) v = add(v, state.shaped(1));
     return v;
 }
 
@@ -74,6 +70,19 @@ Vec2 stick_vector(float x, float y, float deadzone, float curve) {
     const Vec2 out{ux * s, uy * s};
     if (!std::isfinite(out.x) || !std::isfinite(out.y)) return {};
     return out;
+}
+
+Vec2 EngineState::shaped(std::size_t stick) const {
+    const float x = stick == 0 ? lx : rx;
+    const float y = stick == 0 ? ly : ry;
+    std::optional<ShapedStick>& known = shaped_[stick];
+    // A NaN never equals itself, so it is simply shaped again each time.
+    if (!known || known->x != x || known->y != y || known->deadzone != config.stick_deadzone ||
+        known->curve != config.stick_curve) {
+        known = ShapedStick{x, y, config.stick_deadzone, config.stick_curve,
+                            stick_vector(x, y, config.stick_deadzone, config.stick_curve)};
+    }
+    return known->shaped;
 }
 
 void pointer_phase(EngineState& state, float step_seconds, EngineTime now) {
