@@ -36,4 +36,14 @@ std::uint32_t x11_unshifted_key([[maybe_unused]] const QKeyEvent& event) {
 #endif
 }
 
+void x11_leave_out_pointer_button_state() {
+#if QT_CONFIG(xcb)
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr || x11->display() == nullptr) return;
+    XkbSelectEventDetails(x11->display(), XkbUseCoreKbd, XkbStateNotify, XkbPointerButtonMask, 0);
+    // In force before anything that follows, once at start.
+    XSync(x11->display(), False);
+#endif
+}
+
 }  // namespace thumbrover

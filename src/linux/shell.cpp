@@ -23,6 +23,7 @@
 #include "core/ui/access.hpp"
 #include "linux/cursor.hpp"
 #include "linux/gamepad.hpp"
+#include "linux/key_codes.hpp"
 #include "linux/notifier.hpp"
 #include "linux/output_choice.hpp"
 #include "linux/single_instance.hpp"
@@ -174,6 +175,7 @@ int run_application(const QtShellOptions& options) {
             qputenv("QT_QPA_PLATFORM", "xcb");
         owned_app = std::make_unique<QApplication>(qt_argc, qt_argv);
     }
+    x11_leave_out_pointer_button_state();
     // Losing the display ends the program the way a quit does.
     set_display_lost_action([] { quit_flag().store(true); });
     QApplication::setApplicationName(QStringLiteral("Thumbrover"));

@@ -612,9 +612,11 @@ TEST(EngineStateShaped, FollowsEveryChangeOfStickAndSettings) {
     for (std::size_t i = 0; i < std::size(changes); ++i) {
         changes[i](state);
         const Config& c = state.config;
-        EXPECT_EQ(state.shaped(0), stick_vector(state.lx, state.ly, c.stick_deadzone, c.stick_curve))
+        EXPECT_EQ(state.shaped(0),
+                  stick_vector(state.lx, state.ly, c.stick_deadzone, c.stick_curve))
             << "after change " << i;
-        EXPECT_EQ(state.shaped(1), stick_vector(state.rx, state.ry, c.stick_deadzone, c.stick_curve))
+        EXPECT_EQ(state.shaped(1),
+                  stick_vector(state.rx, state.ry, c.stick_deadzone, c.stick_curve))
             << "after change " << i;
     }
 }

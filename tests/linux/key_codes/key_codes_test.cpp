@@ -4,6 +4,18 @@
 
 #include <cstdint>
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+
+#include "qt/qt_app.hpp"
+
+// X11 last: its macros would clash with Qt's names.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XKBproto.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
 namespace thumbrover {
 namespace {
 
@@ -13,6 +25,60 @@ TEST(QtKeyPress, KeysymsOfLettersAndDigitsGiveTheirQtKey) {
     EXPECT_EQ(qt_key_for_keysym('T'), static_cast<std::uint32_t>(Qt::Key_T));
     EXPECT_EQ(qt_key_for_keysym('!'), 0u);
     EXPECT_EQ(qt_key_for_keysym(0xff0d), 0u);  // Return
+}
+
+// What the keyboard-state news that reach Qt's own connection said changed.
+class StateNews : public QAbstractNativeEventFilter {
+  public:
+    explicit StateNews(int xkb_event) : xkb_event_(xkb_event) {}
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        const auto* event = static_cast<const xkbStateNotify*>(message);
+        if (type == "xcb_generic_event_t" && (event->type & 0x7f) == xkb_event_ &&
+            event->xkbType == XkbStateNotify) {
+            if (event->changed & XkbPointerButtonMask) ++buttons;
+            if (event->changed & XkbModifierStateMask) ++modifiers;
+        }
+        return false;
+    }
+    int buttons = 0;
+    int modifiers = 0;
+
+  private:
+    int xkb_event_;
+};
+
+TEST(X11KeyboardState, ClicksNoLongerWakeQtOnceThePointerButtonsAreLeftOut) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    testing::qt_app();
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr) << "run under scripts/with-virtual-display";
+    int opcode = 0, xkb_event = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    ASSERT_TRUE(XkbQueryExtension(display, &opcode, &xkb_event, &error, &major, &minor));
+    StateNews news(xkb_event);
+    QCoreApplication::instance()->installNativeEventFilter(&news);
+    // A click, then a tap of Shift: Shift's news come after any of the click's, on the same
+    // connection, so once they are in, whatever the click brought is too.
+    const KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
+    const auto click_then_shift = [&] {
+        news.buttons = news.modifiers = 0;
+        XTestFakeButtonEvent(display, 1, True, CurrentTime);
+        XTestFakeButtonEvent(display, 1, False, CurrentTime);
+        XTestFakeKeyEvent(display, shift, True, CurrentTime);
+        XTestFakeKeyEvent(display, shift, False, CurrentTime);
+        XSync(display, False);
+        for (int i = 0; i < 200 && news.modifiers == 0; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_GT(news.modifiers, 0);
+    };
+
+    click_then_shift();
+    EXPECT_GT(news.buttons, 0) << "Qt no longer hears of clicks by itself";
+    x11_leave_out_pointer_button_state();
+    click_then_shift();
+    EXPECT_EQ(news.buttons, 0);
+
+    QCoreApplication::instance()->removeNativeEventFilter(&news);
+    XCloseDisplay(display);
 }
 
 }  // namespace
