@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <deque>
@@ -595,30 +594,6 @@ TEST_F(LoopTest, WhileSteeringEachTickReadsTheControllerFirstWhenNothingWaits) {
     }
     // Told once when steering started and once when it stopped.
     EXPECT_EQ(pace_changes, 2);
-}
-
-// The shaped sticks are remembered between ticks; every change of what shapes them must show.
-TEST(EngineStateShaped, FollowsEveryChangeOfStickAndSettings) {
-    EngineState state(Config{}, true);
-    const std::function<void(EngineState&)> changes[] = {
-        [](EngineState& s) { s.lx = 0.7f; },
-        [](EngineState& s) { s.ly = -0.4f; },
-        [](EngineState& s) { s.config.stick_deadzone = 0.5f; },
-        [](EngineState& s) { s.config.stick_curve = 3.0f; },
-        [](EngineState& s) { s.rx = 0.9f; },
-        [](EngineState& s) { s.lx = std::nanf(""); },
-        [](EngineState& s) { s.lx = 0.0f; },
-    };
-    for (std::size_t i = 0; i < std::size(changes); ++i) {
-        changes[i](state);
-        const Config& c = state.config;
-        EXPECT_EQ(state.shaped(0),
-                  stick_vector(state.lx, state.ly, c.stick_deadzone, c.stick_curve))
-            << "after change " << i;
-        EXPECT_EQ(state.shaped(1),
-                  stick_vector(state.rx, state.ry, c.stick_deadzone, c.stick_curve))
-            << "after change " << i;
-    }
 }
 
 }  // namespace

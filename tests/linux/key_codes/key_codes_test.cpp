@@ -27,24 +27,21 @@ TEST(QtKeyPress, KeysymsOfLettersAndDigitsGiveTheirQtKey) {
     EXPECT_EQ(qt_key_for_keysym(0xff0d), 0u);  // Return
 }
 
-// What the keyboard-state news that reach Qt's own connection said changed.
-class StateNews : public QAbstractNativeEventFilter {
-  public:
-    explicit StateNews(int xkb_event) : xkb_event_(xkb_event) {}
-    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-        const auto* event = static_cast<const xkbStateNotify*>(message);
-        if (type == "xcb_generic_event_t" && (event->type & 0x7f) == xkb_event_ &&
-            event->xkbType == XkbStateNotify) {
-            if (event->changed & XkbPointerButtonMask) ++buttons;
-            if (event->changed & XkbModifierStateMask) ++modifiers;
-        }
-        return false;
-    }
+// Counts the keyboard-state news reaching Qt's own connection that report the pointer's buttons,
+// and those that report the modifiers.
+struct StateNews : QAbstractNativeEventFilter {
+    int xkb_event = 0;
     int buttons = 0;
     int modifiers = 0;
-
-  private:
-    int xkb_event_;
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        const auto* event = static_cast<const xkbStateNotify*>(message);
+        if (type != "xcb_generic_event_t" || (event->type & 0x7f) != xkb_event ||
+            event->xkbType != XkbStateNotify)
+            return false;
+        buttons += (event->changed & XkbPointerButtonMask) != 0 ? 1 : 0;
+        modifiers += (event->changed & XkbModifierStateMask) != 0 ? 1 : 0;
+        return false;
+    }
 };
 
 TEST(X11KeyboardState, ClicksNoLongerWakeQtOnceThePointerButtonsAreLeftOut) {
@@ -52,9 +49,9 @@ TEST(X11KeyboardState, ClicksNoLongerWakeQtOnceThePointerButtonsAreLeftOut) {
     testing::qt_app();
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr) << "run under scripts/with-virtual-display";
-    int opcode = 0, xkb_event = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
-    ASSERT_TRUE(XkbQueryExtension(display, &opcode, &xkb_event, &error, &major, &minor));
-    StateNews news(xkb_event);
+    StateNews news;
+    int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    ASSERT_TRUE(XkbQueryExtension(display, &opcode, &news.xkb_event, &error, &major, &minor));
     QCoreApplication::instance()->installNativeEventFilter(&news);
     // A click, then a tap of Shift: Shift's news come after any of the click's, on the same
     // connection, so once they are in, whatever the click brought is too.
