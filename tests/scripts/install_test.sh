@@ -3,13 +3,7 @@
 # package documents and touches nothing else in the build folder; `make uninstall` removes exactly
 # those files again; without a build, install says what to do instead of building.
 #   install_test.sh SOURCE_DIR BUILD_DIR
-set -uo pipefail
-src=$1
-bin=$2
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-tmp=$(mktemp -d)
+source "${0%/*}/common.sh"
 had_manifest=0
 [[ -e $bin/install_manifest.txt ]] && had_manifest=1 && cp -p "$bin/install_manifest.txt" "$tmp/manifest"
 cleanup() {

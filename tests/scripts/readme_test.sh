@@ -2,12 +2,8 @@
 # What the README tells a newcomer to type: the two first commands, the line for a minimal
 # system, and the replay example, which must run and print the scenario's expected output.
 #   readme_test.sh SOURCE_DIR BUILD_DIR
-set -uo pipefail
-src=$1
-bin=$2
+source "${0%/*}/common.sh"
 readme=$src/README.md
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 # The first code block holds exactly `make run` and `make test`.
 first_block=$(awk '/^```/ { if (inside) exit; inside = 1; next } inside' "$readme" |
