@@ -41,8 +41,7 @@ void x11_leave_out_pointer_button_state() {
     const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (x11 == nullptr || x11->display() == nullptr) return;
     XkbSelectEventDetails(x11->display(), XkbUseCoreKbd, XkbStateNotify, XkbPointerButtonMask, 0);
-    // In force before anything that follows, once at start.
-    XSync(x11->display(), False);
+    XFlush(x11->display());
 #endif
 }
 
