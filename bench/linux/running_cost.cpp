@@ -11,10 +11,10 @@
 //   rest until the pointer moved, A pressed until the click, and A pressed while steering at
 //   each report rate;
 // - the floor of steering's cost on this machine, for comparison: the CPU of a bare thread doing
-//   only what each engine tick must (wake every 8 ms, post a motion and a window move),
-//   measured before and after each steering state, whose CPU is stated as a ratio to it; and
-//   once more with the program's read of the controller's sticks at each tick, which the engine
-//   makes before each of its ticks while it steers.
+//   only what each engine tick must (wake every 8 ms, post a motion and a window move). Each
+//   steering state is measured in four slices, each between two floors, and its CPU is stated
+//   as a ratio to them; likewise the floor with the program's read of the controller's sticks
+//   at each tick, which the engine makes before each of its ticks while it steers.
 // Run it inside scripts/with-virtual-display (scripts/bench does).
 //   bench_running_cost [seconds per state, default 10] [latency samples, default 1000]
 //                      [report rate: measure only steering at this rate, between two floors]
@@ -114,26 +114,58 @@ struct StateFigures {
     std::vector<ThreadFigures> threads;
     ThreadFigures total{"program"};
     double resident = 0.0;
-    // The mean of the floors measured just before and just after, for steering states.
+    // Steering states: the mean of the floors measured around its slices, and each slice's CPU
+    // as a ratio to the mean of the floors just before and just after it.
     std::optional<double> floor;
+    std::vector<double> slice_ratios;
 };
 
-// Measures over `length` while this thread sleeps.
-StateFigures measure(const std::string& state, std::chrono::seconds length) {
+// CPU and context switches per thread name, summed over one or more measured slices.
+struct Usage {
+    std::map<std::string, ThreadUsage> threads;
+    double wall = 0.0;
+
+    void add(const Usage& other) {
+        wall += other.wall;
+        for (const auto& [name, t] : other.threads) {
+            ThreadUsage& sum = threads[name];
+            sum.name = name;
+            sum.cpu_seconds += t.cpu_seconds;
+            sum.voluntary += t.voluntary;
+            sum.involuntary += t.involuntary;
+        }
+    }
+};
+
+// What every thread does over `length` while this thread sleeps. Threads of one name are summed
+// (the benchmark's own threads come and go between slices).
+Usage measure_slice(Clock::duration length) {
     const auto before = thread_usage();
     const auto t0 = Clock::now();
     std::this_thread::sleep_for(length);
     const auto after = thread_usage();
-    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    StateFigures figures{state, {}, {"program"}, resident_mib(), std::nullopt};
+    Usage usage;
+    usage.wall = std::chrono::duration<double>(Clock::now() - t0).count();
     for (const auto& [tid, now] : after) {
         ThreadUsage start;
         if (const auto it = before.find(tid); it != before.end()) start = it->second;
-        ThreadFigures f{now.name, 100.0 * (now.cpu_seconds - start.cpu_seconds) / wall,
-                        static_cast<double>(now.voluntary - start.voluntary) / wall,
-                        static_cast<double>(now.involuntary - start.involuntary) / wall};
+        ThreadUsage& sum = usage.threads[now.name];
+        sum.name = now.name;
+        sum.cpu_seconds += now.cpu_seconds - start.cpu_seconds;
+        sum.voluntary += now.voluntary - start.voluntary;
+        sum.involuntary += now.involuntary - start.involuntary;
+    }
+    return usage;
+}
+
+StateFigures figures_of(const std::string& state, const Usage& usage) {
+    const double wall = usage.wall;
+    StateFigures figures{state, {}, {"program"}, resident_mib(), std::nullopt, {}};
+    for (const auto& [name, t] : usage.threads) {
+        ThreadFigures f{name, 100.0 * t.cpu_seconds / wall, static_cast<double>(t.voluntary) / wall,
+                        static_cast<double>(t.involuntary) / wall};
         if (f.cpu_percent < 0.005 && f.wakeups < 0.05 && f.preemptions < 0.05) continue;
-        if (!now.name.starts_with(kBenchPrefix)) {
+        if (!name.starts_with(kBenchPrefix)) {
             figures.total.cpu_percent += f.cpu_percent;
             figures.total.wakeups += f.wakeups;
             figures.total.preemptions += f.preemptions;
@@ -145,23 +177,33 @@ StateFigures measure(const std::string& state, std::chrono::seconds length) {
     return figures;
 }
 
-void print_state(const StateFigures& s) {
-    std::printf("\n%s: %.3f%% of a core, %.1f wake-ups/s, %.1f preemptions/s, %.1f MiB resident\n",
-                s.state.c_str(), s.total.cpu_percent, s.total.wakeups, s.total.preemptions,
-                s.resident);
-    if (s.floor && *s.floor > 0.0) {
-        std::printf("  %.2f x the floor measured around it (%.3f%% of a core)\n",
-                    s.total.cpu_percent / *s.floor, *s.floor);
-    }
-    for (const ThreadFigures& t : s.threads)
-        std::printf("  %-18s %7.3f%% CPU  %8.1f wake-ups/s  %7.1f preemptions/s\n", t.name.c_str(),
-                    t.cpu_percent, t.wakeups, t.preemptions);
+StateFigures measure(const std::string& state, Clock::duration length) {
+    return figures_of(state, measure_slice(length));
 }
 
 double percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
     const auto at = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
     return values[std::min(at, values.size() - 1)];
+}
+
+void print_state(const StateFigures& s) {
+    std::printf("\n%s: %.3f%% of a core, %.1f wake-ups/s, %.1f preemptions/s, %.1f MiB resident\n",
+                s.state.c_str(), s.total.cpu_percent, s.total.wakeups, s.total.preemptions,
+                s.resident);
+    if (s.floor && *s.floor > 0.0) {
+        std::printf("  %.2f x the floors measured around its slices (%.3f%% of a core)",
+                    s.total.cpu_percent / *s.floor, *s.floor);
+        if (!s.slice_ratios.empty()) {
+            std::printf("; slice by slice: median %.2f x, %.2f to %.2f x",
+                        percentile(s.slice_ratios, 0.5), percentile(s.slice_ratios, 0.0),
+                        percentile(s.slice_ratios, 1.0));
+        }
+        std::printf("\n");
+    }
+    for (const ThreadFigures& t : s.threads)
+        std::printf("  %-18s %7.3f%% CPU  %8.1f wake-ups/s  %7.1f preemptions/s\n", t.name.c_str(),
+                    t.cpu_percent, t.wakeups, t.preemptions);
 }
 
 void print_latency(const char* what, const std::vector<double>& ms, int asked) {
@@ -249,7 +291,7 @@ double thread_cpu_seconds() {
 // every 8 ms and each time posts one relative XTest motion and moves a small window, in one write,
 // as the engine does with the pointer and the ring. No engine, no stick, no Qt. One core = 100%.
 // `per_tick`, when given, runs at each tick before the post.
-std::optional<double> steering_floor_percent(std::chrono::seconds length,
+std::optional<double> steering_floor_percent(Clock::duration length,
                                              const std::function<void()>& per_tick = {}) {
     int screen_number = 0;
     xcb_connection_t* c = xcb_connect(nullptr, &screen_number);
@@ -392,6 +434,7 @@ std::string load_average() {
 }
 
 constexpr int kReportRates[] = {1000, 250, 125};
+constexpr int kSlices = 4;
 
 void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::path& node,
                       std::chrono::seconds length, int samples, int only_rate) {
@@ -425,76 +468,95 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     std::this_thread::sleep_for(3s);
     if (only_rate == 0) states.push_back(measure("controller connected, at rest", length));
 
-    // The floor moves with the host's load by as much as a third from one minute to the next, so
-    // it is measured right before and right after each steering state, and the state is compared
-    // with the mean of the two.
+    // The floor moves with the host's load by as much as 80% within a minute, more than the gap
+    // between steering and the floor. So each steering state is measured in slices, each one
+    // right between two floors of the same length, and each slice is compared with the mean of
+    // the two: the comparison spans seconds rather than minutes.
+    const Clock::duration slice = std::max<Clock::duration>(length / kSlices, 1s);
     std::vector<double> floors;
     const auto measure_floor = [&](const std::function<void()>& per_tick = {}) {
-        std::printf("the floor%s: %lld s of wake, post, flush...\n",
-                    per_tick ? " with a read of the sticks" : "",
-                    static_cast<long long>(length.count()));
-        std::fflush(stdout);
         std::optional<double> floor;
         std::thread floor_thread([&] {
             pthread_setname_np(pthread_self(), "bench-floor");
-            floor = steering_floor_percent(length, per_tick);
+            floor = steering_floor_percent(slice, per_tick);
         });
         floor_thread.join();
         if (floor && !per_tick) floors.push_back(*floor);
         return floor;
     };
-    const auto between_floors = [&](StateFigures state, std::optional<double> before) {
-        const std::optional<double> after = measure_floor();
-        if (before && after) state.floor = (*before + *after) / 2.0;
+    std::optional<double> floor = measure_floor();
+    // `steer` steers for one slice while it exists; `last` runs in the last slice, still steering,
+    // after the measurement.
+    const auto measure_steering = [&](const std::string& name,
+                                      const std::function<std::shared_ptr<void>()>& steer,
+                                      const std::function<void()>& last = {}) {
+        std::printf("%s: %d slices of %.1f s, each between two floors...\n", name.c_str(), kSlices,
+                    std::chrono::duration<double>(slice).count());
+        std::fflush(stdout);
+        Usage usage;
+        double floor_sum = 0.0;
+        std::vector<double> ratios;
+        for (int i = 0; i < kSlices; ++i) {
+            Usage one;
+            {
+                const std::shared_ptr<void> steering = steer();
+                std::this_thread::sleep_for(1s);
+                one = measure_slice(slice);
+                if (last && i == kSlices - 1) last();
+            }
+            std::this_thread::sleep_for(2s);
+            const std::optional<double> before = floor;
+            floor = measure_floor();
+            usage.add(one);
+            if (!before || !floor) continue;
+            const double around = (*before + *floor) / 2.0;
+            floor_sum += around;
+            if (around > 0.0) ratios.push_back(figures_of(name, one).total.cpu_percent / around);
+        }
+        StateFigures state = figures_of(name, usage);
+        if (ratios.size() == static_cast<std::size_t>(kSlices)) {
+            state.floor = floor_sum / kSlices;
+            state.slice_ratios = std::move(ratios);
+        }
         states.push_back(std::move(state));
-        return after;
     };
 
-    std::optional<double> floor = measure_floor();
     if (only_rate == 0) {
-        const thumbrover::bench::Steering steering(*pad);
-        std::this_thread::sleep_for(1s);
-        StateFigures state = measure("steering, the stick changed twice a second", length);
-        std::this_thread::sleep_for(2s);
-        floor = between_floors(std::move(state), floor);
+        measure_steering("steering, the stick changed twice a second",
+                         [&] { return std::make_shared<thumbrover::bench::Steering>(*pad); });
     }
 
     std::vector<std::pair<int, std::vector<double>>> clicks_while_steering;
     std::vector<int> rates(std::begin(kReportRates), std::end(kReportRates));
     if (only_rate != 0) rates = {only_rate};
     for (const int rate : rates) {
-        std::printf("steering at %d reports/s...\n", rate);
-        std::fflush(stdout);
-        StateFigures state;
-        {
-            StreamingStick stick(*pad, rate);
-            std::this_thread::sleep_for(1s);
-            {
-                ButtonTaps taps(*pad);
-                state = measure(
-                    "steering, " + std::to_string(rate) + " reports/s, A tapped twice a second",
-                    length);
-            }
-            std::this_thread::sleep_for(500ms);
-            clicks_while_steering.emplace_back(rate, measure_clicks(*pad, samples));
-        }
-        std::this_thread::sleep_for(2s);
-        floor = between_floors(std::move(state), floor);
+        struct StreamAndTaps {
+            StreamAndTaps(thumbrover::VirtualPad& pad, int rate) : stick(pad, rate), taps(pad) {}
+            StreamingStick stick;
+            ButtonTaps taps;
+        };
+        measure_steering(
+            "steering, " + std::to_string(rate) + " reports/s, A tapped twice a second",
+            [&] { return std::make_shared<StreamAndTaps>(*pad, rate); },
+            [&] { clicks_while_steering.emplace_back(rate, measure_clicks(*pad, samples)); });
     }
 
     // What the engine's read of the controller before each tick costs by itself: the floor plus
     // the program's own read of the sticks, through an SDL service of the benchmark's own (the
-    // program's engine is idle meanwhile).
-    std::optional<double> floor_with_read;
-    double floor_with_read_ratio = 0.0;
+    // program's engine is idle meanwhile), in slices between plain floors as above.
+    std::vector<double> floor_with_read_ratios;
     auto gamepad = thumbrover::SdlGamepad::create();
     if (gamepad && only_rate == 0) {
+        std::printf("the floor with a read of the sticks...\n");
+        std::fflush(stdout);
         const thumbrover::ControllerId id = pad->id();
         const auto read = [&gamepad, id] { static_cast<void>((*gamepad)->read_sticks(id)); };
-        floor_with_read = measure_floor(read);
-        const std::optional<double> after = measure_floor();
-        if (floor_with_read && floor && after) {
-            floor_with_read_ratio = *floor_with_read / ((*floor + *after) / 2.0);
+        for (int i = 0; i < kSlices; ++i) {
+            const std::optional<double> before = floor;
+            const std::optional<double> with_read = measure_floor(read);
+            floor = measure_floor();
+            if (before && floor && with_read)
+                floor_with_read_ratios.push_back(*with_read / ((*before + *floor) / 2.0));
         }
     }
 
@@ -514,12 +576,12 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
             floors.size(), *std::min_element(floors.begin(), floors.end()),
             *std::max_element(floors.begin(), floors.end()));
     }
-    if (floor_with_read) {
+    if (!floor_with_read_ratios.empty()) {
         std::printf(
-            "the floor with the program's read of the sticks at each tick: %.3f%% of a core, %.2f "
-            "x "
-            "the floors around it\n",
-            *floor_with_read, floor_with_read_ratio);
+            "the floor with the program's read of the sticks at each tick, against the floors "
+            "around it: median %.2f x, %.2f to %.2f x\n",
+            percentile(floor_with_read_ratios, 0.5), percentile(floor_with_read_ratios, 0.0),
+            percentile(floor_with_read_ratios, 1.0));
     }
     std::printf("\nLatency, from the controller's change until the X server has the result\n");
     if (only_rate == 0) {
