@@ -12,9 +12,9 @@
 //   each report rate;
 // - the floor of steering's cost on this machine, for comparison: the CPU of a bare thread doing
 //   only what each engine tick must (wake every 8 ms, post a motion and a window move). Each
-//   steering state is measured in four slices, each between two floors, and its CPU is stated
-//   as a ratio to them; likewise the floor with the program's read of the controller's sticks
-//   at each tick, which the engine makes before each of its ticks while it steers.
+//   steering state is measured in slices of about 5 s, each between two floors, and its CPU is
+//   stated as a ratio to them; likewise the floor with the program's read of the controller's
+//   sticks at each tick, which the engine makes before each of its ticks while it steers.
 // Run it inside scripts/with-virtual-display (scripts/bench does).
 //   bench_running_cost [seconds per state, default 10] [latency samples, default 1000]
 //                      [report rate: measure only steering at this rate, between two floors]
@@ -434,7 +434,8 @@ std::string load_average() {
 }
 
 constexpr int kReportRates[] = {1000, 250, 125};
-constexpr int kSlices = 4;
+// Steering is measured in slices of about this length, each between two floors.
+constexpr auto kSliceLength = 5s;
 
 void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::path& node,
                       std::chrono::seconds length, int samples, int only_rate) {
@@ -472,7 +473,9 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     // between steering and the floor. So each steering state is measured in slices, each one
     // right between two floors of the same length, and each slice is compared with the mean of
     // the two: the comparison spans seconds rather than minutes.
-    const Clock::duration slice = std::max<Clock::duration>(length / kSlices, 1s);
+    const int slices =
+        static_cast<int>(std::max<std::chrono::seconds::rep>(1, length / kSliceLength));
+    const Clock::duration slice = length / slices;
     std::vector<double> floors;
     const auto measure_floor = [&](const std::function<void()>& per_tick = {}) {
         std::optional<double> floor;
@@ -490,19 +493,19 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     const auto measure_steering = [&](const std::string& name,
                                       const std::function<std::shared_ptr<void>()>& steer,
                                       const std::function<void()>& last = {}) {
-        std::printf("%s: %d slices of %.1f s, each between two floors...\n", name.c_str(), kSlices,
+        std::printf("%s: %d slices of %.1f s, each between two floors...\n", name.c_str(), slices,
                     std::chrono::duration<double>(slice).count());
         std::fflush(stdout);
         Usage usage;
         double floor_sum = 0.0;
         std::vector<double> ratios;
-        for (int i = 0; i < kSlices; ++i) {
+        for (int i = 0; i < slices; ++i) {
             Usage one;
             {
                 const std::shared_ptr<void> steering = steer();
                 std::this_thread::sleep_for(1s);
                 one = measure_slice(slice);
-                if (last && i == kSlices - 1) last();
+                if (last && i == slices - 1) last();
             }
             std::this_thread::sleep_for(2s);
             const std::optional<double> before = floor;
@@ -514,8 +517,8 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
             if (around > 0.0) ratios.push_back(figures_of(name, one).total.cpu_percent / around);
         }
         StateFigures state = figures_of(name, usage);
-        if (ratios.size() == static_cast<std::size_t>(kSlices)) {
-            state.floor = floor_sum / kSlices;
+        if (ratios.size() == static_cast<std::size_t>(slices)) {
+            state.floor = floor_sum / slices;
             state.slice_ratios = std::move(ratios);
         }
         states.push_back(std::move(state));
@@ -531,14 +534,26 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     if (only_rate != 0) rates = {only_rate};
     for (const int rate : rates) {
         struct StreamAndTaps {
-            StreamAndTaps(thumbrover::VirtualPad& pad, int rate) : stick(pad, rate), taps(pad) {}
+            StreamAndTaps(thumbrover::VirtualPad& pad, int rate) : stick(pad, rate) {
+                taps.emplace(pad);
+            }
             StreamingStick stick;
-            ButtonTaps taps;
+            std::optional<ButtonTaps> taps;
         };
+        StreamAndTaps* streaming = nullptr;
         measure_steering(
             "steering, " + std::to_string(rate) + " reports/s, A tapped twice a second",
-            [&] { return std::make_shared<StreamAndTaps>(*pad, rate); },
-            [&] { clicks_while_steering.emplace_back(rate, measure_clicks(*pad, samples)); });
+            [&] {
+                auto made = std::make_shared<StreamAndTaps>(*pad, rate);
+                streaming = made.get();
+                return made;
+            },
+            // The taps stop first: a click measured while they press A would wait for them.
+            [&] {
+                streaming->taps.reset();
+                std::this_thread::sleep_for(500ms);
+                clicks_while_steering.emplace_back(rate, measure_clicks(*pad, samples));
+            });
     }
 
     // What the engine's read of the controller before each tick costs by itself: the floor plus
@@ -551,7 +566,7 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
         std::fflush(stdout);
         const thumbrover::ControllerId id = pad->id();
         const auto read = [&gamepad, id] { static_cast<void>((*gamepad)->read_sticks(id)); };
-        for (int i = 0; i < kSlices; ++i) {
+        for (int i = 0; i < slices; ++i) {
             const std::optional<double> before = floor;
             const std::optional<double> with_read = measure_floor(read);
             floor = measure_floor();
