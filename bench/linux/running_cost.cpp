@@ -125,15 +125,17 @@ struct Usage {
     std::map<std::string, ThreadUsage> threads;
     double wall = 0.0;
 
+    void add(const ThreadUsage& t) {
+        ThreadUsage& sum = threads[t.name];
+        sum.name = t.name;
+        sum.cpu_seconds += t.cpu_seconds;
+        sum.voluntary += t.voluntary;
+        sum.involuntary += t.involuntary;
+    }
     void add(const Usage& other) {
         wall += other.wall;
-        for (const auto& [name, t] : other.threads) {
-            ThreadUsage& sum = threads[name];
-            sum.name = name;
-            sum.cpu_seconds += t.cpu_seconds;
-            sum.voluntary += t.voluntary;
-            sum.involuntary += t.involuntary;
-        }
+        for (const auto& [name, t] : other.threads)
+            add(t);
     }
 };
 
@@ -149,11 +151,8 @@ Usage measure_slice(Clock::duration length) {
     for (const auto& [tid, now] : after) {
         ThreadUsage start;
         if (const auto it = before.find(tid); it != before.end()) start = it->second;
-        ThreadUsage& sum = usage.threads[now.name];
-        sum.name = now.name;
-        sum.cpu_seconds += now.cpu_seconds - start.cpu_seconds;
-        sum.voluntary += now.voluntary - start.voluntary;
-        sum.involuntary += now.involuntary - start.involuntary;
+        usage.add({now.name, now.cpu_seconds - start.cpu_seconds, now.voluntary - start.voluntary,
+                   now.involuntary - start.involuntary});
     }
     return usage;
 }
