@@ -556,8 +556,9 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
     }
 
     // What the engine's read of the controller before each tick costs by itself: the floor plus
-    // the program's own read of the sticks, through an SDL service of the benchmark's own (the
-    // program's engine is idle meanwhile), in slices between plain floors as above.
+    // the program's own read of the sticks while it steers, through an SDL service of the
+    // benchmark's own (the program's engine is idle meanwhile), in slices between plain floors as
+    // above.
     std::vector<double> floor_with_read_ratios;
     auto gamepad = thumbrover::SdlGamepad::create();
     if (gamepad && only_rate == 0) {
@@ -565,6 +566,7 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
         std::fflush(stdout);
         const thumbrover::ControllerId id = pad->id();
         const auto read = [&gamepad, id] { static_cast<void>((*gamepad)->read_sticks(id)); };
+        (*gamepad)->quiet_sticks(true);
         for (int i = 0; i < slices; ++i) {
             const std::optional<double> before = floor;
             const std::optional<double> with_read = measure_floor(read);
@@ -572,6 +574,7 @@ void run_measurements(std::unique_ptr<thumbrover::VirtualPad>& pad, const fs::pa
             if (before && floor && with_read)
                 floor_with_read_ratios.push_back(*with_read / ((*before + *floor) / 2.0));
         }
+        (*gamepad)->quiet_sticks(false);
     }
 
     std::printf("latency: %d samples each...\n", samples);

@@ -162,6 +162,7 @@ std::vector<ControllerId> SdlGamepad::controllers() {
     std::erase_if(open_, [&](const auto& entry) {
         const bool gone = std::find(ids.begin(), ids.end(), entry.first) == ids.end();
         if (gone && watch_) watch_->forget_device(entry.first);
+        if (gone) stick_readers_.erase(entry.first);
         return gone;
     });
     return ids;
@@ -241,7 +242,35 @@ std::optional<ControllerSnapshot> SdlGamepad::read(ControllerId id) {
     return snapshot;
 }
 
+std::optional<StickReader> SdlGamepad::open_stick_reader(ControllerId id) {
+    SDL_GameController* controller = open(id);
+    // SDL's optional dead zones are a scaling of its own that the copy would not repeat.
+    if (controller == nullptr || SDL_GetHintBoolean(SDL_HINT_LINUX_JOYSTICK_DEADZONES, SDL_FALSE))
+        return std::nullopt;
+    const std::unique_ptr<char, decltype(&SDL_free)> mapping(SDL_GameControllerMapping(controller),
+                                                             &SDL_free);
+    const auto axes = plain_stick_axes(mapping ? std::string_view(mapping.get()) : "");
+    if (!axes) return std::nullopt;
+    std::optional<StickCopy> copy = open_virtual_stick_copy(id);
+    if (!copy) {
+        const char* node = SDL_GameControllerPath(controller);
+        if (node == nullptr || *node == '\0') return std::nullopt;
+        copy = open_evdev_stick_copy(node, *axes);
+    }
+    if (!copy) return std::nullopt;
+    return StickReader(std::move(*copy));
+}
+
 std::optional<StickAxes> SdlGamepad::read_sticks(ControllerId id) {
+    if (sticks_quiet_) {
+        auto [entry, added] = stick_readers_.try_emplace(id);
+        if (added) entry->second = open_stick_reader(id);
+        if (entry->second) {
+            if (const std::optional<StickAxes> sticks = entry->second->read()) return sticks;
+            // Gone, or reports were lost: SDL reads this time, and a new copy is tried next.
+            stick_readers_.erase(entry);
+        }
+    }
     SDL_GameControllerUpdate();
     SDL_GameController* controller = open(id);
     if (controller == nullptr) return std::nullopt;
@@ -282,11 +311,14 @@ Result<void> SdlGamepad::rumble_once(ControllerId id) {
 }
 
 void SdlGamepad::quiet_sticks(bool quiet) {
+    sticks_quiet_ = quiet;
+    if (!quiet) stick_readers_.clear();
     if (watch_) watch_->quiet_sticks(quiet);
 }
 
 void SdlGamepad::release(ControllerId id) {
     open_.erase(id);
+    stick_readers_.erase(id);
     if (watch_) watch_->forget_device(id);
 }
 

@@ -11,6 +11,7 @@
 #include "core/common/result.hpp"
 #include "linux/gamepad_watch.hpp"
 #include "linux/sdl_subsystem.hpp"
+#include "linux/stick_copy.hpp"
 #include "platform/gamepad.hpp"
 
 struct _SDL_GameController;
@@ -56,7 +57,9 @@ class SdlGamepad final : public GamepadApi {
     [[nodiscard]] std::vector<ControllerId> controllers() override;
     [[nodiscard]] bool has_extended_profile(ControllerId id) override;
     [[nodiscard]] std::optional<ControllerSnapshot> read(ControllerId id) override;
-    // A quarter of the full read's lookups in SDL's mapping, which count at 125 reads a second.
+    // While the sticks are quiet, from a copy of the controller's reports that carries only its
+    // sticks, when its node and mapping allow one; else a quarter of the full read's lookups in
+    // SDL's mapping, which count at 125 reads a second.
     [[nodiscard]] std::optional<StickAxes> read_sticks(ControllerId id) override;
     [[nodiscard]] std::optional<std::string> vendor_name(ControllerId id) override;
     [[nodiscard]] std::optional<float> battery_level(ControllerId id) override;
@@ -64,7 +67,7 @@ class SdlGamepad final : public GamepadApi {
     void disable_home_gesture(ControllerId /*id*/) override {}
     Result<void> rumble_once(ControllerId id) override;
     void release(ControllerId id) override;
-    // Tells the device nodes' watch.
+    // Tells the device nodes' watch; the copies of the sticks' reports last while they are quiet.
     void quiet_sticks(bool quiet) override;
     // The device nodes of the open controllers and the device folder announce; SDL's virtual
     // controllers announce through `announce_virtual_controller`.
@@ -80,11 +83,17 @@ class SdlGamepad final : public GamepadApi {
     // The open controller for the id, opening it on first use; null when it is gone or SDL has no
     // game-controller mapping for it.
     [[nodiscard]] _SDL_GameController* open(ControllerId id);
+    // A reader of the controller's sticks apart from SDL, or none when they cannot be read so.
+    [[nodiscard]] std::optional<StickReader> open_stick_reader(ControllerId id);
 
     // Declared first so that SDL is shut down only after every controller is closed.
     SdlGameControllerSubsystem subsystem_;
     std::filesystem::path sysfs_root_;
     std::map<ControllerId, Controller> open_;
+    bool sticks_quiet_ = false;
+    // While the sticks are quiet: each controller read since, with its reader (none when its
+    // sticks are read through SDL until they are quiet again).
+    std::map<ControllerId, std::optional<StickReader>> stick_readers_;
     std::unique_ptr<GamepadWatch> watch_;
 };
 

@@ -50,6 +50,10 @@ inline constexpr std::size_t kButtonY = 3;
 inline constexpr std::size_t kButtonMenu = 7;
 inline constexpr std::size_t kButtonXbox = 8;
 
+// How the virtual controller reports: straight to the program, or as a real one does, through a
+// device node of its own that the program watches and reads.
+enum class PadReports { Direct, ThroughNode };
+
 class ProgramRun {
   public:
     // The scenario runs on its own thread while the program runs; the program is asked to quit
@@ -59,8 +63,10 @@ class ProgramRun {
     // parent makes it and removes it.
     static int run(const std::function<void(ProgramRun&)>& scenario,
                    const std::function<void(const std::filesystem::path&)>& prepare = {},
-                   const std::filesystem::path& home = {}) {
+                   const std::filesystem::path& home = {},
+                   PadReports reports = PadReports::Direct) {
         ProgramRun program(home);
+        program.reports_ = reports;
         if (prepare) prepare(program.app_dir());
         return program.run_with(scenario);
     }
@@ -91,7 +97,7 @@ class ProgramRun {
         bool plugged = false;
         on_main([&] {
             pad_.reset();
-            auto pad = VirtualPad::plug_in();
+            auto pad = plug_in();
             if (!pad) {
                 ADD_FAILURE() << pad.error();
                 return;
@@ -155,6 +161,11 @@ class ProgramRun {
         std::filesystem::create_directories(app_dir());
     }
 
+    Result<std::unique_ptr<VirtualPad>> plug_in() const {
+        if (reports_ == PadReports::Direct) return VirtualPad::plug_in();
+        return VirtualPad::plug_in("Thumbrover Virtual Pad", home_ / "pad-node");
+    }
+
     int run_with(const std::function<void(ProgramRun&)>& scenario) {
         static int argc = 1;
         static char name[] = "thumbrover-e2e";
@@ -167,7 +178,7 @@ class ProgramRun {
         options.check_for_updates = false;
         options.on_started = [&](TrayMenu& tray) {
             tray_ = &tray;
-            auto pad = VirtualPad::plug_in();
+            auto pad = plug_in();
             if (!pad) {
                 ADD_FAILURE() << pad.error();
                 LinkedEngineRequests().send_quit();
@@ -197,6 +208,7 @@ class ProgramRun {
     std::optional<TempDir> own_home_;
     std::filesystem::path home_;
     std::unique_ptr<VirtualPad> pad_;
+    PadReports reports_ = PadReports::Direct;
     TrayMenu* tray_ = nullptr;
     std::atomic<bool> finished_{false};
 };

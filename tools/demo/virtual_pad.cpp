@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <fcntl.h>
 #include <linux/input.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "core/common/numeric.hpp"
 #include "linux/gamepad_watch.hpp"
 #include "linux/sdl_layout.hpp"
+#include "linux/stick_copy.hpp"
 
 namespace thumbrover {
 namespace {
@@ -61,6 +63,22 @@ input_event record(std::uint16_t type, std::uint16_t code, std::int32_t value) {
     event.code = code;
     event.value = value;
     return event;
+}
+
+// A socket rather than a pipe, so that a copy its reader has closed fails to be written instead
+// of raising SIGPIPE.
+template <class Copies>
+std::optional<StickCopy> open_copy(Copies& copies) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) != 0)
+        return std::nullopt;
+    StickCopy copy;
+    copy.fd.reset(ends[0]);
+    std::lock_guard lock(copies.mutex);
+    copies.writers.emplace_back(ends[1]);
+    for (std::size_t i = 0; i < kSnapshotStickAxes; ++i)
+        copy.axes[i] = StickCopyAxis{kAxisCodes[i], -32768, 32767, copies.values[i]};
+    return copy;
 }
 
 }  // namespace
@@ -122,6 +140,8 @@ Result<std::unique_ptr<VirtualPad>> VirtualPad::plug_in(
         pad->store_axis(4, 0.0f);
         pad->store_axis(5, 0.0f);
         if (pad->node_.valid()) {
+            set_virtual_stick_copies(pad->id_,
+                                     [copies = pad->copies_] { return open_copy(*copies); });
             set_virtual_controller_node(pad->id_, pad->node_path_.string(),
                                         [quiet = pad->quiet_axes_](const std::vector<int>& axes) {
                                             std::uint32_t bits = 0;
@@ -161,6 +181,8 @@ bool VirtualPad::store_axis(std::size_t index, float value) {
     if (joystick_ == nullptr) return false;
     if (index < 4) {
         SDL_JoystickSetVirtualAxis(joystick_, kSdlSticksAndTriggers[index], raw_stick(value));
+        std::lock_guard lock(copies_->mutex);
+        copies_->values[index] = raw_stick(value);
     } else if (index < 6) {
         SDL_JoystickSetVirtualAxis(joystick_, kSdlSticksAndTriggers[index], raw_trigger(value));
     } else if (index < 8) {
@@ -198,6 +220,7 @@ void VirtualPad::report(std::initializer_list<std::pair<std::size_t, float>> axe
         if (index < kSnapshotAxes && !left_out)
             records.push_back(record(EV_ABS, kAxisCodes[index], raw_axis(index, value)));
     }
+    write_copies(axes);
     // A report with nothing left in it wakes no reader, as with the kernel.
     if (records.empty()) return;
     records.push_back(record(EV_SYN, SYN_REPORT, 0));
@@ -206,9 +229,35 @@ void VirtualPad::report(std::initializer_list<std::pair<std::size_t, float>> axe
         ::write(node_.get(), records.data(), records.size() * sizeof(input_event));
 }
 
+void VirtualPad::write_copies(std::initializer_list<std::pair<std::size_t, float>> axes) {
+    std::vector<input_event> records;
+    for (const auto& [index, value] : axes) {
+        if (index < kSnapshotStickAxes)
+            records.push_back(record(EV_ABS, kAxisCodes[index], raw_stick(value)));
+    }
+    if (records.empty()) return;
+    records.push_back(record(EV_SYN, SYN_REPORT, 0));
+    const std::size_t size = records.size() * sizeof(input_event);
+    std::lock_guard lock(copies_->mutex);
+    // A copy that cannot take the whole report is closed: its reader, finding it ended behind
+    // what it had, reads through SDL and opens another, as it does when the kernel tells it that
+    // reports were dropped.
+    std::erase_if(copies_->writers, [&](const UniqueFd& writer) {
+        return ::send(writer.get(), records.data(), size, MSG_NOSIGNAL | MSG_DONTWAIT) !=
+               static_cast<ssize_t>(size);
+    });
+}
+
 void VirtualPad::unplug() {
     if (!node_path_.empty()) {
-        if (joystick_ != nullptr) clear_virtual_controller_node(id_);
+        if (joystick_ != nullptr) {
+            clear_virtual_controller_node(id_);
+            clear_virtual_stick_copies(id_);
+        }
+        {
+            std::lock_guard lock(copies_->mutex);
+            copies_->writers.clear();
+        }
         // The watch sees the pipe hang up, as a device node does when it is unplugged.
         node_.reset();
         std::error_code ec;

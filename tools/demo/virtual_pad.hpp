@@ -1,13 +1,16 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/common/files.hpp"
 #include "core/common/result.hpp"
@@ -26,8 +29,9 @@ class VirtualPad {
   public:
     // Plugs it in. Fails with SDL's reason. With `report_node`, it reports as a real controller
     // does: every change is also written as evdev records (one report, closed by SYN_REPORT, per
-    // call) into a pipe made at that path, which the program watches as a device node; without,
-    // it tells the program directly.
+    // call) into a pipe made at that path, which the program watches as a device node, and its
+    // sticks' records into every further opening the program makes of that node (see
+    // `open_virtual_stick_copy`); without, it tells the program directly.
     [[nodiscard]] static Result<std::unique_ptr<VirtualPad>> plug_in(
         const std::string& name = "Thumbrover Virtual Pad",
         std::optional<std::filesystem::path> report_node = std::nullopt);
@@ -63,6 +67,8 @@ class VirtualPad {
     // The report of one change: to the node when there is one, else straight to the watches.
     void report(std::initializer_list<std::pair<std::size_t, float>> axes,
                 std::optional<std::pair<std::size_t, bool>> button);
+    // The sticks' part of a report, to each further opening of the node.
+    void write_copies(std::initializer_list<std::pair<std::size_t, float>> axes);
 
     VirtualPad(SdlGameControllerSubsystem subsystem, std::shared_ptr<std::atomic<int>> rumbles)
         : subsystem_(std::move(subsystem)), rumbles_(std::move(rumbles)) {}
@@ -78,6 +84,15 @@ class VirtualPad {
     // watch of an evdev node told to.
     std::shared_ptr<std::atomic<std::uint32_t>> quiet_axes_ =
         std::make_shared<std::atomic<std::uint32_t>>(0);
+
+    // The further openings of the node, each told to keep only the sticks: what the kernel keeps
+    // for each reader of an evdev node.
+    struct StickCopies {
+        std::mutex mutex;
+        std::array<std::int32_t, kSnapshotStickAxes> values{};
+        std::vector<UniqueFd> writers;
+    };
+    std::shared_ptr<StickCopies> copies_ = std::make_shared<StickCopies>();
 };
 
 }  // namespace thumbrover

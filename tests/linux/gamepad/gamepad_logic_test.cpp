@@ -13,6 +13,7 @@
 
 #include "linux/gamepad.hpp"
 #include "linux/gamepad_watch.hpp"
+#include "linux/stick_copy.hpp"
 #include "test_support.hpp"
 
 namespace thumbrover {
@@ -76,6 +77,75 @@ TEST(AbsCodesOfAxes, NumbersTheNodesAxesInCodeOrderWithoutTheHats) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(abs_codes_of_axes(c.bits, c.axes), c.codes);
     }
+}
+
+TEST(SdlJoystickValue, SpreadsTheNodesRangeOverSdlsAsSdlRoundsIt) {
+    const struct {
+        std::int32_t value, minimum, maximum;
+        std::int16_t expected;
+    } cases[] = {
+        // An Xbox pad's own range is SDL's.
+        {-32768, -32768, 32767, -32768},
+        {0, -32768, 32767, 0},
+        {1234, -32768, 32767, 1234},
+        {32767, -32768, 32767, 32767},
+        // A byte-wide stick: its centre is not SDL's zero, as SDL reports it.
+        {0, 0, 255, -32768},
+        {128, 0, 255, 128},
+        {255, 0, 255, 32767},
+        // Beyond the range, and a node that gives no range.
+        {300, 0, 255, 32767},
+        {-5, 0, 255, -32768},
+        {40000, 7, 7, 32767},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sdl_joystick_value(c.value, c.minimum, c.maximum), c.expected)
+            << c.value << " in " << c.minimum << ".." << c.maximum;
+}
+
+TEST(PlainStickAxes, OnlyWholeUninvertedAxesAreTaken) {
+    const std::string head = "030000005e0400008e02000010010000,Pad,a:b0,";
+    const std::string sticks = "leftx:a0,lefty:a1,rightx:a3,righty:a4,";
+    EXPECT_EQ(plain_stick_axes(head + sticks + "lefttrigger:a2,platform:Linux,"),
+              (std::array<int, 4>{0, 1, 3, 4}));
+    const char* refused[] = {
+        "leftx:a0,lefty:a1~,rightx:a3,righty:a4,",          // inverted
+        "leftx:a0,lefty:+a1,rightx:a3,righty:a4,",          // half an axis
+        "leftx:a0,lefty:a1,rightx:b3,righty:a4,",           // a button
+        "leftx:a0,lefty:a1,rightx:a3,",                     // one missing
+        "leftx:a0,lefty:a1,rightx:a3,righty:a4,leftx:a5,",  // bound twice
+        "leftx:a0,lefty:a1,rightx:a3,righty:ax,",
+    };
+    for (const char* mapping : refused)
+        EXPECT_EQ(plain_stick_axes(head + mapping), std::nullopt) << mapping;
+    // A pad named after a stick is still a name.
+    EXPECT_EQ(plain_stick_axes("guid,leftx:b1," + sticks), (std::array<int, 4>{0, 1, 3, 4}));
+}
+
+TEST(StickReader, TakesItsSticksRecordsUntilReportsAreLost) {
+    StickCopy copy;
+    for (std::size_t i = 0; i < copy.axes.size(); ++i)
+        copy.axes[i] = {static_cast<std::uint16_t>(ABS_X + i), 0, 255, 128};
+    StickReader reader(std::move(copy));
+    const auto event = [](std::uint16_t type, std::uint16_t code, std::int32_t value) {
+        input_event record{};
+        record.type = type;
+        record.code = code;
+        record.value = value;
+        return record;
+    };
+    const std::vector<input_event> report = {event(EV_ABS, ABS_X, 255), event(EV_ABS, ABS_Z, 0),
+                                             event(EV_ABS, ABS_Y, 0), event(EV_ABS, ABS_Y, 64),
+                                             event(EV_SYN, SYN_REPORT, 0)};
+    EXPECT_TRUE(reader.take(report));
+    const StickAxes sticks = reader.sticks();
+    EXPECT_FLOAT_EQ(sticks[0], 1.0f);
+    EXPECT_FLOAT_EQ(sticks[1], stick_value(sdl_joystick_value(64, 0, 255)));
+    // ABS_Z is the third stick axis here; the last value of an axis in a read is the one kept.
+    EXPECT_FLOAT_EQ(sticks[2], -1.0f);
+    EXPECT_FLOAT_EQ(sticks[3], stick_value(128));
+    const std::vector<input_event> dropped = {event(EV_SYN, SYN_DROPPED, 0)};
+    EXPECT_FALSE(reader.take(dropped));
 }
 
 TEST(CoarseBatteryLevel, LowReadsLowAndNoBatteryReadsNone) {

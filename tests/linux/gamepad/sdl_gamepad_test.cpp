@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "sdl_pads.hpp"
+#include "test_support.hpp"
 
 namespace thumbrover {
 namespace {
@@ -80,6 +81,48 @@ TEST_F(SdlGamepadTest, AxesKeepTheirRangesWithDownPositive) {
         pad_->set_axis(c.axis, 0.0f);
     }
     EXPECT_EQ(read(), ControllerSnapshot{});
+}
+
+TEST_F(SdlGamepadTest, WhileTheSticksAreQuietACopyOfTheNodesStickReportsIsReadInsteadOfSdl) {
+    const testing::TempDir dir;
+    auto pad = testing::made_or_failed(VirtualPad::plug_in("Node Pad", dir / "node"));
+    ASSERT_TRUE(pad);
+    ASSERT_TRUE(gamepad_->has_extended_profile(pad->id()));
+    SDL_GameController* sdl =
+        SDL_GameControllerFromInstanceID(static_cast<SDL_JoystickID>(pad->id()));
+    ASSERT_NE(sdl, nullptr);
+    pad->set_axes({{0, 0.5f}, {3, -1.0f}});
+    ASSERT_TRUE(gamepad_->read(pad->id()));
+    gamepad_->quiet_sticks(true);
+    for (const float x : {0.5f, -0.25f, 1.0f, -1.0f}) {
+        pad->set_axes({{0, x}, {1, x / 2}, {4, 1.0f}});
+        const auto sticks = gamepad_->read_sticks(pad->id());
+        ASSERT_TRUE(sticks);
+        // What SDL hands out is still what it read before: the copy was read, not SDL.
+        EXPECT_EQ(SDL_GameControllerGetAxis(sdl, SDL_CONTROLLER_AXIS_LEFTX), 16384);
+        const auto full = gamepad_->read(pad->id());
+        ASSERT_TRUE(full);
+        EXPECT_TRUE(std::equal(sticks->begin(), sticks->end(), full->axes.begin())) << x;
+        pad->set_axis(0, 0.5f);
+        ASSERT_TRUE(gamepad_->read(pad->id()));
+    }
+    // A copy that lost reports (here: its writer gave up on a reader that lagged far behind) is
+    // read through SDL once its end is found, with nothing lost, and then replaced.
+    ASSERT_TRUE(gamepad_->read_sticks(pad->id()));
+    for (int i = 0; i < 5000; ++i)
+        pad->set_axis(2, i % 2 == 0 ? 0.5f : -0.5f);
+    pad->set_axis(2, 0.25f);
+    ASSERT_TRUE(gamepad_->read_sticks(pad->id()));
+    EXPECT_FLOAT_EQ(gamepad_->read_sticks(pad->id()).value_or(StickAxes{})[2], 8192.0f / 32767.0f);
+    EXPECT_EQ(SDL_GameControllerGetAxis(sdl, SDL_CONTROLLER_AXIS_RIGHTX), 8192);
+    pad->set_axis(2, 0.75f);
+    EXPECT_FLOAT_EQ(gamepad_->read_sticks(pad->id()).value_or(StickAxes{})[2], 24575.0f / 32767.0f);
+    EXPECT_EQ(SDL_GameControllerGetAxis(sdl, SDL_CONTROLLER_AXIS_RIGHTX), 8192);
+    // Once the controller is gone its copy ends with it.
+    pad->unplug();
+    EXPECT_FALSE(listed(pad->id()));
+    EXPECT_EQ(gamepad_->read_sticks(pad->id()), std::nullopt);
+    gamepad_->quiet_sticks(false);
 }
 
 TEST_F(SdlGamepadTest, RumbleIsPassedToTheController) {
