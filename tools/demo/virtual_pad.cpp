@@ -3,7 +3,8 @@
 #include <SDL.h>
 #include <fcntl.h>
 #include <linux/input.h>
-#include <sys/socket.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,13 +66,11 @@ input_event record(std::uint16_t type, std::uint16_t code, std::int32_t value) {
     return event;
 }
 
-// A socket rather than a pipe, so that a copy its reader has closed fails to be written instead
-// of raising SIGPIPE.
+// A pipe, as cheap to read as the kernel's buffer of an evdev node: small writes share its pages.
 template <class Copies>
 std::optional<StickCopy> open_copy(Copies& copies) {
     int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) != 0)
-        return std::nullopt;
+    if (::pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0) return std::nullopt;
     StickCopy copy;
     copy.fd.reset(ends[0]);
     std::lock_guard lock(copies.mutex);
@@ -80,6 +79,33 @@ std::optional<StickCopy> open_copy(Copies& copies) {
         copy.axes[i] = StickCopyAxis{kAxisCodes[i], -32768, 32767, copies.values[i]};
     return copy;
 }
+
+// Holds SIGPIPE back on this thread while it lives, so that writing to a pipe whose reader has
+// gone fails with EPIPE instead of ending the process; a signal raised meanwhile is taken.
+class PipeSignalHeld {
+  public:
+    PipeSignalHeld() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe_, &before_);
+    }
+    ~PipeSignalHeld() {
+        if (raised_) {
+            const timespec none{};
+            while (sigtimedwait(&pipe_, nullptr, &none) == SIGPIPE) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+    }
+    PipeSignalHeld(const PipeSignalHeld&) = delete;
+    PipeSignalHeld& operator=(const PipeSignalHeld&) = delete;
+    void raised() { raised_ = true; }
+
+  private:
+    sigset_t pipe_{};
+    sigset_t before_{};
+    bool raised_ = false;
+};
 
 }  // namespace
 
@@ -239,12 +265,15 @@ void VirtualPad::write_copies(std::initializer_list<std::pair<std::size_t, float
     records.push_back(record(EV_SYN, SYN_REPORT, 0));
     const std::size_t size = records.size() * sizeof(input_event);
     std::lock_guard lock(copies_->mutex);
+    if (copies_->writers.empty()) return;
+    PipeSignalHeld held;
     // A copy that cannot take the whole report is closed: its reader, finding it ended behind
     // what it had, reads through SDL and opens another, as it does when the kernel tells it that
-    // reports were dropped.
+    // reports were dropped. A copy whose reader has closed it is let go.
     std::erase_if(copies_->writers, [&](const UniqueFd& writer) {
-        return ::send(writer.get(), records.data(), size, MSG_NOSIGNAL | MSG_DONTWAIT) !=
-               static_cast<ssize_t>(size);
+        const auto written = ::write(writer.get(), records.data(), size);
+        if (written < 0 && errno == EPIPE) held.raised();
+        return written != static_cast<ssize_t>(size);
     });
 }
 

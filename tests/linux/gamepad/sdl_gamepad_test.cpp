@@ -118,7 +118,14 @@ TEST_F(SdlGamepadTest, WhileTheSticksAreQuietACopyOfTheNodesStickReportsIsReadIn
     pad->set_axis(2, 0.75f);
     EXPECT_FLOAT_EQ(gamepad_->read_sticks(pad->id()).value_or(StickAxes{})[2], 24575.0f / 32767.0f);
     EXPECT_EQ(SDL_GameControllerGetAxis(sdl, SDL_CONTROLLER_AXIS_RIGHTX), 8192);
+    // A copy is let go once the sticks are no longer quiet, and its writer carries on.
+    gamepad_->quiet_sticks(false);
+    pad->set_axis(2, -0.75f);
+    EXPECT_FLOAT_EQ(gamepad_->read(pad->id()).value_or(ControllerSnapshot{}).axes[2],
+                    -24575.0f / 32767.0f);
     // Once the controller is gone its copy ends with it.
+    gamepad_->quiet_sticks(true);
+    ASSERT_TRUE(gamepad_->read_sticks(pad->id()));
     pad->unplug();
     EXPECT_FALSE(listed(pad->id()));
     EXPECT_EQ(gamepad_->read_sticks(pad->id()), std::nullopt);
