@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 
 #include <QAbstractNativeEventFilter>
@@ -16,6 +17,8 @@
 #include <X11/extensions/XKBproto.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+
+#include "linux/x_probe.hpp"
 
 namespace thumbrover {
 namespace {
@@ -67,9 +70,10 @@ TEST(X11KeyboardState, ClicksNoLongerWakeQtOnceThePointerButtonsAreLeftOut) {
         XTestFakeKeyEvent(display, shift, True, CurrentTime);
         XTestFakeKeyEvent(display, shift, False, CurrentTime);
         XSync(display, False);
-        for (int i = 0; i < 200 && news.modifiers == 0; ++i)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        EXPECT_GT(news.modifiers, 0);
+        // processEvents() returns at once when Qt's event thread has nothing yet: a busy machine
+        // needs a wait on the clock.
+        EXPECT_TRUE(testing::wait_until([&] { return news.modifiers > 0; }, std::chrono::seconds(5),
+                                        [] { QCoreApplication::processEvents(); }));
         // Before: Qt hears of clicks by itself, which shows the test can see them.
         EXPECT_EQ(news.buttons > 0, !left_out);
     }
