@@ -127,25 +127,17 @@ TEST(StickReader, TakesItsSticksRecordsUntilReportsAreLost) {
     for (std::size_t i = 0; i < copy.axes.size(); ++i)
         copy.axes[i] = {static_cast<std::uint16_t>(ABS_X + i), 0, 255, 128};
     StickReader reader(std::move(copy));
-    const auto event = [](std::uint16_t type, std::uint16_t code, std::int32_t value) {
-        input_event record{};
-        record.type = type;
-        record.code = code;
-        record.value = value;
-        return record;
-    };
-    const std::vector<input_event> report = {event(EV_ABS, ABS_X, 255), event(EV_ABS, ABS_Z, 0),
-                                             event(EV_ABS, ABS_Y, 0), event(EV_ABS, ABS_Y, 64),
-                                             event(EV_SYN, SYN_REPORT, 0)};
-    EXPECT_TRUE(reader.take(report));
-    const StickAxes sticks = reader.sticks();
-    EXPECT_FLOAT_EQ(sticks[0], 1.0f);
-    EXPECT_FLOAT_EQ(sticks[1], stick_value(sdl_joystick_value(64, 0, 255)));
     // ABS_Z is the third stick axis here; the last value of an axis in a read is the one kept.
-    EXPECT_FLOAT_EQ(sticks[2], -1.0f);
-    EXPECT_FLOAT_EQ(sticks[3], stick_value(128));
-    const std::vector<input_event> dropped = {event(EV_SYN, SYN_DROPPED, 0)};
-    EXPECT_FALSE(reader.take(dropped));
+    const std::vector<input_event> report = {{{}, EV_ABS, ABS_X, 255},
+                                             {{}, EV_ABS, ABS_Z, 0},
+                                             {{}, EV_ABS, ABS_Y, 0},
+                                             {{}, EV_ABS, ABS_Y, 64},
+                                             {{}, EV_SYN, SYN_REPORT, 0}};
+    EXPECT_TRUE(reader.take(report));
+    const StickAxes expected = {1.0f, stick_value(sdl_joystick_value(64, 0, 255)), -1.0f,
+                                stick_value(128)};
+    EXPECT_EQ(reader.sticks(), expected);
+    EXPECT_FALSE(reader.take(std::vector<input_event>{{{}, EV_SYN, SYN_DROPPED, 0}}));
 }
 
 TEST(CoarseBatteryLevel, LowReadsLowAndNoBatteryReadsNone) {
