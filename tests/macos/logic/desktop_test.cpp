@@ -100,14 +100,16 @@ int wait_for(pid_t pid) {
 TEST(MacDesktop, RestartOpensTheBundleOnceTheOldCopyHasEndedOrTheWaitIsOver) {
     using namespace std::chrono_literals;
     const struct {
-        const char* old_copy;  // what the old copy runs; null: it has ended already
+        // What the old copy runs (exec'd, so that its pid is the process that ends); null: it
+        // has ended already.
+        const char* old_copy;
         std::chrono::milliseconds bound;
         const char* opened;
     } cases[] = {
         {nullptr, 60s, "gone"},
-        {"sleep 0.4", 60s, "gone"},
+        {"exec sleep 0.4", 60s, "gone"},
         // Stuck: the bundle is opened anyway once the bound has passed.
-        {"sleep 60", 300ms, "still running"},
+        {"exec sleep 60", 300ms, "still running"},
     };
     for (const auto& c : cases) {
         thumbrover::testing::TempDir dir;
