@@ -42,12 +42,18 @@ bench: build
 demo: build
 	@scripts/with-virtual-display build/thumbroverctl demo
 
-# macOS: a self-contained Thumbrover.app (Qt copied in by macdeployqt), signed ad hoc again since
-# macdeployqt changes the bundle.
+# macOS: a self-contained Thumbrover.app (Qt copied in by macdeployqt) for this Mac's processor,
+# signed ad hoc again since macdeployqt changes the bundle. Homebrew's Qt is built for the macOS
+# it was installed on: check-bundle makes the Info.plist declare what the bundle really needs.
 bundle: build
 	@macdeployqt build/Thumbrover.app
+	@scripts/check-bundle --raise-minimum build/Thumbrover.app \
+	    "$$(plutil -extract LSMinimumSystemVersion raw -o - build/Thumbrover.app/Contents/Info.plist)" \
+	    "$$(uname -m)"
 	@codesign --force --deep --sign - build/Thumbrover.app
-	@echo "build/Thumbrover.app is ready"
+	@echo "build/Thumbrover.app is ready: it needs macOS" \
+	    "$$(plutil -extract LSMinimumSystemVersion raw -o - build/Thumbrover.app/Contents/Info.plist)" \
+	    "or later on $$(uname -m)"
 
 # Copies what `make` built; it never configures or compiles, so `sudo make install` leaves no
 # file of root's in the build folder beyond the list of what it installed.

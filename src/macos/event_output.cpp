@@ -88,9 +88,7 @@ MacPoint clamp_to_displays(MacPoint from, MacPoint target, std::span<const MacRe
             std::clamp(target.y, chosen->y, chosen->y + chosen->height - 1)};
 }
 
-MacEventOutput::MacEventOutput(MacEventSink& sink)
-    : sink_(sink),
-      double_click_interval_(interval_from_seconds(sink.double_click_interval_seconds())) {}
+MacEventOutput::MacEventOutput(MacEventSink& sink) : sink_(sink) {}
 
 std::uint64_t MacEventOutput::current_flags() const {
     std::uint64_t flags = mac::kBaseFlags;
@@ -195,8 +193,9 @@ Result<void> MacEventOutput::button_press(std::uint8_t button) {
     std::int64_t count = 1;
     if (history.pressed_at) {
         const auto since = std::max(now - *history.pressed_at, std::chrono::nanoseconds{0});
-        if (since <= double_click_interval_ &&
-            std::abs(history.location.x - at.x) <= mac::kDoubleClickSlop &&
+        // Asked at each press: the user may change it while the program runs.
+        const auto interval = interval_from_seconds(sink_.double_click_interval_seconds());
+        if (since <= interval && std::abs(history.location.x - at.x) <= mac::kDoubleClickSlop &&
             std::abs(history.location.y - at.y) <= mac::kDoubleClickSlop &&
             history.count < std::numeric_limits<std::int64_t>::max())
             count = history.count + 1;

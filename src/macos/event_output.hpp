@@ -27,7 +27,6 @@ struct ButtonHistory {
 // and owns the event source; everything here runs on the engine thread.
 class MacEventOutput final : public EventOutput {
   public:
-    // Reads the double-click interval from the sink once.
     explicit MacEventOutput(MacEventSink& sink);
 
     // Fails with "could not create an input event" when the sink cannot make an event, or when
@@ -45,9 +44,6 @@ class MacEventOutput final : public EventOutput {
         return history_.at(button);
     }
     [[nodiscard]] std::array<std::int32_t, 2> scroll_carry() const { return scroll_carry_; }
-    [[nodiscard]] std::chrono::nanoseconds double_click_interval() const {
-        return double_click_interval_;
-    }
 
   private:
     Result<void> move(std::int32_t dx, std::int32_t dy);
@@ -63,7 +59,6 @@ class MacEventOutput final : public EventOutput {
     Result<void> post(const MacEvent& event);
 
     MacEventSink& sink_;
-    std::chrono::nanoseconds double_click_interval_{0};
     std::vector<Key> held_keys_;
     std::array<ButtonHistory, 3> history_{};
     std::array<std::int32_t, 2> scroll_carry_{0, 0};

@@ -19,4 +19,9 @@ namespace thumbrover {
 // Makes every media key event the output may post. Main thread only; later calls do nothing.
 void prepare_media_key_events();
 
+// Reads the user's double-click interval for the output's click counts, now and every few
+// seconds after, so that a changed setting is followed. Main thread only (AppKit's NSEvent);
+// call it before the engine starts. Later calls do nothing.
+void follow_double_click_interval();
+
 }  // namespace thumbrover

@@ -42,6 +42,14 @@ struct MediaEvent {
 };
 std::atomic<const std::vector<MediaEvent>*> g_media_events{nullptr};
 
+// The user's double-click interval as the main thread last read it: AppKit makes no promise for
+// NSEvent on the engine thread. Until the first read, the system's default.
+std::atomic<double> g_double_click_seconds{0.5};
+
+void read_double_click_interval() {
+    g_double_click_seconds.store(NSEvent.doubleClickInterval, std::memory_order_relaxed);
+}
+
 CfOwned<CGEventRef> make_system_defined(const MacEvent& event) {
     NSEvent* media =
         [NSEvent otherEventWithType:NSEventTypeSystemDefined
@@ -110,7 +118,9 @@ class CoreGraphicsSink final : public MacEventSink {
         return n;
     }
 
-    double double_click_interval_seconds() override { return NSEvent.doubleClickInterval; }
+    double double_click_interval_seconds() override {
+        return g_double_click_seconds.load(std::memory_order_relaxed);
+    }
 
     std::chrono::nanoseconds monotonic_now() override {
         return std::chrono::steady_clock::now().time_since_epoch();
@@ -165,7 +175,7 @@ class CoreGraphicsEventOutput final : public EventOutput {
     Result<void> perform(const OutputCommand& command) override { return logic_.perform(command); }
 
   private:
-    // Declared first: the logic reads the double-click interval from the sink as it is made.
+    // Declared first: the logic holds on to it.
     CoreGraphicsSink sink_;
     MacEventOutput logic_;
 };
@@ -181,6 +191,22 @@ void prepare_media_key_events() {
             made->push_back(MediaEvent{description, make_system_defined(description)});
         g_media_events.store(made, std::memory_order_release);
     }
+}
+
+void follow_double_click_interval() {
+    static NSTimer* timer = nil;
+    if (timer != nil) return;
+    read_double_click_interval();
+    // The setting changes in System Settings, another process, with no notification that
+    // reaches a program that is not in front; a read every few seconds is cheap and lets the
+    // system coalesce its wake-ups.
+    timer = [NSTimer timerWithTimeInterval:3.0
+                                   repeats:YES
+                                     block:^(NSTimer*) {
+                                       read_double_click_interval();
+                                     }];
+    timer.tolerance = 1.5;
+    [[NSRunLoop mainRunLoop] addTimer:timer forMode:NSRunLoopCommonModes];
 }
 
 Result<std::unique_ptr<EventOutput>> create_event_output() {

@@ -127,7 +127,7 @@ class MacEventSink {
     [[nodiscard]] virtual std::size_t active_displays(
         std::array<MacRect, mac::kMaxDisplays>& out) = 0;
 
-    // The user's double-click interval in seconds; asked once, when the output is created.
+    // The user's double-click interval in seconds, as it is now; asked at each press.
     [[nodiscard]] virtual double double_click_interval_seconds() = 0;
 
     // A monotonic clock: only differences between two readings matter.

@@ -10,7 +10,8 @@
 namespace thumbrover {
 
 // The application in front from NSWorkspace's did-activate-application notification, by bundle
-// identifier, delivered on an operation queue of the watcher's own. The running applications
+// identifier, read and delivered on the main thread: the one in front at first, then every
+// change, in order. Made, watched and destroyed on any thread. The running applications
 // are the regular ones (those with a Dock icon and windows) that have a bundle identifier, by
 // their localized names.
 class WorkspaceFrontAppWatcher final : public FrontAppWatcher {

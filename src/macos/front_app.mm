@@ -7,19 +7,19 @@
 #include <utility>
 
 #include "core/settings/config.hpp"
+#include "macos/front_app_relay.hpp"
+#include "macos/text.hpp"
 
 namespace thumbrover {
 
 struct WorkspaceFrontAppWatcher::Impl {
-    NSOperationQueue* queue = nil;
-    id observer = nil;
-    std::shared_ptr<std::function<void(std::string)>> changed;
+    std::shared_ptr<FrontAppRelay> relay;
 };
 
 namespace {
 
 std::string text_of(NSString* text) {
-    return text != nil ? std::string([text UTF8String]) : std::string();
+    return text != nil ? utf8_text(text.UTF8String) : std::string();
 }
 
 // A bundle identifier the settings file can hold; empty for an application without one.
@@ -33,34 +33,32 @@ std::string app_id_of(NSRunningApplication* app) {
 WorkspaceFrontAppWatcher::WorkspaceFrontAppWatcher() : impl_(std::make_unique<Impl>()) {}
 
 WorkspaceFrontAppWatcher::~WorkspaceFrontAppWatcher() {
-    if (impl_->observer != nil) {
-        [[NSWorkspace sharedWorkspace].notificationCenter removeObserver:impl_->observer];
-    }
-    // Reports already queued finish before this returns; none start after.
-    [impl_->queue cancelAllOperations];
-    [impl_->queue waitUntilAllOperationsAreFinished];
+    if (impl_->relay) impl_->relay->stop();
 }
 
 void WorkspaceFrontAppWatcher::watch(std::function<void(std::string)> changed) {
-    if (impl_->observer != nil) return;
-    impl_->queue = [[NSOperationQueue alloc] init];
-    impl_->queue.maxConcurrentOperationCount = 1;
-    impl_->queue.name = @"front-app";
-    impl_->changed = std::make_shared<std::function<void(std::string)>>(std::move(changed));
-    auto report = impl_->changed;
-    impl_->observer = [[NSWorkspace sharedWorkspace].notificationCenter
-        addObserverForName:NSWorkspaceDidActivateApplicationNotification
-                    object:nil
-                     queue:impl_->queue
-                usingBlock:^(NSNotification* note) {
-                  NSRunningApplication* app = note.userInfo[NSWorkspaceApplicationKey];
-                  (*report)(app != nil ? app_id_of(app) : std::string());
-                }];
-    NSRunningApplication* front = [NSWorkspace sharedWorkspace].frontmostApplication;
-    std::string first = front != nil ? app_id_of(front) : std::string();
-    [impl_->queue addOperationWithBlock:^{
-      (*report)(first);
-    }];
+    if (impl_->relay) return;
+    impl_->relay = std::make_shared<FrontAppRelay>(std::move(changed));
+    std::shared_ptr<FrontAppRelay> relay = impl_->relay;
+    // NSWorkspace promises thread safety for its notification centre and its list of running
+    // applications only: the application in front is read on the main thread, and its changes
+    // are delivered there too, queued behind the first value.
+    dispatch_async(dispatch_get_main_queue(), ^{
+      @autoreleasepool {
+          NSNotificationCenter* center = [NSWorkspace sharedWorkspace].notificationCenter;
+          id observer = [center
+              addObserverForName:NSWorkspaceDidActivateApplicationNotification
+                          object:nil
+                           queue:[NSOperationQueue mainQueue]
+                      usingBlock:^(NSNotification* note) {
+                        NSRunningApplication* app = note.userInfo[NSWorkspaceApplicationKey];
+                        relay->report(app != nil ? app_id_of(app) : std::string());
+                      }];
+          if (!relay->attach([center, observer] { [center removeObserver:observer]; })) return;
+          NSRunningApplication* front = [NSWorkspace sharedWorkspace].frontmostApplication;
+          relay->report(front != nil ? app_id_of(front) : std::string());
+      }
+    });
 }
 
 std::vector<RunningApp> WorkspaceFrontAppWatcher::running_apps() {
@@ -76,8 +74,10 @@ std::vector<RunningApp> WorkspaceFrontAppWatcher::running_apps() {
         apps.push_back({id, name.empty() ? id : std::move(name)});
     }
     std::sort(apps.begin(), apps.end(), [](const RunningApp& a, const RunningApp& b) {
-        return [@(a.name.c_str()) localizedCaseInsensitiveCompare:@(b.name.c_str())] ==
-               NSOrderedAscending;
+        NSString* left = [[NSString alloc] initWithUTF8String:a.name.c_str()];
+        NSString* right = [[NSString alloc] initWithUTF8String:b.name.c_str()];
+        if (left == nil || right == nil) return a.name < b.name;
+        return [left localizedCaseInsensitiveCompare:right] == NSOrderedAscending;
     });
     return apps;
 }

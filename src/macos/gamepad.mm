@@ -12,6 +12,7 @@
 
 #include "macos/gamepad_elements.hpp"
 #include "macos/news_relay.hpp"
+#include "macos/text.hpp"
 
 namespace thumbrover {
 namespace {
@@ -20,7 +21,7 @@ constexpr NSTimeInterval kRumbleSeconds = 0.15;
 
 std::string error_text(NSError* error) {
     if (error == nil || error.localizedDescription == nil) return "unknown error";
-    return error.localizedDescription.UTF8String;
+    return utf8_text(error.localizedDescription.UTF8String, "unknown error");
 }
 
 GCControllerButtonInput* button_element(GCExtendedGamepad* pad, GamepadButton button) {
@@ -282,7 +283,9 @@ std::optional<std::string> GameControllerGamepad::vendor_name(ControllerId which
     @autoreleasepool {
         NSString* name = impl_->find(which).vendorName;
         if (name == nil || name.length == 0) return std::nullopt;
-        return std::string(name.UTF8String);
+        const char* text = name.UTF8String;
+        if (text == nullptr) return std::nullopt;
+        return std::string(text);
     }
 }
 

@@ -115,6 +115,7 @@ int run_shell(int argc, char** argv) {
     follow_keyboard_layout();
     // Before the engine starts: only here, on the main thread, may AppKit make them.
     prepare_media_key_events();
+    follow_double_click_interval();
     SteeringActivity steering(begin_steering_activity);
 
     OsascriptNotifier notifier;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "macos/desktop.hpp"
+#include "macos/post_event_permission.hpp"
 #include "platform/system_services.hpp"
 
 namespace thumbrover {
@@ -23,14 +24,12 @@ class AppServiceLoginItem final : public LoginItem {
     Result<void> open_approval() override;
 };
 
-// The Accessibility permission, which posting events and the event tap both need.
-class AccessibilityPermission final : public InputPermission {
+// The permission the windows call Accessibility: the right to post events, which System
+// Settings grants in its Accessibility pane (CGPreflightPostEventAccess, and
+// CGRequestPostEventAccess to have the program listed and prompt).
+class AccessibilityPermission final : public PostEventPermission {
   public:
-    // AXIsProcessTrusted.
-    [[nodiscard]] bool granted() override;
-    // CGRequestPostEventAccess: the system lists the program in the Accessibility pane and may
-    // show its prompt.
-    void request() override;
+    AccessibilityPermission();
 };
 
 // The main bundle's folder (whatever its name; the caller decides whether it is an .app).

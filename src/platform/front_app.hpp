@@ -19,11 +19,12 @@ struct RunningApp {
 // Contract:
 // - `watch` is called at most once per object. From then on `changed` is called with the
 //   identity of the application in front, soon after `watch` for the one in front already and
-//   then after every change to another one, from a thread of the watcher's own. An empty
-//   identity means no application is in front or it cannot be told (a window without a class).
+//   then after every change to another one, from a thread of the watcher's choosing (the main
+//   thread on macOS, where the system tells it), never from inside `watch`. An empty identity
+//   means no application is in front or it cannot be told (a window without a class).
 // - Once the destructor has returned, `changed` is never called again.
 // - `running_apps` lists the applications that have a window now, each once; it blocks no
-//   longer than a few round trips to the desktop. Any thread but the watcher's own.
+//   longer than a few round trips to the desktop. Any thread, but not from inside `changed`.
 // - Where the platform cannot tell (a Wayland session), `available` is false: `watch` never
 //   reports and `running_apps` is empty.
 class FrontAppWatcher {

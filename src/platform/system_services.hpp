@@ -51,9 +51,9 @@ class Desktop {
     // sees argument0 as "$0", so no quoting of it is ever needed.
     virtual Result<void> start_shell(const std::string& command, const std::string& argument0) = 0;
 
-    // The shell command that waits a moment and then starts the program again from "$0"
-    // ("sleep 1; open \"$0\"" on macOS, "sleep 1; exec \"$0\"" on Linux, followed there by the
-    // output named on the command line, if any).
+    // The shell command that waits for this copy to end and then starts the program again from
+    // "$0" (`open "$0"` once this process has gone, within a bound, on macOS; "sleep 1; exec
+    // \"$0\"" on Linux, followed there by the output named on the command line, if any).
     [[nodiscard]] virtual std::string restart_command() const = 0;
 
     // The application bundle the program runs from, when the platform has bundles.

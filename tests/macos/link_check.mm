@@ -25,6 +25,7 @@ int main() {
 
     follow_keyboard_layout();
     prepare_media_key_events();
+    follow_double_click_interval();
     SteeringActivity steering(begin_steering_activity);
     steering.update(true);
     auto output = create_event_output();

@@ -26,7 +26,7 @@ done
 TOOL
 cat >"$tmp/bin/plutil" <<'TOOL'
 #!/usr/bin/env bash
-cat "${@: -1}"
+if [[ $1 == -replace ]]; then echo "$4" >"${@: -1}"; else cat "${@: -1}"; fi
 TOOL
 chmod +x "$tmp/bin/"*
 
@@ -37,7 +37,8 @@ check() {  # expected status, expected text in the output, then the files' table
     echo "macho $4" >"$tmp/App.app/Contents/Frameworks/QtCore"
     echo "not code" >"$tmp/App.app/Contents/Frameworks/README"
     [[ -n ${5:-} ]] && echo "$5" >"$tmp/App.app/Contents/Info.plist"
-    out=$(PATH="$tmp/bin:$PATH" bash "$src/scripts/check-bundle" "$tmp/App.app" 13.3 arm64 x86_64 2>&1)
+    out=$(PATH="$tmp/bin:$PATH" bash "$src/scripts/check-bundle" ${raise:+--raise-minimum} \
+        "$tmp/App.app" 13.3 arm64 x86_64 2>&1)
     [[ $? -eq $status ]] || fail "status for '$3' '$4' ${5:-}: $out"
     [[ $out == *"$expected"* ]] || fail "'$expected' not in: $out"
 }
@@ -49,4 +50,12 @@ check 1 "MacOS/App (x86_64) needs macOS 14.0, newer than the bundle's 13.3" \
 check 1 "Frameworks/QtCore (arm64) needs macOS 13.10" "arm64 x86_64|13.3 13.3" "arm64 x86_64|13.10 12.0"
 check 1 "does not say which macOS it needs" "arm64 x86_64|13.3 none" "arm64 x86_64|12.0 12.0"
 check 1 "declares macOS 14.0 as its minimum" "arm64 x86_64|13.3 13.3" "arm64 x86_64|12.0 12.0" 14.0
+# `make bundle`: Homebrew's Qt may need a newer macOS; the bundle then declares what it needs.
+raise=1
+check 0 "Frameworks/QtCore needs macOS 14.2, newer than 13.3: $tmp/App.app now declares macOS 14.2" \
+    "arm64 x86_64|13.3 13.3" "arm64 x86_64|14.2 14.0"
+[[ $(cat "$tmp/App.app/Contents/Info.plist") == 14.2 ]] || fail "the Info.plist was not raised"
+check 0 "each has arm64 x86_64 code and needs at most macOS 13.3" \
+    "arm64 x86_64|13.3 13.3" "arm64 x86_64|12.0 12.0"
+check 1 "Frameworks/QtCore has no x86_64 code" "arm64 x86_64|13.3 13.3" "arm64|14.0"
 exit $((failures > 0))

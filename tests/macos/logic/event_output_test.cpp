@@ -441,20 +441,32 @@ TEST(MacEventOutput, EachButtonKeepsItsOwnClickHistory) {
     EXPECT_EQ(sink.events.back(), mouse(T::LeftMouseUp, 500, 500, 0, 2));
 }
 
-TEST(MacEventOutput, DoubleClickIntervalIsReadOnceAndNeverNegative) {
-    const std::pair<double, std::chrono::nanoseconds> cases[] = {
-        {0.5, 500ms},
-        {1.25, 1250ms},
-        {-1.0, 0ns},
-        {std::numeric_limits<double>::quiet_NaN(), 0ns},
-        {1e300, std::chrono::nanoseconds::max()},
+TEST(MacEventOutput, DoubleClickIntervalIsTheOneAtThePressAndNeverNegative) {
+    const struct {
+        double at_first;
+        double at_second;  // the user changed it in between
+        std::chrono::nanoseconds gap;
+        std::int64_t second_count;
+    } cases[] = {
+        {0.5, 0.5, 400ms, 2},
+        {0.5, 0.5, 600ms, 1},
+        {0.5, 1.25, 1s, 2},
+        {1.25, 0.5, 1s, 1},
+        {-1.0, -1.0, 1ms, 1},
+        {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN(), 1ms,
+         1},
+        {1e300, 1e300, 1h, 2},
     };
-    for (const auto& [seconds, expected] : cases) {
+    for (const auto& c : cases) {
         RecordingSink sink;
-        sink.interval_seconds = seconds;
+        sink.interval_seconds = c.at_first;
         MacEventOutput output(sink);
-        sink.interval_seconds = 9;
-        EXPECT_EQ(output.double_click_interval(), expected) << seconds;
+        ASSERT_TRUE(output.perform(cmd(CommandKind::ButtonDown, 0)).ok());
+        ASSERT_TRUE(output.perform(cmd(CommandKind::ButtonUp, 0)).ok());
+        sink.now += c.gap;
+        sink.interval_seconds = c.at_second;
+        ASSERT_TRUE(output.perform(cmd(CommandKind::ButtonDown, 0)).ok());
+        EXPECT_EQ(sink.events.back().click_state, c.second_count) << c.at_second;
     }
 }
 
