@@ -1,15 +1,22 @@
 // Runs inside the virtual machine under sway headless (tests/vm/compositor.sh): the whole program,
 // driven by a virtual controller, moves the pointer of a native Wayland window, clicks, scrolls
-// and types a shortcut in it through its uinput devices.
+// and types a shortcut in it through its uinput devices; and the pointer lands at the speed the
+// settings ask for under sway's default acceleration, whichever way the program handles it.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/bindings/buttons.hpp"
+#include "core/engine/engine.hpp"
 #include "e2e/program.hpp"
 #include "linux/output_choice.hpp"
 #include "vm/probe_client.hpp"
@@ -32,6 +39,111 @@ std::vector<double> numbers_after(const std::vector<std::string>& lines,
         if (starts_with(l, prefix))
             numbers.push_back(std::strtod(l.c_str() + prefix.size(), nullptr));
     return numbers;
+}
+
+// The acceleration profile sway's libinput applies to the program's pointer ("adaptive").
+std::string sway_profile() {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen("swaymsg -r -t get_inputs", "r"), ::pclose);
+    std::string out;
+    char buffer[4096];
+    std::size_t n = 0;
+    while (pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0)
+        out.append(buffer, n);
+    const auto inputs = nlohmann::json::parse(out, nullptr, false);
+    if (!inputs.is_array()) return {};
+    for (const auto& input : inputs)
+        if (input.value("name", "") == "Thumbrover virtual pointer" && input.contains("libinput") &&
+            input["libinput"].is_object())
+            return input["libinput"].value("accel_profile", "");
+    return {};
+}
+
+// The whole program, started with THUMBROVER_ACCELERATION as given, holds the left stick at
+// several deflections under sway's default acceleration. "Asked" is the settings' speed at that
+// deflection (the engine's own `stick_vector` times `pointer_speed`); "landed" is the probe's
+// pointer speed from the window's motion events and their times, once the stroke is under way
+// (the engine's ticks carry the step they stand for, so positions over event times give the
+// asked speed exactly). Runs in a child process: one program run per process. Returns the child's
+// status, 0 when every check held.
+int measure_landed_speed(const char* mode, double max_ratio_error,
+                         const std::string& expected_profile) {
+    const pid_t child = ::fork();
+    if (child != 0) {
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    }
+    ::setenv("THUMBROVER_ACCELERATION", mode, 1);
+    set_chosen_output(OutputKind::Uinput);
+    constexpr float kPointerSpeed = 1600.0f;
+    const int status = ProgramRun::run(
+        [&](ProgramRun& program) {
+            ProbeClient probe;
+            ASSERT_TRUE(probe.wait_for([](const std::string& l) { return l == "ready"; }, 0, 30s));
+            const std::string listed =
+                "swaymsg -r -t get_inputs | grep -q '\"" + kKeyboardName + "\"'";
+            ASSERT_TRUE(wait_until([&] { return std::system(listed.c_str()) == 0; }, 10s));
+            // The IPC route's setting reaches sway as the device is taken up.
+            EXPECT_TRUE(wait_until([&] { return sway_profile() == expected_profile; }, 5s))
+                << "sway's profile for the pointer: " << sway_profile();
+            int width = 0;
+            for (const std::string& l : probe.lines_since(0))
+                std::sscanf(l.c_str(), "size %d", &width);
+            ASSERT_GT(width, 600);
+            for (const float deflection : {0.4f, 0.7f, 1.0f}) {
+                // Parked at the left edge, then steered right.
+                program.set_axis(kAxisLeftX, -1.0f);
+                std::this_thread::sleep_for(std::chrono::milliseconds(300 + width));
+                program.set_axis(kAxisLeftX, 0);
+                std::this_thread::sleep_for(200ms);
+                const double asked =
+                    stick_vector(deflection, 0, Config{}.stick_deadzone, Config{}.stick_curve).x *
+                    kPointerSpeed;
+                const auto held = std::chrono::milliseconds(
+                    static_cast<int>(std::min(2000.0, 0.6 * width / asked * 1000.0)));
+                const std::size_t mark = probe.mark();
+                program.set_axis(kAxisLeftX, deflection);
+                std::this_thread::sleep_for(held);
+                program.set_axis(kAxisLeftX, 0);
+                std::this_thread::sleep_for(200ms);
+                std::vector<std::pair<double, double>> track;  // (x, ms)
+                for (const std::string& l : probe.lines_since(mark)) {
+                    double x = 0, y = 0, t = 0;
+                    if (std::sscanf(l.c_str(), "motion %lf %lf %lf", &x, &y, &t) == 3)
+                        track.emplace_back(x, t);
+                }
+                ASSERT_GE(track.size(), 10u) << "the stick at " << deflection << " moved little";
+                // The first 200 ms are the stroke's start, where libinput's slowest factor and
+                // the engine's first tick meet.
+                auto from = track.begin();
+                while (from != track.end() && from->second < track.front().second + 200)
+                    ++from;
+                ASSERT_NE(from, track.end());
+                const auto& to = track.back();
+                ASSERT_GT(to.second - from->second, 200);
+                const double landed = (to.first - from->first) / (to.second - from->second) * 1000;
+                std::printf(
+                    "acceleration mode=%s deflection=%.1f asked=%.0f landed=%.0f "
+                    "ratio=%.3f\n",
+                    mode, deflection, asked, landed, landed / asked);
+                if (max_ratio_error > 0)
+                    EXPECT_NEAR(landed / asked, 1.0, max_ratio_error) << "at " << deflection;
+            }
+        },
+        [](const std::filesystem::path& dir) {
+            write_settings(dir, [](Config& config) { config.pointer_speed = kPointerSpeed; });
+        });
+    std::fflush(stdout);
+    std::_Exit(status == 0 && !::testing::Test::HasFailure() ? 0 : 1);
+}
+
+// Before the program's own run below, in this process: each of these runs in a child. sway's
+// profile is the default until the IPC route sets our device flat, so that one comes last.
+TEST(ProgramOnWayland, ThePointerLandsWhatTheSettingsAsk) {
+    // As the desktop accelerates it (printed only, for the figures).
+    EXPECT_EQ(measure_landed_speed("leave", 0, "adaptive"), 0);
+    EXPECT_EQ(measure_landed_speed("compensate", 0.05, "adaptive"), 0);
+    EXPECT_EQ(measure_landed_speed("", 0.05, "flat"), 0);
 }
 
 TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
