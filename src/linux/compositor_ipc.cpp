@@ -19,7 +19,7 @@ namespace {
 
 constexpr std::uint32_t kRunCommand = 0;
 // A compositor that takes longer is stuck; the engine must not wait on it.
-constexpr int kTimeoutSeconds = 2;
+constexpr int kTimeoutSeconds = 5;
 
 Result<UniqueFd> connect_to(const std::filesystem::path& path) {
     sockaddr_un address{};
