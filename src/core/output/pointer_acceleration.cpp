@@ -18,6 +18,16 @@ constexpr double per_us(double per_ms) {
 // (counts saturated); carrying it on would only throw the pointer later.
 constexpr double kMaxOwed = 4096.0;
 
+// libinput takes -1..1; a value from outside (a hand-edited desktop setting) is held to that, and
+// one that is no number at all counts as its default.
+double usable_speed(double speed) {
+    return std::isfinite(speed) ? std::clamp(speed, -1.0, 1.0) : 0.0;
+}
+
+PointerDelta bounded(PointerDelta owed) {
+    return {std::clamp(owed.x, -kMaxOwed, kMaxOwed), std::clamp(owed.y, -kMaxOwed, kMaxOwed)};
+}
+
 }  // namespace
 
 std::string describe(const DesktopAcceleration& acceleration) {
@@ -38,7 +48,7 @@ double LibinputMouseAcceleration::velocity(double length, std::int64_t time_us) 
 }
 
 double LibinputMouseAcceleration::profile(double velocity) const {
-    const double speed = std::clamp(setting_.speed, -1.0, 1.0);
+    const double speed = usable_speed(setting_.speed);
     const double threshold = std::max(per_us(0.4) - per_us(0.25) * speed, per_us(0.2));
     const double max_accel = 2.0 + speed * 1.5;
     const double incline = 1.1 + speed * 0.75;
@@ -53,7 +63,7 @@ double LibinputMouseAcceleration::profile(double velocity) const {
 
 double LibinputMouseAcceleration::factor(double length, std::chrono::nanoseconds time) const {
     if (setting_.profile == AccelerationProfile::Flat)
-        return std::max(0.005, 1.0 + std::clamp(setting_.speed, -1.0, 1.0));
+        return std::max(0.005, 1.0 + usable_speed(setting_.speed));
     const double v = velocity(length, time.count() / 1000);
     return (profile(v) + profile(last_velocity_) + 4.0 * profile((last_velocity_ + v) / 2.0)) / 6.0;
 }
@@ -90,13 +100,12 @@ AccelerationCompensation::Counts AccelerationCompensation::counts_for(
     const Counts counts{saturate_cast<std::int32_t>(std::round(want.x * scale)),
                         saturate_cast<std::int32_t>(std::round(want.y * scale))};
     if (counts == Counts{}) {
-        owed_ = want;
+        owed_ = bounded(want);
         return {};
     }
     const PointerDelta landed =
         model_.accelerate({static_cast<double>(counts.x), static_cast<double>(counts.y)}, now);
-    owed_ = {std::clamp(want.x - landed.x, -kMaxOwed, kMaxOwed),
-             std::clamp(want.y - landed.y, -kMaxOwed, kMaxOwed)};
+    owed_ = bounded({want.x - landed.x, want.y - landed.y});
     return counts;
 }
 

@@ -102,6 +102,10 @@ TEST(AccelerationCompensation, LandsWhatWasAskedWithinOnePercent) {
         {"a slow start after a pause", kDefault, {{0s, 60, 1500, 1, 0}, {2s, 65, 200, 1, 0}}, 0},
         {"a direction change", kDefault, {{0s, 60, 1600, 1, 0.2}, {0s, 65, 1600, -1, -0.2}}, 0},
         {"flat", kFlat, {{0s, 125, 1600, 1, 0}}, 1.0},
+        {"a speed that is no number counts as 0",
+         {AccelerationProfile::Adaptive, std::nan("")},
+         {{0s, 125, 2000, 1, 0}},
+         2.0},
         {"flat at speed 0.5", kFlatFast, {{0s, 125, 1600, 1, 0}}, 1.5},
     };
     for (const Case& c : cases) {
