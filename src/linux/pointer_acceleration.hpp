@@ -72,10 +72,10 @@ struct AccelerationEnvironment {
     std::optional<std::string> runtime_dir;  // XDG_RUNTIME_DIR
     [[nodiscard]] static AccelerationEnvironment from_process();
 };
-enum class AccelerationOverride : std::uint8_t { None, Compensate, Leave };
+enum class AccelerationOverride : std::uint8_t { Unset, Compensate, Leave };
 struct AccelerationChoice {
     AccelerationRoute route = AccelerationRoute::Defaults;
-    AccelerationOverride override = AccelerationOverride::None;
+    AccelerationOverride override = AccelerationOverride::Unset;
     friend bool operator==(const AccelerationChoice&, const AccelerationChoice&) = default;
 };
 [[nodiscard]] AccelerationChoice choose_acceleration_route(const AccelerationEnvironment& env);

@@ -35,15 +35,15 @@ TEST(AccelerationRoute, FollowsTheSessionsEnvironment) {
         AccelerationEnvironment env;
         AccelerationChoice expected;
     } cases[] = {
-        {{{}, "/run/user/1000/sway-ipc.sock", {}, "sway", {}}, {R::Sway, O::None}},
-        {{{}, {}, "abc_123", "Hyprland", {}}, {R::Hyprland, O::None}},
-        {{{}, {}, {}, "KDE", {}}, {R::KWin, O::None}},
-        {{{}, {}, {}, "ubuntu:GNOME", {}}, {R::Gnome, O::None}},
-        {{{}, {}, {}, "GNOME-Flashback:Unity", {}}, {R::Defaults, O::None}},
-        {{{}, {}, {}, {}, {}}, {R::Defaults, O::None}},
+        {{{}, "/run/user/1000/sway-ipc.sock", {}, "sway", {}}, {R::Sway, O::Unset}},
+        {{{}, {}, "abc_123", "Hyprland", {}}, {R::Hyprland, O::Unset}},
+        {{{}, {}, {}, "KDE", {}}, {R::KWin, O::Unset}},
+        {{{}, {}, {}, "ubuntu:GNOME", {}}, {R::Gnome, O::Unset}},
+        {{{}, {}, {}, "GNOME-Flashback:Unity", {}}, {R::Defaults, O::Unset}},
+        {{{}, {}, {}, {}, {}}, {R::Defaults, O::Unset}},
         {{"compensate", "/run/user/1000/sway-ipc.sock", {}, {}, {}}, {R::Sway, O::Compensate}},
         {{"leave", {}, {}, "GNOME", {}}, {R::Gnome, O::Leave}},
-        {{"sometimes", {}, {}, "KDE", {}}, {R::KWin, O::None}},
+        {{"sometimes", {}, {}, "KDE", {}}, {R::KWin, O::Unset}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.env.current_desktop.value_or("-"));

@@ -19,6 +19,7 @@
 #include "core/engine/engine.hpp"
 #include "e2e/program.hpp"
 #include "linux/output_choice.hpp"
+#include "linux/pointer_acceleration.hpp"
 #include "test_support.hpp"
 #include "vm/probe_client.hpp"
 #include "vm/uinput_output.hpp"
@@ -179,6 +180,11 @@ int measure_landed_speed(const char* mode, double max_ratio_error,
 // Before the program's own run below, in this process: each of these runs in a child. sway's
 // profile is the default until the IPC route sets our device flat, so that one comes last.
 TEST(ProgramOnWayland, ThePointerLandsWhatTheSettingsAsk) {
+    // A program started earlier under this sway (the compositor tier's) took the IPC route,
+    // which sway keeps for our pointer's identifier: sway's own default is put back first.
+    const std::string reset =
+        "swaymsg 'input \"" + sway_pointer_identifier() + "\" accel_profile adaptive' >/dev/null";
+    ASSERT_TRUE(wait_until([&] { return std::system(reset.c_str()) == 0; }, 60s));
     // As the desktop accelerates it: printed for the figures, and fast steering overshoots,
     // which shows the measure sees acceleration at all.
     EXPECT_EQ(measure_landed_speed("leave", 0, "adaptive"), 0);
