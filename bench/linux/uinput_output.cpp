@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "core/output/pointer_acceleration.hpp"
 #include "linux/uinput_output.hpp"
 
 namespace {
@@ -34,6 +35,21 @@ void BM_UinputMoveTick(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_UinputMoveTick);
+
+// The same tick behind the compensation for the desktop's acceleration: the inverse of
+// libinput's curve for each move, at steering's pace (a move every 8 ms of its clock).
+void BM_CompensatedMoveTick(benchmark::State& state) {
+    std::chrono::nanoseconds now{1'000'000'000};
+    thumbrover::CompensatingOutput output(
+        std::make_unique<thumbrover::UinputEventOutput>(us_layout(), null_sink(), null_sink()), {},
+        nullptr, [&now] { return now += std::chrono::milliseconds(8); });
+    int i = 0;
+    for (auto _ : state) {
+        const OutputCommand move{CommandKind::Move, 0, 0, (i++ & 1) != 0 ? 13 : -13, 2};
+        benchmark::DoNotOptimize(output.perform(move).ok());
+    }
+}
+BENCHMARK(BM_CompensatedMoveTick);
 
 void BM_UinputTranslateMove(benchmark::State& state) {
     thumbrover::UinputEvents events(us_layout());

@@ -6,6 +6,7 @@
 #include "linux/front_app.hpp"
 #include "linux/mouse_watcher.hpp"
 #include "linux/output_choice.hpp"
+#include "linux/pointer_acceleration.hpp"
 #include "linux/uinput_output.hpp"
 
 namespace thumbrover {
@@ -16,7 +17,10 @@ Result<std::unique_ptr<EventOutput>> create_uinput_output(Notifier& notifier) {
     const auto make = [layout]() -> Result<std::unique_ptr<EventOutput>> {
         auto made = UinputEventOutput::create(layout);
         if (!made) return Error{made.error()};
-        return std::unique_ptr<EventOutput>(std::move(made).value());
+        // Each new device is one the desktop accelerates until told otherwise.
+        const std::string node = (*made)->pointer_node();
+        return handle_pointer_acceleration(std::move(made).value(), node,
+                                           AccelerationEnvironment::from_process());
     };
     auto output = make();
     if (output) return output;

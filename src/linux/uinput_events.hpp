@@ -39,7 +39,7 @@ struct EvdevBatch {
 };
 
 // The device names, which a desktop's per-device settings (pointer acceleration above all) match
-// on. They are part of the program's interface: the README tells users to write them into their
+// on: the program turns acceleration off by them, and users may have written them into their
 // desktop's configuration, so they never change.
 inline constexpr std::string_view kUinputPointerName = "Thumbrover virtual pointer";
 inline constexpr std::string_view kUinputKeyboardName = "Thumbrover virtual keyboard";

@@ -48,7 +48,8 @@ class UinputDeviceSink final : public EvdevSink {
 
 Result<std::unique_ptr<EvdevSink>> create_device(
     std::string_view name, std::uint16_t product,
-    const std::vector<std::pair<unsigned, std::vector<std::uint16_t>>>& codes) {
+    const std::vector<std::pair<unsigned, std::vector<std::uint16_t>>>& codes,
+    std::string* node = nullptr) {
     UniqueFd fd(::open(kUinputPath, O_RDWR | O_CLOEXEC));
     if (!fd.valid()) {
         const int error = errno;
@@ -73,6 +74,10 @@ Result<std::unique_ptr<EvdevSink>> create_device(
     const int status = libevdev_uinput_create_from_device(dev.get(), fd.get(), &created);
     if (status != 0) {
         return Error{"could not create a virtual input device: " + errno_text(-status)};
+    }
+    if (node != nullptr) {
+        const char* path = libevdev_uinput_get_devnode(created);
+        *node = path != nullptr ? path : "";
     }
     return std::unique_ptr<EvdevSink>(std::make_unique<UinputDeviceSink>(
         std::move(fd), std::unique_ptr<libevdev_uinput, UinputFree>(created)));
@@ -167,15 +172,18 @@ std::optional<UinputProblem> uinput_access_problem() {
 
 Result<std::unique_ptr<UinputEventOutput>> UinputEventOutput::create(KeyboardLayout layout) {
     if (auto problem = uinput_access_problem()) return Error{problem->what};
-    auto pointer =
-        create_device(kUinputPointerName, kUinputPointerProduct,
-                      {{EV_REL, uinput_pointer_axes()}, {EV_KEY, uinput_pointer_buttons()}});
+    std::string pointer_node;
+    auto pointer = create_device(
+        kUinputPointerName, kUinputPointerProduct,
+        {{EV_REL, uinput_pointer_axes()}, {EV_KEY, uinput_pointer_buttons()}}, &pointer_node);
     if (!pointer) return Error{pointer.error()};
     auto keyboard = create_device(kUinputKeyboardName, kUinputKeyboardProduct,
                                   {{EV_KEY, uinput_keyboard_keys()}});
     if (!keyboard) return Error{keyboard.error()};
-    return std::make_unique<UinputEventOutput>(std::move(layout), std::move(pointer).value(),
-                                               std::move(keyboard).value());
+    auto output = std::make_unique<UinputEventOutput>(std::move(layout), std::move(pointer).value(),
+                                                      std::move(keyboard).value());
+    output->pointer_node_ = std::move(pointer_node);
+    return output;
 }
 
 UinputEventOutput::UinputEventOutput(KeyboardLayout layout, std::unique_ptr<EvdevSink> pointer,

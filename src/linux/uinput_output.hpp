@@ -87,6 +87,9 @@ class UinputEventOutput final : public EventOutput {
     // Lets go of every key, modifier and button this output holds.
     void release_all();
 
+    // The pointer's /dev/input/eventN, empty where the kernel did not say (or in the tests).
+    [[nodiscard]] const std::string& pointer_node() const { return pointer_node_; }
+
   private:
     [[nodiscard]] Result<void> flush();
 
@@ -95,6 +98,7 @@ class UinputEventOutput final : public EventOutput {
     std::unique_ptr<EvdevSink> keyboard_;
     EvdevBatch batch_;
     std::vector<input_event> buffer_;
+    std::string pointer_node_;
 };
 
 // The keyboard layout the uinput output types with: XKB_DEFAULT_LAYOUT and XKB_DEFAULT_VARIANT,

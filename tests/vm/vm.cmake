@@ -62,3 +62,5 @@ add_test(NAME vm.compositor
          COMMAND ${CMAKE_SOURCE_DIR}/scripts/vm-test ${CMAKE_BINARY_DIR} ${vm_dir}/compositor.sh
                  $<TARGET_FILE:test_vm_compositor> $<TARGET_FILE:test_vm_program>)
 set_tests_properties(vm.kernel vm.compositor PROPERTIES LABELS vm TIMEOUT 300 RUN_SERIAL TRUE)
+# The program's tier also steers three whole runs at several speeds.
+set_tests_properties(vm.compositor PROPERTIES TIMEOUT 480 ENVIRONMENT VM_TEST_TIMEOUT=420)

@@ -7,6 +7,7 @@
 #include <X11/keysym.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "core/circle/circle.hpp"
@@ -59,6 +60,22 @@ TEST_F(X11EventOutputTest, MoveShiftsThePointerByExactlyTheDelta) {
         perform(command(CommandKind::Move, 0, 0, step.dx, step.dy));
         const auto expected = std::make_pair(start.x + step.dx, start.y + step.dy);
         EXPECT_EQ(probe_->pointer_at(expected), expected) << step.dx << ", " << step.dy;
+    }
+}
+
+// The X server applies no acceleration of its own to XTEST's relative motion, even at fast
+// steering's pace (a move every 8 ms), so what the engine asks is what lands.
+TEST_F(X11EventOutputTest, FastSteeringIsNotAccelerated) {
+    for (const int step : {1, 4, 16, 32}) {
+        probe_->warp_pointer(10, 400);
+        probe_->settle(std::chrono::milliseconds(20));
+        const PointerPosition start = probe_->pointer();
+        for (int i = 0; i < 20; ++i) {
+            perform(command(CommandKind::Move, 0, 0, step, 0));
+            std::this_thread::sleep_for(std::chrono::milliseconds(8));
+        }
+        const auto expected = std::make_pair(start.x + 20 * step, start.y);
+        EXPECT_EQ(probe_->pointer_at(expected), expected) << step << " pixels a move";
     }
 }
 

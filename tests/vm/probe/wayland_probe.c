@@ -5,7 +5,7 @@
  *   size W H                  the surface's size, whenever the compositor sets it
  *   capabilities [pointer] [keyboard]   what the seat offers, whenever that changes
  *   enter X Y / leave         pointer focus, surface coordinates
- *   motion X Y                pointer position, surface coordinates
+ *   motion X Y TIME           pointer position, surface coordinates; the event's time (ms)
  *   button CODE pressed|released
  *   axis vertical|horizontal VALUE      (wl_fixed scroll distance)
  *   discrete vertical|horizontal STEPS  (whole wheel notches, seat version 5)
@@ -48,7 +48,7 @@ static void pointer_leave(void* d, struct wl_pointer* p, uint32_t serial, struct
 }
 static void pointer_motion(void* d, struct wl_pointer* p, uint32_t time, wl_fixed_t x,
                            wl_fixed_t y) {
-    printf("motion %.2f %.2f\n", wl_fixed_to_double(x), wl_fixed_to_double(y));
+    printf("motion %.2f %.2f %u\n", wl_fixed_to_double(x), wl_fixed_to_double(y), time);
 }
 static void pointer_button(void* d, struct wl_pointer* p, uint32_t serial, uint32_t time,
                            uint32_t button, uint32_t state) {
