@@ -58,8 +58,9 @@ TEST_F(ButtonsWindowTest, PopupsListTheModelsChoicesWithSeparatorsAndSelectTheBi
     ButtonsWindow& window = open();
 
     const std::vector<std::string> items = popup_items(*window.binding_popup(kAPress));
-    const std::vector<Choice> choices = binding_choices(binding_of(config.buttons, Button::A).press,
-                                                        OfferedActions{.on_screen_keyboard = true});
+    const std::vector<Choice> choices =
+        binding_choices(binding_of(config.buttons, Button::A).press,
+                        OfferedActions{.on_screen_keyboard = true}, true);
     ASSERT_EQ(items.size(), choices.size());
     for (std::size_t i = 0; i < items.size(); ++i)
         EXPECT_EQ(items[i], choices[i].kind == ChoiceKind::Separator ? "---" : choices[i].title);
