@@ -153,7 +153,8 @@ std::uint32_t bit(std::size_t i) {
 
 // The binding in force for a press of button `i` in the layer it began in.
 const Binding& layer_binding(const EngineState& state, std::size_t i) {
-    return (state.shifted_presses & bit(i)) != 0 ? state.shifted[i] : state.config.buttons[i];
+    const bool shifted = state.has_layer && (state.shifted_presses & bit(i)) != 0;
+    return shifted ? state.shifted[i] : state.config.buttons[i];
 }
 
 // Remembers whether a press beginning now is shifted.
