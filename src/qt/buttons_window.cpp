@@ -59,6 +59,23 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
     column->addLayout(scope_row);
     no_front_app_ = make_note(buttons_texts::kNoFrontApp, 626, this);
     column->addWidget(no_front_app_);
+
+    // One pair of columns switched between the two layers keeps the window as narrow as before,
+    // which a second pair beside it would not on a 1366-pixel screen once a profile widens them.
+    auto* layer_row = new QHBoxLayout;
+    layer_label_ = new QLabel(mnemonic_free(buttons_texts::kLayer), this);
+    layer_label_->setMinimumWidth(kLabelWidth);
+    layer_ = make_popup(this);
+    layer_->setObjectName(QStringLiteral("layer"));
+    layer_label_->setBuddy(layer_);
+    for (const std::string_view title : ButtonsWindowModel::layer_titles())
+        layer_->addItem(qt_text(title));
+    connect(layer_, &QComboBox::activated, this,
+            [this](int index) { apply(model_.layer_changed(index)); });
+    layer_row->addWidget(layer_label_);
+    layer_row->addWidget(layer_);
+    layer_row->addStretch(1);
+    column->addLayout(layer_row);
     app_menu_ = new QMenu(this);
 
     auto* grid = new QGridLayout;
@@ -80,8 +97,10 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
     left_stick_ = stick_row(buttons_texts::kLeftStick, kLeftStickTag);
     right_stick_ = stick_row(buttons_texts::kRightStick, kRightStickTag);
     grid->addWidget(make_separator(626, this), row++, 0, 1, 3);
-    grid->addWidget(make_heading(buttons_texts::kPressHeading, 12, this), row, 1);
-    grid->addWidget(make_heading(buttons_texts::kHoldHeading, 12, this), row, 2);
+    press_heading_ = make_heading(buttons_texts::kPressHeading, 12, this);
+    hold_heading_ = make_heading(buttons_texts::kHoldHeading, 12, this);
+    grid->addWidget(press_heading_, row, 1);
+    grid->addWidget(hold_heading_, row, 2);
     ++row;
     for (const Button button : all_buttons()) {
         auto* label = new QLabel(mnemonic_free(button_label(button)), this);
@@ -211,6 +230,14 @@ void ButtonsWindow::rebuild_popups() {
     remove_->setVisible(in_profile);
     restore_->setVisible(!in_profile);
     no_front_app_->setVisible(model_.shows_no_front_app_note());
+    layer_label_->setVisible(model_.shows_layer());
+    layer_->setVisible(model_.shows_layer());
+    {
+        const QSignalBlocker quiet(layer_);
+        layer_->setCurrentIndex(static_cast<int>(model_.layer()));
+    }
+    press_heading_->setText(qt_text(model_.press_heading()));
+    hold_heading_->setText(qt_text(model_.hold_heading()));
     for (std::size_t tag = 0; tag < popups_.size(); ++tag) {
         QComboBox* popup = popups_[tag];
         const ButtonsWindowModel::Popup* model =
@@ -226,6 +253,7 @@ void ButtonsWindow::rebuild_popups() {
             }
         }
         popup->setCurrentIndex(static_cast<int>(model->selected));
+        popup->setEnabled(model->enabled);
     }
     for (const Stick stick : {Stick::Left, Stick::Right}) {
         QComboBox* popup = stick_popup(stick);
@@ -239,14 +267,14 @@ void ButtonsWindow::rebuild_popups() {
 }
 
 void ButtonsWindow::fit_popups() {
-    // In a profile every pop-up may show "Same as All applications (…)", which is only useful
-    // whole; the pop-ups then widen together to the longest, and narrow again for all
-    // applications.
+    // In a profile, or among the shifted actions, every pop-up may show "Same as … (…)", which is
+    // only useful whole; the pop-ups then widen together to the longest, and narrow again for
+    // all applications without shift.
     std::vector<QComboBox*> all(popups_.begin(), popups_.end());
     all.push_back(left_stick_);
     all.push_back(right_stick_);
     int width = kPopupWidth;
-    if (model_.app()) {
+    if (model_.app() || model_.layer() == Layer::Shifted) {
         for (QComboBox* popup : all) {
             if (popup == nullptr || popup->count() == 0) continue;
             QStyleOptionComboBox option;

@@ -39,6 +39,9 @@ class ButtonsWindow final : public QWidget {
     [[nodiscard]] QComboBox* scope_popup() const { return scope_; }
     [[nodiscard]] QPushButton* remove_button() const { return remove_; }
     [[nodiscard]] QLabel* no_front_app_note() const { return no_front_app_; }
+    // "Layer:", shown once some input of the bindings shown is the shift.
+    [[nodiscard]] QComboBox* layer_popup() const { return layer_; }
+    [[nodiscard]] QLabel* press_heading() const { return press_heading_; }
     // Where "Add the application…" lists the running applications; shown by `choose_app`.
     [[nodiscard]] QMenu* app_menu() const { return app_menu_; }
     [[nodiscard]] bool capturing() const { return model_.capturing(); }
@@ -65,6 +68,10 @@ class ButtonsWindow final : public QWidget {
     QLabel* prompt_ = nullptr;
     QComboBox* scope_ = nullptr;
     QLabel* no_front_app_ = nullptr;
+    QLabel* layer_label_ = nullptr;
+    QComboBox* layer_ = nullptr;
+    QLabel* press_heading_ = nullptr;
+    QLabel* hold_heading_ = nullptr;
     QPushButton* restore_ = nullptr;
     QPushButton* remove_ = nullptr;
     QMenu* app_menu_ = nullptr;

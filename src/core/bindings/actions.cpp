@@ -40,6 +40,7 @@ std::optional<Action> parse_action(std::string_view text) {
     if (t.empty()) return Action(ActionKind::None);
     for (const FixedActionInfo& row : kFixedActions)
         if (row.name == t) return Action(row.kind);
+    if (t == kShiftActionName) return Action(ActionKind::Shift);
     std::optional<Shortcut> shortcut = parse_shortcut(t);
     if (!shortcut) return std::nullopt;
     return Action(std::move(*shortcut));
@@ -47,6 +48,7 @@ std::optional<Action> parse_action(std::string_view text) {
 
 std::string action_name(const Action& action) {
     if (action.is_shortcut()) return shortcut_name(action.shortcut);
+    if (is_shift(action)) return std::string(kShiftActionName);
     const FixedActionInfo* row = find_fixed(action.kind);
     // Only a kind forged by a cast has no row; it is written as nothing rather than as garbage.
     return std::string(row != nullptr ? row->name : "none");
@@ -54,6 +56,7 @@ std::string action_name(const Action& action) {
 
 std::string action_label(const Action& action) {
     if (action.is_shortcut()) return "Key: " + shortcut_label(action.shortcut);
+    if (is_shift(action)) return std::string(kShiftActionLabel);
     const FixedActionInfo* row = find_fixed(action.kind);
     return std::string(row != nullptr ? row->label : "Nothing");
 }

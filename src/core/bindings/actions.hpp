@@ -30,6 +30,8 @@ enum class ActionKind : std::uint8_t {
     VolumeDown = 13,
     Mute = 14,
     Shortcut = 15,
+    // Held, it gives the other inputs their shifted actions; it performs nothing itself.
+    Shift = 16,
 };
 
 inline constexpr std::size_t kFixedActionCount = 15;
@@ -79,8 +81,18 @@ struct FixedActionInfo {
 // on-screen keyboard here although their kind numbers are the other way round.
 [[nodiscard]] const std::array<FixedActionInfo, kFixedActionCount>& fixed_actions();
 
-// Trims white space; "" and "none" give None; fixed names match case-sensitively; anything else
-// must be a shortcut.
+// The shift action is no fixed action: the engine keeps it to itself, and it may stand only as
+// the press action of an input of the main bindings. Its name is not plain "shift", which has
+// always meant the Shift key.
+inline constexpr std::string_view kShiftActionName = "shift-layer";
+inline constexpr std::string_view kShiftActionLabel = "Shift (hold for the second actions)";
+
+[[nodiscard]] inline bool is_shift(const Action& action) {
+    return action.kind == ActionKind::Shift;
+}
+
+// Trims white space; "" and "none" give None; fixed names and the shift action's match
+// case-sensitively; anything else must be a shortcut.
 [[nodiscard]] std::optional<Action> parse_action(std::string_view text);
 [[nodiscard]] std::string action_name(const Action& action);
 [[nodiscard]] std::string action_label(const Action& action);

@@ -1,5 +1,7 @@
 #include "core/bindings/buttons.hpp"
 
+#include <algorithm>
+
 #include "core/common/text.hpp"
 
 namespace thumbrover {
@@ -49,6 +51,39 @@ void append_line(std::string& out, std::string_view key, std::string_view suffix
 
 }  // namespace
 
+bool ShiftedLayer::empty() const {
+    const auto unset = [](const std::optional<Action>& a) { return !a.has_value(); };
+    return std::all_of(press.begin(), press.end(), unset) &&
+           std::all_of(hold.begin(), hold.end(), unset);
+}
+
+Bindings shifted_bindings(const Bindings& normal, const ShiftedLayer& layer) {
+    Bindings out = normal;
+    for (std::size_t i = 0; i < kButtonCount; ++i) {
+        if (layer.press[i]) out[i].press = *layer.press[i];
+        if (layer.hold[i]) out[i].hold = *layer.hold[i];
+    }
+    return out;
+}
+
+std::optional<std::string> shift_refusal(const BindingTable& table, std::string_view key,
+                                         Button button, bool hold, const Action& action) {
+    if (!is_shift(action)) return std::nullopt;
+    const std::string where = "`" + std::string(kShiftActionName) + "` for `" + std::string(key) +
+                              "` in `" + std::string(table.name) + "`: ";
+    if (table.shifted) return where + "the shifted actions cannot shift again";
+    if (hold) return where + "only a press action can shift";
+    if (button == Button::Xbox)
+        return where + "holding the Xbox button turns Thumbrover on or off, so it cannot shift";
+    return std::nullopt;
+}
+
+std::string shift_hold_refusal(const BindingTable& table, Button button) {
+    const std::string key(button_key(button));
+    return "`" + key + std::string(kHoldSuffix) + "` in `" + std::string(table.name) + "`: `" +
+           key + "` is `" + std::string(kShiftActionName) + "`, which has no hold action";
+}
+
 std::string_view button_key(Button button) {
     return info(button).key;
 }
@@ -97,6 +132,8 @@ Result<void> apply_button_entry(Bindings& bindings, std::string_view key, std::s
     std::optional<Action> action = parse_action(value);
     if (!action)
         return Error{"unknown action `" + clipped_echo(value) + "` for `" + std::string(key) + "`"};
+    if (auto refusal = shift_refusal(kButtonsTable, key, *button, hold, *action))
+        return Error{std::move(*refusal)};
     Binding& binding = binding_of(bindings, *button);
     (hold ? binding.hold : binding.press) = std::move(*action);
     return {};
@@ -109,7 +146,14 @@ void append_button_lines(const Bindings& bindings, std::string& out) {
         const std::string_view key = button_key(button);
         append_line(out, key, "", binding.press);
         if (button == Button::Xbox) continue;
-        if (binding.hold.is_none() && binding_of(defaults, button).hold.is_none()) continue;
+        const bool default_none = binding_of(defaults, button).hold.is_none();
+        if (is_shift_input(binding)) {
+            // The default hold must not come back when the file is read, or the file would be
+            // refused; any other hold is simply not performed.
+            if (!default_none) append_line(out, key, kHoldSuffix, Action());
+            continue;
+        }
+        if (binding.hold.is_none() && default_none) continue;
         append_line(out, key, kHoldSuffix, binding.hold);
     }
 }
@@ -118,6 +162,18 @@ std::string button_lines(const Bindings& bindings) {
     std::string out;
     append_button_lines(bindings, out);
     return out;
+}
+
+void append_entry_lines(const std::array<std::optional<Action>, kButtonCount>& press,
+                        const std::array<std::optional<Action>, kButtonCount>& hold,
+                        std::string& out) {
+    for (const Button button : all_buttons()) {
+        const std::size_t i = button_index(button);
+        const std::string_view key = button_key(button);
+        if (press[i]) append_line(out, key, "", *press[i]);
+        if (hold[i] && !(press[i] && is_shift(*press[i])))
+            append_line(out, key, kHoldSuffix, *hold[i]);
+    }
 }
 
 }  // namespace thumbrover

@@ -145,11 +145,32 @@ void dpad_changed(EngineState& state, bool vertical, float value, EngineTime now
     if (n != 0) button_changed(state, direction(n), true, now);
 }
 
+static_assert(kButtonCount <= 32, "the layer of each press is one bit of a 32-bit word");
+
+std::uint32_t bit(std::size_t i) {
+    return std::uint32_t{1} << i;
+}
+
+// The binding in force for a press of button `i` in the layer it began in.
+const Binding& layer_binding(const EngineState& state, std::size_t i) {
+    const bool shifted = state.has_layer && (state.shifted_presses & bit(i)) != 0;
+    return shifted ? state.shifted[i] : state.config.buttons[i];
+}
+
+// Remembers whether a press beginning now is shifted.
+void note_layer(EngineState& state, std::size_t i) {
+    if (state.shift_held != 0) {
+        state.shifted_presses |= bit(i);
+    } else {
+        state.shifted_presses &= ~bit(i);
+    }
+}
+
 // The binding that decides a press of button `i`: the one it began under when it was kept
 // across a change of the application in front (taken out of `kept` for the caller to hold while
-// it acts), else the one in force.
+// it acts), else the one in force in the layer it began in.
 const Binding& binding_in_force(EngineState& state, std::size_t i, std::optional<Binding>& kept) {
-    if (!state.kept_binding[i]) return state.config.buttons[i];
+    if (!state.kept_binding[i]) return layer_binding(state, i);
     kept = std::exchange(state.kept_binding[i], std::nullopt);
     return *kept;
 }
@@ -216,12 +237,23 @@ void button_changed(EngineState& state, Button button, bool pressed, EngineTime 
     state.pressed[i] = pressed;
     if (pressed) {
         state.kept_binding[i].reset();
-        const Binding& binding = state.config.buttons[i];
+        // A shift input acts as nothing else, in either layer; its hold is never decided.
+        if (is_shift_input(state.config.buttons[i])) {
+            state.shift_held |= bit(i);
+            return;
+        }
+        note_layer(state, i);
+        const Binding& binding = layer_binding(state, i);
         if (!binding.hold.is_none()) {
             state.press_time[i] = now;
         } else {
             start_action(state, button, binding.press, now);
         }
+        return;
+    }
+    // Decided by what the press was, whatever the settings have become since.
+    if ((state.shift_held & bit(i)) != 0) {
+        state.shift_held &= ~bit(i);
         return;
     }
     std::optional<Binding> kept;
@@ -291,7 +323,9 @@ void release_everything(EngineState& state) {
         release_button(state, button);
     state.pressed.fill(false);
     state.press_time.fill(std::nullopt);
+    state.shift_held = 0;
     // The Xbox button's press is not dropped here; it keeps what it began with.
+    state.shifted_presses &= bit(button_index(Button::Xbox));
     for (std::size_t i = 0; i < kButtonCount; ++i)
         if (i != button_index(Button::Xbox)) state.kept_binding[i].reset();
     state.dpad_x = 0;
@@ -339,7 +373,7 @@ void change_front_app(EngineState& state, std::string app_id) {
     for (std::size_t i = 0; i < kButtonCount; ++i) {
         const bool undecided = i == button_index(Button::Xbox) ? state.xbox_press.has_value()
                                                                : state.press_time[i].has_value();
-        if (undecided && !state.kept_binding[i]) state.kept_binding[i] = state.config.buttons[i];
+        if (undecided && !state.kept_binding[i]) state.kept_binding[i] = layer_binding(state, i);
     }
     state.front_app = std::move(app_id);
     state.put_in_force();
@@ -352,6 +386,7 @@ CommandList handle_input(EngineState& state, const InputEvent& event, EngineTime
                 if (event.pressed != 0) {
                     state.xbox_press = now;
                     state.xbox_hold_fired = false;
+                    note_layer(state, button_index(Button::Xbox));
                 } else {
                     xbox_released(state, now);
                 }

@@ -44,6 +44,9 @@ struct EngineState {
         if (const AppProfile* app =
                 front_app.empty() ? nullptr : find_app_profile(settings, front_app))
             apply_app_profile(config, *app);
+        // Most settings have no layer, and a change of window should not pay for one.
+        has_layer = !config.shifted.empty();
+        if (has_layer) shifted = shifted_bindings(config.buttons, config.shifted);
     }
 
     // The shaped deflection (`stick_vector`) of the left (0) or right (1) stick under the settings
@@ -65,6 +68,15 @@ struct EngineState {
     // What the engine works from: `settings` with the profile of `front_app` applied (and no
     // profiles of its own). `change_settings` and `change_front_app` keep the three together.
     Config config;
+    // Every input's binding while shift is held, worked out from `config` by `put_in_force`;
+    // only meaningful while `has_layer`, since without a layer it is `config.buttons`.
+    Bindings shifted;
+    bool has_layer = false;
+    // The inputs held down as shift (bit `button_index`); shift is held while any is.
+    std::uint32_t shift_held = 0;
+    // The presses under way that began while shift was held, and so finish in the shifted
+    // bindings even when shift is let go first (bit `button_index`, the Xbox button's included).
+    std::uint32_t shifted_presses = 0;
     // The binding a press of an undecided button (its hold action neither fired nor ruled out,
     // or the Xbox button's press action) began under, kept when the application in front changed
     // meanwhile, so that its release or hold does what the press began. Cleared when decided.

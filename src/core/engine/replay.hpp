@@ -26,7 +26,8 @@ inline constexpr std::string_view kReplayOutputMarker = "--- output";
                                       std::string& out);
 
 // The record `config` with one setting replaced: KEY is a settings-file key or
-// "buttons.<button key>" or a dotted key under "apps." ("apps.vlc.buttons.a"), VALUE in
+// "buttons.<button key>", "shifted.<button key>" or a dotted key under "apps."
+// ("apps.vlc.buttons.a", "apps.vlc.shifted.a"), VALUE in
 // settings-file syntax ("300", "\"cmd+q\""). The result must be a valid settings record by the
 // settings file's own rules.
 [[nodiscard]] Result<Config> config_with_setting(const Config& config, std::string_view key,

@@ -53,14 +53,15 @@ Result<Config> config_with_setting(const Config& config, std::string_view key,
     }
     toml::table* target = &document;
     std::string_view name = key;
-    constexpr std::string_view kButtons = "buttons.";
-    if (name.substr(0, kButtons.size()) == kButtons) {
-        name.remove_prefix(kButtons.size());
-        target = document["buttons"].as_table();
+    for (const std::string_view table : {"buttons", "shifted"}) {
+        if (!name.starts_with(table) || name.substr(table.size(), 1) != ".") continue;
+        name.remove_prefix(table.size() + 1);
+        target = document[table].as_table();
         if (target == nullptr) {
-            document.insert_or_assign("buttons", toml::table{});
-            target = document["buttons"].as_table();
+            document.insert_or_assign(table, toml::table{});
+            target = document[table].as_table();
         }
+        break;
     }
     if (name.empty()) return Error{"invalid setting " + setting};
     if (!key.starts_with("apps."))

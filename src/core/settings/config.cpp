@@ -30,7 +30,7 @@ Result<StickRole> parse_stick_role(std::string_view text) {
 bool AppProfile::overrides_nothing() const {
     const auto unset = [](const std::optional<Action>& a) { return !a.has_value(); };
     return !left_stick && !right_stick && std::all_of(press.begin(), press.end(), unset) &&
-           std::all_of(hold.begin(), hold.end(), unset);
+           std::all_of(hold.begin(), hold.end(), unset) && shifted.empty();
 }
 
 bool same_app_id(std::string_view a, std::string_view b) {
@@ -82,6 +82,8 @@ void apply_app_profile(Config& config, const AppProfile& app) {
     for (std::size_t i = 0; i < kButtonCount; ++i) {
         if (app.press[i]) config.buttons[i].press = *app.press[i];
         if (app.hold[i]) config.buttons[i].hold = *app.hold[i];
+        if (app.shifted.press[i]) config.shifted.press[i] = *app.shifted.press[i];
+        if (app.shifted.hold[i]) config.shifted.hold[i] = *app.shifted.hold[i];
     }
 }
 
@@ -96,6 +98,7 @@ void restore_default_settings(Config& config) {
 void restore_default_buttons(Config& config) {
     const Config defaults;
     config.buttons = defaults.buttons;
+    config.shifted = defaults.shifted;
     config.left_stick = defaults.left_stick;
     config.right_stick = defaults.right_stick;
 }

@@ -36,6 +36,8 @@ struct AppProfile {
     std::optional<StickRole> right_stick;
     std::array<std::optional<Action>, kButtonCount> press;  // indexed by `button_index`
     std::array<std::optional<Action>, kButtonCount> hold;
+    // Entries over the main shifted layer, slot by slot.
+    ShiftedLayer shifted;
 
     [[nodiscard]] bool overrides_nothing() const;
 
@@ -66,6 +68,8 @@ struct Config {
     std::uint64_t volume_delay_ms = 400;
     std::uint64_t volume_repeat_ms = 150;
     Bindings buttons = default_bindings();
+    // What the inputs do while one bound to the shift action is held; empty by default.
+    ShiftedLayer shifted;
     // In the order of the settings file; identities are unique, compared without regard to
     // ASCII case.
     std::vector<AppProfile> apps;
@@ -92,8 +96,8 @@ void apply_app_profile(Config& config, const AppProfile& app);
 
 // The Settings window's "Restore Defaults": every field but `buttons` and `apps`.
 void restore_default_settings(Config& config);
-// The Buttons window's "Restore Default Buttons": `buttons` and both stick roles. The profiles
-// stay; each one's own restore is to empty it.
+// The Buttons window's "Restore Default Buttons": `buttons`, the shifted layer (empty) and both
+// stick roles. The profiles stay; each one's own restore is to empty it.
 void restore_default_buttons(Config& config);
 
 }  // namespace thumbrover

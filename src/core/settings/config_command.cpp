@@ -32,7 +32,7 @@ CommandOutcome run_config_command(std::span<const std::string_view> args,
         if (rest.size() == 1 && (rest[0] == "--help" || rest[0] == "-h"))
             return {0, std::string(kUsage), ""};
         if (!rest.empty()) return usage("`config defaults` takes no arguments");
-        return {0, config_to_text(Config{}), ""};
+        return {0, default_config_text(), ""};
     }
     if (command != "check" && command != "normalize")
         return usage("unknown subcommand `" + std::string(command) + "`");

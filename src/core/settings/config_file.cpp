@@ -116,17 +116,32 @@ constexpr std::string_view kExpectedFields =
     "one of `pointer_speed`, `precise_factor`, `scroll_speed`, `stick_deadzone`, `stick_curve`, "
     "`circle_scale`, `left_stick`, `right_stick`, `b_hold_ms`, `hold_ms`, `xbox_hold_ms`, "
     "`alt_tab_commit_ms`, `steering_idle_ms`, `volume_delay_ms`, `volume_repeat_ms`, `buttons`, "
-    "`apps`";
+    "`shifted`, `apps`";
 
 // The keys of one application's table.
 constexpr std::string_view kExpectedAppFields =
-    "one of `name`, `left_stick`, `right_stick`, `buttons`";
+    "one of `name`, `left_stick`, `right_stick`, `buttons`, `shifted`";
 
 // Written once, before the first application's table.
 constexpr std::string_view kAppsComment =
     "# Bindings for one application while it is in front, by its identity: the window class on\n"
     "# Linux, the bundle identifier on macOS. What a table leaves out comes from the settings\n"
     "# above; \"none\" turns a button off in that application.\n";
+
+// Written before a [shifted] table that holds something.
+constexpr std::string_view kShiftedComment =
+    "# While an input bound to \"shift-layer\" is held, the others do what this table says:\n"
+    "# the same keys as [buttons]; what it leaves out does what it does without shift, and\n"
+    "# \"none\" turns a button off while shift is held.\n";
+
+// What `config defaults` adds after the default file, where a [shifted] table would go.
+constexpr std::string_view kShiftedExample =
+    "\n"
+    "# A shift layer: bind an input to \"shift-layer\" above (left_trigger = \"shift-layer\"), "
+    "and\n"
+    "# while it is held the others do what [shifted] says, with the same keys as [buttons]\n"
+    "# (right_bumper = \"ctrl+tab\"). What it leaves out does what it does without shift.\n"
+    "# [shifted]\n";
 
 // Shortest round-trip digits of a finite, non-zero magnitude in scientific form, split into the
 // digit string and the decimal exponent of its first digit.
@@ -225,6 +240,18 @@ std::string toml_quoted(std::string_view text) {
     return out + "\"";
 }
 
+// A layer read from a file holds neither the shift action nor the Xbox button's hold; one built
+// otherwise is written without them, so that the file always reads back.
+void append_shifted_lines(const ShiftedLayer& layer, std::string& out) {
+    ShiftedLayer kept = layer;
+    for (std::size_t i = 0; i < kButtonCount; ++i) {
+        if (kept.press[i] && is_shift(*kept.press[i])) kept.press[i].reset();
+        if (kept.hold[i] && is_shift(*kept.hold[i])) kept.hold[i].reset();
+    }
+    kept.hold[button_index(Button::Xbox)].reset();
+    append_entry_lines(kept.press, kept.hold, out);
+}
+
 void append_app_lines(const AppProfile& app, std::string& out) {
     const std::string header = "apps." + toml_quoted(app.id);
     out += "[" + header + "]\n";
@@ -234,14 +261,11 @@ void append_app_lines(const AppProfile& app, std::string& out) {
     if (app.right_stick)
         out += "right_stick = \"" + std::string(stick_role_name(*app.right_stick)) + "\"\n";
     std::string buttons;
-    for (const Button button : all_buttons()) {
-        const std::size_t i = button_index(button);
-        const std::string key(button_key(button));
-        // Action names never hold a double quote or a backslash.
-        if (app.press[i]) buttons += key + " = \"" + action_name(*app.press[i]) + "\"\n";
-        if (app.hold[i]) buttons += key + "_hold = \"" + action_name(*app.hold[i]) + "\"\n";
-    }
+    append_entry_lines(app.press, app.hold, buttons);
     if (!buttons.empty()) out += "[" + header + ".buttons]\n" + buttons;
+    std::string shifted;
+    append_shifted_lines(app.shifted, shifted);
+    if (!shifted.empty()) out += "[" + header + ".shifted]\n" + shifted;
 }
 
 // ---------------------------------------------------------------- reading
@@ -365,10 +389,37 @@ std::optional<ReadError> read_role(const std::string& key, const toml::node& nod
     return std::nullopt;
 }
 
+// Where each input's hold entry stands in a table, for the refusal of a shift input's hold.
+using HoldPositions = std::array<std::optional<toml::source_position>, kButtonCount>;
+
+void note_hold(std::string_view key, const toml::node& value, HoldPositions& holds) {
+    if (!key.ends_with("_hold")) return;
+    if (const auto button = button_from_key(key.substr(0, key.size() - 5)))
+        holds[button_index(*button)] = value.source().begin;
+}
+
+// A shift input performs nothing but the shift, so a hold given to it in the same table is a
+// mistake rather than something silently never done.
+std::optional<ReadError> refuse_shift_holds(const BindingTable& table,
+                                            const std::array<const Action*, kButtonCount>& press,
+                                            const std::array<const Action*, kButtonCount>& hold,
+                                            const HoldPositions& holds) {
+    for (const Button button : all_buttons()) {
+        const std::size_t i = button_index(button);
+        if (press[i] == nullptr || !is_shift(*press[i]) || !holds[i] || hold[i] == nullptr ||
+            hold[i]->is_none())
+            continue;
+        return ReadError{*holds[i], {}, shift_hold_refusal(table, button)};
+    }
+    return std::nullopt;
+}
+
 std::optional<ReadError> read_buttons(const toml::node& node, Bindings& out) {
     const auto* table = node.as_table();
     if (table == nullptr) return type_error("buttons", node, "a table");
+    HoldPositions holds;
     for (const auto& [key, value] : in_file_order(*table)) {
+        note_hold(key->str(), *value, holds);
         const std::string name(key->str());
         const auto* text = value->as_string();
         // An unknown button is reported as such even when its value is not a string.
@@ -387,6 +438,66 @@ std::optional<ReadError> read_buttons(const toml::node& node, Bindings& out) {
                 about_key ? key->source().begin : value->source().begin, {}, applied.error()};
         }
     }
+    std::array<const Action*, kButtonCount> press{};
+    std::array<const Action*, kButtonCount> hold{};
+    for (std::size_t i = 0; i < kButtonCount; ++i) {
+        press[i] = &out[i].press;
+        hold[i] = &out[i].hold;
+    }
+    if (auto error = refuse_shift_holds(kButtonsTable, press, hold, holds)) return error;
+    // A default hold the file did not mention (B's) gives way to the shift.
+    for (std::size_t i = 0; i < kButtonCount; ++i)
+        if (is_shift_input(out[i]) && !holds[i]) out[i].hold = Action();
+    return std::nullopt;
+}
+
+// The entries of a binding table that sets only what it names: an application's [buttons] or a
+// shifted layer. `path` is the table's dotted key for type errors ("shifted").
+std::optional<ReadError> read_entries(const toml::table& table, const std::string& path,
+                                      const BindingTable& where, const std::string& suffix,
+                                      std::array<std::optional<Action>, kButtonCount>& press,
+                                      std::array<std::optional<Action>, kButtonCount>& hold) {
+    HoldPositions holds;
+    for (const auto& [key, value] : in_file_order(table)) {
+        const std::string name(key->str());
+        const bool is_hold = name.ends_with("_hold");
+        const std::optional<Button> button =
+            button_from_key(is_hold ? std::string_view(name).substr(0, name.size() - 5) : name);
+        if (!button)
+            return ReadError{
+                key->source().begin, {}, "unknown button `" + clipped_echo(name) + "`" + suffix};
+        const auto* text = value->as_string();
+        if (text == nullptr) return type_error(path + "." + name, *value, "a string");
+        std::optional<Action> action = parse_action(text->get());
+        if (!action)
+            return ReadError{
+                value->source().begin,
+                {},
+                "unknown action `" + clipped_echo(text->get()) + "` for `" + name + "`" + suffix};
+        if (auto refusal = shift_refusal(where, name, *button, is_hold, *action))
+            return ReadError{value->source().begin, {}, std::move(*refusal)};
+        if (is_hold) holds[button_index(*button)] = value->source().begin;
+        (is_hold ? hold : press)[button_index(*button)] = std::move(*action);
+    }
+    std::array<const Action*, kButtonCount> press_of{};
+    std::array<const Action*, kButtonCount> hold_of{};
+    for (std::size_t i = 0; i < kButtonCount; ++i) {
+        press_of[i] = press[i] ? &*press[i] : nullptr;
+        hold_of[i] = hold[i] ? &*hold[i] : nullptr;
+    }
+    return refuse_shift_holds(where, press_of, hold_of, holds);
+}
+
+std::optional<ReadError> read_shifted(const toml::node& node, const std::string& path,
+                                      const std::string& name, ShiftedLayer& layer) {
+    const auto* table = node.as_table();
+    if (table == nullptr) return type_error(path, node, "a table");
+    const BindingTable where{name, true};
+    if (auto error =
+            read_entries(*table, path, where, " in `" + name + "`", layer.press, layer.hold))
+        return error;
+    // Holding the Xbox button always switches the program, shifted or not.
+    layer.hold[button_index(Button::Xbox)].reset();
     return std::nullopt;
 }
 
@@ -396,30 +507,12 @@ std::string app_echo(std::string_view id) {
 
 std::optional<ReadError> read_app_buttons(const std::string& id, const toml::node& node,
                                           AppProfile& app) {
+    const std::string path = "apps." + toml_quoted(id) + ".buttons";
     const auto* table = node.as_table();
-    if (table == nullptr)
-        return type_error("apps." + toml_quoted(id) + ".buttons", node, "a table");
-    for (const auto& [key, value] : in_file_order(*table)) {
-        const std::string name(key->str());
-        const bool hold = name.ends_with("_hold");
-        const std::optional<Button> button =
-            button_from_key(hold ? std::string_view(name).substr(0, name.size() - 5) : name);
-        if (!button)
-            return ReadError{key->source().begin,
-                             {},
-                             "unknown button `" + clipped_echo(name) + "` in " + app_echo(id)};
-        const auto* text = value->as_string();
-        if (text == nullptr)
-            return type_error("apps." + toml_quoted(id) + ".buttons." + name, *value, "a string");
-        std::optional<Action> action = parse_action(text->get());
-        if (!action)
-            return ReadError{value->source().begin,
-                             {},
-                             "unknown action `" + clipped_echo(text->get()) + "` for `" + name +
-                                 "` in " + app_echo(id)};
-        (hold ? app.hold : app.press)[button_index(*button)] = std::move(*action);
-    }
-    return std::nullopt;
+    if (table == nullptr) return type_error(path, node, "a table");
+    const std::string name = "[" + path + "]";
+    return read_entries(*table, path, BindingTable{name, false}, " in " + app_echo(id), app.press,
+                        app.hold);
 }
 
 std::optional<ReadError> read_app(const std::string& id, const toml::table& table,
@@ -440,6 +533,8 @@ std::optional<ReadError> read_app(const std::string& id, const toml::table& tabl
             (name == "left_stick" ? app.left_stick : app.right_stick) = role;
         } else if (name == "buttons") {
             error = read_app_buttons(id, *node, app);
+        } else if (name == "shifted") {
+            error = read_shifted(*node, path, "[" + path + "]", app.shifted);
         } else {
             return ReadError{key->source().begin,
                              {},
@@ -512,6 +607,10 @@ std::optional<ReadError> read_table(const toml::table& root, Config& config) {
             known = true;
             error = read_buttons(*node, config.buttons);
         }
+        if (name == "shifted") {
+            known = true;
+            error = read_shifted(*node, name, std::string(kShiftedTable.name), config.shifted);
+        }
         if (name == "apps") {
             known = true;
             error = read_apps(*node, config.apps);
@@ -541,6 +640,10 @@ fs::path config_path() {
     return config_path(app_dir());
 }
 
+std::string default_config_text() {
+    return config_to_text(Config{}) + std::string(kShiftedExample);
+}
+
 std::string format_setting_float(float value) {
     return format_decimal(value);
 }
@@ -559,6 +662,14 @@ std::string config_to_text(const Config& config) {
         out.push_back('\n');
     }
     append_button_lines(config.buttons, out);
+    std::string shifted;
+    append_shifted_lines(config.shifted, shifted);
+    if (!shifted.empty()) {
+        out += "\n";
+        out += kShiftedComment;
+        out += "[shifted]\n";
+        out += shifted;
+    }
     for (std::size_t i = 0; i < config.apps.size(); ++i) {
         out.push_back('\n');
         if (i == 0) out += kAppsComment;

@@ -22,6 +22,9 @@ inline constexpr std::size_t kMaxConfigBytes = 1024 * 1024;
 // The whole settings file: the fixed commented template with the current values, then the
 // [buttons] lines. Always reads back to the same Config (non-finite decimals included).
 [[nodiscard]] std::string config_to_text(const Config& config);
+// The default file with, where a [shifted] table would go, a commented word on how to add one:
+// what `config defaults` shows. The program itself writes the defaults without it.
+[[nodiscard]] std::string default_config_text();
 
 // How a decimal setting appears in the file: the shortest text that reads back to the same
 // float, with at least one digit after the point in plain notation; exponent notation (no plus

@@ -36,15 +36,17 @@ std::size_t clamp_index(std::int64_t index) {
 
 }  // namespace
 
-std::vector<Choice> binding_choices(const Action& current, OfferedActions offered) {
+std::vector<Choice> binding_choices(const Action& current, OfferedActions offered,
+                                    bool offer_shift) {
     std::vector<Choice> choices;
-    choices.reserve(kOfferedActions.size() + kOfferedKeys.size() + 5);
+    choices.reserve(kOfferedActions.size() + kOfferedKeys.size() + 6);
     for (ActionKind kind : kOfferedActions) {
         // In the vocabulary's own order: after the launcher, before the overview.
         if (kind == ActionKind::MissionControl && offered.on_screen_keyboard)
             choices.push_back(action_choice(Action(ActionKind::OnScreenKeyboard)));
         choices.push_back(action_choice(Action(kind)));
     }
+    if (offer_shift) choices.push_back(action_choice(Action(ActionKind::Shift)));
     choices.push_back(separator());
     for (KeyKind kind : kOfferedKeys)
         choices.push_back(action_choice(key_action(Key(kind))));
@@ -82,9 +84,46 @@ std::string same_as_all_title(std::string_view what) {
     return std::string(buttons_texts::kSameAsAll) + " (" + std::string(what) + ")";
 }
 
-std::string capture_prompt(BindingSlot slot) {
+std::string same_as_unshifted_title(std::string_view what) {
+    return std::string(buttons_texts::kSameAsUnshifted) + " (" + std::string(what) + ")";
+}
+
+std::string capture_prompt(BindingSlot slot, Layer layer) {
     return "Press the key or shortcut for " + std::string(button_label(slot.button)) + " (" +
-           (slot.side == BindingSide::Hold ? "hold" : "press") + "). Esc cancels.";
+           (slot.side == BindingSide::Hold ? "hold" : "press") +
+           (layer == Layer::Shifted ? " with shift" : "") + "). Esc cancels.";
+}
+
+const std::array<std::string_view, 2>& ButtonsWindowModel::layer_titles() {
+    static constexpr std::array<std::string_view, 2> titles = {buttons_texts::kWithoutShift,
+                                                               buttons_texts::kWithShift};
+    return titles;
+}
+
+std::string_view ButtonsWindowModel::press_heading() const {
+    return layer_ == Layer::Shifted ? buttons_texts::kPressWithShiftHeading
+                                    : buttons_texts::kPressHeading;
+}
+
+std::string_view ButtonsWindowModel::hold_heading() const {
+    return layer_ == Layer::Shifted ? buttons_texts::kHoldWithShiftHeading
+                                    : buttons_texts::kHoldHeading;
+}
+
+bool ButtonsWindowModel::end_capture() {
+    const bool captured = capture_.has_value();
+    capture_.reset();
+    prompt_.clear();
+    return captured;
+}
+
+ButtonsWindowModel::Update ButtonsWindowModel::layer_changed(std::int64_t index) {
+    const std::size_t i = clamp_index(index);
+    if (!shows_layer_ || i >= layer_titles().size()) return Update::Nothing;
+    const bool captured = end_capture();
+    layer_ = static_cast<Layer>(i);
+    refresh();
+    return captured ? Update::CaptureEnded : Update::Popups;
 }
 
 ButtonsWindowModel::ButtonsWindowModel(SettingsStore& store, OfferedActions offered,
@@ -126,9 +165,7 @@ ButtonsWindowModel::Update ButtonsWindowModel::scope_changed(std::int64_t index)
         case ScopeKind::App:
             break;
     }
-    const bool captured = capture_.has_value();
-    capture_.reset();
-    prompt_.clear();
+    const bool captured = end_capture();
     app_ = choice.kind == ScopeKind::App ? std::optional(choice.app_id) : std::nullopt;
     refresh();
     return captured ? Update::CaptureEnded : Update::Popups;
@@ -149,8 +186,14 @@ ButtonsWindowModel::Update ButtonsWindowModel::remove_app() {
     return Update::Popups;
 }
 
-void ButtonsWindowModel::set_binding(BindingSlot slot, std::optional<Action> action) {
-    if (app_) {
+void ButtonsWindowModel::set_binding(BindingSlot slot, Layer layer, std::optional<Action> action) {
+    if (layer == Layer::Shifted) {
+        if (app_) {
+            store_.set_app_shifted_binding(*app_, slot.button, slot.side, std::move(action));
+        } else {
+            store_.set_shifted_binding(slot.button, slot.side, std::move(action));
+        }
+    } else if (app_) {
         store_.set_app_binding(*app_, slot.button, slot.side, std::move(action));
     } else if (action) {
         store_.set_binding(slot.button, slot.side, std::move(*action));
@@ -193,30 +236,81 @@ void ButtonsWindowModel::refresh() {
             stick == Stick::Left ? app->left_stick : app->right_stick;
         sticks_[s] = own ? static_cast<std::size_t>(*own) + 1 : 0;
     }
+    // The bindings in force where the window looks, to tell the shift inputs.
+    std::array<bool, kButtonCount> shift_input{};
+    shows_layer_ = false;
+    for (std::size_t i = 0; i < kButtonCount; ++i) {
+        const auto& own = app != nullptr ? app->press[i] : std::nullopt;
+        shift_input[i] = is_shift(own.value_or(config.buttons[i].press));
+        shows_layer_ = shows_layer_ || shift_input[i];
+    }
+    if (!shows_layer_) layer_ = Layer::Normal;
+
     for (std::size_t tag = 0; tag < kBindingTagCount; ++tag) {
         const std::optional<BindingSlot> slot = binding_slot(static_cast<std::int64_t>(tag));
         if (!slot) {
             popups_[tag].reset();
             continue;
         }
+        const bool hold = slot->side == BindingSide::Hold;
+        if (layer_ == Layer::Shifted) {
+            Popup popup = shifted_popup(config, app, *slot);
+            popup.enabled = !shift_input[tag / 2];
+            popups_[tag] = std::move(popup);
+            continue;
+        }
         const Binding& binding = binding_of(config.buttons, slot->button);
-        const Action& main = slot->side == BindingSide::Hold ? binding.hold : binding.press;
+        const Action& main = hold ? binding.hold : binding.press;
+        // The Xbox button cannot shift: holding it switches the program.
+        const bool offer_shift = !hold && slot->button != Button::Xbox;
         Popup popup;
+        popup.enabled = !(hold && shift_input[tag / 2]);
         if (app == nullptr) {
-            popup.choices = binding_choices(main, offered_);
+            popup.choices = binding_choices(main, offered_, offer_shift);
             popup.selected = choice_index(popup.choices, main);
         } else {
             const auto& own = (slot->side == BindingSide::Hold ? app->hold : app->press)[tag / 2];
             popup.choices = {
                 Choice{ChoiceKind::SameAsAll, main, same_as_all_title(action_label(main))},
                 separator()};
-            std::vector<Choice> rest = binding_choices(own.value_or(main), offered_);
+            std::vector<Choice> rest = binding_choices(own.value_or(main), offered_, offer_shift);
             popup.choices.insert(popup.choices.end(), std::make_move_iterator(rest.begin()),
                                  std::make_move_iterator(rest.end()));
             popup.selected = own ? choice_index(popup.choices, *own) : 0;
         }
         popups_[tag] = std::move(popup);
     }
+}
+
+ButtonsWindowModel::Popup ButtonsWindowModel::shifted_popup(const Config& config,
+                                                            const AppProfile* app,
+                                                            BindingSlot slot) const {
+    const std::size_t i = button_index(slot.button);
+    const bool hold = slot.side == BindingSide::Hold;
+    const std::optional<Action>& main_layer =
+        (hold ? config.shifted.hold : config.shifted.press)[i];
+    Action unshifted = hold ? config.buttons[i].hold : config.buttons[i].press;
+    if (app != nullptr) {
+        if (const auto& own = (hold ? app->hold : app->press)[i]) unshifted = *own;
+    }
+    // What the slot does when this layer leaves it out: a profile's falls to the shifted actions
+    // of all applications first, then to the profile's own without shift.
+    Choice first{ChoiceKind::SameAsUnshifted, unshifted,
+                 same_as_unshifted_title(action_label(unshifted))};
+    const std::optional<Action>* own = &main_layer;
+    if (app != nullptr) {
+        own = &(hold ? app->shifted.hold : app->shifted.press)[i];
+        if (main_layer)
+            first = Choice{ChoiceKind::SameAsAll, *main_layer,
+                           same_as_all_title(action_label(*main_layer))};
+    }
+    Popup popup;
+    popup.choices = {first, separator()};
+    std::vector<Choice> rest = binding_choices(own->value_or(first.action), offered_);
+    popup.choices.insert(popup.choices.end(), std::make_move_iterator(rest.begin()),
+                         std::make_move_iterator(rest.end()));
+    popup.selected = *own ? choice_index(popup.choices, **own) : 0;
+    return popup;
 }
 
 const ButtonsWindowModel::Popup* ButtonsWindowModel::binding_popup(std::int64_t tag) const {
@@ -241,16 +335,18 @@ ButtonsWindowModel::Update ButtonsWindowModel::binding_changed(std::int64_t tag,
         case ChoiceKind::Separator:
             return Update::Nothing;
         case ChoiceKind::Action:
-            set_binding(*slot, choice.action);
+            set_binding(*slot, layer_, choice.action);
             refresh();
             return Update::Popups;
         case ChoiceKind::SameAsAll:
-            set_binding(*slot, std::nullopt);
+        case ChoiceKind::SameAsUnshifted:
+            set_binding(*slot, layer_, std::nullopt);
             refresh();
             return Update::Popups;
         case ChoiceKind::OtherKey:
             capture_ = *slot;
-            prompt_ = capture_prompt(*slot);
+            capture_layer_ = layer_;
+            prompt_ = capture_prompt(*slot, layer_);
             return Update::CaptureStarted;
     }
     return Update::Nothing;
@@ -286,7 +382,7 @@ ButtonsWindowModel::Update ButtonsWindowModel::key_captured(const KeyPress& pres
     capture_.reset();
     prompt_.clear();
     if (!(key->kind == KeyKind::Esc && modifiers.empty())) {
-        set_binding(slot, Action(make_shortcut(std::move(modifiers), *key)));
+        set_binding(slot, capture_layer_, Action(make_shortcut(std::move(modifiers), *key)));
     }
     refresh();
     return Update::CaptureEnded;

@@ -43,10 +43,26 @@ inline constexpr std::string_view kNoFrontApp =
     "This desktop does not tell which application is in front, so All applications is used "
     "everywhere.";
 inline constexpr std::string_view kNoRunningApps = "No other application has a window open";
+// Shown once some input is bound to the shift action: which set of actions the pop-ups edit.
+inline constexpr std::string_view kLayer = "Layer:";
+inline constexpr std::string_view kWithoutShift = "Without shift";
+inline constexpr std::string_view kWithShift = "While shift is held";
+inline constexpr std::string_view kPressWithShiftHeading = "Press with shift";
+inline constexpr std::string_view kHoldWithShiftHeading = "Hold with shift";
+// The first entry of every pop-up of the shifted actions, followed by what that is.
+inline constexpr std::string_view kSameAsUnshifted = "Same as without shift";
 }  // namespace buttons_texts
 
 // One entry of a binding pop-up.
-enum class ChoiceKind : std::uint8_t { Action = 0, Separator = 1, OtherKey = 2, SameAsAll = 3 };
+// SameAsAll and SameAsUnshifted both take the entry away, so that the slot follows what lies
+// under it.
+enum class ChoiceKind : std::uint8_t {
+    Action = 0,
+    Separator = 1,
+    OtherKey = 2,
+    SameAsAll = 3,
+    SameAsUnshifted = 4,
+};
 
 struct Choice {
     ChoiceKind kind = ChoiceKind::Separator;
@@ -63,11 +79,13 @@ struct OfferedActions {
     bool on_screen_keyboard = false;
 };
 
-// The entries of a binding pop-up whose binding is `current`: the fixed actions offered, a
-// separator, the plain keys offered, `current` when it is none of those, a separator and
-// "Other key or shortcut…". `current` is therefore listed exactly once.
+// The entries of a binding pop-up whose binding is `current`: the fixed actions offered (and the
+// shift action where `offer_shift`), a separator, the plain keys offered, `current` when it is
+// none of those, a separator and "Other key or shortcut…". `current` is therefore listed exactly
+// once.
 [[nodiscard]] std::vector<Choice> binding_choices(const Action& current,
-                                                  OfferedActions offered = {});
+                                                  OfferedActions offered = {},
+                                                  bool offer_shift = false);
 // The index of `current` in `choices` (0 when it is missing, which `binding_choices` rules out).
 [[nodiscard]] std::size_t choice_index(const std::vector<Choice>& choices, const Action& current);
 
@@ -120,8 +138,14 @@ struct ScopeChoice {
 // "Same as All applications (Left click)".
 [[nodiscard]] std::string same_as_all_title(std::string_view what);
 
-// "Press the key or shortcut for A (hold). Esc cancels."
-[[nodiscard]] std::string capture_prompt(BindingSlot slot);
+// Which set of actions the binding pop-ups show.
+enum class Layer : std::uint8_t { Normal = 0, Shifted = 1 };
+
+// "Same as without shift (Left click)".
+[[nodiscard]] std::string same_as_unshifted_title(std::string_view what);
+
+// "Press the key or shortcut for A (hold). Esc cancels."; with shift: "(hold with shift)".
+[[nodiscard]] std::string capture_prompt(BindingSlot slot, Layer layer = Layer::Normal);
 
 // The Buttons window's state: what every pop-up lists and selects, the key capture and its
 // prompt. The view builds its pop-ups from `binding_popup` and the stick selections after every
@@ -136,6 +160,9 @@ class ButtonsWindowModel final {
     struct Popup {
         std::vector<Choice> choices;
         std::size_t selected = 0;
+        // False where the slot means nothing: the hold of a shift input, and a shift input's
+        // slots among the shifted actions.
+        bool enabled = true;
     };
 
     // What the view must do after a call.
@@ -171,6 +198,17 @@ class ButtonsWindowModel final {
     [[nodiscard]] bool shows_no_front_app_note() const {
         return apps_ != nullptr && !front_app_known();
     }
+    // "Layer:" is shown once an input of the bindings shown (all applications', or the profile's)
+    // is the shift. Its entries are "Without shift" and "While shift is held", in `Layer` order.
+    [[nodiscard]] bool shows_layer() const { return shows_layer_; }
+    [[nodiscard]] Layer layer() const { return layer_; }
+    [[nodiscard]] static const std::array<std::string_view, 2>& layer_titles();
+    // The headings of the press and hold columns for the layer shown.
+    [[nodiscard]] std::string_view press_heading() const;
+    [[nodiscard]] std::string_view hold_heading() const;
+    // "Layer:" changed to entry `index`. Ends a capture under way.
+    Update layer_changed(std::int64_t index);
+
     // The running applications with windows that have no profile yet.
     [[nodiscard]] std::vector<RunningApp> addable_apps() const;
 
@@ -199,7 +237,11 @@ class ButtonsWindowModel final {
   private:
     // The profile shown, when it is still in the settings.
     [[nodiscard]] const AppProfile* profile() const;
-    void set_binding(BindingSlot slot, std::optional<Action> action);
+    void set_binding(BindingSlot slot, Layer layer, std::optional<Action> action);
+    [[nodiscard]] Popup shifted_popup(const Config& config, const AppProfile* app,
+                                      BindingSlot slot) const;
+    // Ends a capture; whether one was under way.
+    bool end_capture();
 
     SettingsStore& store_;
     OfferedActions offered_;
@@ -211,7 +253,10 @@ class ButtonsWindowModel final {
     std::array<std::optional<Popup>, kBindingTagCount> popups_;
     std::array<std::size_t, 2> sticks_{0, 1};
     std::optional<BindingSlot> capture_;
+    Layer capture_layer_ = Layer::Normal;
     std::string prompt_;
+    Layer layer_ = Layer::Normal;
+    bool shows_layer_ = false;
 };
 
 }  // namespace thumbrover

@@ -42,7 +42,16 @@ void SettingsStore::restore_defaults() {
 
 void SettingsStore::set_binding(Button button, BindingSide side, Action action) {
     Binding& binding = binding_of(to_change().buttons, button);
+    if (side == BindingSide::Press && is_shift(action)) binding.hold = Action();
     (side == BindingSide::Press ? binding.press : binding.hold) = std::move(action);
+    apply();
+}
+
+void SettingsStore::set_shifted_binding(Button button, BindingSide side,
+                                        std::optional<Action> action) {
+    ShiftedLayer& layer = to_change().shifted;
+    (side == BindingSide::Press ? layer.press : layer.hold)[button_index(button)] =
+        std::move(action);
     apply();
 }
 
@@ -83,7 +92,18 @@ void SettingsStore::set_app_binding(std::string_view id, Button button, BindingS
                                     std::optional<Action> action) {
     AppProfile* app = find_app_profile(to_change(), id);
     if (app == nullptr) return;
+    const std::size_t i = button_index(button);
+    if (side == BindingSide::Press && action && is_shift(*action)) app->hold[i].reset();
     auto& slot = side == BindingSide::Press ? app->press : app->hold;
+    slot[i] = std::move(action);
+    apply();
+}
+
+void SettingsStore::set_app_shifted_binding(std::string_view id, Button button, BindingSide side,
+                                            std::optional<Action> action) {
+    AppProfile* app = find_app_profile(to_change(), id);
+    if (app == nullptr) return;
+    auto& slot = side == BindingSide::Press ? app->shifted.press : app->shifted.hold;
     slot[button_index(button)] = std::move(action);
     apply();
 }

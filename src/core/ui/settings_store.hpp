@@ -63,7 +63,11 @@ class SettingsStore final {
     double set_number(const SliderSpec& slider, double value);
     // Every setting but the button bindings back to its default.
     void restore_defaults();
+    // Making an input the shift also turns its hold off: nothing performs it, and a file that
+    // gave one would be refused.
     void set_binding(Button button, BindingSide side, Action action);
+    // The action of an input while shift is held; none makes it the same as without shift.
+    void set_shifted_binding(Button button, BindingSide side, std::optional<Action> action);
     void set_stick_role(Stick stick, StickRole role);
     // The button bindings and both stick roles back to their defaults; the rest is kept.
     void restore_default_buttons();
@@ -77,6 +81,9 @@ class SettingsStore final {
     void set_app_binding(std::string_view id, Button button, BindingSide side,
                          std::optional<Action> action);
     void set_app_stick_role(std::string_view id, Stick stick, std::optional<StickRole> role);
+    // None: the same as the main shifted layer says, or as without shift where it says nothing.
+    void set_app_shifted_binding(std::string_view id, Button button, BindingSide side,
+                                 std::optional<Action> action);
 
   private:
     Config& cache();

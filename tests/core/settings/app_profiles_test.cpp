@@ -74,7 +74,7 @@ TEST(AppProfiles, MistakesNameTheApplication) {
          "string"},
         {"[apps.vlc]\ncolour = 1\n",
          "line 2, column 1: unknown field `colour` in application `vlc`, expected one of `name`, "
-         "`left_stick`, `right_stick`, `buttons`"},
+         "`left_stick`, `right_stick`, `buttons`, `shifted`"},
         {"[apps.vlc]\nleft_stick = \"Pointer\"\n",
          "line 2, column 14, key `apps.\"vlc\".left_stick`: unknown variant `Pointer`, expected "
          "one of `pointer`, `scroll`, `none`"},

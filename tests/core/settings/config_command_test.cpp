@@ -34,7 +34,7 @@ class ConfigCommand : public ::testing::Test {
 TEST_F(ConfigCommand, DefaultsPrintsTheDefaultFile) {
     const CommandOutcome o = run({"defaults"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.out, config_to_text(Config{}));
+    EXPECT_EQ(o.out, default_config_text());
     EXPECT_EQ(o.err, "");
 }
 

@@ -203,6 +203,13 @@ Config random_config(std::mt19937& random) {
         binding_of(c.buttons, b).press = random_action(random);
         binding_of(c.buttons, b).hold = b == Button::Xbox ? Action() : random_action(random);
     }
+    // A shifted layer of a few entries, of any action but the shift itself.
+    for (int n = static_cast<int>(random() % 4); n > 0; --n) {
+        const std::size_t i = random() % kButtonCount;
+        auto& slot = random() % 2 || i == button_index(Button::Xbox) ? c.shifted.press[i]
+                                                                     : c.shifted.hold[i];
+        slot = random_action(random);
+    }
     return c;
 }
 
@@ -307,7 +314,7 @@ constexpr const char* kExpected =
     "one of `pointer_speed`, `precise_factor`, `scroll_speed`, `stick_deadzone`, `stick_curve`, "
     "`circle_scale`, `left_stick`, `right_stick`, `b_hold_ms`, `hold_ms`, `xbox_hold_ms`, "
     "`alt_tab_commit_ms`, `steering_idle_ms`, `volume_delay_ms`, `volume_repeat_ms`, `buttons`, "
-    "`apps`";
+    "`shifted`, `apps`";
 
 TEST(ConfigMistakes, ReportTheLineColumnKeyAndExactMessage) {
     const std::pair<std::string, std::string> cases[] = {

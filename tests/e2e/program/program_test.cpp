@@ -192,6 +192,48 @@ TEST(Program, MediaKeysAndShortcutsArriveWithTheirModifiers) {
         });
 }
 
+// The left trigger as the shift: held, it gives the right bumper Ctrl+Tab, and its own
+// volume-down (or the bumper's next-track) never reaches the window.
+TEST(Program, AChordOfTheShiftTriggerAndTheBumperSendsTheShiftedShortcut) {
+    constexpr std::size_t kAxisLeftTrigger = 4;
+    constexpr std::size_t kButtonRightBumper = 5;
+    run_over_probe(
+        900, 500,
+        [](ProgramRun& program, XProbe& probe) {
+            probe.raise();
+            probe.clear();
+            program.set_axis(kAxisLeftTrigger, 1.0f);
+            std::this_thread::sleep_for(100ms);
+            tap(program, kButtonRightBumper);
+            const auto tab = probe.wait_for(key_press(XK_Tab), 3s);
+            ASSERT_TRUE(tab.has_value()) << "RB with LT held is ctrl+tab";
+            EXPECT_EQ(tab->state & (ShiftMask | ControlMask | Mod1Mask | Mod4Mask),
+                      static_cast<unsigned>(ControlMask));
+            // Long enough for a volume key held from the trigger's press to have repeated.
+            std::this_thread::sleep_for(500ms);
+            program.set_axis(kAxisLeftTrigger, 0.0f);
+            std::this_thread::sleep_for(200ms);
+            int releases = 0;
+            for (const ProbeEvent& e : probe.events()) {
+                if (e.type == KeyPress) {
+                    EXPECT_TRUE(e.keysym == XK_Tab || e.keysym == XK_Control_L ||
+                                e.keysym == XK_Control_R)
+                        << "an unexpected key: " << e.keysym;
+                }
+                releases += e.type == KeyRelease;
+            }
+            EXPECT_EQ(releases, 2) << "ctrl and tab come up again";
+        },
+        [](const std::filesystem::path& dir) {
+            ASSERT_TRUE(write_file_atomically(dir / "config.toml",
+                                              "[buttons]\n"
+                                              "left_trigger = \"shift-layer\"\n"
+                                              "[shifted]\n"
+                                              "right_bumper = \"ctrl+tab\"\n")
+                            .ok());
+        });
+}
+
 TEST(Program, UnpluggingWhileAIsHeldReleasesTheButton) {
     run_over_probe(900, 500, [](ProgramRun& program, XProbe& probe) {
         program.set_button(testing::kButtonA, true);

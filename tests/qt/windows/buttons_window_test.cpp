@@ -58,8 +58,9 @@ TEST_F(ButtonsWindowTest, PopupsListTheModelsChoicesWithSeparatorsAndSelectTheBi
     ButtonsWindow& window = open();
 
     const std::vector<std::string> items = popup_items(*window.binding_popup(kAPress));
-    const std::vector<Choice> choices = binding_choices(binding_of(config.buttons, Button::A).press,
-                                                        OfferedActions{.on_screen_keyboard = true});
+    const std::vector<Choice> choices =
+        binding_choices(binding_of(config.buttons, Button::A).press,
+                        OfferedActions{.on_screen_keyboard = true}, true);
     ASSERT_EQ(items.size(), choices.size());
     for (std::size_t i = 0; i < items.size(); ++i)
         EXPECT_EQ(items[i], choices[i].kind == ChoiceKind::Separator ? "---" : choices[i].title);
@@ -75,6 +76,36 @@ TEST_F(ButtonsWindowTest, PopupsListTheModelsChoicesWithSeparatorsAndSelectTheBi
     EXPECT_EQ(window.binding_popup(33), nullptr);
     EXPECT_EQ(window.stick_popup(Stick::Left)->currentText(), QStringLiteral("Move the pointer"));
     EXPECT_EQ(window.stick_popup(Stick::Right)->currentText(), QStringLiteral("Scroll"));
+}
+
+TEST_F(ButtonsWindowTest, OnceAnInputShiftsALayerPopupShowsTheShiftedActions) {
+    ButtonsWindow& window = open();
+    QComboBox& layer = *window.layer_popup();
+    EXPECT_TRUE(layer.isHidden());
+    QComboBox& lt = *window.binding_popup(binding_tag(Button::LeftTrigger, BindingSide::Press));
+    choose(lt, lt.findText(QStringLiteral("Shift (hold for the second actions)")));
+    EXPECT_TRUE(is_shift(binding(Button::LeftTrigger, BindingSide::Press)));
+    EXPECT_FALSE(layer.isHidden());
+    EXPECT_EQ(popup_items(layer),
+              (std::vector<std::string>{"Without shift", "While shift is held"}));
+    EXPECT_FALSE(
+        window.binding_popup(binding_tag(Button::LeftTrigger, BindingSide::Hold))->isEnabled());
+
+    choose(layer, 1);
+    EXPECT_EQ(window.press_heading()->text(), QStringLiteral("Press with shift"));
+    QComboBox& rb = *window.binding_popup(binding_tag(Button::RightBumper, BindingSide::Press));
+    EXPECT_EQ(rb.currentText(), QStringLiteral("Same as without shift (Next track)"));
+    EXPECT_FALSE(lt.isEnabled());
+    choose(rb, rb.findText(QStringLiteral("Key: Tab")));
+    EXPECT_EQ(file_config().shifted.press[button_index(Button::RightBumper)], parse_action("tab"));
+    EXPECT_EQ(binding(Button::RightBumper, BindingSide::Press), Action(ActionKind::NextTrack));
+    EXPECT_EQ(sent_to_engine().size(), 2u);
+    EXPECT_EQ(rb.currentText(), QStringLiteral("Key: Tab"));
+    // One pair of columns keeps the window within a 1366-pixel screen.
+    EXPECT_LE(window.sizeHint().width(), 1366);
+
+    choose(layer, 0);
+    EXPECT_EQ(rb.currentText(), QStringLiteral("Next track"));
 }
 
 TEST_F(ButtonsWindowTest, ChoosingAnActionSavesItAndSendsItToTheEngine) {
