@@ -107,5 +107,50 @@ TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
     EXPECT_EQ(status, 0);
 }
 
+// The bindings of an application apply while its window is in front: sway's window list tells
+// the program which one that is.
+TEST(ProgramOnWayland, AnApplicationsBindingsFollowItsWindowToTheFront) {
+    ProbeClient one("probe.one");
+    ProbeClient two("probe.two");
+    for (ProbeClient* probe : {&one, &two})
+        ASSERT_TRUE(probe->wait_for([](const std::string& l) { return l == "ready"; }, 0, 30s));
+    set_chosen_output(OutputKind::Uinput);
+
+    const int status = ProgramRun::run(
+        [&](ProgramRun& program) {
+            const std::string listed =
+                "swaymsg -r -t get_inputs | grep -q '\"" + kKeyboardName + "\"'";
+            ASSERT_TRUE(wait_until([&] { return std::system(listed.c_str()) == 0; }, 10s))
+                << "sway never listed the program's devices";
+            // A focus change, given 100 ms to reach the program, then A: "z" (key 44) from the
+            // main bindings, "x" (key 45) from probe.two's profile, typed into the focused one.
+            const auto press_in = [&](ProbeClient& probe, const std::string& app_id) {
+                const std::string focus = "swaymsg -q '[app_id=\"" + app_id + "\"] focus'";
+                EXPECT_EQ(std::system(focus.c_str()), 0);
+                std::this_thread::sleep_for(100ms);
+                const std::size_t mark = probe.mark();
+                program.set_button(kButtonA, true);
+                std::this_thread::sleep_for(80ms);
+                program.set_button(kButtonA, false);
+                return probe.wait_for_prefix("key ", mark).value_or("nothing");
+            };
+            EXPECT_EQ(press_in(one, "probe.one"), "key 44 pressed");
+            EXPECT_EQ(press_in(two, "probe.two"), "key 45 pressed");
+            EXPECT_EQ(press_in(one, "probe.one"), "key 44 pressed");
+            EXPECT_EQ(press_in(two, "probe.two"), "key 45 pressed");
+        },
+        [](const std::filesystem::path& dir) {
+            write_settings(dir, [](Config& config) {
+                ASSERT_TRUE(apply_button_entry(config.buttons, "a", "z").ok());
+                AppProfile profile;
+                profile.id = "Probe.Two";  // as a user might write it: letters in any case
+                profile.name = "Probe two";
+                profile.press[button_index(Button::A)] = parse_action("x");
+                config.apps.push_back(profile);
+            });
+        });
+    EXPECT_EQ(status, 0);
+}
+
 }  // namespace
 }  // namespace thumbrover::testing
