@@ -6,6 +6,8 @@
 #   manual pages, copyright, changelog and AppStream metadata: packaging/documents.cmake
 #   lib/udev/rules.d/70-thumbrover-uinput.rules    /dev/uinput for the user at the seat
 #   lib/modules-load.d/thumbrover-uinput.conf      uinput loaded at boot
+#   share/gnome-shell/extensions/thumbrover@thumbrover.app/   the GNOME Shell extension that
+#       tells which application is in front; GNOME runs it once the user switches it on
 # (udev and systemd-modules-load read both lib folders under /usr and under /usr/local.)
 install(TARGETS thumbrover thumbroverctl
         BUNDLE DESTINATION .
@@ -21,6 +23,8 @@ if(NOT APPLE)
           DESTINATION lib/udev/rules.d)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/thumbrover-uinput.conf
           DESTINATION lib/modules-load.d)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/gnome-shell/
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions)
   # The unit names the program by its installed path, which is known only when installing: the
   # package installs under /usr whatever the build was configured with. Written straight to its
   # place, so that `sudo make install` creates nothing in the build folder.

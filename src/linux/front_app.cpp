@@ -5,6 +5,7 @@
 #include "core/common/text.hpp"
 #include "core/settings/config.hpp"
 #include "linux/output_choice.hpp"
+#include "linux/wayland_front_app.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -174,7 +175,7 @@ std::vector<RunningApp> X11FrontAppWatcher::running_apps() {
 }
 
 std::unique_ptr<FrontAppWatcher> make_front_app_watcher() {
-    if (!session_abilities(chosen_output()).front_app) return std::make_unique<NoFrontAppWatcher>();
+    if (!session_abilities(chosen_output()).front_app) return make_wayland_front_app_watcher();
     return std::make_unique<X11FrontAppWatcher>();
 }
 

@@ -42,9 +42,9 @@ class X11FrontAppWatcher final : public FrontAppWatcher {
     std::thread thread_;
 };
 
-// The watcher for the session chosen at start: the X11 one, or none in a Wayland session (input
-// through uinput), where the X server sees only the Xwayland windows and no desktop-independent
-// way tells the application in front.
+// The watcher for the session chosen at start: the X11 one, or in a Wayland session (input
+// through uinput), where the X server sees only the Xwayland windows, the way that desktop
+// offers (wayland_front_app.hpp).
 [[nodiscard]] std::unique_ptr<FrontAppWatcher> make_front_app_watcher();
 
 }  // namespace thumbrover

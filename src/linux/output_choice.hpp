@@ -33,12 +33,13 @@ struct OutputChoice {
 
 // What a session offers, decided with the output: XTEST sessions have a global pointer that the
 // ring can follow, a cursor that can be hidden and a real mouse that can be watched; a Wayland
-// compositor gives no client any of these, nor tells it which application is in front.
+// compositor gives no client any of these, nor tells every client which application is in front.
 struct SessionAbilities {
     bool ring = true;
     bool cursor_hiding = true;
     bool mouse_watcher = true;
-    // Which application is in front, for each application's own bindings.
+    // The X server tells which application is in front, for each application's own bindings;
+    // a Wayland session has a way of each desktop's own instead.
     bool front_app = true;
 };
 [[nodiscard]] SessionAbilities session_abilities(OutputKind kind);

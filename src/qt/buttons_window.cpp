@@ -58,6 +58,8 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
     scope_row->addStretch(1);
     column->addLayout(scope_row);
     no_front_app_ = make_note(buttons_texts::kNoFrontApp, 626, this);
+    // It may hold a command to copy.
+    no_front_app_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     column->addWidget(no_front_app_);
 
     // One pair of columns switched between the two layers keeps the window as narrow as before,
@@ -229,7 +231,9 @@ void ButtonsWindow::rebuild_popups() {
     const bool in_profile = model_.app().has_value();
     remove_->setVisible(in_profile);
     restore_->setVisible(!in_profile);
-    no_front_app_->setVisible(model_.shows_no_front_app_note());
+    const std::string note = model_.front_app_note();
+    no_front_app_->setText(QString::fromStdString(note));
+    no_front_app_->setVisible(!note.empty());
     layer_label_->setVisible(model_.shows_layer());
     layer_->setVisible(model_.shows_layer());
     {

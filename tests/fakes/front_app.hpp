@@ -13,6 +13,7 @@ namespace thumbrover::fakes {
 struct FrontAppScript {
     bool available = true;
     std::vector<RunningApp> running;
+    std::string note;
 };
 
 class ScriptedFrontApps final : public FrontAppWatcher {
@@ -24,6 +25,7 @@ class ScriptedFrontApps final : public FrontAppWatcher {
     std::vector<RunningApp> running_apps() override {
         return script_.available ? script_.running : std::vector<RunningApp>{};
     }
+    std::string note() const override { return script_.note; }
 
   private:
     FrontAppScript& script_;

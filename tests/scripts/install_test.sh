@@ -26,7 +26,8 @@ for file in bin/thumbrover bin/thumbroverctl share/applications/app.thumbrover.T
     share/man/man1/thumbrover.1.gz share/man/man1/thumbroverctl.1.gz \
     share/doc/thumbrover/copyright share/doc/thumbrover/changelog.gz \
     share/metainfo/app.thumbrover.Thumbrover.metainfo.xml \
-    lib/udev/rules.d/70-thumbrover-uinput.rules lib/modules-load.d/thumbrover-uinput.conf; do
+    lib/udev/rules.d/70-thumbrover-uinput.rules lib/modules-load.d/thumbrover-uinput.conf \
+    share/gnome-shell/extensions/thumbrover@thumbrover.app/{metadata.json,extension.js,app.thumbrover.FrontApp1.xml}; do
     [[ -f $root$prefix/$file ]] || fail "not installed: $prefix/$file"
 done
 for program in thumbrover thumbroverctl; do
@@ -45,6 +46,8 @@ DESTDIR=$root "$src/scripts/uninstall" "$bin" >"$tmp/log" 2>&1 || fail "uninstal
 left=$(find "$root" -type f ! -name not-ours)
 [[ -z $left ]] || fail "uninstall left: $left"
 [[ -e $root$prefix/bin/not-ours ]] || fail "uninstall removed a file it had not installed"
+[[ ! -e $root$prefix/share/gnome-shell/extensions/thumbrover@thumbrover.app ]] ||
+    fail "uninstall left the GNOME Shell extension's folder, which GNOME would list"
 
 # Without a build it refuses, and builds nothing.
 mkdir "$tmp/empty"

@@ -25,13 +25,16 @@ namespace thumbrover::testing {
 
 class ProbeClient {
   public:
-    ProbeClient() {
+    // `app_id`: shown as a window among others with this app_id, rather than full screen.
+    explicit ProbeClient(std::optional<std::string> app_id = std::nullopt) {
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        char* argv[] = {const_cast<char*>(THUMBROVER_WAYLAND_PROBE), nullptr};
+        std::string option = app_id ? "--app-id=" + *app_id : std::string();
+        char* argv[] = {const_cast<char*>(THUMBROVER_WAYLAND_PROBE),
+                        app_id ? option.data() : nullptr, nullptr};
         if (::posix_spawn(&pid_, THUMBROVER_WAYLAND_PROBE, &actions, nullptr, argv, environ) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);

@@ -30,7 +30,9 @@ enum class StickRole : std::uint8_t {
 // taken from the main settings, so a profile that sets only `a` follows later changes of the
 // others.
 struct AppProfile {
-    std::string id;    // the window class on Linux, the bundle identifier on macOS
+    // The bundle identifier on macOS; on Linux the X window class, or the app_id in a Wayland
+    // session (often the same text: letters compare regardless of case).
+    std::string id;
     std::string name;  // how the windows and the menu show the application
     std::optional<StickRole> left_stick;
     std::optional<StickRole> right_stick;

@@ -138,6 +138,13 @@ bool ButtonsWindowModel::front_app_known() const {
     return apps_ != nullptr && apps_->available();
 }
 
+std::string ButtonsWindowModel::front_app_note() const {
+    if (apps_ == nullptr) return {};
+    std::string note = apps_->note();
+    if (note.empty() && !apps_->available()) note = buttons_texts::kNoFrontApp;
+    return note;
+}
+
 std::vector<RunningApp> ButtonsWindowModel::addable_apps() const {
     if (!front_app_known()) return {};
     std::vector<RunningApp> apps = apps_->running_apps();

@@ -38,7 +38,8 @@ inline constexpr std::string_view kAddApp = "Add the application\u2026";
 // The first entry of every pop-up in an application's profile, followed by what that is.
 inline constexpr std::string_view kSameAsAll = "Same as All applications";
 inline constexpr std::string_view kRemoveApp = "Remove Application";
-// Shown in one line where the platform cannot tell the application in front (Wayland).
+// Shown in one line where the platform cannot tell the application in front and the watcher
+// has nothing more to say.
 inline constexpr std::string_view kNoFrontApp =
     "This desktop does not tell which application is in front, so All applications is used "
     "everywhere.";
@@ -195,9 +196,9 @@ class ButtonsWindowModel final {
     // False where the platform cannot tell the application in front.
     [[nodiscard]] bool front_app_known() const;
     // Whether the window says in one line that the platform cannot tell it (a Wayland session).
-    [[nodiscard]] bool shows_no_front_app_note() const {
-        return apps_ != nullptr && !front_app_known();
-    }
+    // The one line saying why the application in front is not followed (and what would help),
+    // or empty where it is.
+    [[nodiscard]] std::string front_app_note() const;
     // "Layer:" is shown once an input of the bindings shown (all applications', or the profile's)
     // is the shift. Its entries are "Without shift" and "While shift is held", in `Layer` order.
     [[nodiscard]] bool shows_layer() const { return shows_layer_; }

@@ -107,7 +107,7 @@ TEST_F(ButtonsWindowApps, AddingListsRunningApplicationsWithoutAProfileAndRemovi
 TEST_F(ButtonsWindowApps, WhereTheApplicationInFrontCannotBeToldNoneIsAdded) {
     script.available = false;
     model.open();
-    EXPECT_TRUE(model.shows_no_front_app_note());
+    EXPECT_EQ(model.front_app_note(), buttons_texts::kNoFrontApp);
     EXPECT_EQ(scope_titles(model), (std::vector<std::string>{"All applications", "VLC"}));
     EXPECT_TRUE(model.addable_apps().empty());
     // A profile removed from the file by hand while it is shown leaves all applications shown.
@@ -115,6 +115,22 @@ TEST_F(ButtonsWindowApps, WhereTheApplicationInFrontCannotBeToldNoneIsAdded) {
     effects.file.apps.clear();
     model.open();
     EXPECT_EQ(model.app(), std::nullopt);
+}
+
+TEST_F(ButtonsWindowApps, TheNoteSaysWhatTheWatcherSaysElseWhetherTheFrontIsKnown) {
+    struct Case {
+        bool available;
+        std::string note;
+        std::string shown;
+    };
+    const std::string enable = "run `enable it` to follow the application in front";
+    for (const Case& c :
+         {Case{true, "", ""}, Case{false, "", std::string(buttons_texts::kNoFrontApp)},
+          Case{false, enable, enable}, Case{true, enable, enable}}) {
+        script.available = c.available;
+        script.note = c.note;
+        EXPECT_EQ(model.front_app_note(), c.shown) << c.available << " " << c.note;
+    }
 }
 
 }  // namespace

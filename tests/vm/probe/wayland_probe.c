@@ -11,7 +11,10 @@
  *   discrete vertical|horizontal STEPS  (whole wheel notches, seat version 5)
  *   key CODE pressed|released           (evdev code)
  *   modifiers DEPRESSED
- * It runs until the compositor goes away or it is killed. */
+ * It runs until the compositor goes away or it is killed.
+ *   wayland_probe [--app-id=ID]
+ * With an app_id (any bytes, empty too) it is a window among others rather than full screen, so
+ * that several can be shown and focused in turn. */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <linux/input-event-codes.h>
@@ -193,7 +196,16 @@ static void surface_configure(void* d, struct xdg_surface* s, uint32_t serial) {
 }
 static const struct xdg_surface_listener surface_listener = {surface_configure};
 
-int main(void) {
+int main(int argc, char** argv) {
+    const char* app_id = NULL;
+    for (int i = 1; i < argc; ++i) {
+        if (strncmp(argv[i], "--app-id=", 9) == 0) {
+            app_id = argv[i] + 9;
+        } else {
+            fprintf(stderr, "thumbrover-probe: unknown option %s\n", argv[i]);
+            return 2;
+        }
+    }
     setvbuf(stdout, NULL, _IOLBF, 0);
     struct wl_display* display = wl_display_connect(NULL);
     if (display == NULL) {
@@ -213,7 +225,11 @@ int main(void) {
     struct xdg_toplevel* toplevel = xdg_surface_get_toplevel(xdg);
     xdg_toplevel_add_listener(toplevel, &toplevel_listener, NULL);
     xdg_toplevel_set_title(toplevel, "Thumbrover probe");
-    xdg_toplevel_set_fullscreen(toplevel, NULL);
+    if (app_id != NULL) {
+        xdg_toplevel_set_app_id(toplevel, app_id);
+    } else {
+        xdg_toplevel_set_fullscreen(toplevel, NULL);
+    }
     wl_surface_commit(surface);
     while (wl_display_dispatch(display) != -1) {
     }

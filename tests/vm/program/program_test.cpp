@@ -30,6 +30,9 @@ namespace {
 using namespace std::chrono_literals;
 using testing::TempDir;
 
+// The X button in the virtual pad's report, as SDL numbers the buttons.
+constexpr std::size_t kButtonX = 2;
+
 bool starts_with(const std::string& line, const std::string& prefix) {
     return line.rfind(prefix, 0) == 0;
 }
@@ -193,7 +196,9 @@ TEST(ProgramOnWayland, ThePointerLandsWhatTheSettingsAsk) {
 }
 
 TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
-    ProbeClient probe;
+    // Closed before the windows of two applications are shown, at the end.
+    auto full_screen = std::make_unique<ProbeClient>();
+    ProbeClient& probe = *full_screen;
     ASSERT_TRUE(probe.wait_for([](const std::string& l) { return l == "ready"; }, 0, 30s));
     // The session's choice, as the shell makes it at start: sway's session has WAYLAND_DISPLAY.
     const auto variable = [](const char* name) -> std::optional<std::string_view> {
@@ -255,11 +260,41 @@ TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
                 if (starts_with(l, "key ")) keys.push_back(l);
             EXPECT_EQ(keys, (std::vector<std::string>{"key 29 pressed", "key 17 pressed",
                                                       "key 17 released", "key 29 released"}));
+
+            // An application's bindings apply while its window is in front, as sway's window
+            // list tells: X types "z" (key 44) from the main bindings and "x" (key 45) from
+            // probe.two's profile, into the focused window, within 100 ms of a focus change.
+            full_screen.reset();
+            ProbeClient one("probe.one");
+            ProbeClient two("probe.two");
+            for (ProbeClient* window : {&one, &two})
+                ASSERT_TRUE(window->wait_for_line("ready"));
+            const auto press_in = [&](ProbeClient& window, const std::string& app_id) {
+                const std::string focus = "swaymsg -q '[app_id=\"" + app_id + "\"] focus'";
+                EXPECT_EQ(std::system(focus.c_str()), 0) << app_id;
+                std::this_thread::sleep_for(100ms);
+                const std::size_t from = window.mark();
+                program.set_button(kButtonX, true);
+                std::this_thread::sleep_for(80ms);
+                program.set_button(kButtonX, false);
+                return window.wait_for_prefix("key ", from).value_or("nothing");
+            };
+            EXPECT_EQ(press_in(one, "probe.one"), "key 44 pressed");
+            EXPECT_EQ(press_in(two, "probe.two"), "key 45 pressed");
+            EXPECT_EQ(press_in(one, "probe.one"), "key 44 pressed");
+            EXPECT_EQ(press_in(two, "probe.two"), "key 45 pressed");
         },
         [](const std::filesystem::path& dir) {
             write_settings(dir, [](Config& config) {
                 ASSERT_TRUE(apply_button_entry(config.buttons, "y", "ctrl+w").ok());
                 ASSERT_TRUE(apply_button_entry(config.buttons, "y_hold", "none").ok());
+                ASSERT_TRUE(apply_button_entry(config.buttons, "x", "z").ok());
+                ASSERT_TRUE(apply_button_entry(config.buttons, "x_hold", "none").ok());
+                AppProfile profile;
+                profile.id = "Probe.Two";  // as a user might write it: letters in any case
+                profile.name = "Probe two";
+                profile.press[button_index(Button::X)] = parse_action("x");
+                config.apps.push_back(profile);
             });
         });
     EXPECT_EQ(status, 0);
