@@ -114,10 +114,17 @@ QIcon tray_icon_releasing_heap(bool active) {
 // What the toolkit says when its X connection fails: at start, where it would go on to abort for
 // want of a platform, and while running, where it would go on to call exit(). Either way the
 // display is gone, and the program says so in its own one line and ends in order.
+// The display was not there when the toolkit connected, or went away before it could set up.
+bool display_unreachable(const QString& message) {
+    return message.startsWith(QLatin1String("could not connect to display")) ||
+           message.startsWith(QLatin1String("Could not load the Qt platform plugin \"xcb\""));
+}
+
 bool display_failure(QtMsgType type, const QString& message) {
     if (type != QtWarningMsg && type != QtCriticalMsg && type != QtFatalMsg) return false;
     return message.startsWith(QLatin1String("The X11 connection broke")) ||
-           message.startsWith(QLatin1String("could not connect to display"));
+           message.startsWith(QLatin1String("failed to get core keyboard device info")) ||
+           display_unreachable(message);
 }
 
 QtMessageHandler g_toolkit_messages = nullptr;
@@ -126,7 +133,7 @@ void on_toolkit_message(QtMsgType type, const QMessageLogContext& context, const
     // Once the display has gone, whatever the toolkit still says about it is only noise.
     if (x_display_lost() && type != QtFatalMsg && !display_failure(type, message)) return;
     if (display_failure(type, message)) {
-        if (message.startsWith(QLatin1String("could not connect to display"))) {
+        if (display_unreachable(message) && !x_display_lost()) {
             const char* name = std::getenv("DISPLAY");
             diag(std::string("cannot open the X display ") + (name != nullptr ? name : ""));
         } else {

@@ -23,15 +23,21 @@
 namespace thumbrover {
 namespace {
 
-// The application while its event loop runs.
+// The application while its event loop runs, and the thread that runs that loop.
 std::atomic<Application*> g_running{nullptr};
+std::atomic<std::thread::id> g_main_thread{};
 
 // A toolkit or library that calls exit() from inside the event loop (Qt's X11 platform does when
 // its connection breaks) would have exit's teardown destroy what the engine and the other threads
 // still use. Registered once, just before the first loop runs, so it runs before the teardown of
 // everything made until then.
 extern "C" void end_in_order_at_exit() {
-    if (g_running.load() != nullptr) end_program_now(1);
+    if (g_running.load() == nullptr) return;
+    if (std::this_thread::get_id() == g_main_thread.load()) end_program_now(1);
+    // Another thread cannot end the application in order (it may be one the application joins):
+    // it ends the process at once rather than let exit's teardown run under the others.
+    std::fflush(nullptr);
+    std::_Exit(1);
 }
 
 }  // namespace
@@ -101,6 +107,7 @@ int run_front_end(const AppPorts& ports, const QtShellOptions& options) {
 
     static std::once_flag exit_guard;
     std::call_once(exit_guard, [] { std::atexit(end_in_order_at_exit); });
+    g_main_thread = std::this_thread::get_id();
     g_running = &app;
     QApplication::exec();
     g_running = nullptr;
