@@ -24,7 +24,8 @@ run: deps
 test: build
 	@scripts/test $(PRESET)
 
-# The unit and integration tests and the soak under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The unit and integration tests, the soak and the quits under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 test-asan: deps
 	@scripts/build asan
 	@scripts/test asan

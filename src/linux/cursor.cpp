@@ -26,7 +26,8 @@ Result<std::unique_ptr<X11Cursor>> X11Cursor::create(std::shared_ptr<X11Display>
 }
 
 void X11Cursor::hide() {
-    if (hides_++ > 0) return;
+    // A connection whose server has gone takes no more requests (see X11CircleWindow).
+    if (hides_++ > 0 || x_display_lost()) return;
     XFixesHideCursor(display_->get(), DefaultRootWindow(display_->get()));
     if (auto done = display_->sync_errors(); !done)
         diag("could not hide the cursor: " + done.error());
@@ -34,7 +35,7 @@ void X11Cursor::hide() {
 
 void X11Cursor::show() {
     // A show without a hide still goes to the server, which reports it as an error.
-    if (hides_ > 0 && --hides_ > 0) return;
+    if ((hides_ > 0 && --hides_ > 0) || x_display_lost()) return;
     XFixesShowCursor(display_->get(), DefaultRootWindow(display_->get()));
     if (auto done = display_->sync_errors(); !done)
         diag("could not show the cursor: " + done.error());

@@ -162,6 +162,9 @@ X11EventOutput::X11EventOutput(X11Display display)
     : display_(std::move(display)), xcb_(XGetXCBConnection(display_.get())) {}
 
 X11EventOutput::~X11EventOutput() {
+    // A connection whose server has gone takes no more requests: Xlib stops sending but keeps
+    // filling its buffer, and a request that no longer fits in it crashes the caller.
+    if (x_display_lost()) return;
     release_all();
     if (!borrowed_keycodes_.empty()) {
         // Spare keycodes go back to having no symbol so the keymap is as we found it.
@@ -174,6 +177,7 @@ X11EventOutput::~X11EventOutput() {
 }
 
 void X11EventOutput::release_all() {
+    if (x_display_lost()) return;
     Display* d = display_.get();
     for (const unsigned keycode : keys_down_)
         XTestFakeKeyEvent(d, keycode, False, CurrentTime);
@@ -260,6 +264,8 @@ int X11EventOutput::release_left_held() {
 }
 
 Result<void> X11EventOutput::perform(const OutputCommand& command) {
+    // The loss is reported once, and ends the program; what it still asks for goes nowhere.
+    if (x_display_lost()) return {};
     if (command.kind == CommandKind::Move) {
         Result<void> result = move(command.a, command.b);
         flush_motion();

@@ -19,6 +19,8 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <system_error>
 #include <utility>
 
 namespace thumbrover {
@@ -67,7 +69,8 @@ std::string front_app_id(const X11Display& display, Atom active) {
     return id;
 }
 
-void follow(X11Display display, int stop_fd, const std::function<void(std::string)>& changed) {
+void follow(const X11Display& display, int stop_fd,
+            const std::function<void(std::string)>& changed) {
     pthread_setname_np(pthread_self(), "front-app");
     Display* d = display.get();
     const Atom active = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
@@ -142,7 +145,14 @@ void X11FrontAppWatcher::watch(std::function<void(std::string)> changed) {
         diag("the bindings of each application are not used: no event descriptor");
         return;
     }
-    thread_ = std::thread(follow, std::move(display).value(), stop_.get(), std::move(changed));
+    display_ = std::move(display).value();
+    try {
+        thread_ = std::thread(
+            [this, changed = std::move(changed)] { follow(*display_, stop_.get(), changed); });
+    } catch (const std::system_error&) {
+        diag("failed to spawn thread");
+        std::abort();
+    }
 }
 
 std::vector<RunningApp> X11FrontAppWatcher::running_apps() {

@@ -39,6 +39,8 @@ class X11FrontAppWatcher final : public FrontAppWatcher {
 
   private:
     UniqueFd stop_;
+    // Used by the thread alone, and closed here only after the thread has ended.
+    std::optional<X11Display> display_;
     std::thread thread_;
 };
 

@@ -16,6 +16,8 @@
 namespace thumbrover {
 namespace {
 
+constexpr std::chrono::milliseconds kStopLookInterval{100};
+
 bool ends_with(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
@@ -66,11 +68,11 @@ MotionOrigin MotionSources::classify(int device_id, const DeviceLister& list_dev
 
 X11MouseWatcher::X11MouseWatcher() : stop_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
-bool X11MouseWatcher::stop() {
-    if (!stop_.valid()) return false;
+void X11MouseWatcher::stop() {
     stopped_.store(true);
+    if (!stop_.valid()) return;
     const std::uint64_t one = 1;
-    return ::write(stop_.get(), &one, sizeof one) == static_cast<ssize_t>(sizeof one);
+    static_cast<void>(::write(stop_.get(), &one, sizeof one));
 }
 
 WatchStart X11MouseWatcher::start() {
@@ -78,7 +80,12 @@ WatchStart X11MouseWatcher::start() {
     pthread_setname_np(pthread_self(), "mouse-watcher");
     if (stopped_.load()) return WatchStart::Failed;
     auto display = X11Display::open();
-    if (!display) return WatchStart::NotAllowedYet;
+    if (!display) {
+        if (!x_display_lost()) return WatchStart::NotAllowedYet;
+        // The program is ending for it: no waiting line, only the stop to wait for.
+        wait_for_stop();
+        return WatchStart::Failed;
+    }
     Display* d = display->get();
     int event = 0;
     int error = 0;
@@ -109,6 +116,14 @@ std::optional<MotionOrigin> X11MouseWatcher::next_motion() {
     return waited.origin;
 }
 
+void X11MouseWatcher::wait_for_stop() {
+    while (!stopped_.load()) {
+        pollfd stop{stop_.get(), POLLIN, 0};
+        static_cast<void>(
+            ::poll(&stop, stop_.valid() ? 1 : 0, static_cast<int>(kStopLookInterval.count())));
+    }
+}
+
 X11MouseWatcher::Waited X11MouseWatcher::wait_motion(
     std::optional<std::chrono::milliseconds> timeout) {
     if (!display_) return {};
@@ -117,21 +132,31 @@ X11MouseWatcher::Waited X11MouseWatcher::wait_motion(
         std::chrono::steady_clock::now() + timeout.value_or(std::chrono::milliseconds(0));
     for (;;) {
         if (stopped_.load()) return {Wait::Ended};
-        while (XPending(d) == 0) {
-            int wait_ms = -1;
+        while (display_gone_ || XPending(d) == 0) {
+            // Without a stop descriptor, the flag is read between bounded waits.
+            int wait_ms = stop_.valid() ? -1 : static_cast<int>(kStopLookInterval.count());
             if (timeout) {
                 const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                     deadline - std::chrono::steady_clock::now());
                 if (left.count() <= 0) return {Wait::TimedOut};
-                wait_ms = static_cast<int>(left.count());
+                wait_ms = wait_ms < 0 ? static_cast<int>(left.count())
+                                      : std::min(wait_ms, static_cast<int>(left.count()));
             }
-            std::array<pollfd, 2> fds{{{ConnectionNumber(d), POLLIN, 0}, {stop_.get(), POLLIN, 0}}};
+            std::array<pollfd, 2> fds{
+                {{display_gone_ ? -1 : ConnectionNumber(d), POLLIN, 0}, {stop_.get(), POLLIN, 0}}};
             // Without a stop descriptor only the connection is polled.
             const nfds_t count = stop_.valid() ? 2 : 1;
             const int ready = ::poll(fds.data(), count, wait_ms);
             if (ready < 0 && errno != EINTR) return {Wait::Ended};
-            if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0) return {Wait::Ended};
+            if (ready > 0 && (fds[0].revents & (POLLHUP | POLLERR)) != 0) {
+                // The display going away ends the program, which then stops this watcher: until
+                // then the stream waits rather than end, so the one report is the display's.
+                display_gone_ = true;
+                report_display_lost();
+            }
             if (ready > 0 && count == 2 && fds[1].revents != 0) return {Wait::Ended};
+            if (stopped_.load()) return {Wait::Ended};
+            if (x_display_lost()) display_gone_ = true;
         }
         XEvent event;
         XNextEvent(d, &event);

@@ -67,10 +67,12 @@ class X11MouseWatcher final : public MouseMotionSource {
     [[nodiscard]] WatchStart start() override;
     // There is no permission to wait for on X11, only a display that cannot be reached yet.
     [[nodiscard]] std::string_view waiting_for() const override { return "the X display"; }
+    // Once the display has gone away, waits for the stop that the program's end brings instead
+    // of ending the stream, which would be a second report of the same loss.
     [[nodiscard]] std::optional<MotionOrigin> next_motion() override;
     // Wakes the watcher thread's wait through a descriptor of its own, which that wait polls
-    // along with the connection.
-    bool stop() override;
+    // along with the connection; without one, the wait looks at the flag a few times a second.
+    void stop() override;
 
     enum class Wait { Motion, TimedOut, Ended };
     struct Waited {
@@ -82,12 +84,15 @@ class X11MouseWatcher final : public MouseMotionSource {
 
   private:
     [[nodiscard]] std::vector<InputDeviceInfo> list_devices() const;
+    void wait_for_stop();
     // Asks for the raw motion of the devices that are there now; called again whenever the
     // server's device list changes.
     void select_devices(const std::vector<InputDeviceInfo>& devices);
 
     UniqueFd stop_;
     std::atomic<bool> stopped_{false};
+    // The server has gone: only a stop ends the wait now.
+    bool display_gone_ = false;
     std::optional<X11Display> display_;
     int xi_opcode_ = 0;
     MotionSources sources_;

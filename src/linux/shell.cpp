@@ -17,6 +17,7 @@
 #include "core/cli/command_line.hpp"
 #include "core/common/diag.hpp"
 #include "core/common/spawn.hpp"
+#include "core/common/steps.hpp"
 #include "core/engine/engine_loop.hpp"
 #include "core/engine/link.hpp"
 #include "core/settings/app_folder.hpp"
@@ -33,6 +34,7 @@
 #include "linux/x11_ring.hpp"
 #include "platform/native_engine_ports.hpp"
 #include "platform/shell.hpp"
+#include "qt/front_end.hpp"
 #include "qt/steering_circle.hpp"
 #include "qt/tray_icons.hpp"
 
@@ -109,19 +111,40 @@ QIcon tray_icon_releasing_heap(bool active) {
     });
 }
 
-// Set while the engine thread's body runs.
-std::atomic<bool> g_engine_running{false};
+// What the toolkit says when its X connection fails: at start, where it would go on to abort for
+// want of a platform, and while running, where it would go on to call exit(). Either way the
+// display is gone, and the program says so in its own one line and ends in order.
+// The display was not there when the toolkit connected, or went away before it could set up.
+bool display_unreachable(const QString& message) {
+    return message.startsWith(QLatin1String("could not connect to display")) ||
+           message.startsWith(QLatin1String("Could not load the Qt platform plugin \"xcb\""));
+}
 
-// The toolkit ends the process itself, from the main thread, when its X connection breaks (the
-// session ending). Exit handlers then tear down what the engine thread may still be using, so
-// the engine is first asked to finish: it lets go of what it holds where the display still
-// takes it. A stuck engine cannot keep the process from ending for long.
-extern "C" void let_the_engine_finish() {
-    if (!g_engine_running.load()) return;
-    quit_flag().store(true);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (g_engine_running.load() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+bool display_failure(QtMsgType type, const QString& message) {
+    if (type != QtWarningMsg && type != QtCriticalMsg && type != QtFatalMsg) return false;
+    return message.startsWith(QLatin1String("The X11 connection broke")) ||
+           message.startsWith(QLatin1String("failed to get core keyboard device info")) ||
+           display_unreachable(message);
+}
+
+QtMessageHandler g_toolkit_messages = nullptr;
+
+void on_toolkit_message(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    // Once the display has gone, whatever the toolkit still says about it is only noise.
+    if (x_display_lost() && type != QtFatalMsg && !display_failure(type, message)) return;
+    if (display_failure(type, message)) {
+        if (display_unreachable(message) && !x_display_lost()) {
+            const char* name = std::getenv("DISPLAY");
+            diag(std::string("cannot open the X display ") + (name != nullptr ? name : ""));
+        } else {
+            report_display_lost();
+        }
+        // The toolkit says so from its event loop, where it goes on to end the process; anywhere
+        // else, the line is enough and the loop's own end follows.
+        if (on_main_thread()) end_program_now(1);
+        return;
+    }
+    if (g_toolkit_messages != nullptr) g_toolkit_messages(type, context, message);
 }
 
 }  // namespace
@@ -168,16 +191,24 @@ int run_application(const QtShellOptions& options) {
         // Before the toolkit's connection: the engine, the watcher and the main thread each use
         // Xlib from their own thread, which Xlib only allows once this came first.
         init_xlib_threads();
+        g_toolkit_messages = qInstallMessageHandler(on_toolkit_message);
         // Through XTEST in a Wayland session, the X server of Xwayland is the one whose pointer
         // we move. Through uinput the windows need nothing of X, and Qt picks the session's own
         // platform.
         if (!through_uinput && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "xcb");
+        reached_step("toolkit starting");
         owned_app = std::make_unique<QApplication>(qt_argc, qt_argv);
+        reached_step("toolkit started");
     }
     x11_leave_out_pointer_button_state();
-    // Losing the display ends the program the way a quit does.
-    set_display_lost_action([] { quit_flag().store(true); });
+    if (const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        end_when_toolkit_display_lost(x11->display(), [] {
+            if (on_main_thread()) end_program_now(1);
+        });
+    }
+    // Losing the display ends the program the way a quit does, though not with a quit's status.
+    set_display_lost_action([] { request_quit(); });
     QApplication::setApplicationName(QStringLiteral("Thumbrover"));
     QApplication::setDesktopFileName(QStringLiteral("app.thumbrover.Thumbrover"));
     // A tray program has no main window: closing its last window must not end it.
@@ -251,10 +282,6 @@ int run_application(const QtShellOptions& options) {
         abilities.cursor_hiding ? make_cursor(x11_overlay ? (*x11_overlay)->display() : nullptr)
                                 : std::make_unique<VisibleCursor>();
     NativeEnginePorts engine(notifier);
-    static std::once_flag exit_hook;
-    std::call_once(exit_hook, [] { std::atexit(let_the_engine_finish); });
-    g_engine_running = true;
-    run.engine_ended = [] { g_engine_running = false; };
 
     const int status = run_front_end(AppPorts{.notifier = notifier,
                                               .login_item = login_item,
@@ -265,8 +292,9 @@ int run_application(const QtShellOptions& options) {
                                               .cursor = *cursor,
                                               .engine = engine},
                                      run);
-    g_engine_running = false;
-    return status;
+    reached_step("event loop ended");
+    // The display going away is no normal end, whichever part of the program noticed it first.
+    return x_display_lost() ? 1 : status;
 }
 
 int run_shell(int argc, char** argv) {

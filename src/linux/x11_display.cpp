@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -51,15 +52,14 @@ void join_input_extension_list(Display* display) {
 
 std::atomic<void (*)()> g_display_lost_action{nullptr};
 std::atomic<bool> g_display_lost{false};
+// Whether a connection was ever made: a display that cannot be opened after that has gone away.
+std::atomic<bool> g_display_reached{false};
 
 // Xlib's own handler calls exit() from whichever thread noticed the lost connection. At the end of
 // a session several threads notice at once, and two exits running the same exit handlers crash
 // the program just as it should let go of what it holds. Ours only tells the program, once.
 int on_lost_connection(Display* /*display*/) {
-    if (!g_display_lost.exchange(true)) {
-        diag("lost the connection to the X display");
-        if (auto* action = g_display_lost_action.load()) action();
-    }
+    report_display_lost();
     return 0;
 }
 
@@ -86,6 +86,31 @@ bool x_display_lost() {
     return g_display_lost.load();
 }
 
+void report_display_lost() {
+    if (g_display_lost.exchange(true)) return;
+    diag("lost the connection to the X display");
+    if (auto* action = g_display_lost_action.load()) action();
+}
+
+namespace {
+
+std::atomic<void (*)()> g_toolkit_end{nullptr};
+
+void end_for_toolkit(Display* /*display*/, void* /*data*/) {
+    report_display_lost();
+    if (auto* end = g_toolkit_end.load()) end();
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
+
+}  // namespace
+
+void end_when_toolkit_display_lost(_XDisplay* display, void (*end)()) {
+    if (display == nullptr) return;
+    g_toolkit_end.store(end);
+    XSetIOErrorExitHandler(display, end_for_toolkit, nullptr);
+}
+
 void init_xlib_threads() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -106,12 +131,14 @@ Result<X11Display> X11Display::open() {
     install_error_handler();
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
+        if (g_display_reached.load()) report_display_lost();
         const char* name = std::getenv("DISPLAY");
         std::string message = "cannot open the X display";
         if (name != nullptr && *name != '\0') message.append(" ").append(name);
         return Error{message};
     }
     XSetIOErrorExitHandler(display, keep_running, nullptr);
+    g_display_reached = true;
     join_input_extension_list(display);
     return X11Display(display);
 }

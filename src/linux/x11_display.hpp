@@ -22,6 +22,15 @@ void init_xlib_threads();
 void set_display_lost_action(void (*action)());
 // Whether any connection of ours has found the display gone.
 [[nodiscard]] bool x_display_lost();
+// Reports the display gone, as a connection of ours does when it finds it so: the line
+// "thumbrover: lost the connection to the X display" and the action, once per process however
+// many connections (the toolkit's included) find it.
+void report_display_lost();
+// The toolkit's own Xlib connection cannot go on once its server has gone, as ours do: the
+// toolkit keeps making requests, which no longer fit Xlib's buffer and crash it. When Xlib finds
+// that connection broken, the loss is reported and `end` runs (it should not return) instead of
+// Xlib's exit() from whichever thread noticed; after it, the process ends with status 1.
+void end_when_toolkit_display_lost(_XDisplay* display, void (*end)());
 
 // One connection to the X server, closed on destruction. Each adapter owns its own connection and
 // uses it from one thread only, so no Xlib locking is shared between the engine, the main thread

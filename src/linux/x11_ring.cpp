@@ -35,6 +35,9 @@ struct ImageDestroyer {
 
 X11CircleWindow::X11CircleWindow(std::shared_ptr<X11Display> display, const CircleShape& shape)
     : display_(std::move(display)) {
+    // A connection whose server has gone takes no more requests: Xlib stops sending but keeps
+    // filling its buffer, and a request that no longer fits in it crashes the caller.
+    if (x_display_lost()) return;
     Display* d = display_->get();
     const int screen = DefaultScreen(d);
     Visual* visual = DefaultVisual(d, screen);
@@ -96,6 +99,7 @@ X11CircleWindow::X11CircleWindow(std::shared_ptr<X11Display> display, const Circ
 }
 
 X11CircleWindow::~X11CircleWindow() {
+    if (window_ == 0 || x_display_lost()) return;
     Display* d = display_->get();
     XDestroyWindow(d, window_);
     XFreePixmap(d, picture_);
@@ -103,6 +107,7 @@ X11CircleWindow::~X11CircleWindow() {
 }
 
 void X11CircleWindow::move_to(ScreenPoint origin) {
+    if (window_ == 0 || x_display_lost()) return;
     Display* d = display_->get();
     XMoveWindow(d, window_, saturate_cast<int>(std::round(origin.x)),
                 saturate_cast<int>(std::round(origin.y)));
@@ -110,6 +115,7 @@ void X11CircleWindow::move_to(ScreenPoint origin) {
 }
 
 void X11CircleWindow::show() {
+    if (window_ == 0 || x_display_lost()) return;
     Display* d = display_->get();
     // Override-redirect windows are not stacked by the window manager: on top at mapping.
     XMapRaised(d, window_);
@@ -118,12 +124,14 @@ void X11CircleWindow::show() {
 }
 
 void X11CircleWindow::keep_on_top() {
+    if (window_ == 0 || x_display_lost()) return;
     Display* d = display_->get();
     XRaiseWindow(d, window_);
     XFlush(d);
 }
 
 void X11CircleWindow::hide() {
+    if (window_ == 0 || x_display_lost()) return;
     Display* d = display_->get();
     XUnmapWindow(d, window_);
     XFlush(d);
@@ -151,6 +159,7 @@ std::unique_ptr<CircleWindow> X11Overlay::build_circle(const CircleShape& shape)
 }
 
 ScreenPoint X11Overlay::pointer_location() {
+    if (x_display_lost()) return {};
     const auto at = display_->pointer();
     if (!at) return {};
     return {static_cast<double>(at->x), static_cast<double>(at->y)};

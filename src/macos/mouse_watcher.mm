@@ -24,6 +24,12 @@ struct EventTapWatcher::Impl {
     CfOwned<CFMachPortRef> tap;
     CfOwned<CFRunLoopSourceRef> source;
     std::optional<MotionOrigin> pending;
+
+    // Guards what `stop` reads from another thread: the flag, the stop source and its run loop.
+    std::mutex mutex;
+    bool stopped = false;
+    CfOwned<CFRunLoopSourceRef> stop_source;
+    CfOwned<CFRunLoopRef> run_loop;
 };
 
 namespace {
@@ -52,11 +58,42 @@ EventTapWatcher::~EventTapWatcher() {
         CGEventTapEnable(impl_->tap.get(), false);
         CFMachPortInvalidate(impl_->tap.get());
     }
-    if (impl_->source)
-        CFRunLoopRemoveSource(CFRunLoopGetCurrent(), impl_->source.get(), kCFRunLoopCommonModes);
+    // Destroyed by the owner once the watcher thread has ended: its run loop, not this thread's.
+    if (impl_->run_loop) {
+        if (impl_->source)
+            CFRunLoopRemoveSource(impl_->run_loop.get(), impl_->source.get(),
+                                  kCFRunLoopCommonModes);
+        if (impl_->stop_source)
+            CFRunLoopRemoveSource(impl_->run_loop.get(), impl_->stop_source.get(),
+                                  kCFRunLoopCommonModes);
+    }
+}
+
+void EventTapWatcher::stop() {
+    const std::lock_guard lock(impl_->mutex);
+    impl_->stopped = true;
+    if (!impl_->stop_source) return;
+    CFRunLoopSourceSignal(impl_->stop_source.get());
+    CFRunLoopWakeUp(impl_->run_loop.get());
 }
 
 WatchStart EventTapWatcher::start() {
+    {
+        const std::lock_guard lock(impl_->mutex);
+        if (impl_->stopped) return WatchStart::Failed;
+        if (!impl_->stop_source) {
+            // Its only work is to end the run loop's wait; the flag says why.
+            CFRunLoopSourceContext context{};
+            context.perform = [](void*) {};
+            impl_->stop_source = CfOwned<CFRunLoopSourceRef>(
+                CFRunLoopSourceCreate(kCFAllocatorDefault, 0, &context));
+            if (!impl_->stop_source) return WatchStart::Failed;
+            impl_->run_loop = CfOwned<CFRunLoopRef>(
+                static_cast<CFRunLoopRef>(const_cast<void*>(CFRetain(CFRunLoopGetCurrent()))));
+            CFRunLoopAddSource(impl_->run_loop.get(), impl_->stop_source.get(),
+                               kCFRunLoopCommonModes);
+        }
+    }
     CfOwned<CFMachPortRef> tap(CGEventTapCreate(kCGSessionEventTap, kCGHeadInsertEventTap,
                                                 kCGEventTapOptionListenOnly, kMotionMask,
                                                 on_tap_event, impl_.get()));
@@ -78,11 +115,17 @@ WatchStart EventTapWatcher::start() {
 }
 
 std::optional<MotionOrigin> EventTapWatcher::next_motion() {
+    const auto stopped = [this] {
+        const std::lock_guard lock(impl_->mutex);
+        return impl_->stopped;
+    };
     while (!impl_->pending) {
+        if (stopped()) return std::nullopt;
         const CFRunLoopRunResult result =
             CFRunLoopRunInMode(kCFRunLoopDefaultMode, kLongWait, true);
         if (result == kCFRunLoopRunFinished || result == kCFRunLoopRunStopped) return std::nullopt;
     }
+    if (stopped()) return std::nullopt;
     return std::exchange(impl_->pending, std::nullopt);
 }
 

@@ -33,9 +33,10 @@ class MouseMotionSource {
     [[nodiscard]] virtual std::optional<MotionOrigin> next_motion() = 0;
 
     // Asks the watcher thread to let go: a blocked or later `next_motion` returns none soon, and
-    // a later `start` fails. Callable from any thread, once. Returns false where the stream cannot
-    // be woken; its thread is then left to end with the process.
-    virtual bool stop() { return false; }
+    // a later `start` fails. Callable from any thread, once, also before `start` or while it
+    // runs. Every source can be stopped, since its owner waits for the watcher thread to end
+    // before it closes anything that thread uses.
+    virtual void stop() = 0;
 };
 
 }  // namespace thumbrover

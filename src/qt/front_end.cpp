@@ -3,7 +3,14 @@
 #include "core/app/application.hpp"
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <thread>
 
+#include "core/common/steps.hpp"
 #include "core/engine/link.hpp"
 #include "qt/status_menu.hpp"
 
@@ -14,6 +21,42 @@
 #include <QTimer>
 
 namespace thumbrover {
+namespace {
+
+// The application while its event loop runs, and the thread that runs that loop.
+std::atomic<Application*> g_running{nullptr};
+std::atomic<std::thread::id> g_main_thread{};
+
+// A toolkit or library that calls exit() from inside the event loop (Qt's X11 platform does when
+// its connection breaks) would have exit's teardown destroy what the engine and the other threads
+// still use. Registered once, just before the first loop runs, so it runs before the teardown of
+// everything made until then.
+extern "C" void end_in_order_at_exit() {
+    if (g_running.load() == nullptr) return;
+    if (std::this_thread::get_id() == g_main_thread.load()) end_program_now(1);
+    // Another thread cannot end the application in order (it may be one the application joins):
+    // it ends the process at once rather than let exit's teardown run under the others.
+    std::fflush(nullptr);
+    std::_Exit(1);
+}
+
+}  // namespace
+
+void end_program_now(int status) {
+    if (Application* app = g_running.exchange(nullptr)) {
+        // The end in order is bounded: an engine stuck in a call that never returns must not
+        // keep the process from ending. The process ends with this thread's object in place.
+        static std::optional<std::thread> deadline;
+        deadline.emplace([status] {
+            std::this_thread::sleep_for(std::chrono::seconds(5));
+            std::fflush(nullptr);
+            std::_Exit(status);
+        });
+        static_cast<void>(app->finish());
+    }
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
 
 int run_front_end(const AppPorts& ports, const QtShellOptions& options) {
     Application app(ports, options,
@@ -60,8 +103,14 @@ int run_front_end(const AppPorts& ports, const QtShellOptions& options) {
     });
 
     if (options.on_started) QTimer::singleShot(0, qApp, [&] { options.on_started(tray); });
+    QTimer::singleShot(0, qApp, [] { reached_step("event loop running"); });
 
+    static std::once_flag exit_guard;
+    std::call_once(exit_guard, [] { std::atexit(end_in_order_at_exit); });
+    g_main_thread = std::this_thread::get_id();
+    g_running = &app;
     QApplication::exec();
+    g_running = nullptr;
     timer.stop();
     const int status = app.finish();
     set_user_interface_waker({});

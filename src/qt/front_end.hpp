@@ -31,4 +31,11 @@ struct QtShellOptions : ShellOptions {
 // exit status. Main thread only.
 [[nodiscard]] int run_front_end(const AppPorts& ports, const QtShellOptions& options);
 
+// Ends the process with `status` at once, from inside the event loop: the running application,
+// if any, is first ended in order (the engine lets go of what it holds and every thread of its
+// own is joined), and then the process ends without exit's teardown, which would destroy what
+// threads outside the program's control (the toolkit's own) may still use. For the toolkit's
+// fatal conditions, which would otherwise call exit() or abort() there. Main thread only.
+[[noreturn]] void end_program_now(int status);
+
 }  // namespace thumbrover

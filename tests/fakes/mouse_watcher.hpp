@@ -38,6 +38,8 @@ class ScriptedSource final : public MouseMotionSource {
         if (clock_ != nullptr) clock_->t += gap;
         return origin;
     }
+    // The script ends by itself.
+    void stop() override {}
 
   private:
     testing::ManualClock* clock_ = nullptr;

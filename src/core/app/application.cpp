@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/common/diag.hpp"
+#include "core/common/steps.hpp"
 #include "core/common/thread_name.hpp"
 #include "core/engine/engine_loop.hpp"
 #include "core/settings/app_folder.hpp"
@@ -161,7 +162,7 @@ void Application::start(MenuRefresh& menu) {
             engine_options.app_dir = dir_;
             if (options_.lock) engine_options.lock = std::move(*options_.lock);
             const int status = run_engine(ports_.engine, std::move(engine_options));
-            if (options_.engine_ended) options_.engine_ended();
+            reached_step("engine ended");
             engine_status_ = status;
             // A start failure's notification must leave before the process does.
             ports_.notifier.flush();
@@ -170,6 +171,7 @@ void Application::start(MenuRefresh& menu) {
     } catch (const std::system_error&) {
         fatal("failed to spawn thread");
     }
+    reached_step("engine thread started");
 }
 
 int Application::finish() {
@@ -183,6 +185,9 @@ int Application::finish() {
         controller_news_->post(ControllerNews::Stop);
         reader_thread_.join();
     }
+    reached_step("engine thread joined");
+    // The process may end without destroying the application: no curl is left behind.
+    if (update_check_) update_check_->stop();
     // The loop no longer ticks: put the arrow back and take the ring away ourselves.
     circle_.update_circle(false);
     return engine_status_.load();

@@ -67,8 +67,6 @@ struct ShellOptions {
     // The single-instance lock when the front end has taken it already (it answers on the session
     // bus as the running copy only while it holds it); none: the engine takes it.
     std::shared_ptr<InstanceLock> lock;
-    // Called on the engine thread as soon as the engine's body has returned.
-    std::function<void()> engine_ended;
 };
 
 // The platform's objects the application is wired from. All of them outlive it.

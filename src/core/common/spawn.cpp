@@ -14,14 +14,18 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include "core/common/child_exits.hpp"
 #include "core/common/diag.hpp"
 #include "core/common/files.hpp"
 #include "core/common/numeric.hpp"
+#include "core/common/thread_name.hpp"
 
 extern char** environ;
 
@@ -110,21 +114,98 @@ int exit_status_of(int wait_status) {
     return -1;
 }
 
-void reap_in_background(pid_t pid, std::function<void(int)> on_exit) {
-    try {
-        std::thread([pid, on_exit = std::move(on_exit)] {
-            int status = 0;
-            pid_t rc = 0;
-            do {
-                rc = ::waitpid(pid, &status, 0);
-            } while (rc < 0 && errno == EINTR);
-            if (on_exit) on_exit(rc == pid ? exit_status_of(status) : -1);
-        }).detach();
-    } catch (const std::system_error&) {
-        diag("failed to spawn thread");
-        std::abort();
+// The one waiter for every child started with spawn_detached. A thread of its own sleeps until
+// one of them ends and reaps it; the process-wide object stops and joins it as the process ends.
+// Children still running then keep running: they are the user's programs, and the system adopts
+// them once we have gone.
+class ChildReaper {
+  public:
+    static ChildReaper& instance() {
+        static ChildReaper reaper;
+        return reaper;
     }
-}
+
+    ~ChildReaper() {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        exits_.wake();
+        if (thread_.joinable()) thread_.join();
+    }
+    ChildReaper(const ChildReaper&) = delete;
+    ChildReaper& operator=(const ChildReaper&) = delete;
+
+    void adopt(pid_t pid, std::function<void(int)> on_exit) {
+        {
+            const std::lock_guard lock(mutex_);
+            arrived_.push_back(Child{pid, std::move(on_exit), false});
+            if (!thread_.joinable()) {
+                try {
+                    thread_ = std::thread([this] { run(); });
+                } catch (const std::system_error&) {
+                    diag("failed to spawn thread");
+                    std::abort();
+                }
+            }
+        }
+        exits_.wake();
+    }
+
+  private:
+    struct Child {
+        pid_t pid;
+        std::function<void(int)> on_exit;
+        bool watched;
+    };
+
+    // A child the system cannot watch is looked at this often.
+    static constexpr std::chrono::milliseconds kLookInterval{100};
+
+    ChildReaper() = default;
+
+    void run() {
+        name_this_thread("reaper");
+        std::vector<Child> children;
+        for (;;) {
+            {
+                const std::lock_guard lock(mutex_);
+                if (stopping_) return;
+                for (Child& child : arrived_) {
+                    child.watched = exits_.watch(child.pid);
+                    children.push_back(std::move(child));
+                }
+                arrived_.clear();
+            }
+            std::erase_if(children, [this](const Child& child) { return reaped(child); });
+            const bool look_again =
+                !exits_.can_wake() || std::any_of(children.begin(), children.end(),
+                                                  [](const Child& c) { return !c.watched; });
+            exits_.wait(look_again ? std::optional(kLookInterval) : std::nullopt);
+        }
+    }
+
+    // Whether the child has ended and been reaped, its callback told.
+    bool reaped(const Child& child) {
+        int status = 0;
+        pid_t rc = 0;
+        do {
+            rc = ::waitpid(child.pid, &status, WNOHANG);
+        } while (rc < 0 && errno == EINTR);
+        if (rc == 0) return false;
+        if (child.watched) exits_.forget(child.pid);
+        // Anything but the child's own status (a process that sets SIGCHLD to be ignored has its
+        // children reaped by the system) is reported as -1.
+        if (child.on_exit) child.on_exit(rc == child.pid ? exit_status_of(status) : -1);
+        return true;
+    }
+
+    std::mutex mutex_;
+    std::vector<Child> arrived_;
+    bool stopping_ = false;
+    ChildExits exits_;
+    std::thread thread_;
+};
 
 struct Pipe {
     UniqueFd read_end;
@@ -162,20 +243,23 @@ void record_status(Captured& captured, int status) {
     if (WIFSIGNALED(status)) captured.signal = WTERMSIG(status);
 }
 
-// Waits for the child; with a deadline, waits no longer than that and returns false if it is
-// still running then.
+// Waits for the child; with a deadline or a stop token, waits no longer than until then and
+// returns false if it is still running.
 bool reap(pid_t pid, Captured& captured,
-          std::optional<std::chrono::steady_clock::time_point> deadline) {
+          std::optional<std::chrono::steady_clock::time_point> deadline,
+          const std::stop_token& stop) {
+    const bool bounded = deadline.has_value() || stop.stop_possible();
     for (;;) {
         int status = 0;
-        const pid_t done = ::waitpid(pid, &status, deadline ? WNOHANG : 0);
+        const pid_t done = ::waitpid(pid, &status, bounded ? WNOHANG : 0);
         if (done == pid) {
             record_status(captured, status);
             return true;
         }
         if (done < 0 && errno != EINTR) return true;
         if (done == 0) {
-            if (std::chrono::steady_clock::now() >= *deadline) return false;
+            if (deadline && std::chrono::steady_clock::now() >= *deadline) return false;
+            if (stop.stop_requested()) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
@@ -224,7 +308,7 @@ Result<void> spawn_detached(const std::string& program, const std::vector<std::s
                                       argv.data(), environ);
         rc != 0)
         return Error{errno_text(rc)};
-    reap_in_background(pid, options.on_exit);
+    ChildReaper::instance().adopt(pid, options.on_exit);
     return {};
 }
 
@@ -280,9 +364,25 @@ Result<Captured> run_and_capture(const std::string& program,
         killed = true;
     };
 
-    std::array<pollfd, 2> polled{pollfd{out_pipe->read_end.get(), POLLIN, 0},
-                                 pollfd{err_pipe->read_end.get(), POLLIN, 0}};
+    // A stop wakes the wait below through a pipe of its own; without one, the wait is bounded.
+    auto stop_pipe = limits.stop.stop_possible() ? make_pipe() : Result<Pipe>(Error{""});
+    const int stop_write = stop_pipe ? stop_pipe->write_end.get() : -1;
+    const std::stop_callback on_stop(limits.stop, [stop_write] {
+        const char byte = 1;
+        if (stop_write >= 0) static_cast<void>(::write(stop_write, &byte, 1));
+    });
+    const bool stop_polled = limits.stop.stop_possible() && stop_pipe;
+    constexpr int kStopLookMs = 100;
+
+    std::array<pollfd, 3> polled{pollfd{out_pipe->read_end.get(), POLLIN, 0},
+                                 pollfd{err_pipe->read_end.get(), POLLIN, 0},
+                                 pollfd{stop_polled ? stop_pipe->read_end.get() : -1, POLLIN, 0}};
     while (!killed && (polled[0].fd >= 0 || polled[1].fd >= 0)) {
+        if (limits.stop.stop_requested()) {
+            captured.stopped = true;
+            kill_child();
+            break;
+        }
         int wait_ms = -1;
         if (deadline) {
             const auto left =
@@ -294,6 +394,8 @@ Result<Captured> run_and_capture(const std::string& program,
             }
             wait_ms = saturate_cast<int>(left.count() + 1);
         }
+        if (limits.stop.stop_possible() && !stop_polled)
+            wait_ms = wait_ms < 0 ? kStopLookMs : std::min(wait_ms, kStopLookMs);
         const int ready = ::poll(polled.data(), polled.size(), wait_ms);
         if (ready < 0) {
             if (errno == EINTR) continue;
@@ -315,11 +417,15 @@ Result<Captured> run_and_capture(const std::string& program,
     err_pipe->read_end.reset();
 
     // The streams can end before the child does; the time limit still applies while it lingers.
-    if (!killed && !reap(pid, captured, deadline)) {
-        captured.timed_out = true;
+    if (!killed && !reap(pid, captured, deadline, limits.stop)) {
+        if (limits.stop.stop_requested()) {
+            captured.stopped = true;
+        } else {
+            captured.timed_out = true;
+        }
         kill_child();
     }
-    if (killed) reap(pid, captured, std::nullopt);
+    if (killed) reap(pid, captured, std::nullopt, {});
     return captured;
 }
 

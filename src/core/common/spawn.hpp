@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -19,14 +20,16 @@ struct SpawnOptions {
     // Sends the child's standard error to /dev/null (chatty helpers such as osascript).
     bool discard_stderr = false;
     // Runs on the reaping thread once the child has ended, with its exit status (128 + the
-    // signal number when a signal ended it, as a shell reports it). Must not block for long.
+    // signal number when a signal ended it, as a shell reports it). Must not block for long: one
+    // thread reaps every child. Never runs for a child still running when the process ends.
     std::function<void(int exit_status)> on_exit;
 };
 
 // Starts `program` (searched in PATH when it holds no slash) with `args` after the program name,
 // without a shell and without waiting for it. Standard input and output, the environment and the
-// working folder are inherited. A detached thread waits for the child. Fails with the system's
-// error text (for example "No such file or directory") when the program cannot be started.
+// working folder are inherited. The program's one reaper waits for the child, which keeps running
+// when the program ends before it. Fails with the system's error text (for example "No such file
+// or directory") when the program cannot be started.
 [[nodiscard]] Result<void> spawn_detached(const std::string& program,
                                           const std::vector<std::string>& args,
                                           const SpawnOptions& options = {});
@@ -45,6 +48,8 @@ struct CaptureLimits {
     std::size_t max_stderr = 64 * 1024;
     // A child still running after this long is killed; none means wait as long as it takes.
     std::optional<std::chrono::milliseconds> timeout;
+    // A stop asked for here kills the child at once: the program is ending and wants no answer.
+    std::stop_token stop;
 };
 
 struct Captured {
@@ -55,9 +60,10 @@ struct Captured {
     std::optional<int> signal;
     bool stdout_overflow = false;  // killed because of max_stdout
     bool timed_out = false;        // killed because of timeout
+    bool stopped = false;          // killed because a stop was asked for
 
     [[nodiscard]] bool succeeded() const {
-        return exit_status == 0 && !stdout_overflow && !timed_out;
+        return exit_status == 0 && !stdout_overflow && !timed_out && !stopped;
     }
 };
 

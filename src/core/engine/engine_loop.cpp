@@ -1,8 +1,10 @@
 #include "core/engine/engine_loop.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 #include <algorithm>
+#include <array>
 
 #include <cerrno>
 #include <csignal>
@@ -16,6 +18,7 @@
 
 #include "core/common/diag.hpp"
 #include "core/common/files.hpp"
+#include "core/common/steps.hpp"
 #include "core/common/thread_name.hpp"
 #include "core/controller/engine_events.hpp"
 #include "core/settings/app_folder.hpp"
@@ -31,78 +34,102 @@ struct Overloaded : F... {
 template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
-// The write end of the pipe that wakes the engine for a quit signal. A signal handler may only
-// write, and the engine's wait listens to its channel alone, possibly without a timeout.
+// The pipe through which a quit signal wakes the engine. A signal handler may only write, and the
+// engine's wait listens to its channel alone, possibly without a timeout. Made once and never
+// closed: a handler may run at any moment until the process has ended, and a closed descriptor's
+// number could by then belong to another file.
+struct QuitPipe {
+    int read_end = -1;
+    int write_end = -1;
+};
+
 std::atomic<int> quit_pipe_write{-1};
 
 extern "C" void on_quit_signal(int /*signal*/) {
-    quit_flag().store(true);
-    const int saved_errno = errno;
-    if (const int fd = quit_pipe_write.load(); fd >= 0) {
-        const char byte = 1;
-        // A full pipe already holds a wake-up; the flag is set either way.
-        [[maybe_unused]] const auto written = ::write(fd, &byte, 1);
+    request_quit();
+}
+
+Result<QuitPipe> quit_pipe() {
+    static std::mutex mutex;
+    static QuitPipe made;
+    const std::lock_guard lock(mutex);
+    if (made.read_end >= 0) return made;
+    int fds[2] = {-1, -1};
+    if (::pipe(fds) != 0) return Error{errno_text(errno)};
+    UniqueFd read_end(fds[0]);
+    UniqueFd write_end(fds[1]);
+    for (const int fd : fds) {
+        if (::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) return Error{errno_text(errno)};
+        // Neither a handler's write nor the waker's drain may ever block.
+        if (::fcntl(fd, F_SETFL, O_NONBLOCK) != 0) return Error{errno_text(errno)};
     }
-    errno = saved_errno;
+    made = QuitPipe{read_end.release(), write_end.release()};
+    quit_pipe_write.store(made.write_end);
+    return made;
 }
 
 // Turns a byte in the quit pipe into a `Quit` message for the running engine. Its thread blocks
-// in `read` and costs nothing until a signal comes. Lives as long as the process, since a
-// signal can come at any time.
+// in `poll` and costs nothing until a signal comes; it belongs to one run of the engine, which
+// stops and joins it as it ends. A signal before it starts or after it ends only sets the flag,
+// which the loop reads before every wait.
 class QuitSignalWaker {
   public:
-    static QuitSignalWaker& instance() {
-        static QuitSignalWaker& waker = *new QuitSignalWaker();
-        return waker;
-    }
-
-    Result<void> start() {
-        std::lock_guard lock(mutex_);
-        if (started_) return {};
+    static Result<std::unique_ptr<QuitSignalWaker>> start(EngineSender target) {
+        auto pipe = quit_pipe();
+        if (!pipe) return Error{pipe.error()};
         int fds[2] = {-1, -1};
         if (::pipe(fds) != 0) return Error{errno_text(errno)};
-        read_end_.reset(fds[0]);
-        write_end_.reset(fds[1]);
-        for (const int fd : fds) {
-            if (::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) return Error{errno_text(errno)};
-        }
-        if (::fcntl(fds[1], F_SETFL, O_NONBLOCK) != 0) return Error{errno_text(errno)};
+        UniqueFd stop_read(fds[0]);
+        UniqueFd stop_write(fds[1]);
+        std::unique_ptr<QuitSignalWaker> waker(
+            new QuitSignalWaker(pipe->read_end, std::move(stop_read), std::move(stop_write)));
         try {
-            std::thread([this] { run(); }).detach();
+            waker->thread_ = std::thread([w = waker.get(), to = std::move(target)] { w->run(to); });
         } catch (const std::system_error&) {
             diag("failed to spawn thread");
             std::abort();
         }
-        quit_pipe_write.store(fds[1]);
-        started_ = true;
-        return {};
+        return waker;
     }
 
-    void set_target(EngineSender target) {
-        std::lock_guard lock(mutex_);
-        target_ = std::move(target);
+    ~QuitSignalWaker() {
+        const char byte = 1;
+        // Nothing else writes to this pipe, so the byte always fits.
+        while (::write(stop_write_.get(), &byte, 1) < 0 && errno == EINTR) {
+        }
+        thread_.join();
     }
+    QuitSignalWaker(const QuitSignalWaker&) = delete;
+    QuitSignalWaker& operator=(const QuitSignalWaker&) = delete;
 
   private:
-    QuitSignalWaker() = default;
+    QuitSignalWaker(int quit_read, UniqueFd stop_read, UniqueFd stop_write)
+        : quit_read_(quit_read),
+          stop_read_(std::move(stop_read)),
+          stop_write_(std::move(stop_write)) {}
 
-    void run() {
+    void run(const EngineSender& target) const {
         name_this_thread("signals");
         for (;;) {
+            std::array<pollfd, 2> fds{{{quit_read_, POLLIN, 0}, {stop_read_.get(), POLLIN, 0}}};
+            if (::poll(fds.data(), fds.size(), -1) < 0) {
+                if (errno == EINTR) continue;
+                return;
+            }
+            if (fds[1].revents != 0) return;
+            if (fds[0].revents == 0) continue;
             char bytes[16];
-            const auto n = ::read(read_end_.get(), bytes, sizeof bytes);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return;
-            std::lock_guard lock(mutex_);
-            target_.send(EngineMessage::quit());
+            // Non-blocking: a byte another run's waker took is simply not there.
+            while (::read(quit_read_, bytes, sizeof bytes) > 0) {
+            }
+            target.send(EngineMessage::quit());
         }
     }
 
-    std::mutex mutex_;
-    bool started_ = false;
-    UniqueFd read_end_;
-    UniqueFd write_end_;
-    EngineSender target_;
+    int quit_read_;
+    UniqueFd stop_read_;
+    UniqueFd stop_write_;
+    std::thread thread_;
 };
 
 }  // namespace
@@ -273,9 +300,20 @@ void EngineLoop::finish() {
     steering_circle_visible().store(false);
 }
 
+void request_quit() noexcept {
+    quit_flag().store(true);
+    const int saved_errno = errno;
+    if (const int fd = quit_pipe_write.load(); fd >= 0) {
+        const char byte = 1;
+        // A full pipe already holds a wake-up; the flag is set either way.
+        [[maybe_unused]] const auto written = ::write(fd, &byte, 1);
+    }
+    errno = saved_errno;
+}
+
 Result<void> install_quit_signals() {
-    if (auto waker = QuitSignalWaker::instance().start(); !waker) {
-        return Error{"could not register the quit signals: " + waker.error()};
+    if (auto pipe = quit_pipe(); !pipe) {
+        return Error{"could not register the quit signals: " + pipe.error()};
     }
     struct sigaction action {};
     action.sa_handler = on_quit_signal;
@@ -293,6 +331,9 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     const EngineCells& cells = options.cells;
     Notifier& notifier = ports.notifier();
     const auto fail = [&](const std::string& error) {
+        // A quit asked for during the start (a signal, the display gone) is what made it fail,
+        // or makes its failure moot: the program ends as a quit does.
+        if (quit_flag().load()) return 0;
         diag(error);
         notifier.notify(kCouldNotStart, error);
         return 1;
@@ -304,12 +345,14 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     // the start still counts: the loop below is never entered, and the shell may already be
     // waiting for this thread to end.
     if (auto installed = install_quit_signals(); !installed) return fail(installed.error());
+    reached_step("engine started");
 
     if (auto made = create_app_dir(dir); !made) return fail(made.error());
     Result<InstanceLock> lock =
         options.lock ? Result<InstanceLock>(std::move(*options.lock)) : InstanceLock::acquire(dir);
     if (!lock) return fail(lock.error());
     remove_stale_saves(dir);
+    reached_step("engine took the lock");
 
     Config config = load_config_at_start(
         config_path(dir), [&notifier](const std::string& heading, const std::string& body) {
@@ -318,13 +361,18 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     steering_circle_visible().store(false);
     cells.set_circle_scale(config.circle_scale);
     const bool enabled = read_enabled(dir);
+    reached_step("engine read its settings");
 
     // The loop keeps `sender` for its whole life, so the channel never runs out of senders.
     auto [sender, receiver] = make_channel<EngineMessage>();
-    QuitSignalWaker::instance().set_target(sender);
+    auto waker = QuitSignalWaker::start(sender);
+    if (!waker) return fail("could not register the quit signals: " + waker.error());
+    // Stopped and joined when this function returns, before the channel goes.
+    const std::unique_ptr<QuitSignalWaker> signals = std::move(waker).value();
     auto output = ports.create_event_output();
     if (!output) return fail(output.error());
     const std::unique_ptr<EventOutput> event_output = std::move(output).value();
+    reached_step("engine made its output");
     const std::unique_ptr<DesktopActions> desktop = ports.create_desktop_actions();
     auto [feedback_sender, feedback_receiver] = make_channel<FeedbackRequest>();
     const std::shared_ptr<ControllerLink> controller_link =
@@ -334,6 +382,7 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     // so destroyed first): the two must not close at the same time.
     const std::unique_ptr<MouseWatcherThread> watcher =
         cells.start_mouse_watcher(ports.create_mouse_source(), sender);
+    reached_step("engine started the mouse watcher");
     // Reports through a sender of its own, so that what it reports after the loop has ended is
     // only left unread; it stops when this function returns.
     const std::unique_ptr<FrontAppWatcher> front_apps = ports.create_front_app_watcher();
@@ -342,6 +391,7 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
     });
     auto link = std::make_shared<EngineLink>(sender, enabled);
     cells.publish_engine_link(link);
+    reached_step("engine published its link");
 
     EngineLoop loop(
         LoopPorts{*event_output, *desktop, notifier, cells.battery_text, controller_link.get(),
@@ -358,8 +408,9 @@ int run_engine(EnginePorts& ports, EngineOptions options) {
             break;
         }
     }
+    reached_step("engine loop ended");
     loop.finish();
-    QuitSignalWaker::instance().set_target({});
+    reached_step("engine let go");
     return 0;
 }
 

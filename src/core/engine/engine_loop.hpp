@@ -130,6 +130,10 @@ class EngineLoop final {
 // `quit_flag` and nothing else. Fails with the system's error.
 [[nodiscard]] Result<void> install_quit_signals();
 
+// Ends the running engine as a quit signal does: sets `quit_flag` and wakes the loop. Callable
+// from any thread, and from a signal handler.
+void request_quit() noexcept;
+
 // Where the engine thread hands out what it made at start, and the process-wide state it reads.
 // The process's own cells and threads by default; tests keep them to themselves.
 struct EngineCells {

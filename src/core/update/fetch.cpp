@@ -32,16 +32,19 @@ std::string_view update_endpoint() noexcept {
     return THUMBROVER_UPDATE_URL;
 }
 
-Result<Release> fetch_release(std::string_view endpoint, const std::string& program) {
+Result<Release> fetch_release(std::string_view endpoint, const std::string& program,
+                              std::stop_token stop) {
     CaptureLimits limits;
     limits.max_stdout = max_release_bytes;
     // curl explains a failure in one short line; more would only swamp the diagnostic.
     limits.max_stderr = 4096;
     limits.timeout = backstop_timeout;
+    limits.stop = std::move(stop);
     auto run = run_and_capture(program, {"-fsSL", "-m", "20", std::string(endpoint)}, limits);
     if (!run) return Error{run.error()};
 
     const Captured& captured = *run;
+    if (captured.stopped) return Error{std::string(kFetchStopped)};
     if (captured.stdout_overflow) {
         return Error{"the answer from " + std::string(endpoint) + " is larger than " +
                      std::to_string(max_release_bytes) + " bytes"};

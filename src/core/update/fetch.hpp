@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,11 @@ inline constexpr std::size_t max_release_bytes = 64 * 1024;
 // with validate_release. Errors: the system's text when curl cannot be started; curl's own
 // message when it fails (HTTP error, time-out, no network); the JSON error; "bad version ..."
 // or "bad download link ...". Blocks for up to about 20 seconds: never call it on the main thread.
+// A stop asked for through `stop` ends curl at once and fails with kFetchStopped.
 [[nodiscard]] Result<Release> fetch_release(std::string_view endpoint,
-                                            const std::string& program = "curl");
+                                            const std::string& program = "curl",
+                                            std::stop_token stop = {});
+
+inline constexpr std::string_view kFetchStopped = "the check was stopped";
 
 }  // namespace thumbrover

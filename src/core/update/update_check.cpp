@@ -8,7 +8,9 @@
 #include <utility>
 
 #include "core/common/diag.hpp"
+#include "core/common/steps.hpp"
 #include "core/common/text.hpp"
+#include "core/common/thread_name.hpp"
 #include "core/services/services.hpp"
 #include "core/settings/app_folder.hpp"
 #include "core/update/fetch.hpp"
@@ -26,14 +28,6 @@ constexpr std::int64_t seconds_per_day = 86400;
 [[noreturn]] void fatal(std::string_view message) {
     diag(message);
     std::abort();
-}
-
-void start_detached_thread(std::function<void()> work) {
-    try {
-        std::thread(std::move(work)).detach();
-    } catch (const std::system_error&) {
-        fatal("failed to spawn thread");
-    }
 }
 
 std::int64_t seconds_since_epoch(std::chrono::system_clock::time_point when) {
@@ -88,14 +82,19 @@ struct UpdateCheck::Shared {
         revision.fetch_add(1, std::memory_order_release);
     }
 
-    void run_check() {
-        // An exception escaping a detached thread would end the whole program; a check that
-        // throws (out of memory, say) counts as a failed attempt instead.
+    void run_check(const std::stop_token& stop) {
+        // An exception escaping the thread would end the whole program; a check that throws (out
+        // of memory, say) counts as a failed attempt instead.
         Result<Release> fetched = Error{"the check stopped unexpectedly"};
         try {
-            fetched = deps.fetch();
+            fetched = deps.fetch(stop);
         } catch (const std::exception& error) {
             fetched = Error{error.what()};
+        }
+        if (stop.stop_requested()) {
+            // The program is ending: no answer to keep, no failure to report or to wait out.
+            in_flight.store(false, std::memory_order_release);
+            return;
         }
         if (!fetched) {
             diag("could not check for updates: " + one_line(fetched.error()));
@@ -134,8 +133,11 @@ UpdateCheckDeps with_defaults(UpdateCheckDeps deps) {
     if (deps.state_file.empty()) deps.state_file = app_dir() / update_state_file_name;
     if (deps.clock == nullptr) deps.clock = &steady_clock();
     if (!deps.wall_now) deps.wall_now = [] { return std::chrono::system_clock::now(); };
-    if (!deps.fetch) deps.fetch = [] { return fetch_release(update_endpoint()); };
-    if (!deps.start_thread) deps.start_thread = start_detached_thread;
+    if (!deps.fetch) {
+        deps.fetch = [](std::stop_token stop) {
+            return fetch_release(update_endpoint(), "curl", std::move(stop));
+        };
+    }
     return deps;
 }
 
@@ -144,7 +146,17 @@ UpdateCheckDeps with_defaults(UpdateCheckDeps deps) {
 UpdateCheck::UpdateCheck(UpdateCheckDeps deps)
     : shared_(std::make_shared<Shared>(with_defaults(std::move(deps)))) {}
 
-UpdateCheck::~UpdateCheck() = default;
+UpdateCheck::~UpdateCheck() {
+    stop();
+}
+
+void UpdateCheck::stop() {
+    stop_.request_stop();
+    if (thread_.joinable()) {
+        thread_.request_stop();
+        thread_.join();
+    }
+}
 
 void UpdateCheck::step() {
     const auto now = shared_->deps.clock->now();
@@ -163,9 +175,24 @@ void UpdateCheck::step() {
         due = due && check_due_by_calendar(stored.checked_at,
                                            seconds_since_epoch(shared_->deps.wall_now()));
     }
-    if (!due) return;
+    if (!due || stop_.stop_requested()) return;
     if (shared_->in_flight.exchange(true, std::memory_order_acq_rel)) return;
-    shared_->deps.start_thread([shared = shared_] { shared->run_check(); });
+    if (shared_->deps.start_thread) {
+        shared_->deps.start_thread(
+            [shared = shared_, stop = stop_.get_token()] { shared->run_check(stop); });
+        return;
+    }
+    // The check before has ended (it cleared the flag as its last act), so this joins at once.
+    if (thread_.joinable()) thread_.join();
+    try {
+        thread_ = std::jthread([shared = shared_.get()](std::stop_token stop) {
+            name_this_thread("update-check");
+            reached_step("update check started");
+            shared->run_check(stop);
+        });
+    } catch (const std::system_error&) {
+        fatal("failed to spawn thread");
+    }
 }
 
 std::optional<Release> UpdateCheck::current_offer() {

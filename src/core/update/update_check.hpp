@@ -6,7 +6,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string_view>
+#include <thread>
 
 #include "core/app/tick.hpp"
 #include "core/common/clock.hpp"
@@ -30,10 +32,12 @@ struct UpdateCheckDeps {
     const Clock* clock = nullptr;
     // Calendar time: the day after the last successful check, which survives restarts.
     std::function<std::chrono::system_clock::time_point()> wall_now;
-    // Asks the endpoint; runs on the check thread. Default: fetch_release(update_endpoint()).
-    std::function<Result<Release>()> fetch;
-    // Runs a check off the main thread. Default: a detached thread; a thread that cannot be
-    // created stops the program with "failed to spawn thread".
+    // Asks the endpoint; runs on the check thread. A stop asked for through the token means the
+    // program is ending: the fetch should end at once. Default: fetch_release(update_endpoint()).
+    std::function<Result<Release>(std::stop_token)> fetch;
+    // Runs a check elsewhere (tests run it when they choose). Default: a thread the check owns,
+    // which its destruction stops and joins; a thread that cannot be created stops the program
+    // with "failed to spawn thread".
     std::function<void(std::function<void()>)> start_thread;
 };
 
@@ -48,8 +52,9 @@ struct UpdateCheckDeps {
                                          std::int64_t now_seconds) noexcept;
 
 // The once-a-day update check. One per process: the step and the offer are called from the
-// main thread; the check itself runs on a short-lived thread, and at most one runs at a time.
-// The object may be destroyed while a check runs: the thread keeps what it needs alive.
+// main thread; the check itself runs on a thread of the object's own, and at most one runs at a
+// time. Destroying the object while a check runs ends the check (curl is killed, nothing is
+// saved or reported) and waits for its thread.
 class UpdateCheck final : public UpdateStep {
   public:
     explicit UpdateCheck(UpdateCheckDeps deps);
@@ -73,10 +78,18 @@ class UpdateCheck final : public UpdateStep {
 
     [[nodiscard]] bool check_in_flight() const noexcept;
 
+    // Ends a running check at once (curl is killed, nothing is saved or reported) and waits for
+    // it; no check starts afterwards. For the program's end, which may come without destroying
+    // the object.
+    void stop();
+
   private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
     std::optional<std::chrono::nanoseconds> next_evaluation_;
+    // Stopped by the destruction, which ends a check that runs elsewhere too.
+    std::stop_source stop_;
+    std::jthread thread_;
 };
 
 // The menu item's action: opens the offered release's download page with open_with_system;

@@ -49,7 +49,7 @@ struct MouseWatcherThread::Shared {
     bool stopped = false;
 };
 
-MouseWatcherThread::MouseWatcherThread(std::shared_ptr<Shared> shared, std::thread thread) noexcept
+MouseWatcherThread::MouseWatcherThread(std::unique_ptr<Shared> shared, std::thread thread) noexcept
     : shared_(std::move(shared)), thread_(std::move(thread)) {}
 
 MouseWatcherThread::~MouseWatcherThread() {
@@ -59,35 +59,29 @@ MouseWatcherThread::~MouseWatcherThread() {
     }
     shared_->wake.notify_all();
     // The flag comes first: the watcher then takes the end of its stream for the stop it is.
-    if (shared_->source->stop()) {
-        thread_.join();
-    } else {
-        thread_.detach();
-    }
+    shared_->source->stop();
+    thread_.join();
 }
 
 std::unique_ptr<MouseWatcherThread> start_mouse_watcher(std::unique_ptr<MouseMotionSource> source,
                                                         std::function<void()> mouse_moved) {
-    auto shared = std::make_shared<MouseWatcherThread::Shared>();
+    auto shared = std::make_unique<MouseWatcherThread::Shared>();
     shared->source = std::move(source);
     try {
-        // The thread holds the shared part too: a watcher that cannot be stopped outlives its
-        // handle.
-        std::thread thread([shared, mouse_moved = std::move(mouse_moved)] {
+        std::thread thread([s = shared.get(), mouse_moved = std::move(mouse_moved)] {
             const MouseWatcherDeps deps{.clock = steady_clock(),
                                         .sleep =
-                                            [&shared](std::chrono::nanoseconds duration) {
-                                                std::unique_lock lock(shared->mutex);
-                                                shared->wake.wait_for(lock, duration, [&shared] {
-                                                    return shared->stopped;
-                                                });
+                                            [s](std::chrono::nanoseconds duration) {
+                                                std::unique_lock lock(s->mutex);
+                                                s->wake.wait_for(lock, duration,
+                                                                 [s] { return s->stopped; });
                                             },
                                         .stopped =
-                                            [&shared] {
-                                                const std::lock_guard lock(shared->mutex);
-                                                return shared->stopped;
+                                            [s] {
+                                                const std::lock_guard lock(s->mutex);
+                                                return s->stopped;
                                             }};
-            run_mouse_watcher(*shared->source, mouse_moved, deps);
+            run_mouse_watcher(*s->source, mouse_moved, deps);
         });
         return std::make_unique<MouseWatcherThread>(std::move(shared), std::move(thread));
     } catch (const std::system_error&) {

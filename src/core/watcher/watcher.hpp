@@ -42,20 +42,20 @@ struct MouseWatcherDeps {
 void run_mouse_watcher(MouseMotionSource& source, const std::function<void()>& mouse_moved,
                        const MouseWatcherDeps& deps);
 
-// The watcher's thread. Destroying it stops the source and waits for the thread to end, so that
-// the source's connection to the window system is closed before its owner closes its own: the
-// window system's client libraries share state between connections that a close on one thread
-// and a call on another can corrupt. A source that cannot be stopped leaves its thread running.
+// The watcher's thread. Destroying it stops the source and waits for the thread to end; the
+// source, and with it its connection to the window system, goes after that, on the owner's
+// thread: the window system's client libraries share state between connections that a close on
+// one thread and a call on another can corrupt.
 class MouseWatcherThread {
   public:
     struct Shared;
-    MouseWatcherThread(std::shared_ptr<Shared> shared, std::thread thread) noexcept;
+    MouseWatcherThread(std::unique_ptr<Shared> shared, std::thread thread) noexcept;
     ~MouseWatcherThread();
     MouseWatcherThread(const MouseWatcherThread&) = delete;
     MouseWatcherThread& operator=(const MouseWatcherThread&) = delete;
 
   private:
-    std::shared_ptr<Shared> shared_;
+    std::unique_ptr<Shared> shared_;
     std::thread thread_;
 };
 

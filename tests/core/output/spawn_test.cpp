@@ -6,13 +6,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <sstream>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/common/files.hpp"
@@ -182,6 +186,76 @@ TEST(ChildProcesses, StartWithNoSignalIgnoredOrBlockedHoweverTheyAreStarted) {
     ASSERT_TRUE(detached.started.ok()) << detached.started.error();
     ASSERT_EQ(detached.exit_status, 0);
     EXPECT_EQ(signal_masks(slurp(out)), clean) << "spawn_detached";
+}
+
+// The threads of this process, as the system counts them.
+std::size_t thread_count() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+TEST(SpawnDetached, OneThreadReapsEveryChildAsItEndsWhileAnotherRunsOn) {
+    // One child that outlives the test (as the user's programs outlive the program), started
+    // first, and a dozen that end at different times: each is told as it ends, not after the one
+    // before it, by one thread whatever their number.
+    static_cast<void>(run("/bin/true", {}));
+    const std::size_t threads_before = thread_count();
+    TempDir dir;
+    ASSERT_TRUE(spawn_detached("/bin/sh", {"-c", "sleep 30"}).ok());
+    auto order = std::make_shared<std::vector<int>>();
+    auto mutex = std::make_shared<std::mutex>();
+    auto all_done = std::make_shared<std::promise<void>>();
+    constexpr int kChildren = 12;
+    for (int i = kChildren - 1; i >= 0; --i) {
+        SpawnOptions options;
+        options.on_exit = [=](int status) {
+            const std::lock_guard lock(*mutex);
+            order->push_back(status);
+            if (order->size() == kChildren) all_done->set_value();
+        };
+        // Child i exits with status i after i tenths of a second.
+        ASSERT_TRUE(
+            spawn_detached("/bin/sh",
+                           {"-c", "sleep 0." + std::to_string(i) + "; exit " + std::to_string(i)},
+                           options)
+                .ok());
+    }
+    EXPECT_LE(thread_count(), threads_before + 1) << "a thread per child";
+    ASSERT_EQ(all_done->get_future().wait_for(20s), std::future_status::ready);
+    const std::lock_guard lock(*mutex);
+    std::sort(order->begin(), order->end());
+    std::vector<int> expected;
+    for (int i = 0; i < kChildren; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(*order, expected);
+}
+
+TEST(RunAndCapture, AStopEndsTheChildAtOnceAndReapsIt) {
+    TempDir dir;
+    const auto pid_file = dir / "pid";
+    std::stop_source stop;
+    std::thread stopper([&] {
+        // Once the child is surely running.
+        while (!std::filesystem::exists(pid_file))
+            std::this_thread::sleep_for(5ms);
+        stop.request_stop();
+    });
+    CaptureLimits limits;
+    limits.timeout = 60s;
+    limits.stop = stop.get_token();
+    const auto began = std::chrono::steady_clock::now();
+    const auto captured = run_and_capture(
+        "/bin/sh", {"-c", "echo $$ > " + pid_file.string() + "; exec sleep 30"}, limits);
+    stopper.join();
+    ASSERT_TRUE(captured.ok()) << captured.error();
+    EXPECT_TRUE(captured->stopped);
+    EXPECT_FALSE(captured->succeeded());
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 10s);
+    const pid_t child = std::stoi(slurp(pid_file));
+    EXPECT_EQ(::kill(child, 0), -1) << "the child still runs or was not reaped";
 }
 
 }  // namespace

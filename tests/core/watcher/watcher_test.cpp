@@ -100,6 +100,7 @@ TEST(MouseWatcher, TheWaitingLineNamesWhatThePlatformWaitsFor) {
         }
         std::string_view waiting_for() const override { return "the X display"; }
         std::optional<MotionOrigin> next_motion() override { return std::nullopt; }
+        void stop() override {}
     } source;
     ManualClock clock{1s};
     const MouseWatcherDeps deps{clock, [](nanoseconds) {}};
@@ -176,11 +177,10 @@ struct BlockingSource final : MouseMotionSource {
         changed.wait(lock, [this] { return stopped; });
         return std::nullopt;
     }
-    bool stop() override {
+    void stop() override {
         const std::lock_guard lock(mutex);
         stopped = true;
         changed.notify_all();
-        return true;
     }
 };
 
