@@ -4,15 +4,15 @@
 
 namespace thumbrover {
 
-bool FrontAppRelay::attach(Detach detach) {
+bool FrontAppRelay::attach(Detach remove_observer) {
     {
         const std::lock_guard lock(mutex_);
         if (!stopped_) {
-            detach_ = std::move(detach);
+            detach_ = std::move(remove_observer);
             return true;
         }
     }
-    if (detach) detach();
+    if (remove_observer) remove_observer();
     return false;
 }
 
@@ -24,18 +24,18 @@ void FrontAppRelay::report(std::string app_id) {
 }
 
 void FrontAppRelay::stop() {
-    Detach detach;
+    Detach remove_observer;
     std::function<void(std::string)> changed;
     {
         const std::lock_guard lock(mutex_);
         stopped_ = true;
-        detach = std::move(detach_);
+        remove_observer = std::move(detach_);
         changed = std::move(changed_);
         detach_ = nullptr;
         changed_ = nullptr;
     }
     // Outside the lock: the system's removal, and letting go of what `changed` holds, call out.
-    if (detach) detach();
+    if (remove_observer) remove_observer();
 }
 
 }  // namespace thumbrover

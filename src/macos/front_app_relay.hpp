@@ -20,8 +20,8 @@ class FrontAppRelay {
         : changed_(std::move(changed)) {}
 
     // Main thread, once the observer is registered: false when the relay stopped first, in which
-    // case `detach` has been called already and the caller reports nothing.
-    bool attach(Detach detach);
+    // case `remove_observer` has been called already and the caller reports nothing.
+    bool attach(Detach remove_observer);
 
     // Main thread. The first report is the application in front read after `attach`; later ones
     // are changes. One that repeats the last report is dropped: a change queued while the first
