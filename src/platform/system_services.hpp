@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -50,6 +51,19 @@ class Desktop {
     // Starts `/bin/sh -c <command> <argument0>` with the standard streams inherited; the shell
     // sees argument0 as "$0", so no quoting of it is ever needed.
     virtual Result<void> start_shell(const std::string& command, const std::string& argument0) = 0;
+
+    // Like `open` and `start_shell`, and afterwards `ended` is told the program's exit status
+    // (on some other thread) when it ends. A platform that cannot tell never calls it.
+    using Ended = std::function<void(int exit_status)>;
+    virtual Result<void> open_then(const std::string& target, Ended ended) {
+        static_cast<void>(ended);
+        return open(target);
+    }
+    virtual Result<void> start_shell_then(const std::string& command, const std::string& argument0,
+                                          Ended ended) {
+        static_cast<void>(ended);
+        return start_shell(command, argument0);
+    }
 
     // The shell command that waits a moment and then starts the program again from "$0"
     // ("sleep 1; open \"$0\"" on macOS, "sleep 1; exec \"$0\"" on Linux, followed there by the

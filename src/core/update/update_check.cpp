@@ -147,6 +147,7 @@ UpdateCheck::UpdateCheck(UpdateCheckDeps deps)
 UpdateCheck::~UpdateCheck() = default;
 
 void UpdateCheck::step() {
+    if (!enabled_) return;
     const auto now = shared_->deps.clock->now();
     if (next_evaluation_ && now < *next_evaluation_) return;
     next_evaluation_ = now + evaluation_interval;
@@ -180,6 +181,7 @@ std::uint64_t UpdateCheck::offer_revision() const noexcept {
 
 std::optional<std::chrono::milliseconds> UpdateCheck::wanted_interval() const {
     if (check_in_flight()) return std::chrono::seconds(1);
+    if (!enabled_) return std::nullopt;
     return std::chrono::minutes(1);
 }
 

@@ -73,10 +73,16 @@ class UpdateCheck final : public UpdateStep {
 
     [[nodiscard]] bool check_in_flight() const noexcept;
 
+    // The user's `check_for_updates`. Off, the step starts no check (so the program makes no
+    // network request) and wants no tick; an offer found earlier is still shown.
+    void set_enabled(bool enabled) noexcept { enabled_ = enabled; }
+    [[nodiscard]] bool enabled() const noexcept { return enabled_; }
+
   private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
     std::optional<std::chrono::nanoseconds> next_evaluation_;
+    bool enabled_ = true;
 };
 
 // The menu item's action: opens the offered release's download page with open_with_system;
