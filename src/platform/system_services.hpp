@@ -52,6 +52,16 @@ class Desktop {
     // sees argument0 as "$0", so no quoting of it is ever needed.
     virtual Result<void> start_shell(const std::string& command, const std::string& argument0) = 0;
 
+    // The shell command that waits a moment and then starts the program again from "$0"
+    // ("sleep 1; open \"$0\"" on macOS, "sleep 1; exec \"$0\"" on Linux, followed there by the
+    // output named on the command line, if any).
+    [[nodiscard]] virtual std::string restart_command() const = 0;
+
+    // The application bundle the program runs from, when the platform has bundles.
+    [[nodiscard]] virtual std::optional<std::filesystem::path> bundle_path() const = 0;
+    // The running executable, when it can be found.
+    [[nodiscard]] virtual std::optional<std::filesystem::path> executable_path() const = 0;
+
     // Like `open` and `start_shell`, and afterwards `ended` is told the program's exit status
     // (on some other thread) when it ends. A platform that cannot tell never calls it.
     using Ended = std::function<void(int exit_status)>;
@@ -64,16 +74,6 @@ class Desktop {
         static_cast<void>(ended);
         return start_shell(command, argument0);
     }
-
-    // The shell command that waits a moment and then starts the program again from "$0"
-    // ("sleep 1; open \"$0\"" on macOS, "sleep 1; exec \"$0\"" on Linux, followed there by the
-    // output named on the command line, if any).
-    [[nodiscard]] virtual std::string restart_command() const = 0;
-
-    // The application bundle the program runs from, when the platform has bundles.
-    [[nodiscard]] virtual std::optional<std::filesystem::path> bundle_path() const = 0;
-    // The running executable, when it can be found.
-    [[nodiscard]] virtual std::optional<std::filesystem::path> executable_path() const = 0;
 };
 
 // The permission to post synthetic input (Accessibility on macOS; an X display with XTest, or
