@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/engine/replay.hpp"
+#include "core/settings/config_file.hpp"
 #include "ctl.hpp"
 
 namespace thumbrover::ctl {
@@ -15,7 +16,7 @@ int replay_command(std::span<const std::string_view> args) {
         if (std::cin.bad()) return Error{"could not read the scenario from standard input"};
         return text;
     };
-    const CommandOutcome outcome = run_replay_command(args, read_stdin);
+    const CommandOutcome outcome = run_replay_command(args, read_stdin, config_path());
     // The output of the lines before a mistake comes first, then the report.
     std::fwrite(outcome.out.data(), 1, outcome.out.size(), stdout);
     std::fflush(stdout);

@@ -29,6 +29,7 @@
 #include "linux/output_choice.hpp"
 #include "linux/single_instance.hpp"
 #include "linux/system_services.hpp"
+#include "linux/tray_host.hpp"
 #include "linux/windows.hpp"
 #include "linux/x11_display.hpp"
 #include "linux/x11_ring.hpp"
@@ -218,6 +219,9 @@ int run_application(const QtShellOptions& options) {
     if (run.app_dir.empty()) run.app_dir = app_dir();
     run.wording = through_uinput ? uinput_wording() : kXDisplayWording;
     if (!run.tray_icon) run.tray_icon = tray_icon_releasing_heap;
+    if (run.watch_tray && !run.tray_host)
+        run.tray_host = std::make_shared<StatusNotifierHostWatch>(QDBusConnection::sessionBus(),
+                                                                  xembed_tray_present());
     // The lock is taken here and handed to the engine rather than only looked at: a copy that
     // took it for a look and let it go could make one started at the same moment fail to take it.
     // Whatever goes wrong here, the engine's start-up takes it again and reports why.
@@ -249,9 +253,11 @@ int run_application(const QtShellOptions& options) {
 
     DbusNotifier notifier;
     auto login_item = XdgLoginItem::from_environment();
-    LinuxDesktop desktop([](const std::string& program, const std::vector<std::string>& args) {
-        return spawn_detached(program, args);
-    });
+    LinuxDesktop desktop(
+        [](const std::string& program, const std::vector<std::string>& args) {
+            return spawn_detached(program, args);
+        },
+        system_spawner());
     X11InputPermission x11_permission;
     UinputPermission uinput_permission;
     InputPermission& permission = through_uinput ? static_cast<InputPermission&>(uinput_permission)
@@ -316,6 +322,7 @@ int run_shell(int argc, char** argv) {
     diag(choice.reason);
     QtShellOptions options;
     options.make_windows = make_windows;
+    options.watch_tray = true;
     return run_application(options);
 }
 

@@ -152,7 +152,21 @@ Result<void> XdgLoginItem::set_enabled(bool on) {
     return {};
 }
 
-LinuxDesktop::LinuxDesktop(ProcessStarter start) : start_(std::move(start)) {}
+LinuxDesktop::LinuxDesktop(ProcessStarter start, Spawner watched)
+    : start_(std::move(start)), watched_(std::move(watched)) {}
+
+Result<void> LinuxDesktop::open_then(const std::string& target, Ended ended) {
+    if (!watched_) return open(target);
+    return watched_("xdg-open", {target},
+                    SpawnOptions{.discard_stderr = false, .on_exit = std::move(ended)});
+}
+
+Result<void> LinuxDesktop::start_shell_then(const std::string& command,
+                                            const std::string& argument0, Ended ended) {
+    if (!watched_) return start_shell(command, argument0);
+    return watched_("/bin/sh", {"-c", command, argument0},
+                    SpawnOptions{.discard_stderr = false, .on_exit = std::move(ended)});
+}
 
 Result<void> LinuxDesktop::open(const std::string& target) {
     return start_("xdg-open", {target});

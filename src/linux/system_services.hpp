@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/common/result.hpp"
+#include "core/common/spawn.hpp"
 #include "core/ui/access.hpp"
 #include "platform/system_services.hpp"
 
@@ -48,16 +49,21 @@ using ProcessStarter =
 
 class LinuxDesktop final : public Desktop {
   public:
-    explicit LinuxDesktop(ProcessStarter start);
+    // `watched`: how to start a program whose end is reported; none: ends are not reported.
+    explicit LinuxDesktop(ProcessStarter start, Spawner watched = {});
 
     Result<void> open(const std::string& target) override;
     Result<void> start_shell(const std::string& command, const std::string& argument0) override;
+    Result<void> open_then(const std::string& target, Ended ended) override;
+    Result<void> start_shell_then(const std::string& command, const std::string& argument0,
+                                  Ended ended) override;
     [[nodiscard]] std::string restart_command() const override;
     [[nodiscard]] std::optional<std::filesystem::path> bundle_path() const override;
     [[nodiscard]] std::optional<std::filesystem::path> executable_path() const override;
 
   private:
     ProcessStarter start_;
+    Spawner watched_;
 };
 
 // Posting input needs an X display that offers the XTEST extension; there is nothing to ask the

@@ -15,7 +15,17 @@ constexpr const char* kBluetoothCommand =
     "for tool in 'gnome-control-center bluetooth' 'systemsettings kcm_bluetooth' "
     "'blueman-manager' 'blueberry'; do set -- $tool; "
     "if command -v \"$1\" >/dev/null 2>&1; then exec \"$@\"; fi; done; "
-    "echo \"$0: no Bluetooth settings program found\" >&2; exit 1";
+    "echo \"$0: no Bluetooth settings program found\" >&2; exit 69";
+// The line's status when it found none (EX_UNAVAILABLE); a panel that ran has its own.
+constexpr int kBluetoothMissing = 69;
+
+constexpr const char* kBluetoothHelp =
+    "Install one, for example Blueman (sudo apt install blueman), or pair the controller in a "
+    "terminal with bluetoothctl.";
+constexpr const char* kOpenFileHelp =
+    "No program is set to open it. Open it in any text editor, or make one the default for "
+    "settings files, for example: xdg-mime default org.gnome.TextEditor.desktop "
+    "application/toml";
 
 }  // namespace
 
@@ -24,6 +34,9 @@ std::unique_ptr<ShellWindows> make_windows(ShellServices& services) {
     return make_app_windows(
         services, PlatformWindows{
                       .bluetooth_command = kBluetoothCommand,
+                      .bluetooth_missing_status = kBluetoothMissing,
+                      .bluetooth_help = kBluetoothHelp,
+                      .open_file_help = kOpenFileHelp,
                       .unshifted_key = x11_unshifted_key,
                       .wording = output == OutputKind::Uinput ? uinput_wording() : kXDisplayWording,
                       // The desktop's screen keyboard (or Onboard) opens on

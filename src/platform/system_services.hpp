@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -60,6 +61,19 @@ class Desktop {
     [[nodiscard]] virtual std::optional<std::filesystem::path> bundle_path() const = 0;
     // The running executable, when it can be found.
     [[nodiscard]] virtual std::optional<std::filesystem::path> executable_path() const = 0;
+
+    // Like `open` and `start_shell`, and afterwards `ended` is told the program's exit status
+    // (on some other thread) when it ends. A platform that cannot tell never calls it.
+    using Ended = std::function<void(int exit_status)>;
+    virtual Result<void> open_then(const std::string& target, Ended ended) {
+        static_cast<void>(ended);
+        return open(target);
+    }
+    virtual Result<void> start_shell_then(const std::string& command, const std::string& argument0,
+                                          Ended ended) {
+        static_cast<void>(ended);
+        return start_shell(command, argument0);
+    }
 };
 
 // The permission to post synthetic input (Accessibility on macOS; an X display with XTest, or

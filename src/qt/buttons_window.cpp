@@ -156,6 +156,11 @@ void ButtonsWindow::open() {
     show_window(*this);
 }
 
+void ButtonsWindow::refresh() {
+    model_.refresh();
+    rebuild_popups();
+}
+
 QComboBox* ButtonsWindow::binding_popup(std::int64_t tag) const {
     if (tag < 0 || static_cast<std::size_t>(tag) >= popups_.size()) return nullptr;
     return popups_[static_cast<std::size_t>(tag)];

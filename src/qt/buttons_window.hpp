@@ -31,6 +31,8 @@ class ButtonsWindow final : public QWidget {
 
     // Re-reads the settings file, rebuilds every pop-up and brings the window to the front.
     void open();
+    // Rebuilds every pop-up from the settings store (a capture in progress goes on).
+    void refresh();
 
     // Null for the Xbox button's hold, which has no pop-up.
     [[nodiscard]] QComboBox* binding_popup(std::int64_t tag) const;

@@ -102,6 +102,26 @@ int run_front_end(const AppPorts& ports, const QtShellOptions& options) {
             Qt::QueuedConnection);
     });
 
+    // Without a tray the program would have no presence on screen: Settings opens instead, once
+    // no tray has come for a while (at start, or after the one there went away).
+    QTimer no_tray;
+    no_tray.setSingleShot(true);
+    no_tray.setInterval(static_cast<int>(options.tray_grace.count()));
+    QObject::connect(&no_tray, &QTimer::timeout, [&app] { app.tray_missing(); });
+    if (options.tray_host) {
+        const bool present = options.tray_host->available();
+        tray.set_host_available(present);
+        if (!present) no_tray.start();
+        options.tray_host->on_change([&tray, &no_tray](bool available) {
+            if (available) {
+                no_tray.stop();
+                tray.set_host_available(true);
+            } else {
+                no_tray.start();
+            }
+        });
+    }
+
     if (options.on_started) QTimer::singleShot(0, qApp, [&] { options.on_started(tray); });
     QTimer::singleShot(0, qApp, [] { reached_step("event loop running"); });
 
@@ -111,6 +131,7 @@ int run_front_end(const AppPorts& ports, const QtShellOptions& options) {
     g_running = &app;
     QApplication::exec();
     g_running = nullptr;
+    if (options.tray_host) options.tray_host->on_change({});
     timer.stop();
     const int status = app.finish();
     set_user_interface_waker({});

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <memory>
 
 #include "core/app/application.hpp"
+#include "platform/tray_host.hpp"
 
 class QIcon;
 
@@ -24,6 +27,14 @@ struct QtShellOptions : ShellOptions {
     // Hands the platform a way to perform menu actions from its own menus (the macOS main
     // menu's Quit), once the application exists. Main thread only, during the event loop.
     std::function<void(std::function<void(MenuAction)> perform)> on_actions;
+    // Whether the desktop has a tray; none: it always has (the macOS menu bar, demonstrations).
+    std::shared_ptr<TrayHostWatch> tray_host;
+    // Whether the platform should follow the desktop's tray itself (the program as users start
+    // it, rather than inside a demonstration or test).
+    bool watch_tray = false;
+    // How long the program waits for a tray before it opens Settings instead: started at login,
+    // it often comes up before the panel does.
+    std::chrono::milliseconds tray_grace{3000};
 };
 
 // Runs the application in Qt's event loop: the tray menu, the steering ring's window and the

@@ -104,6 +104,12 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
                             thumbrover::login_checkbox(toggle_login_item(login_item_, checked)));
     });
     column->addWidget(login_);
+    updates_ = new QCheckBox(mnemonic_free(settings_texts::kUpdateCheckbox), this);
+    updates_->setObjectName(QStringLiteral("check_for_updates"));
+    updates_->setChecked(config.check_for_updates);
+    connect(updates_, &QCheckBox::clicked, this,
+            [this](bool checked) { store_.set_check_for_updates(checked); });
+    column->addWidget(updates_);
 
     auto* access = new QHBoxLayout;
     access->setSpacing(8);
@@ -173,6 +179,7 @@ void SettingsWindow::open() {
 
 void SettingsWindow::refresh_sliders() {
     show_rows(slider_rows(store_.get()));
+    set_checked_quietly(*updates_, store_.get().check_for_updates);
 }
 
 void SettingsWindow::show_rows(const std::array<SliderRow, kSliderCount>& rows) {
@@ -181,6 +188,12 @@ void SettingsWindow::show_rows(const std::array<SliderRow, kSliderCount>& rows) 
         const QSignalBlocker quiet(sliders_[i]);
         sliders_[i]->setValue(slider_position(specs[i], rows[i].value));
         values_[i]->setText(qt_text(rows[i].text));
+        sliders_[i]->setToolTip(
+            rows[i].out_of_range
+                ? qt_text(std::string(settings_texts::kOutOfRangeTip) +
+                          format_slider_value(specs[i].format, specs[i].minimum) + " to " +
+                          format_slider_value(specs[i].format, specs[i].maximum) + ".")
+                : QString());
     }
 }
 

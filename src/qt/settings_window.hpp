@@ -56,6 +56,7 @@ class SettingsWindow final : public QWidget, public LiveWindow {
     [[nodiscard]] QSlider* slider(std::size_t index) const { return sliders_.at(index); }
     [[nodiscard]] QLabel* value_label(std::size_t index) const { return values_.at(index); }
     [[nodiscard]] QCheckBox* login_checkbox() const { return login_; }
+    [[nodiscard]] QCheckBox* update_checkbox() const { return updates_; }
     [[nodiscard]] StatusSymbolLabel* access_symbol() const { return access_symbol_; }
     [[nodiscard]] QLabel* access_text() const { return access_text_; }
     [[nodiscard]] QPushButton* privacy_button() const { return privacy_; }
@@ -76,6 +77,7 @@ class SettingsWindow final : public QWidget, public LiveWindow {
     std::array<QSlider*, kSliderCount> sliders_{};
     std::array<QLabel*, kSliderCount> values_{};
     QCheckBox* login_ = nullptr;
+    QCheckBox* updates_ = nullptr;
     StatusSymbolLabel* access_symbol_ = nullptr;
     QLabel* access_text_ = nullptr;
     QPushButton* privacy_ = nullptr;

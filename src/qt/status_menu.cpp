@@ -45,12 +45,19 @@ void TrayMenu::refresh_menu(const EngineLink& link) {
     show(model_.menu());
 }
 
+void TrayMenu::set_host_available(bool available) {
+    host_available_ = available;
+    // The menu built so far shows as soon as there is a tray for it.
+    if (available && !tray_ && rebuilds_ > 0) show(model_.menu());
+}
+
 void TrayMenu::show(const StatusMenu& status) {
     ++rebuilds_;
     if (on_active_ && reported_active_ != status.active) {
         reported_active_ = status.active;
         on_active_(status.active);
     }
+    if (!tray_ && !host_available_) return;
     if (!tray_) {
         tray_ = std::make_unique<QSystemTrayIcon>();
         // Hosts that do not open the menu on a left click (XEmbed trays) get it opened here.

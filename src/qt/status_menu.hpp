@@ -41,6 +41,11 @@ class TrayMenu final : public MenuRefresh {
 
     void refresh_menu(const EngineLink& link) override;
 
+    // Whether a tray can show the icon. Until one can, the icon is not made at all: Qt decides
+    // once, when the first icon is made, whether to use a StatusNotifier host, and would
+    // otherwise never take up one that appears later. On at first.
+    void set_host_available(bool available);
+
     // What is shown now (empty before the first refresh).
     [[nodiscard]] const StatusMenu& shown() const { return model_.menu(); }
     [[nodiscard]] int rebuilds() const { return rebuilds_; }
@@ -61,6 +66,7 @@ class TrayMenu final : public MenuRefresh {
     std::optional<bool> icon_active_;
     std::optional<bool> reported_active_;
     int rebuilds_ = 0;
+    bool host_available_ = true;
 };
 
 }  // namespace thumbrover

@@ -15,9 +15,12 @@
 #include "platform/system_services.hpp"
 #include "qt/key_codes.hpp"
 
+class QLabel;
+
 namespace thumbrover {
 
 class ButtonsWindow;
+class FileProblemBanner;
 class SettingsWindow;
 class SetupWindow;
 
@@ -39,6 +42,12 @@ struct WindowServices {
     std::function<void()> settle_settings_file;
     // The platform's shell line that opens its Bluetooth settings.
     std::string bluetooth_command;
+    // The exit status with which that line says it found nothing to start, and what the user
+    // can install or do then.
+    int bluetooth_missing_status = -1;
+    std::string bluetooth_help = {};
+    // What the user can do when the settings file could not be opened (no program for it).
+    std::string open_file_help = {};
     // The platform's reading of the keyboard layout for key captures; none: no Shift is undone.
     UnshiftedKey unshifted_key;
     // How the permission to post input is named, and what the user is told to do about it.
@@ -67,6 +76,7 @@ class QtWindows final : public ShellWindows, public SettingsOpener {
     QtWindows& operator=(const QtWindows&) = delete;
 
     void open_settings() override;
+    void open_settings_without_tray() override;
     void open_buttons() override;
     void open_setup() override;
 
@@ -84,22 +94,34 @@ class QtWindows final : public ShellWindows, public SettingsOpener {
     std::function<void(LiveWindow&)> on_setup_built;
 
     // Null until first opened.
+    [[nodiscard]] FileProblemBanner* settings_banner() const { return settings_banner_; }
+    [[nodiscard]] FileProblemBanner* buttons_banner() const { return buttons_banner_; }
+    [[nodiscard]] QLabel* no_tray_note() const { return no_tray_note_; }
     [[nodiscard]] SettingsWindow* settings_window() const { return settings_.get(); }
     [[nodiscard]] ButtonsWindow* buttons_window() const { return buttons_.get(); }
     [[nodiscard]] SetupWindow* setup_window() const { return setup_.get(); }
 
   private:
     void settle();
+    // The settings file was read again: the windows show what is in use and why the file is not.
+    void settings_file_followed(SettingsFollowed followed);
+    void show_file_problem();
 
     WindowServices services_;
     std::unique_ptr<SettingsWindow> settings_;
     std::unique_ptr<ButtonsWindow> buttons_;
     std::unique_ptr<SetupWindow> setup_;
+    FileProblemBanner* settings_banner_ = nullptr;
+    FileProblemBanner* buttons_banner_ = nullptr;
+    QLabel* no_tray_note_ = nullptr;
 };
 
 // What each platform chooses for its windows; the rest comes from the running program.
 struct PlatformWindows {
     std::string bluetooth_command;
+    int bluetooth_missing_status = -1;
+    std::string bluetooth_help = {};
+    std::string open_file_help = {};
     UnshiftedKey unshifted_key;
     PermissionWording wording = kAccessibilityWording;
     OfferedActions offered = {};

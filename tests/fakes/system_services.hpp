@@ -86,6 +86,19 @@ class FakeDesktop final : public Desktop {
         if (failure) return Error{*failure};
         return {};
     }
+    // When set, a program started with `open_then` or `start_shell_then` ends at once with it.
+    std::optional<int> exit_status;
+    Result<void> open_then(const std::string& target, Ended ended) override {
+        Result<void> result = open(target);
+        if (result && exit_status && ended) ended(*exit_status);
+        return result;
+    }
+    Result<void> start_shell_then(const std::string& command, const std::string& argument0,
+                                  Ended ended) override {
+        Result<void> shell = start_shell(command, argument0);
+        if (shell && exit_status && ended) ended(*exit_status);
+        return shell;
+    }
     [[nodiscard]] std::string restart_command() const override { return restart; }
     [[nodiscard]] std::optional<std::filesystem::path> bundle_path() const override {
         return bundle;

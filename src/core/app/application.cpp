@@ -11,6 +11,7 @@
 #include "core/common/thread_name.hpp"
 #include "core/engine/engine_loop.hpp"
 #include "core/settings/app_folder.hpp"
+#include "core/settings/config_file.hpp"
 
 namespace thumbrover {
 namespace {
@@ -100,6 +101,9 @@ Application::Application(AppPorts ports, const ShellOptions& options, MainLoop l
                             .wall_now = {},
                             .fetch = {},
                             .start_thread = {}});
+        // The engine reads the file on its own thread; this needs only the one switch, before
+        // the first tick could start a check.
+        update_check_->set_enabled(load_config(config_path(dir_)).check_for_updates);
     } else {
         no_update_check_ = std::make_unique<NoUpdateCheck>();
     }
@@ -112,6 +116,11 @@ Application::~Application() {
 void Application::perform(MenuAction action) {
     perform_menu_action(action,
                         MenuTargets{engine_, windows_.get(), update_check_.get(), ports_.desktop});
+}
+
+void Application::tray_missing() {
+    if (windows_) windows_->open_settings_without_tray();
+    wake_user_interface();
 }
 
 std::optional<UpdateOffer> Application::update_offer() {
@@ -149,7 +158,9 @@ void Application::start(MenuRefresh& menu) {
         TickParts{*startup_, *controller_step, update_step, menu, circle_}, steady_clock());
     services_ = std::make_unique<ShellServices>(
         ShellServices{engine_, ports_.login_item, ports_.desktop, ports_.permission, *tick_, dir_,
-                      circle_, ports_.notifier});
+                      circle_, ports_.notifier, [this](bool on) {
+                          if (update_check_) update_check_->set_enabled(on);
+                      }});
     if (options_.make_windows) windows_ = options_.make_windows(*services_);
     startup_->set(windows_.get());
 

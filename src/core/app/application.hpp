@@ -37,6 +37,9 @@ struct ShellServices {
     // Where the windows' settings changes go besides the file and the engine.
     CircleScaleTarget& circle;
     Notifier& notifier;
+    // Turns the once-a-day release check on or off as the settings say; does nothing where the
+    // run has no check (demonstrations, tests).
+    std::function<void(bool)> set_update_checks = {};
 };
 
 // The Settings, Customize Buttons and Setup windows, built on first opening. The application
@@ -46,6 +49,9 @@ class ShellWindows {
     virtual ~ShellWindows() = default;
 
     virtual void open_settings() {}
+    // The desktop has no tray for the program's icon: Settings opens, saying how to reach the
+    // program again.
+    virtual void open_settings_without_tray() { open_settings(); }
     virtual void open_buttons() {}
     virtual void open_setup() {}
     // The first tick's check: reports the input permission and opens the Setup window when it is
@@ -113,6 +119,8 @@ class Application {
 
     void perform(MenuAction action);
     [[nodiscard]] std::optional<UpdateOffer> update_offer();
+    // No tray shows the program's icon (none at start, or the one there went away).
+    void tray_missing();
 
     // Builds the tick around `menu` and the windows, then starts the engine thread. When the
     // engine ends, the event loop is asked to end with its exit status.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <span>
 #include <string>
@@ -38,10 +39,14 @@ inline constexpr std::string_view kReplayOutputMarker = "--- output";
 // "8", "408.5", "0.000001": digits, optionally a point and up to six more digits.
 [[nodiscard]] Result<EngineTime> parse_replay_time(std::string_view text);
 
-// `thumbroverctl replay [--config FILE] [--off] [SCENARIO]`: `args` are the words after
-// "replay". The scenario comes from SCENARIO, or from `read_stdin` when it is absent or "-".
-// Diagnostics in `err` are whole lines prefixed with "thumbroverctl: ".
+// `thumbroverctl replay [--config FILE | --defaults] [--off] [SCENARIO]`: `args` are the words
+// after "replay". The scenario comes from SCENARIO, or from `read_stdin` when it is absent or "-".
+// Without --config or --defaults the settings are those of `user_file` as the program would use
+// them (the defaults when it is missing or has a mistake), with a line in `err` saying which; an
+// empty `user_file` means the defaults. Diagnostics in `err` are whole lines prefixed with
+// "thumbroverctl: ".
 [[nodiscard]] CommandOutcome run_replay_command(
-    std::span<const std::string_view> args, const std::function<Result<std::string>()>& read_stdin);
+    std::span<const std::string_view> args, const std::function<Result<std::string>()>& read_stdin,
+    const std::filesystem::path& user_file = {});
 
 }  // namespace thumbrover

@@ -88,13 +88,14 @@ Result<Config> config_with_setting(const Config& config, std::string_view key,
 namespace {
 
 constexpr std::string_view kReplayUsage =
-    "Usage: thumbroverctl replay [--config FILE] [--off] [SCENARIO]\n";
+    "Usage: thumbroverctl replay [--config FILE | --defaults] [--off] [SCENARIO]\n";
 
 constexpr std::string_view kReplayHelp =
     "Runs the input engine on a timed scenario (a file, or standard input when SCENARIO is\n"
     "absent or \"-\") and prints one line per command it would send: TIME KIND P1 P2 A B.\n"
     "\n"
-    "  --config FILE  use the settings of FILE instead of the defaults\n"
+    "  --config FILE  use the settings of FILE instead of your own settings file\n"
+    "  --defaults     use the default settings instead of your own settings file\n"
     "  --off          start switched off\n"
     "\n"
     "Scenario lines are \"TIME OP ARGS\" with OP one of: button N down|up, axis N VALUE, mouse,\n"
@@ -105,7 +106,8 @@ constexpr std::string_view kReplayHelp =
 }  // namespace
 
 CommandOutcome run_replay_command(std::span<const std::string_view> args,
-                                  const std::function<Result<std::string>()>& read_stdin) {
+                                  const std::function<Result<std::string>()>& read_stdin,
+                                  const std::filesystem::path& user_file) {
     CommandOutcome outcome;
     const auto fail = [&](const std::string& message) {
         outcome.status = 1;
@@ -121,10 +123,13 @@ CommandOutcome run_replay_command(std::span<const std::string_view> args,
     std::optional<std::string_view> config_file;
     std::optional<std::string_view> scenario_file;
     bool off = false;
+    bool defaults = user_file.empty();
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         if (arg == "--off") {
             off = true;
+        } else if (arg == "--defaults") {
+            defaults = true;
         } else if (arg == "--config") {
             if (i + 1 >= args.size()) return refuse("`--config` needs a settings file");
             config_file = args[++i];
@@ -148,6 +153,27 @@ CommandOutcome run_replay_command(std::span<const std::string_view> args,
             return fail(std::string(*config_file) + ": " + reading.problem);
         }
         config = reading.config;
+    } else if (!defaults) {
+        // The settings the program itself would use, and one line saying which they are, since
+        // the output depends on them.
+        const ConfigReading reading = read_config(user_file);
+        const std::string where = user_file.string();
+        switch (reading.status) {
+            case ConfigStatus::Loaded:
+                outcome.err += "thumbroverctl: using the settings of " + where + "\n";
+                config = reading.config;
+                break;
+            case ConfigStatus::Missing:
+                outcome.err +=
+                    "thumbroverctl: using the default settings (" + where + " does not exist)\n";
+                break;
+            case ConfigStatus::Unreadable:
+            case ConfigStatus::Mistake:
+                outcome.err +=
+                    "thumbroverctl: using the default settings, as Thumbrover would: " + where +
+                    ": " + reading.problem + "\n";
+                break;
+        }
     }
 
     Result<std::string> scenario =

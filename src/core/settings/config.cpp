@@ -90,9 +90,11 @@ void apply_app_profile(Config& config, const AppProfile& app) {
 void restore_default_settings(Config& config) {
     Bindings kept = std::move(config.buttons);
     std::vector<AppProfile> apps = std::move(config.apps);
+    const bool check_for_updates = config.check_for_updates;
     config = Config{};
     config.buttons = std::move(kept);
     config.apps = std::move(apps);
+    config.check_for_updates = check_for_updates;
 }
 
 void restore_default_buttons(Config& config) {

@@ -69,6 +69,8 @@ struct Config {
     std::uint64_t steering_idle_ms = 1000;
     std::uint64_t volume_delay_ms = 400;
     std::uint64_t volume_repeat_ms = 150;
+    // Whether the program asks once a day for a newer release; off, it makes no network request.
+    bool check_for_updates = true;
     Bindings buttons = default_bindings();
     // What the inputs do while one bound to the shift action is held; empty by default.
     ShiftedLayer shifted;
@@ -96,7 +98,8 @@ struct Config {
 // Puts the profile's overrides into `config`.
 void apply_app_profile(Config& config, const AppProfile& app);
 
-// The Settings window's "Restore Defaults": every field but `buttons` and `apps`.
+// The Settings window's "Restore Defaults": every field but `buttons`, `apps` and
+// `check_for_updates` (resetting the sliders must not start network requests the user stopped).
 void restore_default_settings(Config& config);
 // The Buttons window's "Restore Default Buttons": `buttons`, the shifted layer (empty) and both
 // stick roles. The profiles stay; each one's own restore is to empty it.

@@ -1,7 +1,9 @@
 #include "core/settings/config_command.hpp"
 
 #include "core/common/diag.hpp"
+#include "core/common/files.hpp"
 #include "core/settings/config_file.hpp"
+#include "core/settings/setting_ranges.hpp"
 
 namespace thumbrover {
 namespace {
@@ -53,9 +55,24 @@ CommandOutcome run_config_command(std::span<const std::string_view> args,
         if (command == "check") return {0, note + "\n", ""};
         return {0, "", diag_line(note)};
     }
+    if (reading.status == ConfigStatus::Mistake && command == "check") {
+        // Every mistake at once, so that one round of editing can mend them all.
+        std::string err;
+        if (auto text = read_file(file, kMaxConfigBytes))
+            for (const std::string& mistake : config_mistakes(*text))
+                err += diag_line(file.string() + ": " + mistake);
+        if (err.empty()) err = diag_line(file.string() + ": " + reading.problem);
+        return {1, "", err};
+    }
     if (reading.status != ConfigStatus::Loaded)
         return {1, "", diag_line(file.string() + ": " + reading.problem)};
-    if (command == "check") return {0, file.string() + ": ok\n", ""};
+    if (command == "check") {
+        // Such values load as they are; the user is only told what they most likely meant.
+        std::string err;
+        for (const RangeWarning& warning : range_warnings(reading.config))
+            err += diag_line(file.string() + ": warning: " + describe(warning));
+        return {0, file.string() + ": ok\n", err};
+    }
     return {0, config_to_text(reading.config), ""};
 }
 

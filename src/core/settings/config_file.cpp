@@ -31,10 +31,10 @@ namespace fs = std::filesystem;
 // The file is regenerated from these lines on every save; a line "key = value" whose key is a
 // setting gets the current value.
 constexpr std::array<std::string_view, 40> kTemplate = {
-    "# Thumbrover settings. Restart Thumbrover after changing them:",
-    "#   Linux: systemctl --user restart thumbrover",
-    "#   macOS: choose Quit in the menu bar icon, then open Thumbrover again",
-    "#          (or change them in Settings, where changes apply right away)",
+    "# Thumbrover settings. Edits apply as soon as this file is saved; Settings and Customize",
+    "# Buttons change it too. A file with a mistake is not used: the settings in use stay as they",
+    "# are, and Settings shows the mistake. A change made in a window then replaces the file,",
+    "# keeping the one with the mistake as config.toml.bak.",
     "",
     "# Pointer speed at full stick deflection, in pixels per second.",
     "pointer_speed = 800.0",
@@ -76,6 +76,11 @@ constexpr std::array<std::string_view, 40> kTemplate = {
     "does.",
 };
 
+constexpr std::string_view kCheckForUpdatesKey = "check_for_updates";
+// Written only when the check is off, so that a file that never mentions it stays as it was.
+constexpr std::string_view kCheckForUpdatesComment =
+    "# Whether to ask once a day for a newer release; false makes no network request.";
+
 // One scalar setting: its key and where it lives in the record.
 struct FloatField {
     std::string_view key;
@@ -115,8 +120,8 @@ constexpr std::array<MillisField, 6> kMillisFields = {{
 constexpr std::string_view kExpectedFields =
     "one of `pointer_speed`, `precise_factor`, `scroll_speed`, `stick_deadzone`, `stick_curve`, "
     "`circle_scale`, `left_stick`, `right_stick`, `b_hold_ms`, `hold_ms`, `xbox_hold_ms`, "
-    "`alt_tab_commit_ms`, `steering_idle_ms`, `volume_delay_ms`, `volume_repeat_ms`, `buttons`, "
-    "`shifted`, `apps`";
+    "`alt_tab_commit_ms`, `steering_idle_ms`, `volume_delay_ms`, `volume_repeat_ms`, "
+    "`check_for_updates`, `buttons`, `shifted`, `apps`";
 
 // The keys of one application's table.
 constexpr std::string_view kExpectedAppFields =
@@ -351,42 +356,58 @@ std::vector<Entry> in_file_order(const toml::table& table) {
     return entries;
 }
 
-std::optional<ReadError> type_error(const std::string& key, const toml::node& node,
-                                    std::string_view expected) {
+ReadError type_error(const std::string& key, const toml::node& node, std::string_view expected) {
     return ReadError{node.source().begin, key,
                      "invalid type: " + describe(node) + ", expected " + std::string(expected)};
 }
 
-std::optional<ReadError> read_float(const std::string& key, const toml::node& node, float& out) {
+// Every mistake of a file that parses is gathered, in file order, so that `config check` can
+// report them all at once; the settings read are used only when there is none.
+using Mistakes = std::vector<ReadError>;
+
+void read_float(const std::string& key, const toml::node& node, float& out, Mistakes& mistakes) {
     if (const auto* v = node.as_floating_point()) {
         out = narrow_to_float(v->get());
-        return std::nullopt;
+    } else if (const auto* i = node.as_integer()) {
+        out = static_cast<float>(i->get());
+    } else {
+        mistakes.push_back(type_error(key, node, "f32"));
     }
-    if (const auto* v = node.as_integer()) {
-        out = static_cast<float>(v->get());
-        return std::nullopt;
-    }
-    return type_error(key, node, "f32");
 }
 
-std::optional<ReadError> read_millis(const std::string& key, const toml::node& node,
-                                     std::uint64_t& out) {
+void read_millis(const std::string& key, const toml::node& node, std::uint64_t& out,
+                 Mistakes& mistakes) {
     const auto* v = node.as_integer();
-    if (v == nullptr) return type_error(key, node, "u64");
-    if (v->get() < 0)
-        return ReadError{node.source().begin, key,
-                         "invalid value: " + describe(node) + ", expected u64"};
-    out = static_cast<std::uint64_t>(v->get());
-    return std::nullopt;
+    if (v == nullptr) {
+        mistakes.push_back(type_error(key, node, "u64"));
+    } else if (v->get() < 0) {
+        mistakes.push_back(ReadError{node.source().begin, key,
+                                     "invalid value: " + describe(node) + ", expected u64"});
+    } else {
+        out = static_cast<std::uint64_t>(v->get());
+    }
 }
 
-std::optional<ReadError> read_role(const std::string& key, const toml::node& node, StickRole& out) {
+void read_bool(const std::string& key, const toml::node& node, bool& out, Mistakes& mistakes) {
+    if (const auto* v = node.as_boolean()) {
+        out = v->get();
+    } else {
+        mistakes.push_back(type_error(key, node, "a boolean"));
+    }
+}
+
+void read_role(const std::string& key, const toml::node& node, StickRole& out, Mistakes& mistakes) {
     const auto* v = node.as_string();
-    if (v == nullptr) return type_error(key, node, "one of `pointer`, `scroll`, `none`");
+    if (v == nullptr) {
+        mistakes.push_back(type_error(key, node, "one of `pointer`, `scroll`, `none`"));
+        return;
+    }
     auto role = parse_stick_role(v->get());
-    if (!role) return ReadError{node.source().begin, key, role.error()};
+    if (!role) {
+        mistakes.push_back(ReadError{node.source().begin, key, role.error()});
+        return;
+    }
     out = *role;
-    return std::nullopt;
 }
 
 // Where each input's hold entry stands in a table, for the refusal of a shift input's hold.
@@ -414,9 +435,12 @@ std::optional<ReadError> refuse_shift_holds(const BindingTable& table,
     return std::nullopt;
 }
 
-std::optional<ReadError> read_buttons(const toml::node& node, Bindings& out) {
+void read_buttons(const toml::node& node, Bindings& out, Mistakes& mistakes) {
     const auto* table = node.as_table();
-    if (table == nullptr) return type_error("buttons", node, "a table");
+    if (table == nullptr) {
+        mistakes.push_back(type_error("buttons", node, "a table"));
+        return;
+    }
     HoldPositions holds;
     for (const auto& [key, value] : in_file_order(*table)) {
         note_hold(key->str(), *value, holds);
@@ -427,15 +451,17 @@ std::optional<ReadError> read_buttons(const toml::node& node, Bindings& out) {
             const std::string_view stem =
                 name.ends_with("_hold") ? std::string_view(name).substr(0, name.size() - 5) : name;
             if (!button_from_key(stem))
-                return ReadError{
-                    key->source().begin, {}, "unknown button `" + clipped_echo(name) + "`"};
-            return type_error("buttons." + name, *value, "a string");
+                mistakes.push_back(ReadError{
+                    key->source().begin, {}, "unknown button `" + clipped_echo(name) + "`"});
+            else
+                mistakes.push_back(type_error("buttons." + name, *value, "a string"));
+            continue;
         }
         auto applied = apply_button_entry(out, name, text->get());
         if (!applied) {
             const bool about_key = applied.error().starts_with("unknown button");
-            return ReadError{
-                about_key ? key->source().begin : value->source().begin, {}, applied.error()};
+            mistakes.push_back(ReadError{
+                about_key ? key->source().begin : value->source().begin, {}, applied.error()});
         }
     }
     std::array<const Action*, kButtonCount> press{};
@@ -444,38 +470,46 @@ std::optional<ReadError> read_buttons(const toml::node& node, Bindings& out) {
         press[i] = &out[i].press;
         hold[i] = &out[i].hold;
     }
-    if (auto error = refuse_shift_holds(kButtonsTable, press, hold, holds)) return error;
+    if (auto error = refuse_shift_holds(kButtonsTable, press, hold, holds))
+        mistakes.push_back(std::move(*error));
     // A default hold the file did not mention (B's) gives way to the shift.
     for (std::size_t i = 0; i < kButtonCount; ++i)
         if (is_shift_input(out[i]) && !holds[i]) out[i].hold = Action();
-    return std::nullopt;
 }
 
 // The entries of a binding table that sets only what it names: an application's [buttons] or a
 // shifted layer. `path` is the table's dotted key for type errors ("shifted").
-std::optional<ReadError> read_entries(const toml::table& table, const std::string& path,
-                                      const BindingTable& where, const std::string& suffix,
-                                      std::array<std::optional<Action>, kButtonCount>& press,
-                                      std::array<std::optional<Action>, kButtonCount>& hold) {
+void read_entries(const toml::table& table, const std::string& path, const BindingTable& where,
+                  const std::string& suffix, std::array<std::optional<Action>, kButtonCount>& press,
+                  std::array<std::optional<Action>, kButtonCount>& hold, Mistakes& mistakes) {
     HoldPositions holds;
     for (const auto& [key, value] : in_file_order(table)) {
         const std::string name(key->str());
         const bool is_hold = name.ends_with("_hold");
         const std::optional<Button> button =
             button_from_key(is_hold ? std::string_view(name).substr(0, name.size() - 5) : name);
-        if (!button)
-            return ReadError{
-                key->source().begin, {}, "unknown button `" + clipped_echo(name) + "`" + suffix};
+        if (!button) {
+            mistakes.push_back(ReadError{
+                key->source().begin, {}, "unknown button `" + clipped_echo(name) + "`" + suffix});
+            continue;
+        }
         const auto* text = value->as_string();
-        if (text == nullptr) return type_error(path + "." + name, *value, "a string");
+        if (text == nullptr) {
+            mistakes.push_back(type_error(path + "." + name, *value, "a string"));
+            continue;
+        }
         std::optional<Action> action = parse_action(text->get());
-        if (!action)
-            return ReadError{
+        if (!action) {
+            mistakes.push_back(ReadError{
                 value->source().begin,
                 {},
-                "unknown action `" + clipped_echo(text->get()) + "` for `" + name + "`" + suffix};
-        if (auto refusal = shift_refusal(where, name, *button, is_hold, *action))
-            return ReadError{value->source().begin, {}, std::move(*refusal)};
+                "unknown action `" + clipped_echo(text->get()) + "` for `" + name + "`" + suffix});
+            continue;
+        }
+        if (auto refusal = shift_refusal(where, name, *button, is_hold, *action)) {
+            mistakes.push_back(ReadError{value->source().begin, {}, std::move(*refusal)});
+            continue;
+        }
         if (is_hold) holds[button_index(*button)] = value->source().begin;
         (is_hold ? hold : press)[button_index(*button)] = std::move(*action);
     }
@@ -485,144 +519,186 @@ std::optional<ReadError> read_entries(const toml::table& table, const std::strin
         press_of[i] = press[i] ? &*press[i] : nullptr;
         hold_of[i] = hold[i] ? &*hold[i] : nullptr;
     }
-    return refuse_shift_holds(where, press_of, hold_of, holds);
+    if (auto error = refuse_shift_holds(where, press_of, hold_of, holds))
+        mistakes.push_back(std::move(*error));
 }
 
-std::optional<ReadError> read_shifted(const toml::node& node, const std::string& path,
-                                      const std::string& name, ShiftedLayer& layer) {
+void read_shifted(const toml::node& node, const std::string& path, const std::string& name,
+                  ShiftedLayer& layer, Mistakes& mistakes) {
     const auto* table = node.as_table();
-    if (table == nullptr) return type_error(path, node, "a table");
+    if (table == nullptr) {
+        mistakes.push_back(type_error(path, node, "a table"));
+        return;
+    }
     const BindingTable where{name, true};
-    if (auto error =
-            read_entries(*table, path, where, " in `" + name + "`", layer.press, layer.hold))
-        return error;
+    read_entries(*table, path, where, " in `" + name + "`", layer.press, layer.hold, mistakes);
     // Holding the Xbox button always switches the program, shifted or not.
     layer.hold[button_index(Button::Xbox)].reset();
-    return std::nullopt;
 }
 
 std::string app_echo(std::string_view id) {
     return "application `" + clipped_echo(id) + "`";
 }
 
-std::optional<ReadError> read_app_buttons(const std::string& id, const toml::node& node,
-                                          AppProfile& app) {
+void read_app_buttons(const std::string& id, const toml::node& node, AppProfile& app,
+                      Mistakes& mistakes) {
     const std::string path = "apps." + toml_quoted(id) + ".buttons";
     const auto* table = node.as_table();
-    if (table == nullptr) return type_error(path, node, "a table");
+    if (table == nullptr) {
+        mistakes.push_back(type_error(path, node, "a table"));
+        return;
+    }
     const std::string name = "[" + path + "]";
-    return read_entries(*table, path, BindingTable{name, false}, " in " + app_echo(id), app.press,
-                        app.hold);
+    read_entries(*table, path, BindingTable{name, false}, " in " + app_echo(id), app.press,
+                 app.hold, mistakes);
 }
 
-std::optional<ReadError> read_app(const std::string& id, const toml::table& table,
-                                  AppProfile& app) {
+void read_app(const std::string& id, const toml::table& table, AppProfile& app,
+              Mistakes& mistakes) {
     app.id = id;
     app.name = id;
     for (const auto& [key, node] : in_file_order(table)) {
         const std::string name(key->str());
         const std::string path = "apps." + toml_quoted(id) + "." + name;
-        std::optional<ReadError> error;
         if (name == "name") {
-            const auto* text = node->as_string();
-            if (text == nullptr) return type_error(path, *node, "a string");
-            app.name = text->get();
+            if (const auto* text = node->as_string())
+                app.name = text->get();
+            else
+                mistakes.push_back(type_error(path, *node, "a string"));
         } else if (name == "left_stick" || name == "right_stick") {
             StickRole role{};
-            error = read_role(path, *node, role);
-            (name == "left_stick" ? app.left_stick : app.right_stick) = role;
+            const std::size_t before = mistakes.size();
+            read_role(path, *node, role, mistakes);
+            if (mistakes.size() == before)
+                (name == "left_stick" ? app.left_stick : app.right_stick) = role;
         } else if (name == "buttons") {
-            error = read_app_buttons(id, *node, app);
+            read_app_buttons(id, *node, app, mistakes);
         } else if (name == "shifted") {
-            error = read_shifted(*node, path, "[" + path + "]", app.shifted);
+            read_shifted(*node, path, "[" + path + "]", app.shifted, mistakes);
         } else {
-            return ReadError{key->source().begin,
-                             {},
-                             "unknown field `" + clipped_echo(name) + "` in " + app_echo(id) +
-                                 ", expected " + std::string(kExpectedAppFields)};
+            mistakes.push_back(ReadError{key->source().begin,
+                                         {},
+                                         "unknown field `" + clipped_echo(name) + "` in " +
+                                             app_echo(id) + ", expected " +
+                                             std::string(kExpectedAppFields)});
         }
-        if (error) return error;
     }
-    return std::nullopt;
 }
 
-std::optional<ReadError> read_apps(const toml::node& node, std::vector<AppProfile>& out) {
+void read_apps(const toml::node& node, std::vector<AppProfile>& out, Mistakes& mistakes) {
     const auto* table = node.as_table();
-    if (table == nullptr) return type_error("apps", node, "a table");
+    if (table == nullptr) {
+        mistakes.push_back(type_error("apps", node, "a table"));
+        return;
+    }
     for (const auto& [key, value] : in_file_order(*table)) {
         const std::string id(key->str());
-        if (out.size() == kMaxAppProfiles)
-            return ReadError{key->source().begin,
-                             {},
-                             "too many applications: at most " + std::to_string(kMaxAppProfiles) +
-                                 " may have their own bindings"};
-        if (auto valid = check_app_id(id); !valid)
-            return ReadError{key->source().begin, {}, valid.error()};
+        if (out.size() == kMaxAppProfiles) {
+            // Every further table would be the same complaint again.
+            mistakes.push_back(ReadError{key->source().begin,
+                                         {},
+                                         "too many applications: at most " +
+                                             std::to_string(kMaxAppProfiles) +
+                                             " may have their own bindings"});
+            return;
+        }
+        if (auto valid = check_app_id(id); !valid) {
+            mistakes.push_back(ReadError{key->source().begin, {}, valid.error()});
+            continue;
+        }
+        const AppProfile* same = nullptr;
         for (const AppProfile& earlier : out)
-            if (same_app_id(earlier.id, id))
-                return ReadError{key->source().begin,
-                                 {},
-                                 "duplicate " + app_echo(id) + ": the same as `" +
-                                     clipped_echo(earlier.id) + "`"};
+            if (same_app_id(earlier.id, id)) same = &earlier;
+        if (same != nullptr) {
+            mistakes.push_back(ReadError{
+                key->source().begin,
+                {},
+                "duplicate " + app_echo(id) + ": the same as `" + clipped_echo(same->id) + "`"});
+            continue;
+        }
         const auto* profile = value->as_table();
-        if (profile == nullptr) return type_error("apps." + toml_quoted(id), *value, "a table");
+        if (profile == nullptr) {
+            mistakes.push_back(type_error("apps." + toml_quoted(id), *value, "a table"));
+            continue;
+        }
         AppProfile app;
-        if (auto error = read_app(id, *profile, app)) return error;
+        read_app(id, *profile, app, mistakes);
         out.push_back(std::move(app));
     }
-    return std::nullopt;
 }
 
-std::optional<ReadError> read_table(const toml::table& root, Config& config) {
+void read_table(const toml::table& root, Config& config, Mistakes& mistakes) {
     bool hold_seen = false;
     for (const auto& [key, node] : in_file_order(root)) {
         const std::string name(key->str());
-        std::optional<ReadError> error;
         bool known = false;
         for (const auto& f : kFloatFields)
             if (f.key == name) {
                 known = true;
-                error = read_float(name, *node, config.*f.member);
+                read_float(name, *node, config.*f.member, mistakes);
             }
         for (const auto& f : kRoleFields)
             if (f.key == name) {
                 known = true;
-                error = read_role(name, *node, config.*f.member);
+                read_role(name, *node, config.*f.member, mistakes);
             }
         // `b_hold_ms` is the older name of `hold_ms`; giving both is giving one field twice.
         const bool hold = name == "hold_ms" || name == "b_hold_ms";
         if (hold) {
-            if (hold_seen) return ReadError{key->source().begin, {}, "duplicate field `hold_ms`"};
-            hold_seen = true;
             known = true;
-            error = read_millis(name, *node, config.hold_ms);
+            if (hold_seen) {
+                mistakes.push_back(ReadError{key->source().begin, {}, "duplicate field `hold_ms`"});
+                continue;
+            }
+            hold_seen = true;
+            read_millis(name, *node, config.hold_ms, mistakes);
         } else {
             for (const auto& f : kMillisFields)
                 if (f.key == name) {
                     known = true;
-                    error = read_millis(name, *node, config.*f.member);
+                    read_millis(name, *node, config.*f.member, mistakes);
                 }
+        }
+        if (name == kCheckForUpdatesKey) {
+            known = true;
+            read_bool(name, *node, config.check_for_updates, mistakes);
         }
         if (name == "buttons") {
             known = true;
-            error = read_buttons(*node, config.buttons);
+            read_buttons(*node, config.buttons, mistakes);
         }
         if (name == "shifted") {
             known = true;
-            error = read_shifted(*node, name, std::string(kShiftedTable.name), config.shifted);
+            read_shifted(*node, name, std::string(kShiftedTable.name), config.shifted, mistakes);
         }
         if (name == "apps") {
             known = true;
-            error = read_apps(*node, config.apps);
+            read_apps(*node, config.apps, mistakes);
         }
         if (!known)
-            return ReadError{key->source().begin,
-                             {},
-                             "unknown field `" + clipped_echo(name) + "`, expected " +
-                                 std::string(kExpectedFields)};
-        if (error) return error;
+            mistakes.push_back(ReadError{key->source().begin,
+                                         {},
+                                         "unknown field `" + clipped_echo(name) + "`, expected " +
+                                             std::string(kExpectedFields)});
     }
-    return std::nullopt;
+}
+
+// Reads the text into `config`; the reports of every mistake, in file order (a text that is
+// not TOML has one).
+std::vector<std::string> read_text(std::string_view text, Config& config) {
+    TomlReading parsed = parse_toml(text);
+    if (parsed.problem) {
+        const toml::source_position where{static_cast<toml::source_index>(parsed.problem->line),
+                                          static_cast<toml::source_index>(parsed.problem->column)};
+        return {report(ReadError{where, {}, std::move(parsed.problem->message)})};
+    }
+    Mistakes mistakes;
+    read_table(parsed.table, config, mistakes);
+    std::vector<std::string> reports;
+    reports.reserve(mistakes.size());
+    for (const ReadError& mistake : mistakes)
+        reports.push_back(report(mistake));
+    return reports;
 }
 
 // The errno text inside read_file's "could not read {path}: {reason}".
@@ -660,6 +736,10 @@ std::string config_to_text(const Config& config) {
         else
             out.append(filled);
         out.push_back('\n');
+        if (line.starts_with("volume_repeat_ms = ") && !config.check_for_updates) {
+            out.append(kCheckForUpdatesComment).append("\n");
+            out.append(kCheckForUpdatesKey).append(" = false\n");
+        }
     }
     append_button_lines(config.buttons, out);
     std::string shifted;
@@ -679,15 +759,15 @@ std::string config_to_text(const Config& config) {
 }
 
 Result<Config> parse_config(std::string_view text) {
-    TomlReading parsed = parse_toml(text);
-    if (parsed.problem) {
-        const toml::source_position where{static_cast<toml::source_index>(parsed.problem->line),
-                                          static_cast<toml::source_index>(parsed.problem->column)};
-        return Error{report(ReadError{where, {}, std::move(parsed.problem->message)})};
-    }
     Config config;
-    if (auto error = read_table(parsed.table, config)) return Error{report(*error)};
+    std::vector<std::string> mistakes = read_text(text, config);
+    if (!mistakes.empty()) return Error{std::move(mistakes.front())};
     return config;
+}
+
+std::vector<std::string> config_mistakes(std::string_view text) {
+    Config ignored;
+    return read_text(text, ignored);
 }
 
 ConfigReading read_config(const fs::path& file) {
@@ -753,7 +833,7 @@ Config load_config_at_start(const fs::path& file, const NotifyFunction& notify) 
             if (notify) {
                 const bool mistake = reading.status == ConfigStatus::Mistake;
                 notify(std::string(mistake ? kMistakeHeading : kUnreadableHeading),
-                       std::string(kUsingDefaultsBody));
+                       problem_notification_body(reading.problem, kUsingDefaultsBody));
             }
             break;
         }
@@ -763,6 +843,14 @@ Config load_config_at_start(const fs::path& file, const NotifyFunction& notify) 
 
 Config load_config_at_start(const NotifyFunction& notify) {
     return load_config_at_start(config_path(), notify);
+}
+
+std::string problem_notification_body(std::string_view problem, std::string_view consequence) {
+    // A mistake's report begins with its place; a file that cannot be read has only a reason.
+    const bool placed = problem.starts_with("line ");
+    std::string body = "config.toml" + std::string(placed ? ", " : ": ") + std::string(problem);
+    if (!body.ends_with('.')) body += '.';
+    return body + " " + std::string(consequence);
 }
 
 Result<void> backup_mistaken_config(const fs::path& file) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/common/result.hpp"
 #include "core/settings/config.hpp"
@@ -35,6 +36,10 @@ inline constexpr std::size_t kMaxConfigBytes = 1024 * 1024;
 // ("line 23, column 11"), for a bad value the key it belongs to, and the message, for example
 // "line 23, column 11, key `hold_ms`: invalid value: integer `-1`, expected u64".
 [[nodiscard]] Result<Config> parse_config(std::string_view text);
+
+// The report of every mistake of a settings text, in file order; empty when it has none. A text
+// that is not TOML has one: where the TOML reading stopped.
+[[nodiscard]] std::vector<std::string> config_mistakes(std::string_view text);
 
 enum class ConfigStatus {
     Loaded,      // read without a mistake
@@ -68,6 +73,14 @@ using NotifyFunction = std::function<void(const std::string& heading, const std:
 inline constexpr std::string_view kMistakeHeading = "Thumbrover settings have a mistake";
 inline constexpr std::string_view kUnreadableHeading = "Thumbrover could not read its settings";
 inline constexpr std::string_view kUsingDefaultsBody = "Using the default settings for now.";
+// After a hand edit with a mistake, while the program runs.
+inline constexpr std::string_view kKeepingSettingsBody = "The settings in use stay as they were.";
+
+// A notification's body about a settings file's problem: where it is and what it is, then what
+// the program does about it ("config.toml, line 23, column 11, key `hold_ms`: invalid value: …
+// Using the default settings for now.").
+[[nodiscard]] std::string problem_notification_body(std::string_view problem,
+                                                    std::string_view consequence);
 
 // The engine's start-up load. A missing file is created with the defaults (and its folder with
 // it). A file that cannot be read or has a mistake is left exactly as it is: the problem is

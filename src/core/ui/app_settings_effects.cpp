@@ -36,6 +36,49 @@ Config AppSettingsEffects::load() {
     return config ? std::move(config).value() : Config{};
 }
 
+ConfigReading AppSettingsEffects::read() {
+    writer_.flush();
+    auto text = read_file(file_, kMaxConfigBytes);
+    {
+        const std::lock_guard lock(known_mutex_);
+        settled_text_ = text ? std::optional(*text) : std::nullopt;
+    }
+    if (!text) return read_config(file_);
+    ConfigReading reading;
+    auto config = parse_config(*text);
+    if (config) {
+        reading.status = ConfigStatus::Loaded;
+        reading.config = std::move(config).value();
+    } else {
+        reading.status = ConfigStatus::Mistake;
+        reading.problem = config.error();
+    }
+    return reading;
+}
+
+std::optional<ConfigReading> AppSettingsEffects::outside_change() {
+    auto text = read_file(file_, kMaxConfigBytes);
+    if (!text) {
+        // A file that is gone changes nothing; one that cannot be read is worth saying so.
+        ConfigReading reading = read_config(file_);
+        if (reading.status == ConfigStatus::Missing) return std::nullopt;
+        return reading;
+    }
+    if (known_text(*text)) return std::nullopt;
+    ConfigReading reading;
+    auto config = parse_config(*text);
+    if (config) {
+        reading.status = ConfigStatus::Loaded;
+        reading.config = std::move(config).value();
+    } else {
+        reading.status = ConfigStatus::Mistake;
+        reading.problem = config.error();
+    }
+    const std::lock_guard lock(known_mutex_);
+    settled_text_ = std::move(*text);
+    return reading;
+}
+
 std::optional<Config> AppSettingsEffects::changed_underneath() {
     auto text = read_file(file_, kMaxConfigBytes);
     if (!text || known_text(*text)) return std::nullopt;
@@ -74,6 +117,7 @@ void AppSettingsEffects::change_circle_scale(float scale) {
 }
 
 void AppSettingsEffects::send_config_changed(const Config& config) {
+    if (sent_hook_) sent_hook_(config);
     EngineLink* link = link_ ? link_() : nullptr;
     // Before the engine has published its link there is nobody to tell; the engine loads the
     // file itself when it starts.

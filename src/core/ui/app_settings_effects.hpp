@@ -29,12 +29,17 @@ class AppSettingsEffects final : public SettingsEffects {
     [[nodiscard]] Config load() override;
     [[nodiscard]] Result<void> save(const Config& config) override;
     [[nodiscard]] std::optional<Config> changed_underneath() override;
+    [[nodiscard]] ConfigReading read() override;
+    [[nodiscard]] std::optional<ConfigReading> outside_change() override;
     void change_circle_scale(float scale) override;
     void send_config_changed(const Config& config) override;
     void notify(std::string_view heading, std::string_view body) override;
 
     // Waits until the file holds every change saved so far.
     void flush() { writer_.flush(); }
+    // Told of the settings in use whenever they go to the engine (the release check follows
+    // its switch this way).
+    void on_sent(std::function<void(const Config&)> hook) { sent_hook_ = std::move(hook); }
 
   private:
     // Whether the file's text is one this store put there or read from it. Without a write in
@@ -46,6 +51,7 @@ class AppSettingsEffects final : public SettingsEffects {
     CircleScaleTarget& circle_;
     Notifier& notifier_;
     std::function<EngineLink*()> link_;
+    std::function<void(const Config&)> sent_hook_;
     SaveFailureReporter failures_;  // used on the writer's thread only
     std::mutex known_mutex_;
     std::optional<std::string> settled_text_;    // loaded or last written; none: no file

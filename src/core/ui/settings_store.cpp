@@ -16,7 +16,52 @@ const Config& SettingsStore::get() {
 }
 
 void SettingsStore::reload() {
-    cache_ = effects_.load();
+    const SettingsFollowed followed = take(effects_.read(), false);
+    if (listener_ && (followed.settings || followed.problem)) listener_(followed);
+}
+
+SettingsFollowed SettingsStore::follow_file() {
+    std::optional<ConfigReading> news = effects_.outside_change();
+    if (!news) return {};
+    const SettingsFollowed followed = take(std::move(*news), true);
+    if (listener_ && (followed.settings || followed.problem)) listener_(followed);
+    return followed;
+}
+
+SettingsFollowed SettingsStore::take(ConfigReading reading, bool announce) {
+    SettingsFollowed followed;
+    std::optional<SettingsFileProblem> problem;
+    switch (reading.status) {
+        case ConfigStatus::Loaded:
+            if (!cache_ || *cache_ != reading.config) {
+                // The engine read the file itself when it started; it needs telling only of
+                // what changed since.
+                const bool in_use_before = cache_.has_value();
+                cache_ = std::move(reading.config);
+                followed.settings = true;
+                if (in_use_before) publish();
+            }
+            break;
+        case ConfigStatus::Missing:
+            // A file removed while the program runs takes nothing away: the next change made in a
+            // window writes it again.
+            break;
+        case ConfigStatus::Mistake:
+        case ConfigStatus::Unreadable:
+            problem = SettingsFileProblem{reading.status, std::move(reading.problem)};
+            break;
+    }
+    if (!cache_) cache_ = Config{};
+    if (problem != problem_) {
+        followed.problem = true;
+        if (announce && problem) {
+            effects_.notify(
+                problem->status == ConfigStatus::Mistake ? kMistakeHeading : kUnreadableHeading,
+                problem_notification_body(problem->report, kKeepingSettingsBody));
+        }
+        problem_ = std::move(problem);
+    }
+    return followed;
 }
 
 Config& SettingsStore::to_change() {
@@ -63,6 +108,11 @@ void SettingsStore::set_stick_role(Stick stick, StickRole role) {
 
 void SettingsStore::restore_default_buttons() {
     thumbrover::restore_default_buttons(to_change());
+    apply();
+}
+
+void SettingsStore::set_check_for_updates(bool on) {
+    to_change().check_for_updates = on;
     apply();
 }
 
@@ -117,11 +167,21 @@ void SettingsStore::set_app_stick_role(std::string_view id, Stick stick,
 }
 
 void SettingsStore::apply() {
-    const Config& config = *cache_;
-    failures_.report(effects_.save(config),
+    failures_.report(effects_.save(*cache_),
                      [this](std::string_view heading, std::string_view body) {
                          effects_.notify(heading, body);
                      });
+    publish();
+    // The save replaces a file with a mistake (keeping it as the backup first); one that cannot
+    // be read stays, and so does its problem.
+    if (problem_ && problem_->status == ConfigStatus::Mistake) {
+        problem_.reset();
+        if (listener_) listener_(SettingsFollowed{false, true});
+    }
+}
+
+void SettingsStore::publish() {
+    const Config& config = *cache_;
     effects_.change_circle_scale(config.circle_scale);
     effects_.send_config_changed(config);
 }

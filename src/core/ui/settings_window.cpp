@@ -1,13 +1,21 @@
 #include "core/ui/settings_window.hpp"
 
+#include <utility>
+
+#include "core/settings/setting_ranges.hpp"
+
 namespace thumbrover {
 
 std::array<SliderRow, kSliderCount> slider_rows(const Config& config) {
     std::array<SliderRow, kSliderCount> rows;
     const auto& specs = slider_specs();
     for (std::size_t i = 0; i < kSliderCount; ++i) {
-        const double value = specs[i].read(config);
-        rows[i] = SliderRow{value, format_slider_value(specs[i].format, value)};
+        const SliderSpec& spec = specs[i];
+        const double value = spec.read(config);
+        const bool outside = !within_range(value, spec.minimum, spec.maximum);
+        std::string text = format_slider_value(spec.format, value);
+        if (outside) text += settings_texts::kOutOfRange;
+        rows[i] = SliderRow{value, std::move(text), outside};
     }
     return rows;
 }

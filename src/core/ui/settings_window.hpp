@@ -21,6 +21,7 @@ inline constexpr std::string_view kHeading = "Thumbrover";
 inline constexpr std::string_view kNote = "Changes are saved and used right away.";
 inline constexpr std::string_view kGeneral = "General";
 inline constexpr std::string_view kLoginCheckbox = "Start Thumbrover when I log in";
+inline constexpr std::string_view kUpdateCheckbox = "Check for a newer version once a day";
 inline constexpr std::string_view kOpenPrivacySettings = "Open Privacy Settings";
 inline constexpr std::string_view kCustomizeButtons = "Customize Buttons\u2026";
 inline constexpr std::string_view kSetupAndPermissions = "Setup & Permissions\u2026";
@@ -36,15 +37,25 @@ inline constexpr std::string_view kRingUnavailable =
 // The slider that note belongs to.
 inline constexpr std::string_view kCircleSizeField = "circle_scale";
 
+// After the value label's text of a value outside the slider's range.
+inline constexpr std::string_view kOutOfRange = " \u2013 out of range";
+// Its tooltip, after the range ("0 % to 40 %").
+inline constexpr std::string_view kOutOfRangeTip =
+    "The settings file holds a value outside this slider's range, used as it is. Moving the "
+    "slider replaces it. The range is ";
+
 inline constexpr std::string_view kAccessOn = kAccessibilityWording.settings_on;
 inline constexpr std::string_view kAccessRestart = kAccessibilityWording.settings_restart;
 inline constexpr std::string_view kAccessOff = kAccessibilityWording.settings_off;
 }  // namespace settings_texts
 
-// What one slider row shows: the slider's position and its value label.
+// What one slider row shows: the slider's position and its value label. A value from the file
+// outside the slider's range is shown as it is, marked as out of range, rather than as the end
+// the slider stops at.
 struct SliderRow {
     double value = 0.0;
     std::string text;
+    bool out_of_range = false;
 
     friend bool operator==(const SliderRow&, const SliderRow&) = default;
 };

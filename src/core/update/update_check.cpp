@@ -159,6 +159,7 @@ void UpdateCheck::stop() {
 }
 
 void UpdateCheck::step() {
+    if (!enabled_) return;
     const auto now = shared_->deps.clock->now();
     if (next_evaluation_ && now < *next_evaluation_) return;
     next_evaluation_ = now + evaluation_interval;
@@ -207,6 +208,7 @@ std::uint64_t UpdateCheck::offer_revision() const noexcept {
 
 std::optional<std::chrono::milliseconds> UpdateCheck::wanted_interval() const {
     if (check_in_flight()) return std::chrono::seconds(1);
+    if (!enabled_) return std::nullopt;
     return std::chrono::minutes(1);
 }
 

@@ -82,6 +82,10 @@ class UpdateCheck final : public UpdateStep {
     // it; no check starts afterwards. For the program's end, which may come without destroying
     // the object.
     void stop();
+    // The user's `check_for_updates`. Off, the step starts no check (so the program makes no
+    // network request) and wants no tick; an offer found earlier is still shown.
+    void set_enabled(bool enabled) noexcept { enabled_ = enabled; }
+    [[nodiscard]] bool enabled() const noexcept { return enabled_; }
 
   private:
     struct Shared;
@@ -90,6 +94,7 @@ class UpdateCheck final : public UpdateStep {
     // Stopped by the destruction, which ends a check that runs elsewhere too.
     std::stop_source stop_;
     std::jthread thread_;
+    bool enabled_ = true;
 };
 
 // The menu item's action: opens the offered release's download page with open_with_system;

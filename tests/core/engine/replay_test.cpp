@@ -202,7 +202,7 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
         bool help = false;
     };
     constexpr std::string_view kUsage =
-        "Usage: thumbroverctl replay [--config FILE] [--off] [SCENARIO]\n";
+        "Usage: thumbroverctl replay [--config FILE | --defaults] [--off] [SCENARIO]\n";
     const Case cases[] = {
         {{scenario}, 0, "0 ButtonDown 0 0 0 0\n", ""},
         {{"--config", right, scenario}, 0, "0 ButtonDown 1 0 0 0\n", ""},
@@ -232,6 +232,50 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
         if (c.status != 0) {
             EXPECT_TRUE(outcome.err.ends_with("\n"));
         }
+    }
+}
+
+TEST(ReplayCommand, UsesTheUsersOwnSettingsAsTheProgramWouldAndSaysWhich) {
+    testing::TempDir dir;
+    ASSERT_TRUE(write_file_atomically(dir / "s.scenario", "0 button 0 down\n").ok());
+    ASSERT_TRUE(write_file_atomically(dir / "right.toml", "[buttons]\na = \"right-click\"\n").ok());
+    ASSERT_TRUE(write_file_atomically(dir / "bad.toml", "hold_ms = -1\n").ok());
+    const std::string scenario = (dir / "s.scenario").string();
+    const std::filesystem::path right = dir / "right.toml";
+    const std::filesystem::path bad = dir / "bad.toml";
+    const std::filesystem::path missing = dir / "missing.toml";
+    const std::string right_text = right.string();
+    const auto no_stdin = []() -> Result<std::string> { return std::string(); };
+
+    struct Case {
+        std::filesystem::path user_file;
+        std::vector<std::string_view> args;
+        std::string_view out;
+        std::string err;
+    };
+    const Case cases[] = {
+        {right,
+         {scenario},
+         "0 ButtonDown 1 0 0 0\n",
+         "thumbroverctl: using the settings of " + right.string() + "\n"},
+        {missing,
+         {scenario},
+         "0 ButtonDown 0 0 0 0\n",
+         "thumbroverctl: using the default settings (" + missing.string() + " does not exist)\n"},
+        {bad,
+         {scenario},
+         "0 ButtonDown 0 0 0 0\n",
+         "thumbroverctl: using the default settings, as Thumbrover would: " + bad.string() +
+             ": line 1, column 11, key `hold_ms`: invalid value: integer `-1`, expected u64\n"},
+        {right, {"--defaults", scenario}, "0 ButtonDown 0 0 0 0\n", ""},
+        {bad, {"--config", right_text, scenario}, "0 ButtonDown 1 0 0 0\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
+        const auto outcome = run_replay_command(c.args, no_stdin, c.user_file);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.out, c.out);
+        EXPECT_EQ(outcome.err, c.err);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -124,6 +125,75 @@ TEST_F(ConfigCommand, WrongUsageExitsWithTwo) {
     // A file named like an option stays reachable the usual way.
     put(tmp_ / "-dash.toml", "");
     EXPECT_EQ(run({"check", (tmp_ / "-dash.toml").string()}).status, 0);
+}
+
+TEST_F(ConfigCommand, CheckReportsEveryMistakeOfAFileThatParses) {
+    const fs::path file = tmp_ / "mine.toml";
+    put(file,
+        "pointer_sped = 900.0\n"
+        "hold_ms = -1\n"
+        "b_hold_ms = 300\n"
+        "[buttons]\n"
+        "a = \"left-clik\"\n"
+        "zz = \"none\"\n"
+        "b = \"right-click\"\n");
+    const CommandOutcome check = run({"check", file.string()});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.out, "");
+    const std::string at = "thumbroverctl: " + file.string() + ": ";
+    EXPECT_EQ(check.err,
+              at + "line 1, column 1: unknown field `pointer_sped`, expected " +
+                  "one of `pointer_speed`, `precise_factor`, `scroll_speed`, `stick_deadzone`, "
+                  "`stick_curve`, `circle_scale`, `left_stick`, `right_stick`, `b_hold_ms`, "
+                  "`hold_ms`, `xbox_hold_ms`, `alt_tab_commit_ms`, `steering_idle_ms`, "
+                  "`volume_delay_ms`, `volume_repeat_ms`, `check_for_updates`, `buttons`, "
+                  "`apps`\n" +
+                  at +
+                  "line 2, column 11, key `hold_ms`: invalid value: integer `-1`, expected u64\n" +
+                  at + "line 3, column 1: duplicate field `hold_ms`\n" + at +
+                  "line 5, column 5: unknown action `left-clik` for `a`\n" + at +
+                  "line 6, column 1: unknown button `zz`\n");
+    // A text that is not TOML stops where the reading stopped.
+    put(file, "hold_ms = \n");
+    const CommandOutcome syntax = run({"check", file.string()});
+    EXPECT_EQ(syntax.status, 1);
+    EXPECT_EQ(std::count(syntax.err.begin(), syntax.err.end(), '\n'), 1) << syntax.err;
+}
+
+TEST_F(ConfigCommand, CheckWarnsOfValuesOutsideTheirSensibleRangeWithTheLikelyMeaning) {
+    struct Case {
+        std::string line;
+        std::string warning;  // empty: none
+    };
+    const std::vector<Case> cases = {
+        {"stick_deadzone = 12",
+         "`stick_deadzone` = 12.0 is outside the sensible range 0.0 to 0.4 (0.12?)"},
+        {"precise_factor = 30.0",
+         "`precise_factor` = 30.0 is outside the sensible range 0.1 to 1.0 (0.3?)"},
+        {"pointer_speed = -800.0",
+         "`pointer_speed` = -800.0 is outside the sensible range 300.0 to 4000.0 (800.0?)"},
+        {"pointer_speed = 1e9",
+         "`pointer_speed` = 1000000000.0 is outside the sensible range 300.0 to 4000.0"},
+        {"hold_ms = 1", "`hold_ms` = 1 is outside the sensible range 150 to 1500 (1000?)"},
+        {"steering_idle_ms = 60000",
+         "`steering_idle_ms` = 60000 is outside the sensible range 200 to 5000"},
+        {"stick_curve = nan", "`stick_curve` = nan is outside the sensible range 1.0 to 4.0"},
+        // The ends of each range and the float nearest to them are inside.
+        {"stick_deadzone = 0.4", ""},
+        {"precise_factor = 0.1", ""},
+        {"volume_repeat_ms = 50", ""},
+    };
+    const fs::path file = tmp_ / "mine.toml";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        put(file, c.line + "\n");
+        const CommandOutcome check = run({"check", file.string()});
+        EXPECT_EQ(check.status, 0);
+        EXPECT_EQ(check.out, file.string() + ": ok\n");
+        EXPECT_EQ(check.err, c.warning.empty() ? ""
+                                               : "thumbroverctl: " + file.string() +
+                                                     ": warning: " + c.warning + "\n");
+    }
 }
 
 }  // namespace

@@ -50,7 +50,8 @@ std::string line_of(const std::string& text, int number) {
 TEST(ConfigToText, DefaultsMatchTheGoldenFile) {
     const std::string text = config_to_text(Config{});
     EXPECT_EQ(text, slurp(fs::path(THUMBROVER_TEST_DATA) / "default-config.toml"));
-    EXPECT_EQ(text.find("a = \"left-click\""), 1883u);
+    // The template: 40 lines of text and their line feeds.
+    EXPECT_EQ(text.find("a = \"left-click\""), 1955u);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 40 + 18);
 }
 
@@ -98,6 +99,25 @@ TEST(ConfigToText, PutsEveryValueOnItsTemplateLine) {
     for (const auto& [number, line] : expected)
         EXPECT_EQ(line_of(text, number), line) << number;
     EXPECT_EQ(text.find("\nxbox_hold ="), std::string::npos);
+}
+
+TEST(ConfigToText, TheUpdateCheckIsWrittenOnlyWhenItIsOff) {
+    // A file that never mentions it reads and writes as before the setting existed.
+    EXPECT_EQ(config_to_text(parsed("check_for_updates = true\n")), config_to_text(Config{}));
+    const Config off = parsed("check_for_updates = false\n");
+    EXPECT_FALSE(off.check_for_updates);
+    const std::string text = config_to_text(off);
+    EXPECT_EQ(line_of(text, 32), "volume_repeat_ms = 150");
+    EXPECT_TRUE(line_of(text, 33).starts_with("# Whether to ask once a day"));
+    EXPECT_EQ(line_of(text, 34), "check_for_updates = false");
+    EXPECT_EQ(parsed(text), off);
+    // Restoring the sliders' defaults leaves the user's choice about the network alone.
+    Config restored = off;
+    restore_default_settings(restored);
+    EXPECT_FALSE(restored.check_for_updates);
+    EXPECT_EQ(parse_config("check_for_updates = 1\n").error(),
+              "line 1, column 21, key `check_for_updates`: invalid type: integer `1`, expected a "
+              "boolean");
 }
 
 TEST(FormatSettingFloat, ShortestTextInPlainOrExponentNotation) {
@@ -199,6 +219,7 @@ Config random_config(std::mt19937& random) {
     for (std::uint64_t* ms : {&c.hold_ms, &c.xbox_hold_ms, &c.alt_tab_commit_ms,
                               &c.steering_idle_ms, &c.volume_delay_ms, &c.volume_repeat_ms})
         *ms = random() % 2 ? millis(random) : random() % 5000;
+    c.check_for_updates = random() % 2 == 0;
     for (Button b : all_buttons()) {
         binding_of(c.buttons, b).press = random_action(random);
         binding_of(c.buttons, b).hold = b == Button::Xbox ? Action() : random_action(random);
@@ -313,8 +334,8 @@ TEST(ConfigHandEdits, DottedAndInlineTablesAreTheSameTable) {
 constexpr const char* kExpected =
     "one of `pointer_speed`, `precise_factor`, `scroll_speed`, `stick_deadzone`, `stick_curve`, "
     "`circle_scale`, `left_stick`, `right_stick`, `b_hold_ms`, `hold_ms`, `xbox_hold_ms`, "
-    "`alt_tab_commit_ms`, `steering_idle_ms`, `volume_delay_ms`, `volume_repeat_ms`, `buttons`, "
-    "`shifted`, `apps`";
+    "`alt_tab_commit_ms`, `steering_idle_ms`, `volume_delay_ms`, `volume_repeat_ms`, "
+    "`check_for_updates`, `buttons`, `shifted`, `apps`";
 
 TEST(ConfigMistakes, ReportTheLineColumnKeyAndExactMessage) {
     const std::pair<std::string, std::string> cases[] = {
@@ -740,7 +761,14 @@ TEST(LoadConfigAtStart, AMistakeIsReportedAndTheFileLeftAlone) {
                     ::testing::StartsWith("thumbrover: " + file.string() + ": line "));
         ASSERT_EQ(load.notifications.size(), 1u);
         EXPECT_EQ(load.notifications[0].heading, "Thumbrover settings have a mistake");
-        EXPECT_EQ(load.notifications[0].body, "Using the default settings for now.");
+        // Where the mistake is, so the user can mend it without looking for standard error.
+        EXPECT_THAT(load.notifications[0].body, ::testing::StartsWith("config.toml, line "));
+        EXPECT_THAT(load.notifications[0].body,
+                    ::testing::EndsWith(". Using the default settings for now."));
+        if (!c.report.empty()) {
+            EXPECT_EQ(load.notifications[0].body,
+                      "config.toml, " + c.report + ". Using the default settings for now.");
+        }
         EXPECT_EQ(slurp(file), c.content);
     }
 }
@@ -754,6 +782,8 @@ TEST(LoadConfigAtStart, AFileThatCannotBeReadIsReportedAndLeftAlone) {
     EXPECT_EQ(load.stderr_text, "thumbrover: " + file.string() + ": Is a directory\n");
     ASSERT_EQ(load.notifications.size(), 1u);
     EXPECT_EQ(load.notifications[0].heading, "Thumbrover could not read its settings");
+    EXPECT_EQ(load.notifications[0].body,
+              "config.toml: Is a directory. Using the default settings for now.");
     EXPECT_TRUE(fs::is_directory(file));
 
     if (::geteuid() != 0) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/ui/settings_store.hpp"
@@ -17,9 +19,22 @@ class RecordingEffects final : public SettingsEffects {
     std::vector<Config> sent;
     std::vector<float> scales;
 
+    // How the file reads, beside `file`: a mistake or a file that cannot be read.
+    std::optional<std::pair<ConfigStatus, std::string>> problem;
+    // What `outside_change` gives next (once); none: the file holds what the store knows.
+    std::optional<ConfigReading> outside;
+
     Config load() override {
         calls.push_back("load");
         return file;
+    }
+    ConfigReading read() override {
+        calls.push_back("load");
+        if (problem) return {problem->first, Config{}, problem->second};
+        return {ConfigStatus::Loaded, file, {}};
+    }
+    std::optional<ConfigReading> outside_change() override {
+        return std::exchange(outside, std::nullopt);
     }
     Result<void> save(const Config& config) override {
         calls.push_back("save");

@@ -19,7 +19,7 @@ const SliderSpec& slider(std::string_view field) {
     throw std::logic_error("no slider for " + std::string(field));
 }
 
-TEST(SettingsStore, LoadsOnFirstUseOnlyAndReloadReadsAgainWithoutSending) {
+TEST(SettingsStore, LoadsOnFirstUseOnlyAndReloadPutsAHandEditInUse) {
     RecordingEffects effects;
     effects.file.pointer_speed = 1234.0f;
     SettingsStore store(effects);
@@ -32,7 +32,70 @@ TEST(SettingsStore, LoadsOnFirstUseOnlyAndReloadReadsAgainWithoutSending) {
     EXPECT_EQ(store.get().pointer_speed, 1234.0f);
     store.reload();
     EXPECT_EQ(store.get().pointer_speed, 999.0f);
-    EXPECT_EQ(effects.calls, (Calls{"load", "load"}));
+    // Used at once, and not written back.
+    EXPECT_EQ(effects.calls, (Calls{"load", "load", "circle", "send"}));
+    store.reload();
+    EXPECT_EQ(effects.calls.size(), 5u);
+}
+
+TEST(SettingsStore, FollowingTheFileTakesCorrectEditsAndOnlyShowsMistakes) {
+    RecordingEffects effects;
+    SettingsStore store(effects);
+    std::vector<SettingsFollowed> told;
+    store.on_followed([&told](SettingsFollowed f) { told.push_back(f); });
+    Config edited;
+    edited.hold_ms = 700;
+    const std::string report =
+        "line 1, column 11, key `hold_ms`: invalid value: integer `-1`, "
+        "expected u64";
+    const std::string notified = "notify: Thumbrover settings have a mistake | config.toml, " +
+                                 report + ". The settings in use stay as they were.";
+    struct Step {
+        std::optional<ConfigReading> outside;
+        std::uint64_t hold_in_use;
+        bool problem;
+        Calls calls;  // the effects of this step
+    };
+    const Step steps[] = {
+        {ConfigReading{ConfigStatus::Loaded, edited, {}}, 700, false, {"circle", "send"}},
+        {ConfigReading{ConfigStatus::Mistake, Config{}, report}, 700, true, {notified}},
+        // The same mistake saved again is not told twice; the file's own writes are nothing.
+        {ConfigReading{ConfigStatus::Mistake, Config{}, report}, 700, true, {}},
+        {std::nullopt, 700, true, {}},
+        {ConfigReading{ConfigStatus::Loaded, Config{}, {}}, 400, false, {"circle", "send"}},
+        {ConfigReading{ConfigStatus::Unreadable, Config{}, "Permission denied"},
+         400,
+         true,
+         {"notify: Thumbrover could not read its settings | config.toml: Permission denied. The "
+          "settings in use stay as they were."}},
+    };
+    static_cast<void>(store.get());
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.calls.empty() ? "nothing" : step.calls.front());
+        effects.calls.clear();
+        effects.outside = step.outside;
+        store.follow_file();
+        EXPECT_EQ(store.get().hold_ms, step.hold_in_use);
+        EXPECT_EQ(store.file_problem().has_value(), step.problem);
+        EXPECT_EQ(effects.calls, step.calls);
+    }
+    EXPECT_EQ(told.size(), 4u);
+
+    // A change made in a window replaces a file with a mistake, and with it the problem.
+    effects.outside = ConfigReading{ConfigStatus::Mistake, Config{}, report};
+    store.follow_file();
+    store.set_stick_role(Stick::Left, StickRole::None);
+    EXPECT_FALSE(store.file_problem().has_value());
+    EXPECT_EQ(effects.saved.back().hold_ms, 400u);
+
+    // Reading the file when a window opens shows a mistake but tells nobody else of it.
+    effects.calls.clear();
+    effects.problem = std::pair(ConfigStatus::Mistake, report);
+    store.reload();
+    ASSERT_TRUE(store.file_problem().has_value());
+    EXPECT_EQ(store.file_problem()->report, report);
+    EXPECT_EQ(store.get().left_stick, StickRole::None);
+    EXPECT_EQ(effects.calls, Calls{"load"});
 }
 
 TEST(SettingsStore, EveryChangeSavesThenHandsOnTheScaleThenSendsTheWholeRecord) {

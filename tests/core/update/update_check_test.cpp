@@ -117,6 +117,17 @@ TEST(UpdateSchedule, NeverCheckedChecksOnTheFirstTickAndRemembersTheAnswer) {
     EXPECT_EQ(load_stored_update(h.state_file()), (StoredUpdate{start_wall_seconds, newer}));
 }
 
+TEST(UpdateSchedule, SwitchedOffItStartsNoCheckAndWantsNoTickUntilSwitchedOnAgain) {
+    Harness h;
+    UpdateCheck check(h.deps());
+    check.set_enabled(false);
+    EXPECT_EQ(h.started_after(check, 48h), 0u);
+    EXPECT_EQ(check.wanted_interval(), std::nullopt);
+    EXPECT_EQ(h.fetches, 0);
+    check.set_enabled(true);
+    EXPECT_EQ(h.started_after(check, 1s), 1u);
+}
+
 TEST(UpdateSchedule, ADayAfterTheLastSuccessAChecksStartsOnTheFirstTick) {
     struct Case {
         std::chrono::seconds since_last_check;

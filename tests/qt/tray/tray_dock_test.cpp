@@ -78,5 +78,19 @@ TEST(TrayDock, TheIconDocksInATrayThatAppearsAfterTheProgramStarted) {
         << "the icon never asked to be docked";
 }
 
+TEST(TrayDock, WithoutATrayTheIconIsMadeOnlyOnceOneComes) {
+    testing::qt_app();
+    EngineLink link{EngineSender{}, true};
+    TrayMenu tray{[](MenuAction) {}, [] { return std::optional<UpdateOffer>{}; }};
+    tray.set_host_available(false);
+    tray.refresh_menu(link);
+    EXPECT_EQ(tray.tray(), nullptr);
+    EXPECT_FALSE(tray.shown().items.empty());
+    tray.set_host_available(true);
+    ASSERT_NE(tray.tray(), nullptr);
+    EXPECT_TRUE(tray.tray()->isVisible());
+    EXPECT_NE(tray.menu(), nullptr);
+}
+
 }  // namespace
 }  // namespace thumbrover

@@ -100,7 +100,10 @@ TEST_F(SettingsWindowTest, AHandEditShowsOnTheNextOpening) {
     EXPECT_EQ(windows_.settings_window(), &window);  // kept, not rebuilt
     EXPECT_EQ(window.slider(kHoldMs)->value(), 700);
     EXPECT_EQ(window.value_label(kHoldMs)->text(), QStringLiteral("700 ms"));
-    EXPECT_TRUE(sent_to_engine().size() == 1);  // only the drag before, nothing for the edit
+    // The drag before, then the edit, which is in use at once.
+    const std::vector<Config> sent = sent_to_engine();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent.back().hold_ms, 700u);
 }
 
 TEST_F(SettingsWindowTest, AFileWithAMistakeIsKeptAsBackupBeforeTheFirstChangeReplacesIt) {
