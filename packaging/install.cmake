@@ -6,6 +6,7 @@
 #   manual pages, copyright, changelog and AppStream metadata: packaging/documents.cmake
 #   lib/udev/rules.d/70-thumbrover-uinput.rules    /dev/uinput for the user at the seat
 #   lib/modules-load.d/thumbrover-uinput.conf      uinput loaded at boot
+#   share/doc/thumbrover/examples/*.scenario       scenarios for `thumbroverctl replay`
 # (udev and systemd-modules-load read both lib folders under /usr and under /usr/local.)
 install(TARGETS thumbrover thumbroverctl
         BUNDLE DESTINATION .
@@ -21,6 +22,12 @@ if(NOT APPLE)
           DESTINATION lib/udev/rules.d)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/thumbrover-uinput.conf
           DESTINATION lib/modules-load.d)
+  # A few of the engine's own test scenarios, each explained in its opening comment and ending in
+  # the output it gives with the default settings.
+  set(scenarios ${CMAKE_SOURCE_DIR}/tests/core/engine/scenarios)
+  install(FILES ${scenarios}/left_click_drags.scenario ${scenarios}/press_or_hold.scenario
+                ${scenarios}/scroll.scenario ${scenarios}/shortcuts.scenario
+          DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   # The unit names the program by its installed path, which is known only when installing: the
   # package installs under /usr whatever the build was configured with. Written straight to its
   # place, so that `sudo make install` creates nothing in the build folder.

@@ -39,8 +39,10 @@ inline constexpr std::string_view kReplayOutputMarker = "--- output";
 
 // `thumbroverctl replay [--config FILE] [--off] [SCENARIO]`: `args` are the words after
 // "replay". The scenario comes from SCENARIO, or from `read_stdin` when it is absent or "-".
-// Diagnostics in `err` are whole lines prefixed with "thumbroverctl: ".
+// Diagnostics in `err` are whole lines prefixed with "thumbroverctl: ". `examples`, where not
+// empty, is the folder of example scenarios that --help points to.
 [[nodiscard]] CommandOutcome run_replay_command(
-    std::span<const std::string_view> args, const std::function<Result<std::string>()>& read_stdin);
+    std::span<const std::string_view> args, const std::function<Result<std::string>()>& read_stdin,
+    std::string_view examples = {});
 
 }  // namespace thumbrover
