@@ -68,7 +68,7 @@ open_way() {
     set +f
     IFS=$old_ifs
 }
-for program in "$@"; do open_way "$(dirname "$program")"; done
+for program in "$@"; do open_way "$(dirname "$(realpath "$program")")"; done
 
 status=0
 for program in "$@"; do
