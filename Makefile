@@ -5,7 +5,7 @@ PRESET ?= default
 BUILD_DIR ?= build
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan test-tsan test-package bench demo bundle install uninstall \
+.PHONY: all deps deps-run build run test test-asan test-tsan test-package bench demo bundle install uninstall \
 	package format clean
 
 all: build
@@ -13,11 +13,15 @@ all: build
 deps:
 	@scripts/install-deps
 
+# Building and running only; the tests' tools come with `make test`.
+deps-run:
+	@scripts/install-deps run
+
 build: deps
 	@scripts/build $(PRESET)
 
 # Only what the run needs: the program, and its companion that plays the demonstration.
-run: deps
+run: deps-run
 	@scripts/build $(PRESET) thumbrover thumbroverctl
 	@scripts/run
 

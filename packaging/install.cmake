@@ -8,6 +8,7 @@
 #   lib/modules-load.d/thumbrover-uinput.conf      uinput loaded at boot
 #   share/gnome-shell/extensions/thumbrover@thumbrover.app/   the GNOME Shell extension that
 #       tells which application is in front; GNOME runs it once the user switches it on
+#   share/doc/thumbrover/examples/*.scenario       scenarios for `thumbroverctl replay`
 # (udev and systemd-modules-load read both lib folders under /usr and under /usr/local.)
 install(TARGETS thumbrover thumbroverctl
         BUNDLE DESTINATION .
@@ -25,6 +26,12 @@ if(NOT APPLE)
           DESTINATION lib/modules-load.d)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/packaging/gnome-shell/
           DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions)
+  # A few of the engine's own test scenarios, each explained in its opening comment and ending in
+  # the output it gives with the default settings.
+  set(scenarios ${CMAKE_SOURCE_DIR}/tests/core/engine/scenarios)
+  install(FILES ${scenarios}/left_click_drags.scenario ${scenarios}/press_or_hold.scenario
+                ${scenarios}/scroll.scenario ${scenarios}/shortcuts.scenario
+          DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   # The unit names the program by its installed path, which is known only when installing: the
   # package installs under /usr whatever the build was configured with. Written straight to its
   # place, so that `sudo make install` creates nothing in the build folder.

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <string>
@@ -16,7 +17,14 @@ int replay_command(std::span<const std::string_view> args) {
         if (std::cin.bad()) return Error{"could not read the scenario from standard input"};
         return text;
     };
-    const CommandOutcome outcome = run_replay_command(args, read_stdin, config_path());
+    // The examples an installed copy brings, found beside it whatever its prefix.
+    std::error_code error;
+    const std::filesystem::path examples =
+        std::filesystem::read_symlink("/proc/self/exe", error).parent_path().parent_path() /
+        "share/doc/thumbrover/examples";
+    const bool installed = !error && std::filesystem::is_directory(examples, error);
+    const CommandOutcome outcome = run_replay_command(
+        args, read_stdin, config_path(), installed ? examples.string() : std::string());
     // The output of the lines before a mistake comes first, then the report.
     std::fwrite(outcome.out.data(), 1, outcome.out.size(), stdout);
     std::fflush(stdout);

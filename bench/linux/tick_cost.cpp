@@ -223,9 +223,16 @@ int main(int argc, char** argv) {
         return value != nullptr ? std::optional<std::string_view>(value) : std::nullopt;
     };
     const auto choice =
-        thumbrover::choose_output(std::nullopt, env("WAYLAND_DISPLAY"), env("XDG_SESSION_TYPE"));
-    thumbrover::set_chosen_output(choice.kind);
-    std::printf("%s\n", choice.reason.c_str());
+        thumbrover::choose_output(std::nullopt, {.display = env("DISPLAY"),
+                                                 .wayland_display = env("WAYLAND_DISPLAY"),
+                                                 .session_type = env("XDG_SESSION_TYPE"),
+                                                 .qt_platform = env("QT_QPA_PLATFORM")});
+    if (!choice) {
+        std::fprintf(stderr, "thumbrover: %s\n", choice.error().c_str());
+        return 1;
+    }
+    thumbrover::set_chosen_output(choice->kind);
+    std::printf("%s\n", choice->reason.c_str());
     std::unique_ptr<thumbrover::VirtualPad> pad;
     const int status = thumbrover::bench::run_whole_program("bench_tick_cost", [&] {
         pthread_setname_np(pthread_self(), "bench-driver");

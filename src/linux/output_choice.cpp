@@ -20,26 +20,33 @@ Result<OutputKind> parse_output_kind(std::string_view value) {
     return Error{"unknown output `" + std::string(value) + "` (xtest or uinput)"};
 }
 
-OutputChoice choose_output(std::optional<OutputKind> requested,
-                           std::optional<std::string_view> wayland_display,
-                           std::optional<std::string_view> session_type) {
+Result<OutputChoice> choose_output(std::optional<OutputKind> requested,
+                                   const SessionVariables& session) {
+    OutputChoice choice;
     if (requested) {
-        return *requested == OutputKind::Uinput
-                   ? OutputChoice{OutputKind::Uinput,
-                                  "posting input through uinput, as --output=uinput asks"}
-                   : OutputChoice{OutputKind::Xtest,
-                                  "posting input through XTEST, as --output=xtest asks"};
+        choice = *requested == OutputKind::Uinput
+                     ? OutputChoice{OutputKind::Uinput,
+                                    "posting input through uinput, as --output=uinput asks"}
+                     : OutputChoice{OutputKind::Xtest,
+                                    "posting input through XTEST, as --output=xtest asks"};
+    } else if (set(session.wayland_display)) {
+        choice = {OutputKind::Uinput,
+                  "posting input through uinput: this is a Wayland session (WAYLAND_DISPLAY is "
+                  "set)"};
+    } else if (set(session.session_type) && *session.session_type == "wayland") {
+        choice = {OutputKind::Uinput,
+                  "posting input through uinput: this is a Wayland session "
+                  "(XDG_SESSION_TYPE is wayland)"};
+    } else {
+        choice = {OutputKind::Xtest, "posting input through XTEST: this is an X11 session"};
     }
-    if (set(wayland_display)) {
-        return {OutputKind::Uinput,
-                "posting input through uinput: this is a Wayland session (WAYLAND_DISPLAY is set)"};
+    const bool drawn_elsewhere = choice.kind == OutputKind::Uinput && set(session.qt_platform);
+    if (!set(session.display) && !set(session.wayland_display) && !drawn_elsewhere) {
+        return Error{
+            "no graphical session: Thumbrover runs in an X11 or Wayland desktop session "
+            "(neither DISPLAY nor WAYLAND_DISPLAY is set)"};
     }
-    if (set(session_type) && *session_type == "wayland") {
-        return {OutputKind::Uinput,
-                "posting input through uinput: this is a Wayland session "
-                "(XDG_SESSION_TYPE is wayland)"};
-    }
-    return {OutputKind::Xtest, "posting input through XTEST: this is an X11 session"};
+    return choice;
 }
 
 SessionAbilities session_abilities(OutputKind kind) {

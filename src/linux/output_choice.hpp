@@ -24,12 +24,21 @@ struct OutputChoice {
 // The value of `--output=` ("xtest" or "uinput"), or an error naming the value refused.
 [[nodiscard]] Result<OutputKind> parse_output_kind(std::string_view value);
 
+// The environment variables that tell which session the program started in.
+struct SessionVariables {
+    std::optional<std::string_view> display;          // DISPLAY
+    std::optional<std::string_view> wayland_display;  // WAYLAND_DISPLAY
+    std::optional<std::string_view> session_type;     // XDG_SESSION_TYPE
+    std::optional<std::string_view> qt_platform;      // QT_QPA_PLATFORM
+};
+
 // An X11 session keeps XTEST; a Wayland session (WAYLAND_DISPLAY set, or XDG_SESSION_TYPE
 // "wayland") gets uinput, since XTEST there reaches only the X clients of Xwayland; `--output`
-// overrides both. Empty variables count as unset.
-[[nodiscard]] OutputChoice choose_output(std::optional<OutputKind> requested,
-                                         std::optional<std::string_view> wayland_display,
-                                         std::optional<std::string_view> session_type);
+// overrides both. Empty variables count as unset. With neither DISPLAY nor WAYLAND_DISPLAY there
+// is no graphical session to post into and the answer is an error, unless uinput is chosen and
+// Qt is told where to draw (offscreen, say), since uinput needs no session of its own.
+[[nodiscard]] Result<OutputChoice> choose_output(std::optional<OutputKind> requested,
+                                                 const SessionVariables& session);
 
 // What a session offers, decided with the output: XTEST sessions have a global pointer that the
 // ring can follow, a cursor that can be hidden and a real mouse that can be watched; a Wayland

@@ -171,14 +171,10 @@ int run_application(const QtShellOptions& options) {
         // Through XTEST, posting input, the ring and the cursor all go through X; without a
         // display Qt would only abort with a message about platform plugins.
         if (!through_uinput && unset("DISPLAY")) {
-            diag("no X display: Thumbrover needs an X11 session (DISPLAY is not set)");
+            diag("no X display: posting input through XTEST needs one (DISPLAY is not set)");
             return 1;
         }
         if (through_uinput && unset("DISPLAY") && unset("QT_QPA_PLATFORM")) {
-            if (unset("WAYLAND_DISPLAY")) {
-                diag("no display: Thumbrover needs a Wayland or X11 session for its windows");
-                return 1;
-            }
             // Without Xwayland the windows need Qt's Wayland plugin, which Qt would otherwise
             // miss with an abort.
             const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath);
@@ -316,10 +312,17 @@ int run_shell(int argc, char** argv) {
         if (value == nullptr) return std::nullopt;
         return std::string_view(value);
     };
-    const OutputChoice choice =
-        choose_output(requested, variable("WAYLAND_DISPLAY"), variable("XDG_SESSION_TYPE"));
-    set_chosen_output(choice.kind, requested.has_value());
-    diag(choice.reason);
+    const Result<OutputChoice> choice =
+        choose_output(requested, {.display = variable("DISPLAY"),
+                                  .wayland_display = variable("WAYLAND_DISPLAY"),
+                                  .session_type = variable("XDG_SESSION_TYPE"),
+                                  .qt_platform = variable("QT_QPA_PLATFORM")});
+    if (!choice) {
+        diag(choice.error());
+        return 1;
+    }
+    set_chosen_output(choice->kind, requested.has_value());
+    diag(choice->reason);
     QtShellOptions options;
     options.make_windows = make_windows;
     options.watch_tray = true;

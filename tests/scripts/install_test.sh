@@ -25,6 +25,7 @@ for file in bin/thumbrover bin/thumbroverctl share/applications/app.thumbrover.T
     share/icons/hicolor/scalable/apps/thumbrover.svg lib/systemd/user/thumbrover.service \
     share/man/man1/thumbrover.1.gz share/man/man1/thumbroverctl.1.gz \
     share/doc/thumbrover/copyright share/doc/thumbrover/changelog.gz \
+    share/doc/thumbrover/examples/{left_click_drags,press_or_hold,scroll,shortcuts}.scenario \
     share/metainfo/app.thumbrover.Thumbrover.metainfo.xml \
     lib/udev/rules.d/70-thumbrover-uinput.rules lib/modules-load.d/thumbrover-uinput.conf \
     share/gnome-shell/extensions/thumbrover@thumbrover.app/{metadata.json,extension.js,app.thumbrover.FrontApp1.xml}; do
@@ -40,6 +41,17 @@ grep -qx "ExecStart=$prefix/bin/thumbrover" "$root$prefix/lib/systemd/user/thumb
 grep -q '^KERNEL=="uinput", SUBSYSTEM=="misc", OPTIONS+="static_node=uinput", TAG+="uaccess"$' \
     "$root$prefix/lib/udev/rules.d/70-thumbrover-uinput.rules" || fail "the udev rule does not give the seat /dev/uinput"
 grep -qx uinput "$root$prefix/lib/modules-load.d/thumbrover-uinput.conf" || fail "uinput is not loaded at boot"
+
+# The installed companion points to what is installed beside it, never into a source folder.
+examples=$root$prefix/share/doc/thumbrover/examples
+"$root$prefix/bin/thumbroverctl" replay --help | grep -qx "  $examples/\*.scenario" ||
+    fail "replay --help does not name the installed examples: $("$root$prefix/bin/thumbroverctl" replay --help | tail -n2)"
+[[ $("$root$prefix/bin/thumbroverctl" replay "$examples/left_click_drags.scenario") == "0 ButtonDown 0 0 0 0"* ]] ||
+    fail "the installed example does not replay"
+said=$(env -u DISPLAY "$root$prefix/bin/thumbroverctl" demo 2>&1)
+[[ $said == *"xvfb-run"* && $said != *"make run"* ]] || fail "without a display, the installed demo says: $said"
+said=$(env -u DISPLAY "$bin/thumbroverctl" demo 2>&1)
+[[ $said == *"make run"* ]] || fail "without a display, the built demo says: $said"
 
 touch "$root$prefix/bin/not-ours"
 DESTDIR=$root "$src/scripts/uninstall" "$bin" >"$tmp/log" 2>&1 || fail "uninstall failed: $(tail -n3 "$tmp/log")"

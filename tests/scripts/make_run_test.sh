@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# `make run` builds only what the run starts (not the tests, benchmarks and fuzz targets), and
-# `make test` still builds everything.  make_run_test.sh SOURCE_DIR BUILD_DIR
+# `make run` installs and builds only what the run needs (not the tests' tools, the tests,
+# benchmarks and fuzz targets), and `make test` still installs and builds everything.  make_run_test.sh SOURCE_DIR BUILD_DIR
 source "${0%/*}/common.sh"
 # The recipes as make would run them, without running them.
 run_plan=$(make -s -n -C "$src" run)
@@ -18,5 +18,8 @@ else
         [[ " ${targets[*]} " == *" ${program#build/} "* ]] || fail "make run starts $program but does not build it"
     done
 fi
-grep -qE '^scripts/build default$' <<<"$(make -s -n -C "$src" test)" || fail "make test does not build everything"
+grep -qE '^scripts/install-deps run$' <<<"$run_plan" || fail "make run installs more than it needs: $run_plan"
+test_plan=$(make -s -n -C "$src" test)
+grep -qE '^scripts/install-deps$' <<<"$test_plan" || fail "make test does not install everything"
+grep -qE '^scripts/build default$' <<<"$test_plan" || fail "make test does not build everything"
 exit $((failures > 0))

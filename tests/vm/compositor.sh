@@ -42,10 +42,38 @@ while ! ls "$runtime"/sway-ipc.*.sock >/dev/null 2>&1 || [ ! -S "$runtime/waylan
     fi
     sleep 0.05
 done
+# A clone in a home folder (mode 0700, as Debian makes them) is closed to $user. This machine's
+# view of each folder on the way that is closed gets opened instead: a tmpfs takes the folder's
+# place and holds only the way on, bound from the folder itself, which stays as it is.
+opened=" "
+open_way() {
+    walked=
+    old_ifs=$IFS
+    IFS=/
+    set -f
+    for part in ${1#/}; do
+        next="$walked/$part"
+        case "$opened" in
+        *" $walked "*)
+            [ -e "$next" ] || { mkdir "$next" && mount --bind "/tmp/closed$next" "$next"; } ;;
+        esac
+        if [ -d "$next" ] && ! as_user test -x "$next"; then
+            mkdir -p "/tmp/closed$next"
+            mount --bind "$next" "/tmp/closed$next"
+            mount -t tmpfs -o mode=755 tmpfs "$next"
+            opened="$opened$next "
+        fi
+        walked=$next
+    done
+    set +f
+    IFS=$old_ifs
+}
+for program in "$@"; do open_way "$(dirname "$(realpath "$program")")"; done
+
 status=0
 for program in "$@"; do
     if ! as_user test -x "$program"; then
-        echo "thumbrover: $user cannot run $program (a folder on its way is closed to others)" >&2
+        echo "thumbrover: $user cannot run $program (it is closed to others)" >&2
         status=1
         continue
     fi

@@ -1,4 +1,5 @@
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -36,6 +37,33 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+bool on_path(std::string_view program) {
+    const char* path = std::getenv("PATH");
+    std::string_view folders = path != nullptr ? path : "";
+    while (!folders.empty()) {
+        const std::size_t colon = folders.find(':');
+        const std::string_view folder = folders.substr(0, colon);
+        if (!folder.empty() && ::access((fs::path(folder) / program).c_str(), X_OK) == 0)
+            return true;
+        folders = colon == std::string_view::npos ? std::string_view() : folders.substr(colon + 1);
+    }
+    return false;
+}
+
+// What gives the demonstration a display where this copy is: in a build folder, the source
+// folder's `make run`; an installed copy, Xvfb's wrapper (with a session bus of its own, which
+// the program uses), or a desktop.
+std::string where_to_find_a_display() {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (!error && fs::exists(self.parent_path() / "CMakeCache.txt", error))
+        return "`make run` in the source folder starts a virtual one";
+    const std::string wrapped = "`xvfb-run -a dbus-run-session thumbroverctl demo`";
+    if (on_path("xvfb-run"))
+        return "run it in a desktop session, or in a virtual display: " + wrapped;
+    return "run it in a desktop session, or install the package xvfb and run " + wrapped;
+}
 
 constexpr std::string_view kUsage =
     "Usage: thumbroverctl demo [--screenshot FILE] [--home DIR] [--print-script] [SCRIPT]\n"
@@ -362,7 +390,7 @@ int demo_command(std::span<const std::string_view> args) {
         return 1;
     }
     if (const char* display = std::getenv("DISPLAY"); display == nullptr || *display == '\0') {
-        diag("the demonstration needs an X display; `make run` starts a virtual one");
+        diag("the demonstration needs an X display; " + where_to_find_a_display());
         return 2;
     }
 

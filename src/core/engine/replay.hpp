@@ -44,9 +44,10 @@ inline constexpr std::string_view kReplayOutputMarker = "--- output";
 // Without --config or --defaults the settings are those of `user_file` as the program would use
 // them (the defaults when it is missing or has a mistake), with a line in `err` saying which; an
 // empty `user_file` means the defaults. Diagnostics in `err` are whole lines prefixed with
-// "thumbroverctl: ".
+// "thumbroverctl: ". `examples`, where not empty, is the folder of example scenarios that --help
+// points to.
 [[nodiscard]] CommandOutcome run_replay_command(
     std::span<const std::string_view> args, const std::function<Result<std::string>()>& read_stdin,
-    const std::filesystem::path& user_file = {});
+    const std::filesystem::path& user_file = {}, std::string_view examples = {});
 
 }  // namespace thumbrover

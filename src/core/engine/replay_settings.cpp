@@ -107,7 +107,8 @@ constexpr std::string_view kReplayHelp =
 
 CommandOutcome run_replay_command(std::span<const std::string_view> args,
                                   const std::function<Result<std::string>()>& read_stdin,
-                                  const std::filesystem::path& user_file) {
+                                  const std::filesystem::path& user_file,
+                                  std::string_view examples) {
     CommandOutcome outcome;
     const auto fail = [&](const std::string& message) {
         outcome.status = 1;
@@ -136,7 +137,14 @@ CommandOutcome run_replay_command(std::span<const std::string_view> args,
         } else if (arg.starts_with("--config=")) {
             config_file = arg.substr(9);
         } else if (arg == "--help" || arg == "-h") {
-            return {0, std::string(kReplayUsage) + std::string(kReplayHelp), ""};
+            std::string help = std::string(kReplayUsage) + std::string(kReplayHelp);
+            if (!examples.empty()) {
+                help +=
+                    "\nExamples, each ending in the output it gives with the default settings:\n "
+                    " " +
+                    std::string(examples) + "/*.scenario\n";
+            }
+            return {0, std::move(help), ""};
         } else if (arg.size() > 1 && arg.front() == '-') {
             return refuse("unknown option `" + std::string(arg) + "`");
         } else if (scenario_file) {

@@ -200,6 +200,7 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
         std::string_view out;
         std::string err_start;
         bool help = false;
+        std::string_view examples = {};
     };
     constexpr std::string_view kUsage =
         "Usage: thumbroverctl replay [--config FILE | --defaults] [--off] [SCENARIO]\n";
@@ -217,14 +218,20 @@ TEST(ReplayCommand, ReadsItsOptionsSettingsAndScenario) {
         {{scenario, scenario}, 2, "", "thumbroverctl: only one scenario"},
         {{"--off", "--help", "--fast"}, 0, "", "", true},
         {{"-h"}, 0, "", "", true},
+        {{"--help"}, 0, "", "", true, "/usr/share/doc/thumbrover/examples"},
         {{expected_after}, 0, "0 ButtonDown 0 0 0 0\n", ""},
         {{no_scenario}, 1, "", "thumbroverctl: could not read"},
     };
     for (const auto& c : cases) {
-        const auto outcome = run_replay_command(c.args, stdin_text);
+        const auto outcome = run_replay_command(c.args, stdin_text, {}, c.examples);
         EXPECT_EQ(outcome.status, c.status) << outcome.err;
         if (c.help) {
             EXPECT_TRUE(outcome.out.starts_with(kUsage)) << outcome.out;
+            // Only where the examples are is there a line about them.
+            EXPECT_EQ(outcome.out.find("Examples"),
+                      c.examples.empty() ? std::string::npos : outcome.out.rfind("\n\n") + 2);
+            EXPECT_EQ(outcome.out.ends_with(std::string(c.examples) + "/*.scenario\n"),
+                      !c.examples.empty());
         } else {
             EXPECT_EQ(outcome.out, c.out);
         }

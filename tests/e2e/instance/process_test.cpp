@@ -205,10 +205,12 @@ TEST(Process, ASecondCopyHandsOverToTheRunningOneAndEndsWell) {
     EXPECT_EQ(first.terminate(), 0) << first.errors();
 }
 
-TEST(Process, WithoutAnXDisplayItSaysSoAndEnds) {
-    Started program({}, {"DISPLAY"});
+TEST(Process, WithoutAGraphicalSessionItSaysSoInOneLineAndEnds) {
+    Started program({}, {"DISPLAY", "WAYLAND_DISPLAY"});
     EXPECT_EQ(program.wait(10s), 1);
-    EXPECT_THAT(program.errors(), ::testing::HasSubstr("thumbrover: no X display"));
+    EXPECT_EQ(program.errors(),
+              "thumbrover: no graphical session: Thumbrover runs in an X11 or Wayland desktop "
+              "session (neither DISPLAY nor WAYLAND_DISPLAY is set)\n");
 }
 
 TEST(Process, InAWaylandSessionItPostsThroughUinputAndWaitsForAccessWithoutEnding) {

@@ -205,10 +205,14 @@ TEST(ProgramOnWayland, TheControllerMovesClicksScrollsAndTypesInANativeWindow) {
         const char* value = std::getenv(name);
         return value != nullptr ? std::optional<std::string_view>(value) : std::nullopt;
     };
-    const OutputChoice choice =
-        choose_output(std::nullopt, variable("WAYLAND_DISPLAY"), variable("XDG_SESSION_TYPE"));
-    ASSERT_EQ(choice.kind, OutputKind::Uinput) << choice.reason;
-    set_chosen_output(choice.kind);
+    const Result<OutputChoice> choice =
+        choose_output(std::nullopt, {.display = variable("DISPLAY"),
+                                     .wayland_display = variable("WAYLAND_DISPLAY"),
+                                     .session_type = variable("XDG_SESSION_TYPE"),
+                                     .qt_platform = variable("QT_QPA_PLATFORM")});
+    ASSERT_TRUE(choice) << choice.error();
+    ASSERT_EQ(choice->kind, OutputKind::Uinput) << choice->reason;
+    set_chosen_output(choice->kind);
 
     const int status = ProgramRun::run(
         [&](ProgramRun& program) {
