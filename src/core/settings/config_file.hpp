@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/bindings/keys.hpp"
 #include "core/common/result.hpp"
 #include "core/settings/config.hpp"
 
@@ -20,8 +21,10 @@ inline constexpr std::size_t kMaxConfigBytes = 1024 * 1024;
 [[nodiscard]] std::filesystem::path config_path();
 
 // The whole settings file: the fixed commented template with the current values, then the
-// [buttons] lines. Always reads back to the same Config (non-finite decimals included).
-[[nodiscard]] std::string config_to_text(const Config& config);
+// [buttons] lines. Always reads back to the same Config (non-finite decimals included). The
+// comments name the Meta modifier as `labels` do.
+[[nodiscard]] std::string config_to_text(const Config& config,
+                                         const PlatformLabels& labels = native_labels());
 
 // How a decimal setting appears in the file: the shortest text that reads back to the same
 // float, with at least one digit after the point in plain notation; exponent notation (no plus

@@ -21,8 +21,8 @@ constexpr std::array kOfferedKeys = {
     KeyKind::Up,  KeyKind::Down,  KeyKind::Left,  KeyKind::Right,
 };
 
-Choice action_choice(Action action) {
-    std::string title = action_label(action);
+Choice action_choice(Action action, const PlatformLabels& labels) {
+    std::string title = action_label(action, labels);
     return Choice{ChoiceKind::Action, std::move(action), std::move(title)};
 }
 
@@ -36,22 +36,23 @@ std::size_t clamp_index(std::int64_t index) {
 
 }  // namespace
 
-std::vector<Choice> binding_choices(const Action& current, OfferedActions offered) {
+std::vector<Choice> binding_choices(const Action& current, OfferedActions offered,
+                                    const PlatformLabels& labels) {
     std::vector<Choice> choices;
     choices.reserve(kOfferedActions.size() + kOfferedKeys.size() + 5);
     for (ActionKind kind : kOfferedActions) {
         // In the vocabulary's own order: after the launcher, before the overview.
         if (kind == ActionKind::MissionControl && offered.on_screen_keyboard)
-            choices.push_back(action_choice(Action(ActionKind::OnScreenKeyboard)));
-        choices.push_back(action_choice(Action(kind)));
+            choices.push_back(action_choice(Action(ActionKind::OnScreenKeyboard), labels));
+        choices.push_back(action_choice(Action(kind), labels));
     }
     choices.push_back(separator());
     for (KeyKind kind : kOfferedKeys)
-        choices.push_back(action_choice(key_action(Key(kind))));
+        choices.push_back(action_choice(key_action(Key(kind)), labels));
     const bool listed = std::any_of(choices.begin(), choices.end(), [&](const Choice& c) {
         return c.kind == ChoiceKind::Action && c.action == current;
     });
-    if (!listed) choices.push_back(action_choice(current));
+    if (!listed) choices.push_back(action_choice(current, labels));
     choices.push_back(separator());
     choices.push_back(
         Choice{ChoiceKind::OtherKey, Action{}, std::string(buttons_texts::kOtherKey)});
@@ -88,8 +89,8 @@ std::string capture_prompt(BindingSlot slot) {
 }
 
 ButtonsWindowModel::ButtonsWindowModel(SettingsStore& store, OfferedActions offered,
-                                       FrontAppWatcher* apps)
-    : store_(store), offered_(offered), apps_(apps) {}
+                                       FrontAppWatcher* apps, const PlatformLabels& labels)
+    : store_(store), offered_(offered), apps_(apps), labels_(labels) {}
 
 const AppProfile* ButtonsWindowModel::profile() const {
     return app_ ? find_app_profile(store_.get(), *app_) : nullptr;
@@ -203,17 +204,18 @@ void ButtonsWindowModel::refresh() {
         const Action& main = slot->side == BindingSide::Hold ? binding.hold : binding.press;
         Popup popup;
         if (app == nullptr) {
-            popup.choices = binding_choices(main, offered_);
+            popup.choices = binding_choices(main, offered_, labels_);
             popup.selected = choice_index(popup.choices, main);
         } else {
             const auto& own = (slot->side == BindingSide::Hold ? app->hold : app->press)[tag / 2];
             popup.choices = {
-                Choice{ChoiceKind::SameAsAll, main, same_as_all_title(action_label(main))},
+                Choice{ChoiceKind::SameAsAll, main, same_as_all_title(action_label(main, labels_))},
                 separator()};
-            std::vector<Choice> rest = binding_choices(own.value_or(main), offered_);
+            std::vector<Choice> rest = binding_choices(own.value_or(main), offered_, labels_);
             popup.choices.insert(popup.choices.end(), std::make_move_iterator(rest.begin()),
                                  std::make_move_iterator(rest.end()));
             popup.selected = own ? choice_index(popup.choices, *own) : 0;
+            popup.overridden = own.has_value();
         }
         popups_[tag] = std::move(popup);
     }
@@ -271,6 +273,27 @@ ButtonsWindowModel::Update ButtonsWindowModel::stick_changed(std::int64_t tag, s
     return Update::Nothing;
 }
 
+namespace {
+
+Action media_action(KeyKind kind) {
+    switch (kind) {
+        case KeyKind::PlayPause:
+            return Action(ActionKind::PlayPause);
+        case KeyKind::NextTrack:
+            return Action(ActionKind::NextTrack);
+        case KeyKind::PreviousTrack:
+            return Action(ActionKind::PreviousTrack);
+        case KeyKind::VolumeUp:
+            return Action(ActionKind::VolumeUp);
+        case KeyKind::VolumeDown:
+            return Action(ActionKind::VolumeDown);
+        default:
+            return Action(ActionKind::Mute);
+    }
+}
+
+}  // namespace
+
 ButtonsWindowModel::Update ButtonsWindowModel::key_captured(const KeyPress& press,
                                                             const KeyCodeTable& table) {
     if (!capture_) return Update::Nothing;
@@ -285,7 +308,11 @@ ButtonsWindowModel::Update ButtonsWindowModel::key_captured(const KeyPress& pres
     const BindingSlot slot = *capture_;
     capture_.reset();
     prompt_.clear();
-    if (!(key->kind == KeyKind::Esc && modifiers.empty())) {
+    if (is_media(key->kind)) {
+        // The settings file names media keys only as actions; the modifiers held with one are
+        // what keyboards send for finer volume steps, not part of a shortcut.
+        set_binding(slot, media_action(key->kind));
+    } else if (!(key->kind == KeyKind::Esc && modifiers.empty())) {
         set_binding(slot, Action(make_shortcut(std::move(modifiers), *key)));
     }
     refresh();

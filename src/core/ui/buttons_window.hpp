@@ -11,6 +11,7 @@
 
 #include "core/bindings/actions.hpp"
 #include "core/bindings/buttons.hpp"
+#include "core/bindings/labels.hpp"
 #include "core/settings/config.hpp"
 #include "core/ui/settings_store.hpp"
 
@@ -43,6 +44,17 @@ inline constexpr std::string_view kNoFrontApp =
     "This desktop does not tell which application is in front, so All applications is used "
     "everywhere.";
 inline constexpr std::string_view kNoRunningApps = "No other application has a window open";
+// Asked before the changes that cannot be taken back.
+inline constexpr std::string_view kConfirmRestoreButtons = "Restore the default buttons?";
+inline constexpr std::string_view kConfirmRestoreButtonsDetail =
+    "Every button and both sticks go back to what they did at first. The buttons of single "
+    "applications stay as they are.";
+inline constexpr std::string_view kConfirmRemoveApp = "Remove the buttons for this application?";
+inline constexpr std::string_view kConfirmRemoveAppDetail =
+    "It then uses the buttons for all applications.";
+// A screen reader's name of a binding pop-up: the button's label, then this and the side.
+inline constexpr std::string_view kPressSuffix = ", press";
+inline constexpr std::string_view kHoldSuffix = ", hold";
 }  // namespace buttons_texts
 
 // One entry of a binding pop-up.
@@ -67,7 +79,8 @@ struct OfferedActions {
 // separator, the plain keys offered, `current` when it is none of those, a separator and
 // "Other key or shortcut…". `current` is therefore listed exactly once.
 [[nodiscard]] std::vector<Choice> binding_choices(const Action& current,
-                                                  OfferedActions offered = {});
+                                                  OfferedActions offered = {},
+                                                  const PlatformLabels& labels = native_labels());
 // The index of `current` in `choices` (0 when it is missing, which `binding_choices` rules out).
 [[nodiscard]] std::size_t choice_index(const std::vector<Choice>& choices, const Action& current);
 
@@ -101,8 +114,8 @@ struct KeyPress {
     std::vector<Key> modifiers;
 };
 
-// The platform's table from key codes to keys; nothing for a key that cannot be captured
-// (punctuation, keypad, media keys).
+// The platform's table from key codes to keys; nothing for a key that cannot be captured. A media
+// key binds its action (play-pause, volume-up, ...).
 using KeyCodeTable = std::function<std::optional<Key>(std::uint32_t code)>;
 
 // One entry of the "Applies to:" pop-up: all applications, one application's profile, or the
@@ -131,11 +144,15 @@ class ButtonsWindowModel final {
     // `apps` lists the running applications for "Add the application…" and says whether the
     // application in front can be told at all; null: no application can be added.
     explicit ButtonsWindowModel(SettingsStore& store, OfferedActions offered = {},
-                                FrontAppWatcher* apps = nullptr);
+                                FrontAppWatcher* apps = nullptr,
+                                const PlatformLabels& labels = native_labels());
 
     struct Popup {
         std::vector<Choice> choices;
         std::size_t selected = 0;
+        // In an application's profile: the binding is the profile's own, not the one for all
+        // applications.
+        bool overridden = false;
     };
 
     // What the view must do after a call.
@@ -204,6 +221,7 @@ class ButtonsWindowModel final {
     SettingsStore& store_;
     OfferedActions offered_;
     FrontAppWatcher* apps_;
+    const PlatformLabels& labels_;
     std::optional<std::string> app_;
     std::vector<ScopeChoice> scopes_;
     std::size_t scope_selected_ = 0;
