@@ -49,6 +49,27 @@ Result<void> failed() {
     return Error{kEventError};
 }
 
+std::optional<std::uint32_t> keypad_keysym(std::uint8_t param) {
+    if (param <= 9) return XK_KP_0 + param;
+    switch (static_cast<KeypadKey>(param)) {
+        case KeypadKey::Add:
+            return XK_KP_Add;
+        case KeypadKey::Subtract:
+            return XK_KP_Subtract;
+        case KeypadKey::Multiply:
+            return XK_KP_Multiply;
+        case KeypadKey::Divide:
+            return XK_KP_Divide;
+        case KeypadKey::Decimal:
+            return XK_KP_Decimal;
+        case KeypadKey::Enter:
+            return XK_KP_Enter;
+        case KeypadKey::Equal:
+            return XK_KP_Equal;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> keysym_for_key(const Key& key) {
@@ -88,8 +109,18 @@ std::optional<std::uint32_t> keysym_for_key(const Key& key) {
             if (key.param > 9) return std::nullopt;
             return XK_0 + key.param;
         case KeyKind::F:
-            if (key.param < 1 || key.param > 12) return std::nullopt;
+            if (key.param < 1 || key.param > kFunctionKeyCount) return std::nullopt;
             return XK_F1 + (key.param - 1);
+        case KeyKind::Insert:
+            return XK_Insert;
+        case KeyKind::Print:
+            return XK_Print;
+        case KeyKind::Symbol:
+            // The keysyms of ASCII punctuation are the characters' codes.
+            if (!is_symbol_character(key.param)) return std::nullopt;
+            return key.param;
+        case KeyKind::Keypad:
+            return keypad_keysym(key.param);
         case KeyKind::Ctrl:
             return XK_Control_L;
         case KeyKind::Shift:

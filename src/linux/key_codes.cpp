@@ -11,13 +11,11 @@
 namespace thumbrover {
 
 std::uint32_t qt_key_for_keysym(std::uint64_t keysym) {
-    // X keysyms of the Latin letters and digits are their ASCII codes.
-    if (keysym >= '0' && keysym <= '9')
-        return static_cast<std::uint32_t>(Qt::Key_0 + (keysym - '0'));
+    // X keysyms of the printable ASCII characters are their codes, and so are Qt's key codes,
+    // letters in upper case.
     if (keysym >= 'a' && keysym <= 'z')
         return static_cast<std::uint32_t>(Qt::Key_A + (keysym - 'a'));
-    if (keysym >= 'A' && keysym <= 'Z')
-        return static_cast<std::uint32_t>(Qt::Key_A + (keysym - 'A'));
+    if (keysym > ' ' && keysym < 0x7f) return static_cast<std::uint32_t>(keysym);
     return 0;
 }
 

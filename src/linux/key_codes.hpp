@@ -6,7 +6,7 @@
 
 namespace thumbrover {
 
-// The Qt key code of an X keysym for the keys whose code differs only by case (letters, digits),
+// The Qt key code of an X keysym of a printable ASCII character (letters, digits, punctuation),
 // or 0.
 [[nodiscard]] std::uint32_t qt_key_for_keysym(std::uint64_t keysym);
 

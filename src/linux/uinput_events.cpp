@@ -67,12 +67,14 @@ const std::vector<std::uint16_t>& uinput_keyboard_keys() {
             k.push_back(static_cast<std::uint16_t>(code));
         // The extra key of ISO keyboards (< > on German and French ones), F11 and F12.
         for (const int code :
-             {KEY_102ND,    KEY_F11,       KEY_F12,         KEY_KPENTER,   KEY_RIGHTCTRL,
-              KEY_KPSLASH,  KEY_SYSRQ,     KEY_RIGHTALT,    KEY_HOME,      KEY_UP,
-              KEY_PAGEUP,   KEY_LEFT,      KEY_RIGHT,       KEY_END,       KEY_DOWN,
-              KEY_PAGEDOWN, KEY_INSERT,    KEY_DELETE,      KEY_MUTE,      KEY_VOLUMEDOWN,
-              KEY_VOLUMEUP, KEY_PAUSE,     KEY_LEFTMETA,    KEY_RIGHTMETA, KEY_COMPOSE,
-              KEY_NEXTSONG, KEY_PLAYPAUSE, KEY_PREVIOUSSONG})
+             {KEY_102ND,    KEY_F11,       KEY_F12,          KEY_KPENTER,   KEY_RIGHTCTRL,
+              KEY_KPSLASH,  KEY_SYSRQ,     KEY_RIGHTALT,     KEY_HOME,      KEY_UP,
+              KEY_PAGEUP,   KEY_LEFT,      KEY_RIGHT,        KEY_END,       KEY_DOWN,
+              KEY_PAGEDOWN, KEY_INSERT,    KEY_DELETE,       KEY_MUTE,      KEY_VOLUMEDOWN,
+              KEY_VOLUMEUP, KEY_PAUSE,     KEY_LEFTMETA,     KEY_RIGHTMETA, KEY_COMPOSE,
+              KEY_NEXTSONG, KEY_PLAYPAUSE, KEY_PREVIOUSSONG, KEY_KPEQUAL})
+            k.push_back(static_cast<std::uint16_t>(code));
+        for (int code = KEY_F13; code <= KEY_F24; ++code)
             k.push_back(static_cast<std::uint16_t>(code));
         return k;
     }();
@@ -172,6 +174,10 @@ Result<KeyboardLayout> KeyboardLayout::compile(const LayoutNames& names) {
         layout.letters_[i] = find(static_cast<xkb_keysym_t>(XKB_KEY_a + i));
     for (std::size_t i = 0; i < layout.digits_.size(); ++i)
         layout.digits_[i] = find(static_cast<xkb_keysym_t>(XKB_KEY_0 + i));
+    // The keysyms of ASCII punctuation are the characters' codes.
+    for (std::size_t i = 0; i < kSymbolKeys.size(); ++i)
+        layout.symbols_[i] =
+            find(static_cast<xkb_keysym_t>(static_cast<unsigned char>(kSymbolKeys[i].character)));
     return layout;
 }
 
@@ -184,6 +190,40 @@ std::optional<KeyStroke> KeyboardLayout::digit(std::uint8_t value) const {
     if (value > 9) return std::nullopt;
     return digits_[value];
 }
+
+std::optional<KeyStroke> KeyboardLayout::symbol(std::uint8_t character) const {
+    for (std::size_t i = 0; i < kSymbolKeys.size(); ++i)
+        if (static_cast<unsigned char>(kSymbolKeys[i].character) == character) return symbols_[i];
+    return std::nullopt;
+}
+
+namespace {
+
+std::optional<std::uint16_t> keypad_code(std::uint8_t param) {
+    // The evdev codes follow the keypad's rows, not its digits.
+    constexpr std::array<std::uint16_t, 10> digits = {KEY_KP0, KEY_KP1, KEY_KP2, KEY_KP3, KEY_KP4,
+                                                      KEY_KP5, KEY_KP6, KEY_KP7, KEY_KP8, KEY_KP9};
+    if (param < digits.size()) return digits[param];
+    switch (static_cast<KeypadKey>(param)) {
+        case KeypadKey::Add:
+            return KEY_KPPLUS;
+        case KeypadKey::Subtract:
+            return KEY_KPMINUS;
+        case KeypadKey::Multiply:
+            return KEY_KPASTERISK;
+        case KeypadKey::Divide:
+            return KEY_KPSLASH;
+        case KeypadKey::Decimal:
+            return KEY_KPDOT;
+        case KeypadKey::Enter:
+            return KEY_KPENTER;
+        case KeypadKey::Equal:
+            return KEY_KPEQUAL;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 std::optional<std::uint16_t> fixed_key_code(const Key& key) {
     switch (key.kind) {
@@ -215,11 +255,23 @@ std::optional<std::uint16_t> fixed_key_code(const Key& key) {
             return KEY_PAGEUP;
         case KeyKind::PageDown:
             return KEY_PAGEDOWN;
+        case KeyKind::Insert:
+            return KEY_INSERT;
+        case KeyKind::Print:
+            // The Print Screen key; KEY_PRINT is a different key that layouts seldom map.
+            return KEY_SYSRQ;
+        case KeyKind::Keypad:
+            return keypad_code(key.param);
+        case KeyKind::Symbol:
+            return std::nullopt;
         case KeyKind::F:
-            if (key.param < 1 || key.param > 12) return std::nullopt;
-            // F1..F10 are consecutive; F11 and F12 came later and sit elsewhere.
+            if (key.param < 1 || key.param > kFunctionKeyCount) return std::nullopt;
+            // F1..F10 are consecutive; F11 and F12 came later and sit elsewhere, F13..F24 later
+            // still.
             if (key.param <= 10) return static_cast<std::uint16_t>(KEY_F1 + key.param - 1);
-            return static_cast<std::uint16_t>(key.param == 11 ? KEY_F11 : KEY_F12);
+            if (key.param <= 12)
+                return static_cast<std::uint16_t>(key.param == 11 ? KEY_F11 : KEY_F12);
+            return static_cast<std::uint16_t>(KEY_F13 + key.param - 13);
         case KeyKind::Ctrl:
         case KeyKind::Shift:
         case KeyKind::Alt:
@@ -340,6 +392,7 @@ Result<void> UinputEvents::button(std::uint8_t which, bool down, EvdevBatch& out
 std::optional<KeyStroke> UinputEvents::stroke_for(const Key& key) const {
     if (key.kind == KeyKind::Letter) return layout_.letter(static_cast<char>(key.param));
     if (key.kind == KeyKind::Digit) return layout_.digit(key.param);
+    if (key.kind == KeyKind::Symbol) return layout_.symbol(key.param);
     const auto code = fixed_key_code(key);
     if (!code) return std::nullopt;
     return KeyStroke{*code, false, false};

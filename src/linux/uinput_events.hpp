@@ -81,7 +81,8 @@ struct KeyStroke {
     friend bool operator==(const KeyStroke&, const KeyStroke&) = default;
 };
 
-// The keys that type the letters a..z and the digits 0..9 on one layout, looked up once through
+// The keys that type the letters a..z, the digits 0..9 and the punctuation of `kSymbolKeys` on
+// one layout, looked up once through
 // xkbcommon (from the xkb data the system has). The key with the fewest level modifiers wins, and
 // among equals the lowest key code.
 class KeyboardLayout {
@@ -93,6 +94,8 @@ class KeyboardLayout {
     // None when the layout cannot type the character.
     [[nodiscard]] std::optional<KeyStroke> letter(char c) const;
     [[nodiscard]] std::optional<KeyStroke> digit(std::uint8_t value) const;
+    // `character` is one of `kSymbolKeys`.
+    [[nodiscard]] std::optional<KeyStroke> symbol(std::uint8_t character) const;
     // The key that gives the third level (AltGr), 0 when the layout has none.
     [[nodiscard]] std::uint16_t level3_key() const { return level3_key_; }
 
@@ -100,12 +103,13 @@ class KeyboardLayout {
     LayoutNames names_;
     std::array<std::optional<KeyStroke>, 26> letters_{};
     std::array<std::optional<KeyStroke>, 10> digits_{};
+    std::array<std::optional<KeyStroke>, kSymbolKeys.size()> symbols_{};
     std::uint16_t level3_key_ = 0;
 };
 
 // The evdev code of a key whose place does not depend on the layout (arrows, editing and
-// function keys, modifiers, media keys); none for letters and digits and for bytes outside the
-// vocabulary.
+// function keys, the keypad, modifiers, media keys); none for letters, digits and punctuation and
+// for bytes outside the vocabulary.
 [[nodiscard]] std::optional<std::uint16_t> fixed_key_code(const Key& key);
 
 // The evdev button for the engine's mouse button (0 left, 1 right, 2 middle).

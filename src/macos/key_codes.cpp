@@ -1,6 +1,7 @@
 #include "macos/key_codes.hpp"
 
 #include <array>
+#include <utility>
 
 #include "macos/key_layout.hpp"
 
@@ -10,19 +11,41 @@ namespace {
 // kVK_ANSI_0 .. kVK_ANSI_9.
 constexpr std::array<std::uint16_t, 10> kDigitCodes = {29, 18, 19, 20, 21, 23, 22, 26, 28, 25};
 
-// kVK_F1 .. kVK_F12.
-constexpr std::array<std::uint16_t, 12> kFunctionCodes = {122, 120, 99,  118, 96,  97,
-                                                          98,  100, 101, 109, 103, 111};
+// kVK_F1 .. kVK_F20; Apple keyboards end there, so F21..F24 cannot be pressed on macOS.
+constexpr std::array<std::uint16_t, 20> kFunctionCodes = {
+    122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111, 105, 107, 113, 106, 64, 79, 80, 90};
+
+// kVK_ANSI_* of the punctuation keys, at their US places: unlike letters, shortcuts with them
+// are matched by key, whatever the key types.
+constexpr std::array<std::pair<char, std::uint16_t>, kSymbolKeys.size()> kSymbolCodes = {{
+    {'-', 27},
+    {'=', 24},
+    {',', 43},
+    {'.', 47},
+    {'/', 44},
+    {';', 41},
+    {'\'', 39},
+    {'[', 33},
+    {']', 30},
+    {'\\', 42},
+    {'`', 50},
+}};
+
+// kVK_ANSI_Keypad0 .. 9, then by `KeypadKey`: Plus, Minus, Multiply, Divide, Decimal, Enter,
+// Equals.
+constexpr std::array<std::uint16_t, kKeypadKeyCount> kKeypadCodes = {
+    82, 83, 84, 85, 86, 87, 88, 89, 91, 92, 69, 78, 67, 75, 65, 76, 81};
+constexpr std::uint64_t kKeypadFlags = 0x200000;  // numeric pad
 
 constexpr std::uint64_t kArrowFlags = 0xA00000;     // secondary Fn | numeric pad
 constexpr std::uint64_t kFunctionFlags = 0x800000;  // secondary Fn
 
-// Kinds 0..13 and 17..26, which take no parameter.
+// The kinds which take no parameter. Print has no key on a Mac.
 struct FixedKey {
     KeyKind kind;
     MacKey key;
 };
-constexpr std::array<FixedKey, 24> kFixedKeys = {{
+constexpr std::array<FixedKey, 25> kFixedKeys = {{
     {KeyKind::Up, {MacKeyClass::Plain, 126, kArrowFlags}},
     {KeyKind::Down, {MacKeyClass::Plain, 125, kArrowFlags}},
     {KeyKind::Left, {MacKeyClass::Plain, 123, kArrowFlags}},
@@ -37,6 +60,8 @@ constexpr std::array<FixedKey, 24> kFixedKeys = {{
     {KeyKind::End, {MacKeyClass::Plain, 119, kFunctionFlags}},
     {KeyKind::PageUp, {MacKeyClass::Plain, 116, kFunctionFlags}},
     {KeyKind::PageDown, {MacKeyClass::Plain, 121, kFunctionFlags}},
+    // kVK_Help: where a PC keyboard's Insert key arrives on a Mac.
+    {KeyKind::Insert, {MacKeyClass::Plain, 114, kFunctionFlags}},
     // Device-independent mask | left-hand device bit.
     {KeyKind::Ctrl, {MacKeyClass::Modifier, 59, 0x40000 | 0x1}},
     {KeyKind::Shift, {MacKeyClass::Modifier, 56, 0x20000 | 0x2}},
@@ -83,6 +108,14 @@ std::optional<MacKey> mac_key(Key key, const LetterKeys& letters) {
         case KeyKind::F:
             if (key.param < 1 || key.param > kFunctionCodes.size()) return std::nullopt;
             return MacKey{MacKeyClass::Plain, kFunctionCodes[key.param - 1u], kFunctionFlags};
+        case KeyKind::Symbol:
+            for (const auto& [character, code] : kSymbolCodes)
+                if (static_cast<std::uint8_t>(character) == key.param)
+                    return MacKey{MacKeyClass::Plain, code, 0};
+            return std::nullopt;
+        case KeyKind::Keypad:
+            if (key.param >= kKeypadCodes.size()) return std::nullopt;
+            return MacKey{MacKeyClass::Plain, kKeypadCodes[key.param], kKeypadFlags};
         default:
             for (const FixedKey& fixed : kFixedKeys)
                 if (fixed.kind == key.kind) return fixed.key;
@@ -100,6 +133,10 @@ std::optional<Key> key_for_mac_key_code(std::uint16_t code, const LetterKeys& le
         if (kDigitCodes[i] == code) return Key::digit(static_cast<std::uint8_t>(i));
     for (std::size_t i = 0; i < kFunctionCodes.size(); ++i)
         if (kFunctionCodes[i] == code) return Key::function(static_cast<std::uint8_t>(i + 1));
+    for (const auto& [character, symbol_code] : kSymbolCodes)
+        if (symbol_code == code) return Key::symbol(character);
+    for (std::size_t i = 0; i < kKeypadCodes.size(); ++i)
+        if (kKeypadCodes[i] == code) return Key(KeyKind::Keypad, static_cast<std::uint8_t>(i));
     for (const FixedKey& fixed : kFixedKeys)
         if (fixed.key.key_class != MacKeyClass::Media && fixed.key.code == code)
             return Key(fixed.kind);

@@ -22,8 +22,8 @@ struct MacKey {
     friend bool operator==(const MacKey&, const MacKey&) = default;
 };
 
-// How macOS sends the key, or nothing for a parameter the engine never produces (a letter outside
-// 'a'..'z', a digit above 9, a function key outside 1..12). Letters are pressed where `letters`
+// How macOS sends the key, or nothing for a key a Mac has not (Print, F21..F24) and for a parameter
+// the engine never produces. Letters are pressed where `letters`
 // has them; every other key has the same code on every layout. Without `letters`: US positions.
 [[nodiscard]] std::optional<MacKey> mac_key(Key key, const LetterKeys& letters);
 [[nodiscard]] std::optional<MacKey> mac_key(Key key);

@@ -83,6 +83,9 @@ std::uint32_t unshifted_mac_key(const QKeyEvent& event) {
             return static_cast<std::uint32_t>(Qt::Key_A + (key->param - 'a'));
         case KeyKind::Digit:
             return static_cast<std::uint32_t>(Qt::Key_0 + key->param);
+        // Qt's codes of the punctuation keys are the characters' own.
+        case KeyKind::Symbol:
+            return key->param;
         default:
             return 0;
     }

@@ -28,7 +28,7 @@ constexpr int kPopupWidth = 230;
 constexpr int kLabelWidth = 150;
 
 QComboBox* make_popup(QWidget* parent) {
-    auto* popup = new QComboBox(parent);
+    auto* popup = new FocusWheelComboBox(parent);
     popup->setMinimumWidth(kPopupWidth);
     popup->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     return popup;
@@ -51,7 +51,11 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
     connect(scope_, &QComboBox::activated, this,
             [this](int index) { apply(model_.scope_changed(index)); });
     remove_ = new QPushButton(mnemonic_free(buttons_texts::kRemoveApp), this);
-    connect(remove_, &QPushButton::clicked, this, [this] { apply(model_.remove_app()); });
+    connect(remove_, &QPushButton::clicked, this, [this] {
+        if (confirm_change(*this, buttons_texts::kConfirmRemoveApp,
+                           buttons_texts::kConfirmRemoveAppDetail, buttons_texts::kRemoveApp))
+            apply(model_.remove_app());
+    });
     scope_row->addWidget(scope_label);
     scope_row->addWidget(scope_);
     scope_row->addWidget(remove_);
@@ -106,7 +110,8 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
     ++row;
     for (const Button button : all_buttons()) {
         auto* label = new QLabel(mnemonic_free(button_label(button)), this);
-        label->setMinimumWidth(kLabelWidth);
+        // Never below its text: a narrow window scrolls rather than clipping the names.
+        label->setMinimumWidth(std::max(kLabelWidth, label->sizeHint().width()));
         grid->addWidget(label, row, 0);
         for (const BindingSide side : {BindingSide::Press, BindingSide::Hold}) {
             const std::int64_t tag = binding_tag(button, side);
@@ -118,6 +123,10 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
             }
             auto* popup = make_popup(this);
             popup->setObjectName(QStringLiteral("binding_%1").arg(tag));
+            popup->setAccessibleName(
+                qt_text(std::string(button_label(button)) +
+                        std::string(side == BindingSide::Press ? buttons_texts::kPressSuffix
+                                                               : buttons_texts::kHoldSuffix)));
             connect(popup, &QComboBox::activated, this,
                     [this, tag](int index) { apply(model_.binding_changed(tag, index)); });
             if (side == BindingSide::Press) label->setBuddy(popup);
@@ -128,19 +137,28 @@ ButtonsWindow::ButtonsWindow(SettingsStore& store, UnshiftedKey unshifted_key,
     }
     column->addLayout(grid);
 
+    // Below the scrolling part, so the prompt is in view whatever the window's height.
+    auto* footer = new QVBoxLayout;
+    footer->setContentsMargins(24, 8, 24, 16);
+    footer->setSpacing(8);
     prompt_ = new QLabel(this);
     prompt_->setWordWrap(true);
     prompt_->setTextFormat(Qt::PlainText);
     prompt_->hide();
-    column->addWidget(prompt_);
+    footer->addWidget(prompt_);
 
     restore_ = new QPushButton(mnemonic_free(buttons_texts::kRestoreDefaultButtons), this);
-    connect(restore_, &QPushButton::clicked, this,
-            [this] { apply(model_.restore_default_buttons()); });
+    connect(restore_, &QPushButton::clicked, this, [this] {
+        if (confirm_change(*this, buttons_texts::kConfirmRestoreButtons,
+                           buttons_texts::kConfirmRestoreButtonsDetail,
+                           buttons_texts::kRestoreDefaultButtons))
+            apply(model_.restore_default_buttons());
+    });
     auto* restore_row = new QHBoxLayout;
     restore_row->addWidget(restore_);
     restore_row->addStretch(1);
-    column->addLayout(restore_row);
+    footer->addLayout(restore_row);
+    static_cast<QBoxLayout*>(layout())->addLayout(footer);
 
     model_.refresh();
     rebuild_popups();
@@ -263,6 +281,10 @@ void ButtonsWindow::rebuild_popups() {
         }
         popup->setCurrentIndex(static_cast<int>(model->selected));
         popup->setEnabled(model->enabled);
+        // A profile's own bindings stand out from those it takes from all applications.
+        QFont font = popup->font();
+        font.setBold(model->overridden);
+        popup->setFont(font);
     }
     for (const Stick stick : {Stick::Left, Stick::Right}) {
         QComboBox* popup = stick_popup(stick);
@@ -300,8 +322,7 @@ void ButtonsWindow::fit_popups() {
     fitted_width_ = width;
     for (QComboBox* popup : all)
         if (popup != nullptr) popup->setMinimumWidth(width);
-    layout()->activate();
-    resize(sizeHint());
+    fit_window(*this);
 }
 
 void ButtonsWindow::start_watching_keys() {

@@ -12,10 +12,14 @@
 
 namespace thumbrover {
 
+// Marks a capture's key code as a key of the numeric keypad; Qt gives those the codes of the main
+// keys and says so in the modifiers. Outside the range of Qt's key codes.
+inline constexpr std::uint32_t kQtKeypadKey = 0x40000000;
+
 // The key a Qt key code stands for during a key capture, or nothing for a key that cannot be
-// captured. The capturable keys are the same on every platform: letters, digits, F1 to F12, the
-// editing and arrow keys, Escape and the four modifiers (Super standing for Command).
-// Punctuation, keypad and media keys are not capturable.
+// captured. The capturable keys are the same on every platform: letters, digits, F1 to F24, the
+// punctuation keys, the editing and arrow keys, Insert, Print, the keypad, Escape, the four
+// modifiers (Super standing for Command) and the media keys.
 [[nodiscard]] std::optional<Key> key_for_qt_key(std::uint32_t qt_key);
 
 // Ctrl, Alt, Shift and Meta (Super) held during a key press, in that order. Keypad and group
@@ -26,8 +30,8 @@ namespace thumbrover {
 // that comes with them.
 [[nodiscard]] bool is_modifier_only_key(std::uint32_t qt_key);
 
-// The capture's view of a Qt key press. A keypad key gets a code that names no key: the digits
-// and arrows of the keypad are not the main keys and cannot be captured. `unshifted_key` is the
+// The capture's view of a Qt key press. A keypad key's code carries `kQtKeypadKey`: the digits
+// of the keypad are not the main keys. `unshifted_key` is the
 // key's code without Shift (a layout turns Shift+1 into "!"), or 0 when it is not known.
 [[nodiscard]] KeyPress key_press_for_qt(std::uint32_t qt_key, Qt::KeyboardModifiers modifiers,
                                         std::uint32_t unshifted_key = 0);

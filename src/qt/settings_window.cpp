@@ -62,7 +62,7 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
             if (spec.section != section) continue;
             auto* label = new QLabel(mnemonic_free(spec.label), this);
             label->setMinimumWidth(180);
-            auto* slider = new QSlider(Qt::Horizontal, this);
+            auto* slider = new FocusWheelSlider(Qt::Horizontal, this);
             slider->setObjectName(qt_text(spec.field));
             slider->setRange(slider_position(spec, spec.minimum),
                              slider_position(spec, spec.maximum));
@@ -77,6 +77,7 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
             value->setMinimumWidth(
                 std::max(90, value->fontMetrics().horizontalAdvance(widest_value_text(spec))));
             value->setText(qt_text(format_slider_value(spec.format, spec.read(config))));
+            slider->setAccessibleDescription(value->text());
             connect(slider, &QSlider::valueChanged, this,
                     [this, i](int position) { slider_moved(i, position); });
             grid->addWidget(label, row, 0);
@@ -158,7 +159,13 @@ SettingsWindow::SettingsWindow(SettingsStore& store, LoginItem& login_item,
         [this] {
             if (actions_.open_config_file) actions_.open_config_file();
         },
-        settings_texts::kRestoreDefaults, [this] { restore_defaults(); });
+        settings_texts::kRestoreDefaults,
+        [this] {
+            if (confirm_change(*this, settings_texts::kConfirmRestoreDefaults,
+                               settings_texts::kConfirmRestoreDefaultsDetail,
+                               settings_texts::kRestoreDefaults))
+                restore_defaults();
+        });
 
     column->addWidget(make_note(settings_texts::kTrademark, 520, this));
     refresh_live_rows();
@@ -187,7 +194,7 @@ void SettingsWindow::show_rows(const std::array<SliderRow, kSliderCount>& rows) 
     for (std::size_t i = 0; i < kSliderCount; ++i) {
         const QSignalBlocker quiet(sliders_[i]);
         sliders_[i]->setValue(slider_position(specs[i], rows[i].value));
-        values_[i]->setText(qt_text(rows[i].text));
+        show_value(i, rows[i].text);
         sliders_[i]->setToolTip(
             rows[i].out_of_range
                 ? qt_text(std::string(settings_texts::kOutOfRangeTip) +
@@ -195,6 +202,13 @@ void SettingsWindow::show_rows(const std::array<SliderRow, kSliderCount>& rows) 
                           format_slider_value(specs[i].format, specs[i].maximum) + ".")
                 : QString());
     }
+}
+
+void SettingsWindow::show_value(std::size_t index, std::string_view text) {
+    values_[index]->setText(qt_text(text));
+    // A screen reader would read the slider's own steps (20 for a curve of 2.0); it is told the
+    // value as the window shows it.
+    sliders_[index]->setAccessibleDescription(qt_text(text));
 }
 
 void SettingsWindow::refresh_live_rows() {
@@ -210,7 +224,7 @@ void SettingsWindow::slider_moved(std::size_t index, int position) {
     const SliderSpec& spec = slider_specs()[index];
     const std::optional<std::string> text = settings_slider_changed(
         store_, static_cast<std::int64_t>(index), slider_value(spec, position));
-    if (text) values_[index]->setText(qt_text(*text));
+    if (text) show_value(index, *text);
 }
 
 void SettingsWindow::restore_defaults() {

@@ -65,6 +65,7 @@ class SettingsWindow final : public QWidget, public LiveWindow {
   private:
     void slider_moved(std::size_t index, int position);
     void restore_defaults();
+    void show_value(std::size_t index, std::string_view text);
     void show_rows(const std::array<struct SliderRow, kSliderCount>& rows);
 
     SettingsStore& store_;

@@ -139,7 +139,16 @@ void SetupWindow::refresh_live_rows() {
 
 void SetupWindow::finish() {
     finish_setup(app_dir_);
+    finished_ = true;
     close();
+}
+
+void SetupWindow::hideEvent(QHideEvent* event) {
+    // With the permission in place nothing is left to set up: closing the window (or Esc) is as
+    // good as Done, and the window does not come back at the next start.
+    if (!finished_ && permission_.granted()) finish_setup(app_dir_);
+    finished_ = false;
+    QDialog::hideEvent(event);
 }
 
 }  // namespace thumbrover

@@ -32,7 +32,8 @@ struct SetupWindowActions {
 
 // "Set Up Thumbrover": the input permission, the controller and the login item, each row turning
 // green as soon as its condition holds. "Done" (also the Return key) remembers that setup is
-// finished and closes the window. Main thread only.
+// finished and closes the window; so does closing it once the permission is granted. Main thread
+// only.
 class SetupWindow final : public QDialog, public LiveWindow {
     Q_OBJECT
 
@@ -58,9 +59,13 @@ class SetupWindow final : public QDialog, public LiveWindow {
     [[nodiscard]] QWidget* restart_row() const { return restart_row_; }
     [[nodiscard]] QPushButton* done_button() const { return done_; }
 
+  protected:
+    void hideEvent(QHideEvent* event) override;
+
   private:
     void finish();
 
+    bool finished_ = false;
     std::filesystem::path app_dir_;
     LoginItem& login_item_;
     InputPermission& permission_;

@@ -6,13 +6,18 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <cmath>
 
 #include "core/common/numeric.hpp"
@@ -146,16 +151,75 @@ QLabel* make_heading(std::string_view text, double point_size, QWidget* parent) 
     return label;
 }
 
+namespace {
+
+// Scrolls the window's content where the screen is too small for it, and otherwise asks for the
+// content's whole size (a plain scroll area asks for a few dozen characters at most).
+class WindowScrollArea final : public QScrollArea {
+  public:
+    using QScrollArea::QScrollArea;
+
+    [[nodiscard]] QSize sizeHint() const override {
+        if (widget() == nullptr) return QScrollArea::sizeHint();
+        const int frame = 2 * frameWidth();
+        return widget()->sizeHint() + QSize(frame, frame);
+    }
+};
+
+}  // namespace
+
 QBoxLayout* make_window_column(QWidget& window, std::string_view title, const char* name,
                                int spacing) {
     window.setWindowTitle(qt_text(title));
     window.setWindowIcon(application_icon());
     window.setObjectName(QString::fromLatin1(name));
-    auto* column = new QVBoxLayout(&window);
+    auto* outer = new QVBoxLayout(&window);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new WindowScrollArea(&window);
+    scroll->setObjectName(QStringLiteral("window_scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    outer->addWidget(scroll);
+    auto* content = new QWidget(scroll);
+    content->setObjectName(QStringLiteral("window_content"));
+    auto* column = new QVBoxLayout(content);
     column->setContentsMargins(24, 20, 24, 20);
     column->setSpacing(spacing);
-    column->setSizeConstraint(QLayout::SetFixedSize);
+    scroll->setWidget(content);
+    // The palette's window colour behind the content, as a window without a scroll area has.
+    content->setAutoFillBackground(false);
+    scroll->viewport()->setAutoFillBackground(false);
     return column;
+}
+
+QSize fitted_window_size(QSize natural, QSize minimum, const QRect& available) {
+    // Room for the title bar and the window frame, which the window's own size leaves out.
+    constexpr int kFrameAllowance = 48;
+    const int width = std::max(minimum.width(), std::min(natural.width(), available.width()));
+    const int height = std::max(minimum.height(),
+                                std::min(natural.height(), available.height() - kFrameAllowance));
+    return {width, height};
+}
+
+void fit_window_to(QWidget& window, const QRect& available) {
+    if (QLayout* layout = window.layout()) layout->activate();
+    QSize natural = window.sizeHint();
+    const auto* scroll = window.findChild<QScrollArea*>(QStringLiteral("window_scroll"));
+    if (scroll != nullptr && natural.height() > available.height()) {
+        // A vertical scroll bar takes its width from the content.
+        natural.rwidth() += scroll->verticalScrollBar()->sizeHint().width();
+    }
+    window.resize(fitted_window_size(natural, window.minimumSizeHint(), available));
+}
+
+void fit_window(QWidget& window) {
+    QScreen* screen = window.screen();
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        window.adjustSize();
+        return;
+    }
+    fit_window_to(window, screen->availableGeometry());
 }
 
 QLabel* make_note(std::string_view text, int width, QWidget* parent) {
@@ -220,8 +284,16 @@ StatusSymbolLabel::StatusSymbolLabel(int size, QWidget* parent) : QLabel(parent)
 
 void StatusSymbolLabel::set_symbol(const StatusSymbol& symbol) {
     symbol_ = symbol;
-    setPixmap(status_symbol_pixmap(symbol, size_, devicePixelRatioF()));
-    setToolTip(qt_text(symbol.name));
+    // The desktop's own picture where its icon theme has one, so the row matches the rest of the
+    // desktop; the program's drawing elsewhere (and on macOS, which has no icon theme).
+    const QString theme = qt_text(symbol.theme_name);
+    if (!theme.isEmpty() && QIcon::hasThemeIcon(theme)) {
+        setPixmap(QIcon::fromTheme(theme).pixmap(QSize(size_, size_), devicePixelRatioF()));
+    } else {
+        setPixmap(status_symbol_pixmap(symbol, size_, devicePixelRatioF()));
+    }
+    setToolTip(qt_text(symbol.description));
+    setAccessibleName(qt_text(symbol.description));
 }
 
 QIcon application_icon() {
@@ -280,10 +352,10 @@ void show_login_checkbox(QCheckBox& box, const LoginCheckbox& view) {
 void show_window(QWidget& window) {
     static constexpr const char* kPlaced = "thumbrover_placed";
     if (!window.property(kPlaced).toBool()) {
-        window.adjustSize();
         QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
         if (screen == nullptr) screen = QGuiApplication::primaryScreen();
         if (screen != nullptr) {
+            fit_window_to(window, screen->availableGeometry());
             QRect frame = window.frameGeometry();
             frame.moveCenter(screen->availableGeometry().center());
             window.move(frame.topLeft());
@@ -295,11 +367,56 @@ void show_window(QWidget& window) {
     window.activateWindow();
 }
 
+FocusWheelComboBox::FocusWheelComboBox(QWidget* parent) : QComboBox(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void FocusWheelComboBox::wheelEvent(QWheelEvent* event) {
+    if (!hasFocus()) {
+        event->ignore();  // on to the scroll area
+        return;
+    }
+    QComboBox::wheelEvent(event);
+}
+
+FocusWheelSlider::FocusWheelSlider(Qt::Orientation orientation, QWidget* parent)
+    : QSlider(orientation, parent) {
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void FocusWheelSlider::wheelEvent(QWheelEvent* event) {
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QSlider::wheelEvent(event);
+}
+
+bool confirm_change(QWidget& parent, std::string_view question, std::string_view detail,
+                    std::string_view confirm) {
+    QMessageBox box(&parent);
+    box.setObjectName(QStringLiteral("confirm_change"));
+    box.setIcon(QMessageBox::Question);
+    box.setWindowTitle(parent.windowTitle());
+    box.setText(qt_text(question));
+    box.setInformativeText(qt_text(detail));
+    QPushButton* yes = box.addButton(mnemonic_free(confirm), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 void add_window_shortcuts(QWidget& window, std::function<void()> quit) {
     auto* quit_shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), &window);
     QObject::connect(quit_shortcut, &QShortcut::activated, &window, std::move(quit));
-    auto* close_shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), &window);
-    QObject::connect(close_shortcut, &QShortcut::activated, &window, [&window] { window.close(); });
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)}) {
+        auto* close_shortcut = new QShortcut(keys, &window);
+        QObject::connect(close_shortcut, &QShortcut::activated, &window,
+                         [&window] { window.close(); });
+    }
 }
 
 }  // namespace thumbrover

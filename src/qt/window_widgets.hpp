@@ -12,9 +12,11 @@
 #include "core/ui/access.hpp"
 #include "core/ui/sliders.hpp"
 
+#include <QComboBox>
+#include <QSlider>
+
 class QBoxLayout;
 class QCheckBox;
-class QSlider;
 
 namespace thumbrover {
 
@@ -33,9 +35,18 @@ namespace thumbrover {
 // larger fonts make it taller, never clipped.
 [[nodiscard]] QLabel* make_note(std::string_view text, int width, QWidget* parent = nullptr);
 // Titles a window, gives it the application icon and a name for tests and style sheets, and lays
-// it out as one fixed-size column with the windows' common margins; returns that column.
+// it out as one column with the windows' common margins inside a scroll area, so a window larger
+// than the screen (a laptop's, a large font, 2x scaling) stays whole and resizable; returns that
+// column.
 QBoxLayout* make_window_column(QWidget& window, std::string_view title, const char* name,
                                int spacing);
+// The size a window opens at: its natural size, within `available` (less room for the title bar),
+// never below its minimum.
+[[nodiscard]] QSize fitted_window_size(QSize natural, QSize minimum, const QRect& available);
+// Resizes a window made with `make_window_column` to its natural size within `available`, or
+// within its screen's free area.
+void fit_window_to(QWidget& window, const QRect& available);
+void fit_window(QWidget& window);
 // A horizontal line at least `width` wide.
 [[nodiscard]] QFrame* make_separator(int width, QWidget* parent = nullptr);
 
@@ -75,13 +86,40 @@ void set_checked_quietly(QCheckBox& box, bool checked);
 // mixed mark makes the box three-state until it shows a plain one again.
 void show_login_checkbox(QCheckBox& box, const LoginCheckbox& view);
 
+// A pop-up and a slider that take the wheel only once focused (by a click or the keyboard): a
+// window full of them scrolls under the wheel instead of changing whatever the pointer crosses.
+class FocusWheelComboBox final : public QComboBox {
+    Q_OBJECT
+
+  public:
+    explicit FocusWheelComboBox(QWidget* parent = nullptr);
+
+  protected:
+    void wheelEvent(QWheelEvent* event) override;
+};
+
+class FocusWheelSlider final : public QSlider {
+    Q_OBJECT
+
+  public:
+    explicit FocusWheelSlider(Qt::Orientation orientation, QWidget* parent = nullptr);
+
+  protected:
+    void wheelEvent(QWheelEvent* event) override;
+};
+
+// Asks before a change that cannot be taken back: `question` with `detail` below it, a button
+// titled `confirm` and Cancel, Cancel being the default. True when the user chose `confirm`.
+[[nodiscard]] bool confirm_change(QWidget& parent, std::string_view question,
+                                  std::string_view detail, std::string_view confirm);
+
 // Brings a window to the front on every desktop that allows it: shown, raised and activated.
 // The first time, it is placed in the middle of the screen the pointer is on; later it opens
 // wherever the user left it.
 void show_window(QWidget& window);
 
-// The keyboard shortcuts every window of the program answers: Ctrl+Q runs `quit`, Ctrl+W closes
-// (hides) the window. Text fields keep Qt's own Cut, Copy, Paste, Select All and Undo keys.
+// The keyboard shortcuts every window of the program answers: Ctrl+Q runs `quit`, Ctrl+W and Esc
+// close (hide) the window. Text fields keep Qt's own Cut, Copy, Paste, Select All and Undo keys.
 void add_window_shortcuts(QWidget& window, std::function<void()> quit);
 
 }  // namespace thumbrover

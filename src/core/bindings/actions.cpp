@@ -1,26 +1,27 @@
 #include "core/bindings/actions.hpp"
 
+#include "core/bindings/labels.hpp"
 #include "core/bindings/unicode_text.hpp"
 
 namespace thumbrover {
 namespace {
 
 constexpr std::array<FixedActionInfo, kFixedActionCount> kFixedActions{{
-    {ActionKind::None, "none", "Nothing"},
-    {ActionKind::LeftClick, "left-click", "Left click"},
-    {ActionKind::RightClick, "right-click", "Right click"},
-    {ActionKind::MiddleClick, "middle-click", "Middle click"},
-    {ActionKind::PreciseMode, "precise-mode", "Precise pointer mode"},
-    {ActionKind::AppSwitcher, "app-switcher", "Switch apps"},
-    {ActionKind::Launcher, "launcher", "Launcher / Spotlight"},
-    {ActionKind::MissionControl, "mission-control", "Mission Control / Overview"},
-    {ActionKind::OnScreenKeyboard, "on-screen-keyboard", "On-screen keyboard (Linux)"},
-    {ActionKind::PlayPause, "play-pause", "Play / pause"},
-    {ActionKind::NextTrack, "next-track", "Next track"},
-    {ActionKind::PreviousTrack, "previous-track", "Previous track"},
-    {ActionKind::VolumeUp, "volume-up", "Volume up"},
-    {ActionKind::VolumeDown, "volume-down", "Volume down"},
-    {ActionKind::Mute, "mute", "Mute"},
+    {ActionKind::None, "none"},
+    {ActionKind::LeftClick, "left-click"},
+    {ActionKind::RightClick, "right-click"},
+    {ActionKind::MiddleClick, "middle-click"},
+    {ActionKind::PreciseMode, "precise-mode"},
+    {ActionKind::AppSwitcher, "app-switcher"},
+    {ActionKind::Launcher, "launcher"},
+    {ActionKind::MissionControl, "mission-control"},
+    {ActionKind::OnScreenKeyboard, "on-screen-keyboard"},
+    {ActionKind::PlayPause, "play-pause"},
+    {ActionKind::NextTrack, "next-track"},
+    {ActionKind::PreviousTrack, "previous-track"},
+    {ActionKind::VolumeUp, "volume-up"},
+    {ActionKind::VolumeDown, "volume-down"},
+    {ActionKind::Mute, "mute"},
 }};
 
 [[nodiscard]] const FixedActionInfo* find_fixed(ActionKind kind) {
@@ -54,11 +55,12 @@ std::string action_name(const Action& action) {
     return std::string(row != nullptr ? row->name : "none");
 }
 
-std::string action_label(const Action& action) {
-    if (action.is_shortcut()) return "Key: " + shortcut_label(action.shortcut);
+std::string action_label(const Action& action, const PlatformLabels& labels) {
+    if (action.is_shortcut()) return "Key: " + shortcut_label(action.shortcut, labels);
     if (is_shift(action)) return std::string(kShiftActionLabel);
     const FixedActionInfo* row = find_fixed(action.kind);
-    return std::string(row != nullptr ? row->label : "Nothing");
+    if (row == nullptr) return std::string(labels.actions[0]);
+    return std::string(labels.actions[action_kind_number(row->kind)]);
 }
 
 }  // namespace thumbrover

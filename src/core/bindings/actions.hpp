@@ -69,10 +69,10 @@ struct Action {
     return Action(Shortcut{{}, key});
 }
 
+// The settings-file name of a fixed action; its label is the platform's (`PlatformLabels`).
 struct FixedActionInfo {
     ActionKind kind;
     std::string_view name;
-    std::string_view label;
 };
 
 // The fifteen fixed actions in table order: none, left-click, right-click, middle-click,
@@ -95,6 +95,7 @@ inline constexpr std::string_view kShiftActionLabel = "Shift (hold for the secon
 // case-sensitively; anything else must be a shortcut.
 [[nodiscard]] std::optional<Action> parse_action(std::string_view text);
 [[nodiscard]] std::string action_name(const Action& action);
-[[nodiscard]] std::string action_label(const Action& action);
+[[nodiscard]] std::string action_label(const Action& action,
+                                       const PlatformLabels& labels = native_labels());
 
 }  // namespace thumbrover

@@ -31,7 +31,7 @@ enum class KeyKind : std::uint8_t {
     PageDown = 13,
     Letter = 14,  // parameter: character code of 'a'..'z'
     Digit = 15,   // parameter: 0..9
-    F = 16,       // parameter: 1..12
+    F = 16,       // parameter: 1..24
     Ctrl = 17,
     Shift = 18,
     Alt = 19,
@@ -42,25 +42,70 @@ enum class KeyKind : std::uint8_t {
     VolumeUp = 24,
     VolumeDown = 25,
     Mute = 26,
+    Insert = 27,
+    Print = 28,
+    Symbol = 29,  // parameter: the punctuation character the key types on a US keyboard
+    Keypad = 30,  // parameter: `KeypadKey`
 };
 
-inline constexpr std::size_t kKeyKindCount = 27;
+inline constexpr std::size_t kKeyKindCount = 31;
+
+// The keys of the numeric keypad, by their parameter.
+enum class KeypadKey : std::uint8_t {
+    // 0..9 are the digits.
+    Add = 10,
+    Subtract = 11,
+    Multiply = 12,
+    Divide = 13,
+    Decimal = 14,
+    Enter = 15,
+    Equal = 16,
+};
+inline constexpr std::uint8_t kKeypadKeyCount = 17;
+inline constexpr std::uint8_t kFunctionKeyCount = 24;
+
+// The punctuation keys, by the character they type without Shift on a US keyboard, with the name
+// the settings file gives them (X's keysym names, so they read the same in every desktop's
+// documentation).
+struct SymbolKeyInfo {
+    char character;
+    std::string_view name;
+};
+inline constexpr std::array<SymbolKeyInfo, 11> kSymbolKeys{{
+    {'-', "minus"},
+    {'=', "equal"},
+    {',', "comma"},
+    {'.', "period"},
+    {'/', "slash"},
+    {';', "semicolon"},
+    {'\'', "apostrophe"},
+    {'[', "bracketleft"},
+    {']', "bracketright"},
+    {'\\', "backslash"},
+    {'`', "grave"},
+}};
+[[nodiscard]] constexpr bool is_symbol_character(std::uint8_t c) {
+    for (const SymbolKeyInfo& row : kSymbolKeys)
+        if (static_cast<std::uint8_t>(row.character) == c) return true;
+    return false;
+}
 
 [[nodiscard]] constexpr std::uint8_t key_kind_number(KeyKind kind) {
     return static_cast<std::uint8_t>(kind);
 }
 [[nodiscard]] constexpr bool key_kind_has_param(KeyKind kind) {
-    return kind == KeyKind::Letter || kind == KeyKind::Digit || kind == KeyKind::F;
+    return kind == KeyKind::Letter || kind == KeyKind::Digit || kind == KeyKind::F ||
+           kind == KeyKind::Symbol || kind == KeyKind::Keypad;
 }
 [[nodiscard]] constexpr bool is_modifier(KeyKind kind) {
     return kind >= KeyKind::Ctrl && kind <= KeyKind::Meta;
 }
 [[nodiscard]] constexpr bool is_media(KeyKind kind) {
-    return kind >= KeyKind::PlayPause;
+    return kind >= KeyKind::PlayPause && kind <= KeyKind::Mute;
 }
 
-// One keyboard key. The parameter only means something for Letter, Digit and F; for every other
-// kind it is ignored by comparisons and kept at 0 by the constructor.
+// One keyboard key. The parameter only means something for Letter, Digit, F, Symbol and Keypad; for
+// every other kind it is ignored by comparisons and kept at 0 by the constructor.
 struct Key {
     KeyKind kind = KeyKind::Up;
     std::uint8_t param = 0;
@@ -76,9 +121,20 @@ struct Key {
     [[nodiscard]] static constexpr Key digit(std::uint8_t value) {
         return Key(KeyKind::Digit, value);
     }
-    // `number` must be 1..12.
+    // `number` must be 1..24.
     [[nodiscard]] static constexpr Key function(std::uint8_t number) {
         return Key(KeyKind::F, number);
+    }
+    // `c` must be one of `kSymbolKeys`.
+    [[nodiscard]] static constexpr Key symbol(char c) {
+        return Key(KeyKind::Symbol, static_cast<std::uint8_t>(c));
+    }
+    // `digit` must be 0..9.
+    [[nodiscard]] static constexpr Key keypad_digit(std::uint8_t digit) {
+        return Key(KeyKind::Keypad, digit);
+    }
+    [[nodiscard]] static constexpr Key keypad(KeypadKey which) {
+        return Key(KeyKind::Keypad, static_cast<std::uint8_t>(which));
     }
 
     [[nodiscard]] constexpr bool modifier() const { return is_modifier(kind); }
@@ -96,14 +152,17 @@ struct Key {
 };
 
 // The key that an output command's kind and parameter bytes name, decoded once so that every
-// event output works with `Key` alone. None for bytes outside the vocabulary: a kind above 26, a
-// letter outside 'a'..'z', a digit above 9 or a function key outside 1..12.
+// event output works with `Key` alone. None for bytes outside the vocabulary: a kind above 30, a
+// letter outside 'a'..'z', a digit above 9, a function key outside 1..24, a punctuation character
+// without a key, or a keypad key past the last.
 [[nodiscard]] constexpr std::optional<Key> key_from_bytes(std::uint8_t kind, std::uint8_t param) {
     if (kind >= kKeyKindCount) return std::nullopt;
     const auto k = static_cast<KeyKind>(kind);
     if (k == KeyKind::Letter && (param < 'a' || param > 'z')) return std::nullopt;
     if (k == KeyKind::Digit && param > 9) return std::nullopt;
-    if (k == KeyKind::F && (param < 1 || param > 12)) return std::nullopt;
+    if (k == KeyKind::F && (param < 1 || param > kFunctionKeyCount)) return std::nullopt;
+    if (k == KeyKind::Symbol && !is_symbol_character(param)) return std::nullopt;
+    if (k == KeyKind::Keypad && param >= kKeypadKeyCount) return std::nullopt;
     return Key(k, param);
 }
 
@@ -132,13 +191,15 @@ struct Shortcut {
     }
 };
 
-// One row of the key table: the settings-file name and the user-interface label. Both are empty
-// for Letter, Digit and F, whose texts depend on the parameter (`key_name`, `key_label`).
+// One row of the key table: the settings-file name; empty for the kinds whose name depends on the
+// parameter (`key_name`). The labels are the platform's (`PlatformLabels`).
 struct KeyKindInfo {
     KeyKind kind;
     std::string_view name;
-    std::string_view label;
 };
+
+struct PlatformLabels;
+[[nodiscard]] const PlatformLabels& native_labels();
 
 // Every key kind, in kind order.
 [[nodiscard]] const std::array<KeyKindInfo, kKeyKindCount>& key_kinds();
@@ -152,9 +213,11 @@ struct KeyKindInfo {
 [[nodiscard]] std::optional<Shortcut> parse_shortcut(std::string_view text);
 
 [[nodiscard]] std::string key_name(Key key);
-[[nodiscard]] std::string key_label(Key key);
+[[nodiscard]] std::string key_label(Key key, const PlatformLabels& labels = native_labels());
 [[nodiscard]] std::string shortcut_name(const Shortcut& shortcut);
-// The concatenated labels of the modifiers and the key, without the "Key: " prefix ("⇧⌘T").
-[[nodiscard]] std::string shortcut_label(const Shortcut& shortcut);
+// The labels of the modifiers and the key, without the "Key: " prefix ("⇧⌘T" on macOS,
+// "Ctrl+Shift+T" on Linux).
+[[nodiscard]] std::string shortcut_label(const Shortcut& shortcut,
+                                         const PlatformLabels& labels = native_labels());
 
 }  // namespace thumbrover

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/bindings/labels.hpp"
 #include "core/common/diag.hpp"
 #include "core/common/files.hpp"
 #include "core/common/numeric.hpp"
@@ -29,7 +30,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // The file is regenerated from these lines on every save; a line "key = value" whose key is a
-// setting gets the current value.
+// setting gets the current value, and "{meta}" the platform's name of the Meta modifier (which the
+// file accepts under all its names everywhere).
 constexpr std::array<std::string_view, 40> kTemplate = {
     "# Thumbrover settings. Edits apply as soon as this file is saved; Settings and Customize",
     "# Buttons change it too. A file with a mistake is not used: the settings in use stay as they",
@@ -69,9 +71,8 @@ constexpr std::array<std::string_view, 40> kTemplate = {
     "# Actions: left-click, right-click, middle-click, precise-mode, app-switcher, launcher,",
     "# mission-control, on-screen-keyboard, play-pause, next-track, previous-track, volume-up,",
     "# volume-down, mute, none, or a key or shortcut such as \"escape\", \"enter\", \"f5\", "
-    "\"cmd+w\" "
-    "or",
-    "# \"ctrl+shift+t\" (modifiers: ctrl, alt, shift, cmd).",
+    "\"{meta}+w\" or",
+    "# \"ctrl+shift+t\" (modifiers: ctrl, alt, shift, {meta}).",
     "# Holding the Xbox button always turns Thumbrover on or off; xbox sets what a short press "
     "does.",
 };
@@ -724,16 +725,22 @@ std::string format_setting_float(float value) {
     return format_decimal(value);
 }
 
-std::string config_to_text(const Config& config) {
+std::string config_to_text(const Config& config, const PlatformLabels& labels) {
+    constexpr std::string_view kMeta = "{meta}";
     std::string out;
     out.reserve(2600);
     for (std::string_view line : kTemplate) {
         const auto eq = line.find(" = ");
         std::string filled;
         if (eq != std::string_view::npos) filled = value_line(line.substr(0, eq), config);
-        if (filled.empty())
+        if (filled.empty()) {
+            for (auto at = line.find(kMeta); at != std::string_view::npos; at = line.find(kMeta)) {
+                out.append(line.substr(0, at));
+                out.append(labels.meta_file_name);
+                line.remove_prefix(at + kMeta.size());
+            }
             out.append(line);
-        else
+        } else
             out.append(filled);
         out.push_back('\n');
         if (line.starts_with("volume_repeat_ms = ") && !config.check_for_updates) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/bindings/keys.hpp"
 #include "core/common/result.hpp"
 #include "core/settings/config.hpp"
 
@@ -21,8 +22,10 @@ inline constexpr std::size_t kMaxConfigBytes = 1024 * 1024;
 [[nodiscard]] std::filesystem::path config_path();
 
 // The whole settings file: the fixed commented template with the current values, then the
-// [buttons] lines. Always reads back to the same Config (non-finite decimals included).
-[[nodiscard]] std::string config_to_text(const Config& config);
+// [buttons] lines. Always reads back to the same Config (non-finite decimals included). The
+// comments name the Meta modifier as `labels` do.
+[[nodiscard]] std::string config_to_text(const Config& config,
+                                         const PlatformLabels& labels = native_labels());
 // The default file with, where a [shifted] table would go, a commented word on how to add one:
 // what `config defaults` shows. The program itself writes the defaults without it.
 [[nodiscard]] std::string default_config_text();

@@ -39,19 +39,24 @@ enum class AccessState : std::uint8_t {
 // The colour a status symbol is tinted with; views map these to their palette.
 enum class Tint : std::uint8_t { Green = 0, Orange = 1, Secondary = 2 };
 
-// A status symbol: its SF Symbols name (other platforms map the name to an icon of their own)
-// and its tint.
+// A status symbol: its SF Symbols name, the freedesktop icon-theme name of the same picture
+// (empty: none), its tint, and what it says, for tooltips and screen readers.
 struct StatusSymbol {
     std::string_view name;
     Tint tint;
+    std::string_view theme_name;
+    std::string_view description;
 
     friend bool operator==(const StatusSymbol&, const StatusSymbol&) = default;
 };
 
-inline constexpr StatusSymbol kSymbolGranted{"checkmark.circle.fill", Tint::Green};
-inline constexpr StatusSymbol kSymbolRestart{"arrow.clockwise.circle.fill", Tint::Orange};
-inline constexpr StatusSymbol kSymbolWarning{"exclamationmark.triangle.fill", Tint::Orange};
-inline constexpr StatusSymbol kSymbolPending{"circle.dashed", Tint::Secondary};
+inline constexpr StatusSymbol kSymbolGranted{"checkmark.circle.fill", Tint::Green, "emblem-ok",
+                                             "Done"};
+inline constexpr StatusSymbol kSymbolRestart{"arrow.clockwise.circle.fill", Tint::Orange,
+                                             "view-refresh", "Restart needed"};
+inline constexpr StatusSymbol kSymbolWarning{"exclamationmark.triangle.fill", Tint::Orange,
+                                             "dialog-warning", "Needs attention"};
+inline constexpr StatusSymbol kSymbolPending{"circle.dashed", Tint::Secondary, "", "Not yet"};
 
 [[nodiscard]] StatusSymbol access_symbol(AccessState state);
 

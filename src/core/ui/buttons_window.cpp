@@ -21,8 +21,8 @@ constexpr std::array kOfferedKeys = {
     KeyKind::Up,  KeyKind::Down,  KeyKind::Left,  KeyKind::Right,
 };
 
-Choice action_choice(Action action) {
-    std::string title = action_label(action);
+Choice action_choice(Action action, const PlatformLabels& labels) {
+    std::string title = action_label(action, labels);
     return Choice{ChoiceKind::Action, std::move(action), std::move(title)};
 }
 
@@ -37,23 +37,23 @@ std::size_t clamp_index(std::int64_t index) {
 }  // namespace
 
 std::vector<Choice> binding_choices(const Action& current, OfferedActions offered,
-                                    bool offer_shift) {
+                                    bool offer_shift, const PlatformLabels& labels) {
     std::vector<Choice> choices;
     choices.reserve(kOfferedActions.size() + kOfferedKeys.size() + 6);
     for (ActionKind kind : kOfferedActions) {
         // In the vocabulary's own order: after the launcher, before the overview.
         if (kind == ActionKind::MissionControl && offered.on_screen_keyboard)
-            choices.push_back(action_choice(Action(ActionKind::OnScreenKeyboard)));
-        choices.push_back(action_choice(Action(kind)));
+            choices.push_back(action_choice(Action(ActionKind::OnScreenKeyboard), labels));
+        choices.push_back(action_choice(Action(kind), labels));
     }
-    if (offer_shift) choices.push_back(action_choice(Action(ActionKind::Shift)));
+    if (offer_shift) choices.push_back(action_choice(Action(ActionKind::Shift), labels));
     choices.push_back(separator());
     for (KeyKind kind : kOfferedKeys)
-        choices.push_back(action_choice(key_action(Key(kind))));
+        choices.push_back(action_choice(key_action(Key(kind)), labels));
     const bool listed = std::any_of(choices.begin(), choices.end(), [&](const Choice& c) {
         return c.kind == ChoiceKind::Action && c.action == current;
     });
-    if (!listed) choices.push_back(action_choice(current));
+    if (!listed) choices.push_back(action_choice(current, labels));
     choices.push_back(separator());
     choices.push_back(
         Choice{ChoiceKind::OtherKey, Action{}, std::string(buttons_texts::kOtherKey)});
@@ -127,8 +127,8 @@ ButtonsWindowModel::Update ButtonsWindowModel::layer_changed(std::int64_t index)
 }
 
 ButtonsWindowModel::ButtonsWindowModel(SettingsStore& store, OfferedActions offered,
-                                       FrontAppWatcher* apps)
-    : store_(store), offered_(offered), apps_(apps) {}
+                                       FrontAppWatcher* apps, const PlatformLabels& labels)
+    : store_(store), offered_(offered), apps_(apps), labels_(labels) {}
 
 const AppProfile* ButtonsWindowModel::profile() const {
     return app_ ? find_app_profile(store_.get(), *app_) : nullptr;
@@ -273,17 +273,19 @@ void ButtonsWindowModel::refresh() {
         Popup popup;
         popup.enabled = !(hold && shift_input[tag / 2]);
         if (app == nullptr) {
-            popup.choices = binding_choices(main, offered_, offer_shift);
+            popup.choices = binding_choices(main, offered_, offer_shift, labels_);
             popup.selected = choice_index(popup.choices, main);
         } else {
             const auto& own = (slot->side == BindingSide::Hold ? app->hold : app->press)[tag / 2];
             popup.choices = {
-                Choice{ChoiceKind::SameAsAll, main, same_as_all_title(action_label(main))},
+                Choice{ChoiceKind::SameAsAll, main, same_as_all_title(action_label(main, labels_))},
                 separator()};
-            std::vector<Choice> rest = binding_choices(own.value_or(main), offered_, offer_shift);
+            std::vector<Choice> rest =
+                binding_choices(own.value_or(main), offered_, offer_shift, labels_);
             popup.choices.insert(popup.choices.end(), std::make_move_iterator(rest.begin()),
                                  std::make_move_iterator(rest.end()));
             popup.selected = own ? choice_index(popup.choices, *own) : 0;
+            popup.overridden = own.has_value();
         }
         popups_[tag] = std::move(popup);
     }
@@ -303,17 +305,19 @@ ButtonsWindowModel::Popup ButtonsWindowModel::shifted_popup(const Config& config
     // What the slot does when this layer leaves it out: a profile's falls to the shifted actions
     // of all applications first, then to the profile's own without shift.
     Choice first{ChoiceKind::SameAsUnshifted, unshifted,
-                 same_as_unshifted_title(action_label(unshifted))};
+                 same_as_unshifted_title(action_label(unshifted, labels_))};
     const std::optional<Action>* own = &main_layer;
     if (app != nullptr) {
         own = &(hold ? app->shifted.hold : app->shifted.press)[i];
         if (main_layer)
             first = Choice{ChoiceKind::SameAsAll, *main_layer,
-                           same_as_all_title(action_label(*main_layer))};
+                           same_as_all_title(action_label(*main_layer, labels_))};
     }
     Popup popup;
     popup.choices = {first, separator()};
-    std::vector<Choice> rest = binding_choices(own->value_or(first.action), offered_);
+    // The shift itself is never offered among the shifted actions.
+    std::vector<Choice> rest =
+        binding_choices(own->value_or(first.action), offered_, false, labels_);
     popup.choices.insert(popup.choices.end(), std::make_move_iterator(rest.begin()),
                          std::make_move_iterator(rest.end()));
     popup.selected = *own ? choice_index(popup.choices, **own) : 0;
@@ -374,6 +378,27 @@ ButtonsWindowModel::Update ButtonsWindowModel::stick_changed(std::int64_t tag, s
     return Update::Nothing;
 }
 
+namespace {
+
+Action media_action(KeyKind kind) {
+    switch (kind) {
+        case KeyKind::PlayPause:
+            return Action(ActionKind::PlayPause);
+        case KeyKind::NextTrack:
+            return Action(ActionKind::NextTrack);
+        case KeyKind::PreviousTrack:
+            return Action(ActionKind::PreviousTrack);
+        case KeyKind::VolumeUp:
+            return Action(ActionKind::VolumeUp);
+        case KeyKind::VolumeDown:
+            return Action(ActionKind::VolumeDown);
+        default:
+            return Action(ActionKind::Mute);
+    }
+}
+
+}  // namespace
+
 ButtonsWindowModel::Update ButtonsWindowModel::key_captured(const KeyPress& press,
                                                             const KeyCodeTable& table) {
     if (!capture_) return Update::Nothing;
@@ -388,7 +413,11 @@ ButtonsWindowModel::Update ButtonsWindowModel::key_captured(const KeyPress& pres
     const BindingSlot slot = *capture_;
     capture_.reset();
     prompt_.clear();
-    if (!(key->kind == KeyKind::Esc && modifiers.empty())) {
+    if (is_media(key->kind)) {
+        // The settings file names media keys only as actions; the modifiers held with one are
+        // what keyboards send for finer volume steps, not part of a shortcut.
+        set_binding(slot, capture_layer_, media_action(key->kind));
+    } else if (!(key->kind == KeyKind::Esc && modifiers.empty())) {
         set_binding(slot, capture_layer_, Action(make_shortcut(std::move(modifiers), *key)));
     }
     refresh();

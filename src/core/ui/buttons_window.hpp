@@ -11,6 +11,7 @@
 
 #include "core/bindings/actions.hpp"
 #include "core/bindings/buttons.hpp"
+#include "core/bindings/labels.hpp"
 #include "core/settings/config.hpp"
 #include "core/ui/settings_store.hpp"
 
@@ -52,6 +53,17 @@ inline constexpr std::string_view kPressWithShiftHeading = "Press with shift";
 inline constexpr std::string_view kHoldWithShiftHeading = "Hold with shift";
 // The first entry of every pop-up of the shifted actions, followed by what that is.
 inline constexpr std::string_view kSameAsUnshifted = "Same as without shift";
+// Asked before the changes that cannot be taken back.
+inline constexpr std::string_view kConfirmRestoreButtons = "Restore the default buttons?";
+inline constexpr std::string_view kConfirmRestoreButtonsDetail =
+    "Every button and both sticks go back to what they did at first. The buttons of single "
+    "applications stay as they are.";
+inline constexpr std::string_view kConfirmRemoveApp = "Remove the buttons for this application?";
+inline constexpr std::string_view kConfirmRemoveAppDetail =
+    "It then uses the buttons for all applications.";
+// A screen reader's name of a binding pop-up: the button's label, then this and the side.
+inline constexpr std::string_view kPressSuffix = ", press";
+inline constexpr std::string_view kHoldSuffix = ", hold";
 }  // namespace buttons_texts
 
 // One entry of a binding pop-up.
@@ -86,7 +98,8 @@ struct OfferedActions {
 // once.
 [[nodiscard]] std::vector<Choice> binding_choices(const Action& current,
                                                   OfferedActions offered = {},
-                                                  bool offer_shift = false);
+                                                  bool offer_shift = false,
+                                                  const PlatformLabels& labels = native_labels());
 // The index of `current` in `choices` (0 when it is missing, which `binding_choices` rules out).
 [[nodiscard]] std::size_t choice_index(const std::vector<Choice>& choices, const Action& current);
 
@@ -120,8 +133,8 @@ struct KeyPress {
     std::vector<Key> modifiers;
 };
 
-// The platform's table from key codes to keys; nothing for a key that cannot be captured
-// (punctuation, keypad, media keys).
+// The platform's table from key codes to keys; nothing for a key that cannot be captured. A media
+// key binds its action (play-pause, volume-up, ...).
 using KeyCodeTable = std::function<std::optional<Key>(std::uint32_t code)>;
 
 // One entry of the "Applies to:" pop-up: all applications, one application's profile, or the
@@ -156,7 +169,8 @@ class ButtonsWindowModel final {
     // `apps` lists the running applications for "Add the application…" and says whether the
     // application in front can be told at all; null: no application can be added.
     explicit ButtonsWindowModel(SettingsStore& store, OfferedActions offered = {},
-                                FrontAppWatcher* apps = nullptr);
+                                FrontAppWatcher* apps = nullptr,
+                                const PlatformLabels& labels = native_labels());
 
     struct Popup {
         std::vector<Choice> choices;
@@ -164,6 +178,9 @@ class ButtonsWindowModel final {
         // False where the slot means nothing: the hold of a shift input, and a shift input's
         // slots among the shifted actions.
         bool enabled = true;
+        // In an application's profile: the binding is the profile's own, not the one for all
+        // applications.
+        bool overridden = false;
     };
 
     // What the view must do after a call.
@@ -247,6 +264,7 @@ class ButtonsWindowModel final {
     SettingsStore& store_;
     OfferedActions offered_;
     FrontAppWatcher* apps_;
+    const PlatformLabels& labels_;
     std::optional<std::string> app_;
     std::vector<ScopeChoice> scopes_;
     std::size_t scope_selected_ = 0;

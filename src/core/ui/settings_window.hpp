@@ -47,6 +47,9 @@ inline constexpr std::string_view kOutOfRangeTip =
 inline constexpr std::string_view kAccessOn = kAccessibilityWording.settings_on;
 inline constexpr std::string_view kAccessRestart = kAccessibilityWording.settings_restart;
 inline constexpr std::string_view kAccessOff = kAccessibilityWording.settings_off;
+inline constexpr std::string_view kConfirmRestoreDefaults = "Restore the default settings?";
+inline constexpr std::string_view kConfirmRestoreDefaultsDetail =
+    "Every slider goes back to where it was at first. The buttons stay as they are.";
 }  // namespace settings_texts
 
 // What one slider row shows: the slider's position and its value label. A value from the file

@@ -31,7 +31,8 @@ MenuItem separator() {
 
 }  // namespace
 
-StatusMenu build_status_menu(const EngineStatus& status, const std::optional<UpdateOffer>& offer) {
+StatusMenu build_status_menu(const EngineStatus& status, const std::optional<UpdateOffer>& offer,
+                             const PlatformLabels& labels) {
     StatusMenu menu;
     menu.active = status.enabled && status.connected;
     menu.icon_name = menu.active ? kIconActive : kIconInactive;
@@ -51,11 +52,12 @@ StatusMenu build_status_menu(const EngineStatus& status, const std::optional<Upd
     MenuItem enabled = command("Enabled", MenuAction::Toggle);
     enabled.checked = status.enabled;
     items.push_back(std::move(enabled));
-    items.push_back(command("Settings\u2026", MenuAction::OpenSettings, ","));
+    items.push_back(
+        command("Settings\u2026", MenuAction::OpenSettings, labels.settings_key_equivalent));
     items.push_back(command("Customize Buttons\u2026", MenuAction::OpenButtons));
     items.push_back(command("Setup & Permissions\u2026", MenuAction::OpenSetup));
     items.push_back(separator());
-    items.push_back(command("Quit Thumbrover", MenuAction::Quit, "q"));
+    items.push_back(command("Quit Thumbrover", MenuAction::Quit, labels.quit_key_equivalent));
     return menu;
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/bindings/labels.hpp"
 #include "core/engine/link.hpp"
 #include "core/update/release.hpp"
 
@@ -67,8 +68,10 @@ inline constexpr std::string_view kIconDescription = "Thumbrover";
 // force, so that a button doing something unexpected is explained.
 [[nodiscard]] std::string profile_line(std::string_view name);
 
+// `labels` give the menu's key equivalents: a tray menu on Linux takes no such keys.
 [[nodiscard]] StatusMenu build_status_menu(const EngineStatus& status,
-                                           const std::optional<UpdateOffer>& offer);
+                                           const std::optional<UpdateOffer>& offer,
+                                           const PlatformLabels& labels = native_labels());
 
 // Keeps the status menu and decides when it must be rebuilt: only when the engine's change
 // counter or the offered update moved, so the 250-a-second refresh costs one counter read and one

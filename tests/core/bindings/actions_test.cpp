@@ -1,5 +1,7 @@
 #include "core/bindings/actions.hpp"
 
+#include "core/bindings/labels.hpp"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -18,24 +20,28 @@ TEST(Actions, FixedTableOrderNamesLabelsAndKinds) {
         ActionKind kind;
         std::uint8_t number;
         const char* name;
-        const char* label;
+        const char* mac_label;
+        const char* linux_label;
     };
     const Row expected[] = {
-        {ActionKind::None, 0, "none", "Nothing"},
-        {ActionKind::LeftClick, 1, "left-click", "Left click"},
-        {ActionKind::RightClick, 2, "right-click", "Right click"},
-        {ActionKind::MiddleClick, 3, "middle-click", "Middle click"},
-        {ActionKind::PreciseMode, 4, "precise-mode", "Precise pointer mode"},
-        {ActionKind::AppSwitcher, 5, "app-switcher", "Switch apps"},
-        {ActionKind::Launcher, 6, "launcher", "Launcher / Spotlight"},
-        {ActionKind::MissionControl, 8, "mission-control", "Mission Control / Overview"},
-        {ActionKind::OnScreenKeyboard, 7, "on-screen-keyboard", "On-screen keyboard (Linux)"},
-        {ActionKind::PlayPause, 9, "play-pause", "Play / pause"},
-        {ActionKind::NextTrack, 10, "next-track", "Next track"},
-        {ActionKind::PreviousTrack, 11, "previous-track", "Previous track"},
-        {ActionKind::VolumeUp, 12, "volume-up", "Volume up"},
-        {ActionKind::VolumeDown, 13, "volume-down", "Volume down"},
-        {ActionKind::Mute, 14, "mute", "Mute"},
+        {ActionKind::None, 0, "none", "Nothing", "Nothing"},
+        {ActionKind::LeftClick, 1, "left-click", "Left click", "Left click"},
+        {ActionKind::RightClick, 2, "right-click", "Right click", "Right click"},
+        {ActionKind::MiddleClick, 3, "middle-click", "Middle click", "Middle click"},
+        {ActionKind::PreciseMode, 4, "precise-mode", "Precise pointer mode",
+         "Precise pointer mode"},
+        {ActionKind::AppSwitcher, 5, "app-switcher", "Switch apps", "Switch apps"},
+        {ActionKind::Launcher, 6, "launcher", "Launcher / Spotlight", "App launcher"},
+        {ActionKind::MissionControl, 8, "mission-control", "Mission Control / Overview",
+         "Overview"},
+        {ActionKind::OnScreenKeyboard, 7, "on-screen-keyboard", "On-screen keyboard (Linux)",
+         "On-screen keyboard"},
+        {ActionKind::PlayPause, 9, "play-pause", "Play / pause", "Play / pause"},
+        {ActionKind::NextTrack, 10, "next-track", "Next track", "Next track"},
+        {ActionKind::PreviousTrack, 11, "previous-track", "Previous track", "Previous track"},
+        {ActionKind::VolumeUp, 12, "volume-up", "Volume up", "Volume up"},
+        {ActionKind::VolumeDown, 13, "volume-down", "Volume down", "Volume down"},
+        {ActionKind::Mute, 14, "mute", "Mute", "Mute"},
     };
     const auto& table = fixed_actions();
     ASSERT_EQ(table.size(), std::size(expected));
@@ -44,12 +50,12 @@ TEST(Actions, FixedTableOrderNamesLabelsAndKinds) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(table[i].kind, row.kind);
         EXPECT_EQ(table[i].name, row.name);
-        EXPECT_EQ(table[i].label, row.label);
         EXPECT_EQ(action_kind_number(row.kind), row.number);
 
         const Action action(row.kind);
         EXPECT_EQ(action_name(action), row.name);
-        EXPECT_EQ(action_label(action), row.label);
+        EXPECT_EQ(action_label(action, mac_labels()), row.mac_label);
+        EXPECT_EQ(action_label(action, linux_labels()), row.linux_label);
         EXPECT_EQ(parse_action(row.name), action);
     }
     EXPECT_EQ(action_kind_number(ActionKind::Shortcut), 15);
@@ -91,8 +97,10 @@ TEST(Actions, ParseTexts) {
         {"+w", std::nullopt},
         {"ctrl++", std::nullopt},
         {"a+b", std::nullopt},
-        {"f13", std::nullopt},
+        {"f25", std::nullopt},
         {"cmd+mute", std::nullopt},
+        {"ctrl+=", shortcut_action({Key(KeyKind::Ctrl)}, Key::symbol('='))},
+        {"ctrl+minus", shortcut_action({Key(KeyKind::Ctrl)}, Key::symbol('-'))},
     };
     for (const Case& c : cases)
         EXPECT_EQ(parse_action(c.text), c.action) << '"' << c.text << '"';
@@ -103,18 +111,20 @@ TEST(Actions, ShortcutNamesAndLabels) {
         const char* text;
         const char* name;
         const char* label;
+        const char* linux_label;
     };
     const Case cases[] = {
-        {"cmd+shift+t", "shift+cmd+t", "Key: \u21E7\u2318T"},
-        {"command+option+esc", "alt+cmd+escape", "Key: \u2325\u2318Esc"},
-        {"escape", "escape", "Key: Esc"},
-        {"up", "up", "Key: \u2191"},
-        {"return", "enter", "Key: Return"},
-        {"ctrl+backspace", "ctrl+backspace", "Key: \u2303\u232B"},
-        {"5", "5", "Key: 5"},
-        {"tab", "tab", "Key: Tab"},
-        {"space", "space", "Key: Space"},
-        {"page-down", "page-down", "Key: Page Down"},
+        {"cmd+shift+t", "shift+cmd+t", "Key: \u21E7\u2318T", "Key: Shift+Super+T"},
+        {"command+option+esc", "alt+cmd+escape", "Key: \u2325\u2318Esc", "Key: Alt+Super+Esc"},
+        {"escape", "escape", "Key: Esc", "Key: Esc"},
+        {"up", "up", "Key: \u2191", "Key: Up"},
+        {"return", "enter", "Key: Return", "Key: Enter"},
+        {"ctrl+backspace", "ctrl+backspace", "Key: \u2303\u232B", "Key: Ctrl+Backspace"},
+        {"5", "5", "Key: 5", "Key: 5"},
+        {"tab", "tab", "Key: Tab", "Key: Tab"},
+        {"space", "space", "Key: Space", "Key: Space"},
+        {"page-down", "page-down", "Key: Page Down", "Key: Page Down"},
+        {"ctrl+=", "ctrl+equal", "Key: \u2303=", "Key: Ctrl+="},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -122,7 +132,8 @@ TEST(Actions, ShortcutNamesAndLabels) {
         ASSERT_TRUE(action.has_value());
         EXPECT_TRUE(action->is_shortcut());
         EXPECT_EQ(action_name(*action), c.name);
-        EXPECT_EQ(action_label(*action), c.label);
+        EXPECT_EQ(action_label(*action, mac_labels()), c.label);
+        EXPECT_EQ(action_label(*action, linux_labels()), c.linux_label);
         EXPECT_EQ(parse_action(action_name(*action)), action);
     }
 }

@@ -2,8 +2,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include "core/bindings/labels.hpp"
 
 #include <bit>
 #include <cmath>
@@ -48,11 +50,24 @@ std::string line_of(const std::string& text, int number) {
 // ---------------------------------------------------------------- writing
 
 TEST(ConfigToText, DefaultsMatchTheGoldenFile) {
-    const std::string text = config_to_text(Config{});
+    const std::string text = config_to_text(Config{}, mac_labels());
     EXPECT_EQ(text, slurp(fs::path(THUMBROVER_TEST_DATA) / "default-config.toml"));
     // The template: 40 lines of text and their line feeds.
     EXPECT_EQ(text.find("a = \"left-click\""), 1955u);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 40 + 18);
+}
+
+// Linux's comment calls the Meta modifier Super; the lines and the values are the same.
+TEST(ConfigToText, LinuxCommentNamesSuper) {
+    const std::string text = config_to_text(Config{}, linux_labels());
+    EXPECT_EQ(line_of(text, 38),
+              "# volume-down, mute, none, or a key or shortcut such as \"escape\", "
+              "\"enter\", \"f5\", \"super+w\" or");
+    EXPECT_EQ(line_of(text, 39), "# \"ctrl+shift+t\" (modifiers: ctrl, alt, shift, super).");
+    std::string mac = config_to_text(Config{}, mac_labels());
+    for (std::size_t at = mac.find("cmd"); at != std::string::npos; at = mac.find("cmd"))
+        mac.replace(at, 3, "super");
+    EXPECT_EQ(text, mac);
 }
 
 TEST(ConfigToText, PutsEveryValueOnItsTemplateLine) {

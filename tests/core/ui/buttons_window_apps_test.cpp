@@ -53,8 +53,10 @@ TEST_F(ButtonsWindowApps, AProfileShowsWhatItSetsAndWhatAllApplicationsDo) {
     const auto& a = popup(Button::A, BindingSide::Press);
     EXPECT_EQ(a.choices[0].title, "Same as All applications (Left click)");
     EXPECT_EQ(a.choices[a.selected].title, "Play / pause");
+    EXPECT_TRUE(a.overridden);
     const auto& b = popup(Button::B, BindingSide::Hold);
     EXPECT_EQ(b.selected, 0u);
+    EXPECT_FALSE(b.overridden);
     EXPECT_EQ(b.choices[0].title, "Same as All applications (Key: Esc)");
     EXPECT_EQ(model.stick_titles(Stick::Left).front(),
               "Same as All applications (Move the pointer)");

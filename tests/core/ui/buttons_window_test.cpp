@@ -82,7 +82,7 @@ TEST(BindingChoices, TheCurrentBindingIsListedExactlyOnceAndSelected) {
     };
     for (const Case& c : cases) {
         const Action current = parsed(c.binding);
-        const std::vector<Choice> choices = binding_choices(current);
+        const std::vector<Choice> choices = binding_choices(current, {}, mac_labels());
         EXPECT_EQ(titles(choices), offered_plus(c.extra)) << c.binding;
         const std::size_t selected = choice_index(choices, current);
         EXPECT_EQ(selected, c.selected) << c.binding;
@@ -110,7 +110,7 @@ TEST(BindingChoices, APlatformThatOpensItsOnScreenKeyboardOffersIt) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.binding) + (c.offered.on_screen_keyboard ? ", offered" : ""));
         const Action current = parsed(c.binding);
-        const std::vector<Choice> choices = binding_choices(current, c.offered);
+        const std::vector<Choice> choices = binding_choices(current, c.offered, mac_labels());
         EXPECT_EQ(titles(choices), c.titles);
         EXPECT_EQ(choice_index(choices, current), c.selected);
     }
@@ -137,13 +137,14 @@ TEST(BindingTags, PressAndHoldOfEveryButtonButNoXboxHold) {
 struct ButtonsWindow : ::testing::Test {
     RecordingEffects effects;
     SettingsStore store{effects};
-    ButtonsWindowModel model{store};
+    ButtonsWindowModel model{store, {}, nullptr, mac_labels()};
 
     // The macOS virtual key codes of the keys these tests press.
     KeyCodeTable table = [](std::uint32_t code) -> std::optional<Key> {
         static const std::map<std::uint32_t, Key> codes = {
-            {17, Key::letter('t')},   {53, Key(KeyKind::Esc)}, {13, Key::letter('w')},
-            {55, Key(KeyKind::Meta)}, {122, Key::function(1)}, {29, Key::digit(0)}};
+            {17, Key::letter('t')},       {53, Key(KeyKind::Esc)}, {13, Key::letter('w')},
+            {55, Key(KeyKind::Meta)},     {122, Key::function(1)}, {29, Key::digit(0)},
+            {200, Key(KeyKind::VolumeUp)}};
         auto it = codes.find(code);
         if (it == codes.end()) return std::nullopt;
         return it->second;
@@ -242,9 +243,16 @@ TEST_F(ButtonsWindow, CapturingCommandShiftT) {
     EXPECT_EQ(effects.saved.size(), 1u);
 }
 
+// The file names media keys as actions only, so a captured one binds its action.
+TEST_F(ButtonsWindow, AMediaKeyBindsItsAction) {
+    start_capture(Button::A, BindingSide::Press);
+    EXPECT_EQ(model.key_captured({200, {Key(KeyKind::Shift)}}, table), Update::CaptureEnded);
+    EXPECT_EQ(binding_of(store.get().buttons, Button::A).press, Action(ActionKind::VolumeUp));
+}
+
 TEST_F(ButtonsWindow, AnUnusableKeyKeepsTheCaptureAndPlainEscapeCancels) {
     start_capture(Button::A, BindingSide::Press);
-    EXPECT_EQ(model.key_captured({105, {}}, table), Update::PromptChanged);  // F13
+    EXPECT_EQ(model.key_captured({10, {}}, table), Update::PromptChanged);  // § (ISO)
     EXPECT_TRUE(model.capturing());
     EXPECT_TRUE(model.prompt_visible());
     EXPECT_EQ(model.prompt(),

@@ -77,7 +77,7 @@ TEST(StatusMenu, EachStatusGivesItsIconTooltipAndLines) {
          true},
     };
     for (const Case& c : cases) {
-        const StatusMenu menu = build_status_menu(c.status, std::nullopt);
+        const StatusMenu menu = build_status_menu(c.status, std::nullopt, mac_labels());
         EXPECT_EQ(menu.icon_name, c.icon);
         EXPECT_EQ(menu.active, menu.icon_name == kIconActive);
         EXPECT_EQ(menu.tooltip, c.tooltip);
@@ -94,6 +94,13 @@ TEST(StatusMenu, EachStatusGivesItsIconTooltipAndLines) {
         };
         EXPECT_EQ(lines(menu), expected);
     }
+}
+
+// A tray menu on Linux takes no key equivalents, so its items show none.
+TEST(StatusMenu, LinuxItemsHaveNoKeyEquivalents) {
+    const StatusMenu menu = build_status_menu(EngineStatus{}, std::nullopt, linux_labels());
+    for (const MenuItem& item : menu.items)
+        EXPECT_TRUE(item.key_equivalent.empty()) << item.title;
 }
 
 TEST(StatusMenu, AnApplicationsOwnBindingsAreNamedAfterTheBatteryLine) {

@@ -567,13 +567,14 @@ TEST(MacEventOutput, CommandsNamingNoRealButtonOrKeyPostNothing) {
         cmd(CommandKind::ButtonDown, 3),
         cmd(CommandKind::ButtonUp, 255),
         cmd(CommandKind::Click, 3),
-        cmd(CommandKind::KeyDown, 27),
+        cmd(CommandKind::KeyDown, 31),
         cmd(CommandKind::KeyTap, 255),
+        key_cmd(CommandKind::KeyDown, KeyKind::Print, 0),
         key_cmd(CommandKind::KeyDown, KeyKind::Letter, 'A'),
         key_cmd(CommandKind::KeyDown, KeyKind::Letter, 0),
         key_cmd(CommandKind::KeyDown, KeyKind::Digit, 10),
         key_cmd(CommandKind::KeyDown, KeyKind::F, 0),
-        key_cmd(CommandKind::KeyDown, KeyKind::F, 13),
+        key_cmd(CommandKind::KeyDown, KeyKind::F, 21),
         cmd(CommandKind::Rumble),
     };
     for (const OutputCommand& c : commands) {

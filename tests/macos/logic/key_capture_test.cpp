@@ -25,21 +25,30 @@ TEST(MacCapture, EveryCapturableCodeAndNothingElse) {
     const int digits[] = {29, 18, 19, 20, 21, 23, 22, 26, 28, 25};  // 0..9
     for (std::uint8_t d = 0; d < 10; ++d)
         expected[static_cast<std::uint32_t>(digits[d])] = Key::digit(d);
-    const int functions[] = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111};  // F1..F12
-    for (std::uint8_t f = 0; f < 12; ++f)
+    const int functions[] = {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
+                             103, 111, 105, 107, 113, 106, 64, 79,  80,  90};  // F1..F20
+    for (std::uint8_t f = 0; f < 20; ++f)
         expected[static_cast<std::uint32_t>(functions[f])] =
             Key::function(static_cast<std::uint8_t>(f + 1));
     const std::pair<int, KeyKind> fixed[] = {
-        {36, KeyKind::Enter},     {48, KeyKind::Tab},   {49, KeyKind::Space},
-        {51, KeyKind::Backspace}, {53, KeyKind::Esc},   {117, KeyKind::Delete},
-        {115, KeyKind::Home},     {119, KeyKind::End},  {116, KeyKind::PageUp},
-        {121, KeyKind::PageDown}, {123, KeyKind::Left}, {124, KeyKind::Right},
-        {125, KeyKind::Down},     {126, KeyKind::Up},   {55, KeyKind::Meta},
-        {54, KeyKind::Meta},      {56, KeyKind::Shift}, {60, KeyKind::Shift},
-        {58, KeyKind::Alt},       {61, KeyKind::Alt},   {59, KeyKind::Ctrl},
-        {62, KeyKind::Ctrl}};
+        {36, KeyKind::Enter},     {48, KeyKind::Tab},    {49, KeyKind::Space},
+        {51, KeyKind::Backspace}, {53, KeyKind::Esc},    {117, KeyKind::Delete},
+        {115, KeyKind::Home},     {119, KeyKind::End},   {116, KeyKind::PageUp},
+        {121, KeyKind::PageDown}, {123, KeyKind::Left},  {124, KeyKind::Right},
+        {125, KeyKind::Down},     {126, KeyKind::Up},    {55, KeyKind::Meta},
+        {54, KeyKind::Meta},      {56, KeyKind::Shift},  {60, KeyKind::Shift},
+        {58, KeyKind::Alt},       {61, KeyKind::Alt},    {59, KeyKind::Ctrl},
+        {62, KeyKind::Ctrl},      {114, KeyKind::Insert}};
     for (auto [code, kind] : fixed)
         expected[static_cast<std::uint32_t>(code)] = Key(kind);
+    const std::pair<int, char> symbols[] = {{27, '-'}, {24, '='},  {43, ','},  {47, '.'},
+                                            {44, '/'}, {41, ';'},  {39, '\''}, {33, '['},
+                                            {30, ']'}, {42, '\\'}, {50, '`'}};
+    for (auto [code, character] : symbols)
+        expected[static_cast<std::uint32_t>(code)] = Key::symbol(character);
+    const int keypad[] = {82, 83, 84, 85, 86, 87, 88, 89, 91, 92, 69, 78, 67, 75, 65, 76, 81};
+    for (std::uint8_t k = 0; k < kKeypadKeyCount; ++k)
+        expected[static_cast<std::uint32_t>(keypad[k])] = Key(KeyKind::Keypad, k);
 
     const KeyCodeTable table = mac_key_code_table();
     for (std::uint32_t code = 0; code < 300; ++code) {

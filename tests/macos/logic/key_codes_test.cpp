@@ -71,7 +71,7 @@ TEST(MacKeyCodes, FixedKeysModifiersAndMediaKeys) {
 
 TEST(MacKeyCodes, ParametersOutsideTheirRangeHaveNoCode) {
     for (const Key key : {Key::letter('A'), Key::letter('{'), Key(KeyKind::Letter, 0),
-                          Key::digit(10), Key::function(0), Key::function(13)})
+                          Key::digit(10), Key::function(0), Key::function(21), Key(KeyKind::Print)})
         EXPECT_FALSE(mac_key(key).has_value()) << key_name(key);
 }
 
@@ -87,8 +87,16 @@ TEST(MacKeyCodes, EveryKeyboardKeyReadsBackFromItsCode) {
             for (std::uint8_t d = 0; d <= 9; ++d)
                 keys.push_back(Key::digit(d));
         } else if (kind == KeyKind::F) {
-            for (std::uint8_t f = 1; f <= 12; ++f)
+            for (std::uint8_t f = 1; f <= 20; ++f)  // a Mac has no F21..F24
                 keys.push_back(Key::function(f));
+        } else if (kind == KeyKind::Symbol) {
+            for (const SymbolKeyInfo& row : kSymbolKeys)
+                keys.push_back(Key::symbol(row.character));
+        } else if (kind == KeyKind::Keypad) {
+            for (std::uint8_t p = 0; p < kKeypadKeyCount; ++p)
+                keys.emplace_back(KeyKind::Keypad, p);
+        } else if (kind == KeyKind::Print) {
+            continue;  // no Print key on a Mac
         } else {
             keys.emplace_back(kind);
         }
@@ -100,7 +108,7 @@ TEST(MacKeyCodes, EveryKeyboardKeyReadsBackFromItsCode) {
             EXPECT_EQ(key_for_mac_key_code(mac->code), key) << key_name(key);
         }
     }
-    EXPECT_EQ(codes.size(), 14u + 26u + 10u + 12u + 4u);
+    EXPECT_EQ(codes.size(), 14u + 26u + 10u + 20u + 4u + 1u + 11u + 17u);
 }
 
 TEST(MacKeyCodes, RightHandModifiersAndUnknownCodes) {
@@ -108,8 +116,8 @@ TEST(MacKeyCodes, RightHandModifiersAndUnknownCodes) {
     EXPECT_EQ(key_for_mac_key_code(60), Key(KeyKind::Shift));
     EXPECT_EQ(key_for_mac_key_code(61), Key(KeyKind::Alt));
     EXPECT_EQ(key_for_mac_key_code(62), Key(KeyKind::Ctrl));
-    // ISO section, equals sign, Caps Lock, keypad Enter, and a code past the table.
-    for (const int code : {10, 24, 57, 76, 200, 0xFFFF})
+    // ISO section, Caps Lock, and codes past the table.
+    for (const int code : {10, 57, 200, 0xFFFF})
         EXPECT_FALSE(key_for_mac_key_code(std::uint16_t(code)).has_value()) << code;
 }
 

@@ -56,7 +56,9 @@ TEST_F(ButtonsWindowAppsTest, AppliesToAddsShowsAndRemovesAnApplicationsProfile)
     EXPECT_EQ(config.apps[0].id, "firefox");
     EXPECT_EQ(config.apps[0].press[button_index(Button::A)], Action(ActionKind::Mute));
 
+    const auto asked = testing::answer_next_question(QStringLiteral("Remove Application"));
     window.remove_button()->click();
+    EXPECT_TRUE(*asked);
     EXPECT_TRUE(file_config().apps.empty());
     EXPECT_EQ(scope.currentText(), QStringLiteral("All applications"));
     EXPECT_EQ(a.currentText(), QStringLiteral("Left click"));

@@ -65,7 +65,7 @@ TEST_F(ButtonsWindowTest, PopupsListTheModelsChoicesWithSeparatorsAndSelectTheBi
     for (std::size_t i = 0; i < items.size(); ++i)
         EXPECT_EQ(items[i], choices[i].kind == ChoiceKind::Separator ? "---" : choices[i].title);
     // Linux opens its on-screen keyboard, so it is offered, after the launcher.
-    EXPECT_EQ(items[7], "On-screen keyboard (Linux)");
+    EXPECT_EQ(items[7], "On-screen keyboard");
     // The shortcut is listed once, after Right, and is the one selected.
     EXPECT_EQ(window.binding_popup(kAPress)->currentIndex(), static_cast<int>(items.size()) - 3);
     EXPECT_EQ(items.end()[-2], "---");
@@ -199,10 +199,9 @@ TEST_F(ButtonsWindowTest, AnUnusableKeyKeepsTheCaptureWithThePrompt) {
     EXPECT_EQ(window.prompt_label()->text(),
               QString::fromUtf8("Press the key or shortcut for B (hold). Esc cancels."));
     for (const auto& [key, modifiers] :
-         std::vector<std::pair<int, Qt::KeyboardModifiers>>{{Qt::Key_F13, Qt::NoModifier},
-                                                            {Qt::Key_Comma, Qt::ControlModifier},
-                                                            {Qt::Key_5, Qt::KeypadModifier},
-                                                            {Qt::Key_VolumeUp, Qt::NoModifier}}) {
+         std::vector<std::pair<int, Qt::KeyboardModifiers>>{{Qt::Key_F25, Qt::NoModifier},
+                                                            {Qt::Key_Exclam, Qt::ControlModifier},
+                                                            {Qt::Key_Launch0, Qt::NoModifier}}) {
         press(window, key, modifiers);
         EXPECT_TRUE(window.capturing());
         EXPECT_EQ(window.prompt_label()->text(),
@@ -252,8 +251,20 @@ TEST_F(ButtonsWindowTest, RestoreDefaultButtonsResetsBindingsAndSticksOnly) {
     ButtonsWindow& window = open();
     EXPECT_EQ(window.stick_popup(Stick::Left)->currentText(), QStringLiteral("Scroll"));
 
+    QPushButton* restore = nullptr;
     for (auto* button : window.findChildren<QPushButton*>())
-        if (button->text() == QStringLiteral("Restore Default Buttons")) button->click();
+        if (button->text() == QStringLiteral("Restore Default Buttons")) restore = button;
+    ASSERT_NE(restore, nullptr);
+    // Asked first; Cancel changes nothing.
+    auto asked = testing::answer_next_question(QStringLiteral("Cancel"));
+    restore->click();
+    EXPECT_TRUE(*asked);
+    EXPECT_EQ(file_config(), config);
+    EXPECT_TRUE(sent_to_engine().empty());
+
+    asked = testing::answer_next_question(QStringLiteral("Restore Default Buttons"));
+    restore->click();
+    EXPECT_TRUE(*asked);
 
     Config expected = config;
     restore_default_buttons(expected);

@@ -45,15 +45,28 @@ TEST(QtKeyTable, MapsTheCapturableKeysAndNothingElse) {
         {Qt::Key_Shift, "shift"},
         {Qt::Key_Alt, "alt"},
         {Qt::Key_Control, "ctrl"},
-        // Beyond the table: F13 and up, punctuation, keypad Enter, media keys.
-        {Qt::Key_F13, std::nullopt},
-        {Qt::Key_Comma, std::nullopt},
+        {Qt::Key_F13, "f13"},
+        {Qt::Key_F24, "f24"},
+        {Qt::Key_Comma, "comma"},
+        {Qt::Key_Minus, "minus"},
+        {Qt::Key_Equal, "equal"},
+        {Qt::Key_Semicolon, "semicolon"},
+        {Qt::Key_Slash, "slash"},
+        {Qt::Key_BracketLeft, "bracketleft"},
+        {Qt::Key_QuoteLeft, "grave"},
+        {Qt::Key_Enter, "kp-enter"},
+        {Qt::Key_Insert, "insert"},
+        {Qt::Key_Print, "print"},
+        {Qt::Key_VolumeUp, "volumeup"},
+        {Qt::Key_MediaPlay, "playpause"},
+        {Qt::Key_MediaTogglePlayPause, "playpause"},
+        {Qt::Key_5 | kQtKeypadKey, "kp-5"},
+        {Qt::Key_Plus | kQtKeypadKey, "kp-add"},
+        {Qt::Key_Up | kQtKeypadKey, "up"},
+        // Shifted characters have no key of their own; capture looks for the key underneath.
         {Qt::Key_Exclam, std::nullopt},
-        {Qt::Key_Minus, std::nullopt},
-        {Qt::Key_Enter, std::nullopt},
-        {Qt::Key_VolumeUp, std::nullopt},
-        {Qt::Key_MediaPlay, std::nullopt},
-        {Qt::Key_Insert, std::nullopt},
+        {Qt::Key_Plus, std::nullopt},
+        {Qt::Key_F25, std::nullopt},
         {Qt::Key_AltGr, std::nullopt},
         {0, std::nullopt},
         {Qt::Key_unknown, std::nullopt},
@@ -75,10 +88,10 @@ TEST(QtKeyTable, ModifiersComeInTheShortcutOrderAndIgnoreKeypadFlags) {
                                 Key(KeyKind::Meta)}));
 }
 
-TEST(QtKeyPress, KeypadKeysNameNoKeyAndShiftedSymbolsFallBackToTheirKey) {
+TEST(QtKeyPress, KeypadKeysAreTheirOwnAndShiftedSymbolsFallBackToTheirKey) {
     // The keypad's 5 is not the main 5.
     const KeyPress keypad = key_press_for_qt(Qt::Key_5, Qt::KeypadModifier);
-    EXPECT_FALSE(key_for_qt_key(keypad.code));
+    EXPECT_EQ(key_for_qt_key(keypad.code), Key::keypad_digit(5));
 
     // Shift+1 reads "!" on most layouts; the key under the finger is the digit.
     const KeyPress shifted = key_press_for_qt(Qt::Key_Exclam, Qt::ShiftModifier, Qt::Key_1);
@@ -89,9 +102,13 @@ TEST(QtKeyPress, KeypadKeysNameNoKeyAndShiftedSymbolsFallBackToTheirKey) {
     const KeyPress letter = key_press_for_qt(Qt::Key_T, Qt::ShiftModifier, Qt::Key_Y);
     EXPECT_EQ(key_for_qt_key(letter.code), Key::letter('t'));
 
-    // Punctuation without a capturable key underneath stays unusable.
-    const KeyPress comma = key_press_for_qt(Qt::Key_Comma, Qt::NoModifier, 0);
-    EXPECT_FALSE(key_for_qt_key(comma.code));
+    // Shift+= reads "+"; the key is equal.
+    const KeyPress plus = key_press_for_qt(Qt::Key_Plus, Qt::ShiftModifier, Qt::Key_Equal);
+    EXPECT_EQ(key_for_qt_key(plus.code), Key::symbol('='));
+
+    // A character without a capturable key underneath stays unusable.
+    const KeyPress exclam = key_press_for_qt(Qt::Key_Exclam, Qt::NoModifier, 0);
+    EXPECT_FALSE(key_for_qt_key(exclam.code));
 }
 
 TEST(QtKeyPress, ModifierKeysAloneOnlyPrepareAShortcut) {

@@ -22,16 +22,19 @@ namespace {
 // whatever the font size, and nothing sticks out of the window.
 void expect_nothing_clipped(QWidget& window, const std::string& what) {
     QApplication::processEvents();
-    const QRect inside = window.rect();
-    for (QWidget* child : window.findChildren<QWidget*>()) {
-        if (!child->isVisibleTo(&window) || child->isWindow()) continue;
+    // A window's content may scroll; what counts is that nothing sticks out of the content.
+    auto* content = window.findChild<QWidget*>(QStringLiteral("window_content"));
+    QWidget& frame = content != nullptr ? *content : window;
+    const QRect inside = frame.rect();
+    for (QWidget* child : frame.findChildren<QWidget*>()) {
+        if (!child->isVisibleTo(&frame) || child->isWindow()) continue;
         const QString name =
             child->metaObject()->className() + QStringLiteral(" ") +
             (qobject_cast<QLabel*>(child)            ? qobject_cast<QLabel*>(child)->text()
              : qobject_cast<QAbstractButton*>(child) ? qobject_cast<QAbstractButton*>(child)->text()
                                                      : child->objectName());
         SCOPED_TRACE(what + ": " + name.toStdString());
-        const QRect area(child->mapTo(&window, QPoint(0, 0)), child->size());
+        const QRect area(child->mapTo(&frame, QPoint(0, 0)), child->size());
         EXPECT_TRUE(inside.contains(area)) << "outside the window";
         auto* label = qobject_cast<QLabel*>(child);
         if (label != nullptr && label->wordWrap()) {
@@ -51,6 +54,9 @@ void save_screenshot(QWidget& window, const char* name) {
     if (folder == nullptr || *folder == '\0') return;
     const QString path = QString::fromLocal8Bit(folder) + QStringLiteral("/") +
                          QString::fromLatin1(name) + QStringLiteral(".png");
+    // The whole window, as a screen large enough for it shows it.
+    window.resize(window.sizeHint());
+    QApplication::processEvents();
     EXPECT_TRUE(window.grab().save(path)) << path.toStdString();
 }
 

@@ -135,7 +135,9 @@ TEST_F(SettingsWindowTest, RestoreDefaultsResetsTheSettingsButKeepsTheButtons) {
 
     QPushButton* restore = find_button(window, QStringLiteral("Restore Defaults"));
     ASSERT_NE(restore, nullptr);
+    const auto asked = testing::answer_next_question(QStringLiteral("Restore Defaults"));
     restore->click();
+    EXPECT_TRUE(*asked);
 
     Config expected;
     expected.buttons = config.buttons;

@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -144,6 +147,25 @@ class WindowsTest : public ::testing::Test {
     std::optional<std::string> controller_name_;
     std::optional<std::string> battery_;
 };
+
+// Answers the next confirmation question a window asks (a modal message box) with the button
+// titled `choice`, from the event loop the question runs. The flag tells whether one was asked.
+inline std::shared_ptr<bool> answer_next_question(QString choice) {
+    auto asked = std::make_shared<bool>(false);
+    QTimer::singleShot(0, [choice, asked] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        *asked = true;
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == choice) {
+                button->click();
+                return;
+            }
+        }
+        box->reject();
+    });
+    return asked;
+}
 
 // What a pop-up lists, separators as "---".
 inline std::vector<std::string> popup_items(const QComboBox& popup) {

@@ -1,0 +1,10 @@
+#include "core/bindings/labels.hpp"
+
+namespace thumbrover {
+
+// Chosen by the build for macOS.
+const PlatformLabels& native_labels() {
+    return mac_labels();
+}
+
+}  // namespace thumbrover
