@@ -33,7 +33,9 @@ std::filesystem::path bench_state_file() {
 UpdateCheckDeps no_network(const std::filesystem::path& state_file) {
     UpdateCheckDeps deps;
     deps.state_file = state_file;
-    deps.fetch = []() -> Result<Release> { return Error{"no network in a benchmark"}; };
+    deps.fetch = [](std::stop_token) -> Result<Release> {
+        return Error{"no network in a benchmark"};
+    };
     deps.start_thread = [](std::function<void()>) { std::abort(); };
     return deps;
 }

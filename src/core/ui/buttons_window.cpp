@@ -36,8 +36,8 @@ std::size_t clamp_index(std::int64_t index) {
 
 }  // namespace
 
-std::vector<Choice> binding_choices(const Action& current, OfferedActions offered,
-                                    bool offer_shift, const PlatformLabels& labels) {
+std::vector<Choice> binding_choices(const Action& current, OfferedActions offered, bool offer_shift,
+                                    const PlatformLabels& labels) {
     std::vector<Choice> choices;
     choices.reserve(kOfferedActions.size() + kOfferedKeys.size() + 6);
     for (ActionKind kind : kOfferedActions) {

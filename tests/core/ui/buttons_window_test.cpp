@@ -82,7 +82,7 @@ TEST(BindingChoices, TheCurrentBindingIsListedExactlyOnceAndSelected) {
     };
     for (const Case& c : cases) {
         const Action current = parsed(c.binding);
-        const std::vector<Choice> choices = binding_choices(current, {}, mac_labels());
+        const std::vector<Choice> choices = binding_choices(current, {}, false, mac_labels());
         EXPECT_EQ(titles(choices), offered_plus(c.extra)) << c.binding;
         const std::size_t selected = choice_index(choices, current);
         EXPECT_EQ(selected, c.selected) << c.binding;
@@ -110,7 +110,8 @@ TEST(BindingChoices, APlatformThatOpensItsOnScreenKeyboardOffersIt) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.binding) + (c.offered.on_screen_keyboard ? ", offered" : ""));
         const Action current = parsed(c.binding);
-        const std::vector<Choice> choices = binding_choices(current, c.offered, mac_labels());
+        const std::vector<Choice> choices =
+            binding_choices(current, c.offered, false, mac_labels());
         EXPECT_EQ(titles(choices), c.titles);
         EXPECT_EQ(choice_index(choices, current), c.selected);
     }
