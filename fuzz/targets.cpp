@@ -179,10 +179,10 @@ Outcome fuzz_action(std::string_view input) {
     if (unicode_text::trim(trimmed) != trimmed) return broken(false, "trimming is not idempotent");
 
     if (const auto key = parse_key(input)) {
-        const bool in_range = key->kind == KeyKind::Letter  ? key->param >= 'a' && key->param <= 'z'
-                              : key->kind == KeyKind::Digit ? key->param <= 9
-                              : key->kind == KeyKind::F     ? key->param >= 1 && key->param <= 12
-                                                            : key->param == 0;
+        // The bytes an output command carries must name the same key again.
+        const bool in_range =
+            key_from_bytes(static_cast<std::uint8_t>(key->kind), key->param) == *key &&
+            (key_kind_has_param(key->kind) || key->param == 0);
         if (!in_range) return broken(true, "key parameter out of range: " + key_name(*key));
         if (is_media(key->kind)) return broken(true, "a media key was read from a text");
         const auto again = parse_key(key_name(*key));

@@ -147,7 +147,7 @@ TEST_F(ConfigCommand, CheckReportsEveryMistakeOfAFileThatParses) {
                   "`stick_curve`, `circle_scale`, `left_stick`, `right_stick`, `b_hold_ms`, "
                   "`hold_ms`, `xbox_hold_ms`, `alt_tab_commit_ms`, `steering_idle_ms`, "
                   "`volume_delay_ms`, `volume_repeat_ms`, `check_for_updates`, `buttons`, "
-                  "`apps`\n" +
+                  "`shifted`, `apps`\n" +
                   at +
                   "line 2, column 11, key `hold_ms`: invalid value: integer `-1`, expected u64\n" +
                   at + "line 3, column 1: duplicate field `hold_ms`\n" + at +

@@ -39,7 +39,9 @@ TEST(KeysymForKey, MapsTheVocabularyAndRefusesWhatIsOutsideIt) {
         {16, 1, XK_F1},
         {16, 12, XK_F12},
         {16, 0, std::nullopt},
-        {16, 13, std::nullopt},
+        {16, 13, XK_F13},
+        {16, 24, XK_F24},
+        {16, 25, std::nullopt},
         {17, 0, XK_Control_L},
         {18, 0, XK_Shift_L},
         {19, 0, XK_Alt_L},
@@ -50,7 +52,8 @@ TEST(KeysymForKey, MapsTheVocabularyAndRefusesWhatIsOutsideIt) {
         {24, 0, XF86XK_AudioRaiseVolume},
         {25, 0, XF86XK_AudioLowerVolume},
         {26, 0, XF86XK_AudioMute},
-        {27, 0, std::nullopt},
+        {27, 0, XK_Insert},
+        {31, 0, std::nullopt},
         {255, 0, std::nullopt},
     };
     for (const auto& c : cases) {

@@ -151,7 +151,8 @@ TEST_F(Compositor, TheProgramStartedInAWaylandSessionPostsThroughUinput) {
     ASSERT_EQ(::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
     posix_spawn_file_actions_destroy(&actions);
 
-    EXPECT_TRUE(sway_input(kPointerName, 20s)) << "the program's pointer never appeared";
+    EXPECT_TRUE(sway_input(kPointerName, 20s))
+        << "the program's pointer never appeared; it said:\n" << slurp(log);
     EXPECT_TRUE(sway_input(kKeyboardName, 0ms)) << "the program's keyboard never appeared";
     ASSERT_EQ(::kill(pid, SIGTERM), 0);
     int status = -1;
