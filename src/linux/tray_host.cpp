@@ -55,7 +55,9 @@ bool xembed_tray_present() {
     auto* x11 = qGuiApp == nullptr ? nullptr
                                    : qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (x11 == nullptr) return false;
+    // Qt's offscreen platform answers for X11 too, without a connection.
     xcb_connection_t* connection = x11->connection();
+    if (connection == nullptr || xcb_connection_has_error(connection) != 0) return false;
     const char* name = "_NET_SYSTEM_TRAY_S0";
     const xcb_intern_atom_cookie_t atom_cookie =
         xcb_intern_atom(connection, 1, static_cast<std::uint16_t>(std::strlen(name)), name);
