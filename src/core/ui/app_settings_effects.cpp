@@ -8,6 +8,23 @@
 #include "core/settings/settings_file.hpp"
 
 namespace thumbrover {
+namespace {
+
+// What a file's whole text gives: its settings, or the first mistake in it.
+ConfigReading reading_of(const std::string& text) {
+    ConfigReading reading;
+    auto config = parse_config(text);
+    if (config) {
+        reading.status = ConfigStatus::Loaded;
+        reading.config = std::move(config).value();
+    } else {
+        reading.status = ConfigStatus::Mistake;
+        reading.problem = config.error();
+    }
+    return reading;
+}
+
+}  // namespace
 
 AppSettingsEffects::AppSettingsEffects(std::filesystem::path file, CircleScaleTarget& circle,
                                        Notifier& notifier, std::function<EngineLink*()> link)
@@ -44,16 +61,7 @@ ConfigReading AppSettingsEffects::read() {
         settled_text_ = text ? std::optional(*text) : std::nullopt;
     }
     if (!text) return read_config(file_);
-    ConfigReading reading;
-    auto config = parse_config(*text);
-    if (config) {
-        reading.status = ConfigStatus::Loaded;
-        reading.config = std::move(config).value();
-    } else {
-        reading.status = ConfigStatus::Mistake;
-        reading.problem = config.error();
-    }
-    return reading;
+    return reading_of(*text);
 }
 
 std::optional<ConfigReading> AppSettingsEffects::outside_change() {
@@ -65,15 +73,7 @@ std::optional<ConfigReading> AppSettingsEffects::outside_change() {
         return reading;
     }
     if (known_text(*text)) return std::nullopt;
-    ConfigReading reading;
-    auto config = parse_config(*text);
-    if (config) {
-        reading.status = ConfigStatus::Loaded;
-        reading.config = std::move(config).value();
-    } else {
-        reading.status = ConfigStatus::Mistake;
-        reading.problem = config.error();
-    }
+    ConfigReading reading = reading_of(*text);
     const std::lock_guard lock(known_mutex_);
     settled_text_ = std::move(*text);
     return reading;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "linux/dbus_front_app.hpp"
+#include "linux/front_app/front_app_reports.hpp"
 #include "test_support.hpp"
 
 #include <QFile>
@@ -183,27 +184,7 @@ class StandIn final : public QThread {
     QSemaphore ready_;
 };
 
-class Reports {
-  public:
-    void add(std::string id) {
-        std::lock_guard lock(mutex_);
-        ids_.push_back(std::move(id));
-        arrived_.notify_all();
-    }
-    bool settles_on(const std::string& id) {
-        std::unique_lock lock(mutex_);
-        return arrived_.wait_for(lock, 5s, [&] { return !ids_.empty() && ids_.back() == id; });
-    }
-    std::vector<std::string> all() {
-        std::lock_guard lock(mutex_);
-        return ids_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::vector<std::string> ids_;
-};
+using Reports = testing::FrontAppReports;
 
 const QString kPath = QString::fromUtf8(front_app_bus::kPath.data());
 

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "linux/front_app/front_app_reports.hpp"
 #include "linux/headless_sway.hpp"
 #include "linux/wlr_front_app.hpp"
 
@@ -26,29 +27,7 @@ using namespace std::chrono_literals;
 using testing::HeadlessSway;
 using testing::ProbeClient;
 
-// What the watcher reported, in order.
-class Reports {
-  public:
-    void add(std::string id) {
-        std::lock_guard lock(mutex_);
-        ids_.push_back(std::move(id));
-        arrived_.notify_all();
-    }
-    // Waits up to five seconds for the last report to be `id`.
-    bool settles_on(const std::string& id) {
-        std::unique_lock lock(mutex_);
-        return arrived_.wait_for(lock, 5s, [&] { return !ids_.empty() && ids_.back() == id; });
-    }
-    std::vector<std::string> all() {
-        std::lock_guard lock(mutex_);
-        return ids_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::vector<std::string> ids_;
-};
+using Reports = testing::FrontAppReports;
 
 class WlrFrontApp : public ::testing::Test {
   protected:
