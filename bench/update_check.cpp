@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/common/stop_signal.hpp"
 #include "core/update/release.hpp"
 #include "core/update/stored_state.hpp"
 #include "core/update/update_check.hpp"
@@ -33,9 +34,7 @@ std::filesystem::path bench_state_file() {
 UpdateCheckDeps no_network(const std::filesystem::path& state_file) {
     UpdateCheckDeps deps;
     deps.state_file = state_file;
-    deps.fetch = [](std::stop_token) -> Result<Release> {
-        return Error{"no network in a benchmark"};
-    };
+    deps.fetch = [](StopToken) -> Result<Release> { return Error{"no network in a benchmark"}; };
     deps.start_thread = [](std::function<void()>) { std::abort(); };
     return deps;
 }

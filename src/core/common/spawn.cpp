@@ -1,4 +1,5 @@
 #include "core/common/spawn.hpp"
+#include "core/common/stop_signal.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -246,8 +247,7 @@ void record_status(Captured& captured, int status) {
 // Waits for the child; with a deadline or a stop token, waits no longer than until then and
 // returns false if it is still running.
 bool reap(pid_t pid, Captured& captured,
-          std::optional<std::chrono::steady_clock::time_point> deadline,
-          const std::stop_token& stop) {
+          std::optional<std::chrono::steady_clock::time_point> deadline, const StopToken& stop) {
     const bool bounded = deadline.has_value() || stop.stop_possible();
     for (;;) {
         int status = 0;
@@ -367,7 +367,7 @@ Result<Captured> run_and_capture(const std::string& program,
     // A stop wakes the wait below through a pipe of its own; without one, the wait is bounded.
     auto stop_pipe = limits.stop.stop_possible() ? make_pipe() : Result<Pipe>(Error{""});
     const int stop_write = stop_pipe ? stop_pipe->write_end.get() : -1;
-    const std::stop_callback on_stop(limits.stop, [stop_write] {
+    const StopCallback on_stop(limits.stop, [stop_write] {
         const char byte = 1;
         if (stop_write >= 0) static_cast<void>(::write(stop_write, &byte, 1));
     });

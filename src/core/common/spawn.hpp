@@ -8,11 +8,11 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
-#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "core/common/result.hpp"
+#include "core/common/stop_signal.hpp"
 
 namespace thumbrover {
 
@@ -49,7 +49,7 @@ struct CaptureLimits {
     // A child still running after this long is killed; none means wait as long as it takes.
     std::optional<std::chrono::milliseconds> timeout;
     // A stop asked for here kills the child at once: the program is ending and wants no answer.
-    std::stop_token stop;
+    StopToken stop;
 };
 
 struct Captured {

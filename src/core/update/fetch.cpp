@@ -1,4 +1,5 @@
 #include "core/update/fetch.hpp"
+#include "core/common/stop_signal.hpp"
 
 #include <chrono>
 
@@ -33,7 +34,7 @@ std::string_view update_endpoint() noexcept {
 }
 
 Result<Release> fetch_release(std::string_view endpoint, const std::string& program,
-                              std::stop_token stop) {
+                              StopToken stop) {
     CaptureLimits limits;
     limits.max_stdout = max_release_bytes;
     // curl explains a failure in one short line; more would only swamp the diagnostic.

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstddef>
-#include <stop_token>
 #include <string>
 #include <string_view>
 
 #include "core/common/result.hpp"
+#include "core/common/stop_signal.hpp"
 #include "core/update/release.hpp"
 
 namespace thumbrover {
@@ -23,7 +23,7 @@ inline constexpr std::size_t max_release_bytes = 64 * 1024;
 // A stop asked for through `stop` ends curl at once and fails with kFetchStopped.
 [[nodiscard]] Result<Release> fetch_release(std::string_view endpoint,
                                             const std::string& program = "curl",
-                                            std::stop_token stop = {});
+                                            StopToken stop = {});
 
 inline constexpr std::string_view kFetchStopped = "the check was stopped";
 

@@ -1,4 +1,5 @@
 #include "core/update/update_check.hpp"
+#include "core/common/stop_signal.hpp"
 
 #include <cstdlib>
 #include <exception>
@@ -82,7 +83,7 @@ struct UpdateCheck::Shared {
         revision.fetch_add(1, std::memory_order_release);
     }
 
-    void run_check(const std::stop_token& stop) {
+    void run_check(const StopToken& stop) {
         // An exception escaping the thread would end the whole program; a check that throws (out
         // of memory, say) counts as a failed attempt instead.
         Result<Release> fetched = Error{"the check stopped unexpectedly"};
@@ -134,7 +135,7 @@ UpdateCheckDeps with_defaults(UpdateCheckDeps deps) {
     if (deps.clock == nullptr) deps.clock = &steady_clock();
     if (!deps.wall_now) deps.wall_now = [] { return std::chrono::system_clock::now(); };
     if (!deps.fetch) {
-        deps.fetch = [](std::stop_token stop) {
+        deps.fetch = [](StopToken stop) {
             return fetch_release(update_endpoint(), "curl", std::move(stop));
         };
     }
@@ -152,10 +153,7 @@ UpdateCheck::~UpdateCheck() {
 
 void UpdateCheck::stop() {
     stop_.request_stop();
-    if (thread_.joinable()) {
-        thread_.request_stop();
-        thread_.join();
-    }
+    if (thread_.joinable()) thread_.join();
 }
 
 void UpdateCheck::step() {
@@ -186,7 +184,7 @@ void UpdateCheck::step() {
     // The check before has ended (it cleared the flag as its last act), so this joins at once.
     if (thread_.joinable()) thread_.join();
     try {
-        thread_ = std::jthread([shared = shared_.get()](std::stop_token stop) {
+        thread_ = std::thread([shared = shared_.get(), stop = stop_.get_token()] {
             name_this_thread("update-check");
             reached_step("update check started");
             shared->run_check(stop);

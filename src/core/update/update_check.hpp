@@ -6,13 +6,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <stop_token>
 #include <string_view>
 #include <thread>
 
 #include "core/app/tick.hpp"
 #include "core/common/clock.hpp"
 #include "core/common/result.hpp"
+#include "core/common/stop_signal.hpp"
 #include "core/update/release.hpp"
 #include "core/update/stored_state.hpp"
 #include "platform/system_services.hpp"
@@ -34,7 +34,7 @@ struct UpdateCheckDeps {
     std::function<std::chrono::system_clock::time_point()> wall_now;
     // Asks the endpoint; runs on the check thread. A stop asked for through the token means the
     // program is ending: the fetch should end at once. Default: fetch_release(update_endpoint()).
-    std::function<Result<Release>(std::stop_token)> fetch;
+    std::function<Result<Release>(StopToken)> fetch;
     // Runs a check elsewhere (tests run it when they choose). Default: a thread the check owns,
     // which its destruction stops and joins; a thread that cannot be created stops the program
     // with "failed to spawn thread".
@@ -92,8 +92,8 @@ class UpdateCheck final : public UpdateStep {
     std::shared_ptr<Shared> shared_;
     std::optional<std::chrono::nanoseconds> next_evaluation_;
     // Stopped by the destruction, which ends a check that runs elsewhere too.
-    std::stop_source stop_;
-    std::jthread thread_;
+    StopSource stop_;
+    std::thread thread_;
     bool enabled_ = true;
 };
 

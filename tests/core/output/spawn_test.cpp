@@ -1,4 +1,5 @@
 #include "core/common/spawn.hpp"
+#include "core/common/stop_signal.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,7 +15,6 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
-#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -236,7 +236,7 @@ TEST(SpawnDetached, OneThreadReapsEveryChildAsItEndsWhileAnotherRunsOn) {
 TEST(RunAndCapture, AStopEndsTheChildAtOnceAndReapsIt) {
     TempDir dir;
     const auto pid_file = dir / "pid";
-    std::stop_source stop;
+    StopSource stop;
     std::thread stopper([&] {
         // Once the child is surely running.
         while (!std::filesystem::exists(pid_file))

@@ -1,4 +1,5 @@
 #include "core/update/update_check.hpp"
+#include "core/common/stop_signal.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
-#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,7 +54,7 @@ struct Harness {
         d.state_file = state_file();
         d.clock = &mono;
         d.wall_now = [this] { return wall; };
-        d.fetch = [this](std::stop_token) -> Result<Release> {
+        d.fetch = [this](StopToken) -> Result<Release> {
             ++fetches;
             if (answers.empty()) return Error{"no network"};
             auto answer = std::move(answers.front());
@@ -359,9 +359,7 @@ TEST(UpdateOffer, ErrorsFromTheNetworkStayOnOneLine) {
 TEST(UpdateSchedule, AFetchThatThrowsCountsAsAFailedAttempt) {
     Harness h;
     UpdateCheckDeps deps = h.deps();
-    deps.fetch = [](std::stop_token) -> Result<Release> {
-        throw std::runtime_error("out of luck");
-    };
+    deps.fetch = [](StopToken) -> Result<Release> { throw std::runtime_error("out of luck"); };
     UpdateCheck check(std::move(deps));
     check.step();
     CaptureStderr();
@@ -430,12 +428,18 @@ TEST(UpdateThread, RunsOffTheCallingThreadAndEndsWithTheCheckObjectQuietly) {
     UpdateCheckDeps deps;
     deps.state_file = dir / "update.toml";
     // Waits as a fetch waits for a slow network: until the stop comes.
-    deps.fetch = [&](std::stop_token stop) -> Result<Release> {
+    deps.fetch = [&](StopToken stop) -> Result<Release> {
         fetched_on.set_value(std::this_thread::get_id());
         std::mutex mutex;
-        std::condition_variable_any woken;
+        std::condition_variable woken;
+        bool stopped = false;
+        const StopCallback on_stop(stop, [&] {
+            const std::lock_guard lock(mutex);
+            stopped = true;
+            woken.notify_all();
+        });
         std::unique_lock lock(mutex);
-        woken.wait(lock, stop, [] { return false; });
+        woken.wait(lock, [&] { return stopped; });
         fetch_returned = true;
         return newer;
     };
