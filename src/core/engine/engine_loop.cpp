@@ -77,6 +77,12 @@ class QuitSignalWaker {
     static Result<std::unique_ptr<QuitSignalWaker>> start(EngineSender target) {
         auto pipe = quit_pipe();
         if (!pipe) return Error{pipe.error()};
+        // A byte left from before this run (an earlier run's signal that came as it ended) would
+        // end this one at once; a quit asked for before now is in the flag, which the loop reads
+        // before it first waits.
+        char stale[16];
+        while (::read(pipe->read_end, stale, sizeof stale) > 0) {
+        }
         int fds[2] = {-1, -1};
         if (::pipe(fds) != 0) return Error{errno_text(errno)};
         UniqueFd stop_read(fds[0]);
