@@ -18,7 +18,7 @@ std::optional<std::string> variable(const char* name) {
 
 bool names(const std::optional<std::string>& desktops, std::string_view wanted) {
     if (!desktops) return false;
-    // A colon-separated list, as the desktop entry specification has it.
+    // XDG_CURRENT_DESKTOP names the desktop and what it derives from, separated by colons.
     std::string_view rest = *desktops;
     while (!rest.empty()) {
         const std::size_t colon = rest.find(':');
